@@ -1,0 +1,37 @@
+#pragma once
+
+#include <QMainWindow>
+
+namespace Ui {
+class MainWindow;
+}
+
+// The program's only top-level window: search field and category tree at the left, the
+// spot list and the spot tabs at the right, the menus for the settings and database
+// maintenance. It wires the parts together; the work happens in them.
+class MainWindow : public QMainWindow
+{
+    Q_OBJECT
+
+public:
+    explicit MainWindow(QWidget *parent = nullptr);
+    ~MainWindow() override;
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+
+private Q_SLOTS:
+    void on_actionOver_Tarnwick_triggered();
+    void on_tabWidget_tabCloseRequested(int index);
+    void on_actionConfiguratie_triggered();
+    void on_actionAfsluiten_triggered();
+    void onError(int code, const QString &msg);
+    void onNotice(int code, const QString &msg);
+
+private:
+    void buildCategoryTree();
+    void applyEroticaVisibility();
+    void showStatus(const QString &text);
+
+    Ui::MainWindow *ui;
+};

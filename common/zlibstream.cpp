@@ -1,0 +1,98 @@
+#include "zlibstream.h"
+
+#include <zlib.h>
+
+#include <algorithm>
+
+namespace ZlibStream {
+namespace {
+
+constexpr int rawDeflateWindowBits = -MAX_WBITS;
+constexpr int zlibWindowBits = MAX_WBITS;
+// zlib counts in uInt; feed and drain it in steps that always fit.
+constexpr qsizetype maxStep = qsizetype(1) << 30;
+
+// The output is exactly at the bound: the stream may still end there without another byte.
+bool endsWithoutMoreOutput(z_stream &stream, const Bytef *in, qsizetype inLeft)
+{
+    Bytef probe;
+    stream.next_in = const_cast<Bytef *>(in);
+    stream.avail_in = uInt(std::min(inLeft, maxStep));
+    stream.next_out = &probe;
+    stream.avail_out = 1;
+    return inflate(&stream, Z_NO_FLUSH) == Z_STREAM_END && stream.avail_out == 1;
+}
+
+std::optional<QByteArray> inflateWith(QByteArrayView data, int windowBits, qsizetype outputLimit)
+{
+    z_stream stream{};
+    if (inflateInit2(&stream, windowBits) != Z_OK)
+        return std::nullopt;
+
+    QByteArray out;
+    // Start near the usual ratio for text, but never past the bound.
+    out.resize(std::clamp<qsizetype>(data.size() * 4, 64, std::max<qsizetype>(outputLimit, 1)));
+    const auto *in = reinterpret_cast<const Bytef *>(data.data());
+    qsizetype inLeft = data.size();
+    qsizetype produced = 0;
+    int status = Z_OK;
+
+    while (status != Z_STREAM_END) {
+        if (produced == out.size()) {
+            if (out.size() >= outputLimit) {
+                status = endsWithoutMoreOutput(stream, in, inLeft) ? Z_STREAM_END : Z_MEM_ERROR;
+                break;
+            }
+            out.resize(std::min(outputLimit, out.size() * 2));
+        }
+        const qsizetype inStep = std::min(inLeft, maxStep);
+        const qsizetype outStep = std::min(out.size() - produced, maxStep);
+        stream.next_in = const_cast<Bytef *>(in);
+        stream.avail_in = uInt(inStep);
+        stream.next_out = reinterpret_cast<Bytef *>(out.data() + produced);
+        stream.avail_out = uInt(outStep);
+
+        status = inflate(&stream, Z_NO_FLUSH);
+        const qsizetype consumed = inStep - stream.avail_in;
+        const qsizetype written = outStep - stream.avail_out;
+        in += consumed;
+        inLeft -= consumed;
+        produced += written;
+
+        if (status == Z_BUF_ERROR && inLeft == 0 && produced < out.size())
+            break; // input ended before the stream did
+        if (status != Z_OK && status != Z_STREAM_END && status != Z_BUF_ERROR)
+            break;
+    }
+    inflateEnd(&stream);
+    if (status != Z_STREAM_END)
+        return std::nullopt;
+    out.truncate(produced);
+    return out;
+}
+
+} // namespace
+
+std::optional<QByteArray> inflateRaw(QByteArrayView data, qsizetype outputLimit)
+{
+    return inflateWith(data, rawDeflateWindowBits, outputLimit);
+}
+
+std::optional<QByteArray> inflateZlib(QByteArrayView data, qsizetype outputLimit)
+{
+    return inflateWith(data, zlibWindowBits, outputLimit);
+}
+
+QByteArray deflateZlib(QByteArrayView data, int level)
+{
+    QByteArray out;
+    out.resize(qsizetype(compressBound(uLong(data.size()))));
+    uLongf outSize = uLongf(out.size());
+    if (compress2(reinterpret_cast<Bytef *>(out.data()), &outSize,
+                  reinterpret_cast<const Bytef *>(data.data()), uLong(data.size()), level) != Z_OK)
+        return {};
+    out.truncate(qsizetype(outSize));
+    return out;
+}
+
+} // namespace ZlibStream

@@ -1,0 +1,21 @@
+#pragma once
+
+#include <QByteArray>
+#include <optional>
+
+// Deflate streams through zlib. Data from a server must never be able to exhaust memory,
+// so every inflate takes an output bound and fails (nullopt) past it, on corrupt input,
+// or on a stream that ends early.
+namespace ZlibStream {
+
+// The default bound for one inflated object: far above any real article or overview batch.
+inline constexpr qsizetype defaultOutputLimit = qsizetype(256) * 1024 * 1024;
+
+// Raw deflate (no zlib or gzip header), as in compressed overview replies and NZB articles.
+std::optional<QByteArray> inflateRaw(QByteArrayView data, qsizetype outputLimit = defaultOutputLimit);
+
+// zlib streams (header and Adler-32 trailer), as the article cache stores them.
+QByteArray deflateZlib(QByteArrayView data, int level = 6);
+std::optional<QByteArray> inflateZlib(QByteArrayView data, qsizetype outputLimit = defaultOutputLimit);
+
+} // namespace ZlibStream

@@ -1,0 +1,100 @@
+#include "settingsdialog.h"
+#include "ui_settingsdialog.h"
+
+#include "messageboxes.h"
+
+SettingsDialog::SettingsDialog(QWidget *parent)
+    : QDialog(parent)
+    , ui(new Ui::SettingsDialog)
+{
+    ui->setupUi(this);
+    if (const auto stored = SettingsForm::fromSettings())
+        fill(*stored);
+}
+
+SettingsDialog::~SettingsDialog()
+{
+    delete ui;
+}
+
+void SettingsDialog::fill(const SettingsForm &form)
+{
+    ui->serverEdit->setText(form.server);
+    ui->userEdit->setText(form.user);
+    ui->nickEdit->setText(form.nick);
+    ui->passEdit->setText(form.password);
+    ui->portEdit->setText(form.port);
+    ui->maxDays->setEditText(form.maxDays);
+    ui->maxSpots->setEditText(form.maxSpots);
+    if (form.images)
+        ui->imagesCheck->setChecked(true);
+    if (form.ssl)
+        ui->sslBox->setChecked(true);
+    if (form.xzver)
+        ui->xzverBox->setChecked(true);
+    ui->eroCheck->setChecked(form.ero);
+}
+
+SettingsForm SettingsDialog::form() const
+{
+    SettingsForm form;
+    form.server = ui->serverEdit->text();
+    form.user = ui->userEdit->text();
+    form.password = ui->passEdit->text();
+    form.nick = ui->nickEdit->text();
+    form.port = ui->portEdit->text();
+    form.maxDays = ui->maxDays->currentText();
+    form.maxSpots = ui->maxSpots->currentText();
+    form.images = ui->imagesCheck->isChecked();
+    form.ssl = ui->sslBox->isChecked();
+    form.xzver = ui->xzverBox->isChecked();
+    form.ero = ui->eroCheck->isChecked();
+    return form;
+}
+
+QWidget *SettingsDialog::widgetFor(SettingsForm::Field field) const
+{
+    switch (field) {
+    case SettingsForm::Field::Server:
+        return ui->serverEdit;
+    case SettingsForm::Field::User:
+        return ui->userEdit;
+    case SettingsForm::Field::Nick:
+        return ui->nickEdit;
+    case SettingsForm::Field::Port:
+        return ui->portEdit;
+    case SettingsForm::Field::MaxDays:
+        return ui->maxDays;
+    case SettingsForm::Field::MaxSpots:
+        return ui->maxSpots;
+    }
+    return nullptr;
+}
+
+void SettingsDialog::accept()
+{
+    const SettingsForm entered = form();
+    if (const auto problem = entered.problem()) {
+        MessageBoxes::critical(this, problem->title, problem->text);
+        widgetFor(problem->field)->setFocus();
+        return;
+    }
+    entered.store();
+    QDialog::accept();
+}
+
+void SettingsDialog::on_sslBox_clicked(bool checked)
+{
+    if (checked)
+        ui->portEdit->setText(QStringLiteral("443"));
+    else if (ui->portEdit->text() == QLatin1String("443") || ui->portEdit->text() == QLatin1String("563"))
+        ui->portEdit->setText(QStringLiteral("119"));
+}
+
+void SettingsDialog::on_imagesCheck_clicked(bool checked)
+{
+    if (checked)
+        MessageBoxes::information(this, tr("Waarschuwing!"),
+                                  tr("LET OP: het laden van plaatjes van externe websites, kan gevolgen voor uw "
+                                     "privacy hebben. De webmaster kan dan zien welk IP-adres het plaatje binnenhaalt."));
+}

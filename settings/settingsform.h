@@ -1,0 +1,46 @@
+#pragma once
+
+#include <QCoreApplication>
+#include <QString>
+
+#include <optional>
+
+// The values of the settings dialog as the user typed them, with the rules for accepting
+// them and storing them. Kept apart from the widgets so that the rules can be checked
+// without a window.
+struct SettingsForm
+{
+    Q_DECLARE_TR_FUNCTIONS(SettingsDialog)
+
+public:
+    enum class Field { Server, User, Nick, Port, MaxDays, MaxSpots };
+
+    // Why the form cannot be accepted, and which field to fix.
+    struct Problem
+    {
+        QString title;
+        QString text;
+        Field field;
+    };
+
+    QString server;
+    QString user;
+    QString password;
+    QString nick;
+    QString port;
+    QString maxDays;
+    QString maxSpots;
+    bool images = false;
+    bool ssl = false;
+    bool xzver = false;
+    bool ero = false;
+
+    // The stored settings, or nullopt when the program is not configured yet.
+    static std::optional<SettingsForm> fromSettings();
+
+    // The first rule the form breaks, in the order the user is asked to fix them.
+    std::optional<Problem> problem() const;
+
+    // Writes every key; a new server resets both download positions first.
+    void store() const;
+};

@@ -1,0 +1,33 @@
+#pragma once
+
+#include <QString>
+
+#include <vector>
+
+// The one table of category codes: the category tree's items, texts and order, and the
+// short names the spot list shows. A code lives here and nowhere else.
+namespace CategoryScheme {
+
+// Tree codes that are no category.
+inline constexpr int newSpots = -1;
+inline constexpr int allSpots = 0;
+inline constexpr int newEroticSpots = -9;
+inline constexpr int erotic = 9;
+// Tree codes from here up select a sub-category; below, a category.
+inline constexpr int firstSubcategory = 100;
+
+struct Entry
+{
+    int code;
+    const char *treeText;  // untranslated, context "MainWindow"; nullptr: no tree item
+    const char *shortName; // nullptr: "???"
+    bool topLevel;         // starts a top-level tree item; the entries after it are its children
+};
+
+// Every code in tree order; codes without a tree item come last.
+const std::vector<Entry> &entries();
+
+// The list's short name of a sub-category code, "???" for a code without one.
+QString shortCategoryName(int subcat);
+
+} // namespace CategoryScheme
