@@ -21,7 +21,10 @@ void SettingsDialog::fill(const SettingsForm &form)
 {
     ui->serverEdit->setText(form.server);
     ui->userEdit->setText(form.user);
-    ui->nickEdit->setText(form.nick);
+    // The nickname cannot be edited here: an empty stored one keeps the default,
+    // or the dialog could never be accepted again.
+    if (!form.nick.isEmpty())
+        ui->nickEdit->setText(form.nick);
     ui->passEdit->setText(form.password);
     ui->portEdit->setText(form.port);
     ui->maxDays->setEditText(form.maxDays);

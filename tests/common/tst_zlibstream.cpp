@@ -1,0 +1,96 @@
+#include "testmain.h"
+#include "zlibstream.h"
+
+#include <QRandomGenerator>
+
+#include <zlib.h>
+
+namespace {
+
+QByteArray randomBytes(qsizetype size)
+{
+    QByteArray bytes(size, Qt::Uninitialized);
+    QRandomGenerator generator(42);
+    generator.fillRange(reinterpret_cast<quint32 *>(bytes.data()), size / 4);
+    return bytes;
+}
+
+QByteArray rawDeflate(QByteArrayView data)
+{
+    z_stream stream{};
+    deflateInit2(&stream, 6, Z_DEFLATED, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY);
+    QByteArray out(qsizetype(deflateBound(&stream, uLong(data.size()))), Qt::Uninitialized);
+    stream.next_in = reinterpret_cast<Bytef *>(const_cast<char *>(data.data()));
+    stream.avail_in = uInt(data.size());
+    stream.next_out = reinterpret_cast<Bytef *>(out.data());
+    stream.avail_out = uInt(out.size());
+    deflate(&stream, Z_FINISH);
+    out.truncate(qsizetype(stream.total_out));
+    deflateEnd(&stream);
+    return out;
+}
+
+} // namespace
+
+class TestZlibStream : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void zlibStreamsRoundTrip_data()
+    {
+        QTest::addColumn<QByteArray>("data");
+        QTest::newRow("empty") << QByteArray();
+        QTest::newRow("binary") << randomBytes(4096) + QByteArray(4096, '\0');
+        QTest::newRow("20-MB-article") << QByteArray("Subject: x\r\n\r\n").repeated(1500000);
+    }
+
+    void zlibStreamsRoundTrip()
+    {
+        QFETCH(QByteArray, data);
+        const QByteArray packed = ZlibStream::deflateZlib(data);
+        QCOMPARE(quint8(packed.at(0)), quint8(0x78)); // a zlib header, as the cache stores it
+        QCOMPARE(ZlibStream::inflateZlib(packed), std::optional<QByteArray>(data));
+    }
+
+    void rawDeflateInflates()
+    {
+        const QByteArray lines = QByteArray("1\tTitel\r\n").repeated(10000);
+        QCOMPARE(ZlibStream::inflateRaw(rawDeflate(lines)), std::optional<QByteArray>(lines));
+    }
+
+    void brokenStreamsAreRefused_data()
+    {
+        QTest::addColumn<QByteArray>("packed");
+        const QByteArray good = ZlibStream::deflateZlib(QByteArray(100000, 'x'));
+        QTest::newRow("truncated") << good.left(good.size() / 2);
+        QTest::newRow("garbage") << QByteArray("not a zlib stream at all");
+        QTest::newRow("raw-deflate-given-as-zlib") << rawDeflate("abc");
+        QTest::newRow("empty") << QByteArray();
+    }
+
+    void brokenStreamsAreRefused()
+    {
+        QFETCH(QByteArray, packed);
+        QVERIFY(!ZlibStream::inflateZlib(packed));
+    }
+
+    void outputIsBounded()
+    {
+        // A bomb: 64 MiB of zeros in about 64 KiB.
+        const QByteArray bomb = ZlibStream::deflateZlib(QByteArray(64 * 1024 * 1024, '\0'));
+        QVERIFY(bomb.size() < 100 * 1024);
+        QVERIFY(!ZlibStream::inflateZlib(bomb, 1024 * 1024));
+        QVERIFY(!ZlibStream::inflateRaw(rawDeflate(QByteArray(1024 * 1024 + 1, '\0')), 1024 * 1024));
+    }
+
+    void outputExactlyAtTheBoundIsAccepted()
+    {
+        const QByteArray data = randomBytes(1000);
+        QCOMPARE(ZlibStream::inflateZlib(ZlibStream::deflateZlib(data), 1000), std::optional<QByteArray>(data));
+        QVERIFY(!ZlibStream::inflateZlib(ZlibStream::deflateZlib(data), 999));
+    }
+};
+
+TARNWICK_TEST_MAIN(TestZlibStream)
+#include "tst_zlibstream.moc"

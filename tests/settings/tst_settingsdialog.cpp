@@ -1,0 +1,304 @@
+#include "messageboxes.h"
+#include "settings.h"
+#include "settingsdialog.h"
+#include "testmain.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QSettings>
+
+// Drives the settings dialog through its widgets, as a user would.
+class TestSettingsDialog : public QObject
+{
+    Q_OBJECT
+
+private:
+    QList<MessageBoxes::Message> shown;
+
+    template<typename T>
+    static T *field(SettingsDialog &dialog, const char *name)
+    {
+        auto *widget = dialog.findChild<T *>(QLatin1String(name));
+        Q_ASSERT(widget);
+        return widget;
+    }
+    static void setText(SettingsDialog &dialog, const char *name, const QString &text)
+    {
+        field<QLineEdit>(dialog, name)->setText(text);
+    }
+    static void setCombo(SettingsDialog &dialog, const char *name, const QString &text)
+    {
+        field<QComboBox>(dialog, name)->setEditText(text);
+    }
+    static void click(SettingsDialog &dialog, const char *name)
+    {
+        QTest::mouseClick(field<QCheckBox>(dialog, name), Qt::LeftButton);
+    }
+
+    // Accepts a dialog with the given server and otherwise the first-run form.
+    static void acceptWithServer(const QString &server)
+    {
+        SettingsDialog dialog;
+        setText(dialog, "serverEdit", server);
+        dialog.accept();
+        QCOMPARE(dialog.result(), int(QDialog::Accepted));
+    }
+
+private Q_SLOTS:
+    void init()
+    {
+        QSettings().clear();
+        shown.clear();
+        MessageBoxes::setInterceptor([this](const MessageBoxes::Message &message) {
+            shown.append(message);
+            return false;
+        });
+    }
+
+    void firstRunShowsDefaults()
+    {
+        SettingsDialog dialog;
+        QCOMPARE(dialog.windowTitle(), QStringLiteral("Instellingen"));
+        QCOMPARE(dialog.size(), QSize(417, 413));
+        QCOMPARE(field<QLineEdit>(dialog, "portEdit")->text(), QStringLiteral("119"));
+        QCOMPARE(field<QComboBox>(dialog, "maxSpots")->currentText(), QStringLiteral("100000"));
+        QCOMPARE(field<QComboBox>(dialog, "maxDays")->currentText(), QStringLiteral("30"));
+        QCOMPARE(field<QLineEdit>(dialog, "nickEdit")->text(), QStringLiteral("Anoniempje"));
+        QVERIFY(!field<QLineEdit>(dialog, "nickEdit")->isEnabled());
+        QVERIFY(field<QCheckBox>(dialog, "eroCheck")->isChecked());
+        QVERIFY(!field<QCheckBox>(dialog, "sslBox")->isChecked());
+        QVERIFY(!field<QCheckBox>(dialog, "imagesCheck")->isChecked());
+        QCOMPARE(field<QLineEdit>(dialog, "passEdit")->echoMode(), QLineEdit::Password);
+    }
+
+    void acceptingWithOnlyAServerStoresEveryKey()
+    {
+        acceptWithServer(QStringLiteral("  news.example  "));
+        QVERIFY(shown.isEmpty());
+        const QSettings settings;
+        QCOMPARE(settings.value(QStringLiteral("server")).toString(), QStringLiteral("news.example"));
+        QCOMPARE(settings.value(QStringLiteral("user")).toByteArray(), QByteArray());
+        QCOMPARE(settings.value(QStringLiteral("pass")).toByteArray(), QByteArray());
+        QCOMPARE(settings.value(QStringLiteral("port")).toInt(), 119);
+        QCOMPARE(settings.value(QStringLiteral("maxdays")).toInt(), 30);
+        QCOMPARE(settings.value(QStringLiteral("maxspots")).toInt(), 100000);
+        QCOMPARE(settings.value(QStringLiteral("nick")).toByteArray(), QByteArray("Anoniempje"));
+        QCOMPARE(settings.value(QStringLiteral("images")).toBool(), false);
+        QCOMPARE(settings.value(QStringLiteral("ssl")).toBool(), false);
+        QCOMPARE(settings.value(QStringLiteral("xzver")).toBool(), false);
+        QCOMPARE(settings.value(QStringLiteral("ero")).toBool(), true);
+        QCOMPARE(settings.value(QStringLiteral("lastheader")).toLongLong(), 0);
+        QVERIFY(Settings::isConfigured());
+    }
+
+    void refusedFormsNameTheFieldAndWriteNothing_data()
+    {
+        QTest::addColumn<QString>("server");
+        QTest::addColumn<QString>("user");
+        QTest::addColumn<QString>("password");
+        QTest::addColumn<QString>("nick");
+        QTest::addColumn<QString>("port");
+        QTest::addColumn<QString>("days");
+        QTest::addColumn<QString>("headers");
+        QTest::addColumn<QString>("title");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("focus");
+
+        const QString ok = QStringLiteral("news.example");
+        QTest::newRow("empty-server") << QStringLiteral("   ") << "" << "" << "Anoniempje" << "119" << "30" << "1000"
+                                      << "Server?" << "Voer de server van uw Usenet provider in" << "serverEdit";
+        QTest::newRow("password-without-user") << ok << " " << "geheim" << "Anoniempje" << "119" << "30" << "1000"
+                                               << "Gebruikersnaam?" << "Voer een gebruikersnaam in." << "userEdit";
+        QTest::newRow("empty-nick") << ok << "" << "" << "" << "119" << "30" << "1000"
+                                    << "Nickname?" << "Vul je schuilnaam in!" << "";
+        QTest::newRow("port-zero") << ok << "" << "" << "Anoniempje" << "0" << "30" << "1000"
+                                   << "Poort?" << "Poort nummer ongeldig" << "portEdit";
+        QTest::newRow("port-70000") << ok << "" << "" << "Anoniempje" << "70000" << "30" << "1000"
+                                    << "Poort?" << "Poort nummer ongeldig" << "portEdit";
+        QTest::newRow("port-letters") << ok << "" << "" << "Anoniempje" << "abc" << "30" << "1000"
+                                      << "Poort?" << "Poort nummer ongeldig" << "portEdit";
+        QTest::newRow("negative-days") << ok << "" << "" << "Anoniempje" << "119" << "-1" << "1000"
+                                       << "Max. aantal dagen ongeldig" << "Mag niet negatief zijn" << "maxDays";
+        QTest::newRow("zero-headers") << ok << "" << "" << "Anoniempje" << "119" << "30" << "0"
+                                      << "Max. aantal spots ongeldig" << "Moet positief zijn" << "maxSpots";
+        QTest::newRow("letters-as-headers") << ok << "" << "" << "Anoniempje" << "119" << "30" << "veel"
+                                            << "Max. aantal spots ongeldig" << "Moet positief zijn" << "maxSpots";
+        QTest::newRow("first-failure-wins") << "" << "" << "geheim" << "" << "0" << "-1" << "0"
+                                            << "Server?" << "Voer de server van uw Usenet provider in" << "serverEdit";
+    }
+
+    void refusedFormsNameTheFieldAndWriteNothing()
+    {
+        QFETCH(QString, server);
+        QFETCH(QString, user);
+        QFETCH(QString, password);
+        QFETCH(QString, nick);
+        QFETCH(QString, port);
+        QFETCH(QString, days);
+        QFETCH(QString, headers);
+        QFETCH(QString, title);
+        QFETCH(QString, text);
+        QFETCH(QString, focus);
+
+        SettingsDialog dialog;
+        dialog.show();
+        QVERIFY(QTest::qWaitForWindowActive(&dialog));
+        setText(dialog, "serverEdit", server);
+        setText(dialog, "userEdit", user);
+        setText(dialog, "passEdit", password);
+        setText(dialog, "nickEdit", nick);
+        setText(dialog, "portEdit", port);
+        setCombo(dialog, "maxDays", days);
+        setCombo(dialog, "maxSpots", headers);
+        dialog.accept();
+
+        QCOMPARE(shown.size(), 1);
+        QCOMPARE(shown.first().kind, MessageBoxes::Kind::Critical);
+        QCOMPARE(shown.first().title, title);
+        QCOMPARE(shown.first().text, text);
+        // The nickname field is disabled, so it cannot take the focus.
+        if (!focus.isEmpty()) {
+            QVERIFY(QApplication::focusWidget());
+            QCOMPARE(QApplication::focusWidget()->objectName(), focus);
+        }
+        QVERIFY(dialog.isVisible());
+        QVERIFY(QSettings().allKeys().isEmpty());
+    }
+
+    void userWithoutPasswordIsAccepted()
+    {
+        SettingsDialog dialog;
+        setText(dialog, "serverEdit", QStringLiteral("news.example"));
+        setText(dialog, "userEdit", QStringLiteral(" jan "));
+        dialog.accept();
+        QVERIFY(shown.isEmpty());
+        QCOMPARE(QSettings().value(QStringLiteral("user")).toByteArray(), QByteArray("jan"));
+    }
+
+    void lettersAsDaysAreStoredAsZero()
+    {
+        SettingsDialog dialog;
+        setText(dialog, "serverEdit", QStringLiteral("news.example"));
+        setCombo(dialog, "maxDays", QStringLiteral("altijd"));
+        dialog.accept();
+        QVERIFY(shown.isEmpty());
+        QCOMPARE(QSettings().value(QStringLiteral("maxdays")).toInt(), 0);
+    }
+
+    void sslBoxSwitchesTheUsualPorts_data()
+    {
+        QTest::addColumn<QString>("before");
+        QTest::addColumn<QString>("afterChecking");
+        QTest::addColumn<QString>("typedWhileChecked");
+        QTest::addColumn<QString>("afterUnchecking");
+        QTest::newRow("119-to-443-and-back") << "119" << "443" << "443" << "119";
+        QTest::newRow("563-back-to-119") << "119" << "443" << "563" << "119";
+        QTest::newRow("8119-untouched") << "119" << "443" << "8119" << "8119";
+    }
+
+    void sslBoxSwitchesTheUsualPorts()
+    {
+        QFETCH(QString, before);
+        QFETCH(QString, afterChecking);
+        QFETCH(QString, typedWhileChecked);
+        QFETCH(QString, afterUnchecking);
+        SettingsDialog dialog;
+        auto *port = field<QLineEdit>(dialog, "portEdit");
+        port->setText(before);
+        click(dialog, "sslBox");
+        QCOMPARE(port->text(), afterChecking);
+        port->setText(typedWhileChecked);
+        click(dialog, "sslBox");
+        QCOMPARE(port->text(), afterUnchecking);
+    }
+
+    void checkingImagesWarnsAboutPrivacy()
+    {
+        SettingsDialog dialog;
+        click(dialog, "imagesCheck");
+        QCOMPARE(shown.size(), 1);
+        QCOMPARE(shown.first().kind, MessageBoxes::Kind::Information);
+        QCOMPARE(shown.first().title, QStringLiteral("Waarschuwing!"));
+        QVERIFY(shown.first().text.startsWith(QStringLiteral("LET OP: het laden van plaatjes")));
+        click(dialog, "imagesCheck");
+        QCOMPARE(shown.size(), 1);
+    }
+
+    void reopeningShowsTheStoredValues()
+    {
+        {
+            SettingsDialog dialog;
+            setText(dialog, "serverEdit", QStringLiteral("news.example"));
+            setText(dialog, "userEdit", QStringLiteral("jan"));
+            setText(dialog, "passEdit", QStringLiteral("g\u00e9heim"));
+            click(dialog, "sslBox");
+            click(dialog, "eroCheck");
+            click(dialog, "xzverBox");
+            setCombo(dialog, "maxDays", QStringLiteral("365"));
+            setCombo(dialog, "maxSpots", QStringLiteral("1234"));
+            dialog.accept();
+        }
+        QCOMPARE(QSettings().value(QStringLiteral("pass")).toByteArray(), QByteArray("Z+loZWlt"));
+
+        SettingsDialog dialog;
+        QCOMPARE(field<QLineEdit>(dialog, "serverEdit")->text(), QStringLiteral("news.example"));
+        QCOMPARE(field<QLineEdit>(dialog, "userEdit")->text(), QStringLiteral("jan"));
+        QCOMPARE(field<QLineEdit>(dialog, "passEdit")->text(), QStringLiteral("g\u00e9heim"));
+        QCOMPARE(field<QLineEdit>(dialog, "portEdit")->text(), QStringLiteral("443"));
+        QCOMPARE(field<QComboBox>(dialog, "maxDays")->currentText(), QStringLiteral("365"));
+        QCOMPARE(field<QComboBox>(dialog, "maxSpots")->currentText(), QStringLiteral("1234"));
+        QVERIFY(field<QCheckBox>(dialog, "sslBox")->isChecked());
+        QVERIFY(field<QCheckBox>(dialog, "xzverBox")->isChecked());
+        QVERIFY(!field<QCheckBox>(dialog, "eroCheck")->isChecked());
+        QVERIFY(!field<QCheckBox>(dialog, "imagesCheck")->isChecked());
+        QVERIFY(shown.isEmpty());
+
+        const Settings::Connection connection = Settings::connection();
+        QCOMPARE(connection.password, QStringLiteral("g\u00e9heim"));
+        QCOMPARE(connection.port, 443);
+        QVERIFY(connection.ssl && connection.xzver);
+    }
+
+    void anEmptyStoredNicknameDoesNotLockTheDialog()
+    {
+        acceptWithServer(QStringLiteral("news.example"));
+        QSettings().setValue(QStringLiteral("nick"), QByteArray());
+        SettingsDialog dialog;
+        QCOMPARE(field<QLineEdit>(dialog, "nickEdit")->text(), QStringLiteral("Anoniempje"));
+        dialog.accept();
+        QVERIFY(shown.isEmpty());
+    }
+
+    void cancelWritesNothing()
+    {
+        SettingsDialog dialog;
+        setText(dialog, "serverEdit", QStringLiteral("news.example"));
+        dialog.reject();
+        QVERIFY(QSettings().allKeys().isEmpty());
+    }
+
+    void onlyANewServerResetsTheDownloadPositions()
+    {
+        acceptWithServer(QStringLiteral("news.example"));
+        Settings::setLastHeader(5000);
+        Settings::setLastCommentsHeader(7000);
+
+        {
+            SettingsDialog dialog;
+            setText(dialog, "portEdit", QStringLiteral("8119"));
+            setText(dialog, "userEdit", QStringLiteral("jan"));
+            setText(dialog, "passEdit", QStringLiteral("geheim"));
+            dialog.accept();
+        }
+        QCOMPARE(Settings::lastHeader(), 5000);
+        QCOMPARE(Settings::lastCommentsHeader(), 7000);
+
+        acceptWithServer(QStringLiteral("other.example"));
+        QCOMPARE(Settings::lastHeader(), 0);
+        QCOMPARE(Settings::lastCommentsHeader(), 0);
+    }
+};
+
+TARNWICK_TEST_MAIN(TestSettingsDialog)
+#include "tst_settingsdialog.moc"
