@@ -1,0 +1,167 @@
+#include "spotheader.h"
+
+#include "bytetext.h"
+
+#include <QString>
+
+namespace {
+
+constexpr char fieldSeparator = '\t';
+constexpr int requiredFields = 8;
+constexpr int messageIdField = 4;
+constexpr int requiredDomainPieces = 6;
+constexpr qsizetype minimumCategoryBlock = 4;
+const QByteArrayView spotDomain = "@free.pt";
+
+// The n-th piece of `text` split at `separator`, or nullopt when there are fewer pieces.
+std::optional<QByteArrayView> piece(QByteArrayView text, char separator, int n)
+{
+    qsizetype start = 0;
+    for (int i = 0; i < n; ++i) {
+        const qsizetype next = text.indexOf(separator, start);
+        if (next < 0)
+            return std::nullopt;
+        start = next + 1;
+    }
+    const qsizetype end = text.indexOf(separator, start);
+    return text.sliced(start, (end < 0 ? text.size() : end) - start);
+}
+
+int countPieces(QByteArrayView text, char separator, int enough)
+{
+    int pieces = 1;
+    for (qsizetype at = text.indexOf(separator); at >= 0 && pieces < enough; at = text.indexOf(separator, at + 1))
+        ++pieces;
+    return pieces;
+}
+
+int digitValue(char c)
+{
+    return c >= '0' && c <= '9' ? c - '0' : 0;
+}
+
+// A decimal number, 0 when the text is not one.
+template<typename Int>
+Int number(QByteArrayView text)
+{
+    bool ok = false;
+    const qlonglong value = text.toLongLong(&ok);
+    return ok ? Int(value) : 0;
+}
+
+// Main category 1 with an erotic genre mark is stored as category 9; the first mark found wins.
+std::optional<int> eroticSubcat(QByteArrayView block)
+{
+    static const QByteArrayView marks[] = {"d23", "d24", "d25", "d26"};
+    for (int i = 0; i < 4; ++i) {
+        if (block.contains(marks[i]))
+            return 900 + i;
+    }
+    return std::nullopt;
+}
+
+// An empty value is still an empty byte string, never NULL.
+QByteArray storedBytes(QByteArrayView bytes)
+{
+    return bytes.isEmpty() ? QByteArray("") : bytes.toByteArray();
+}
+
+} // namespace
+
+SpotHeader SpotHeader::parse(QByteArrayView line)
+{
+    SpotHeader header;
+    if (countPieces(line, fieldSeparator, requiredFields) < requiredFields)
+        return header;
+
+    header.outcome = Outcome::Rejected;
+    header.articleNumber = number<qint64>(*piece(line, fieldSeparator, 0));
+
+    const QByteArrayView subject = *piece(line, fieldSeparator, 1);
+    const qsizetype bar = subject.indexOf('|');
+    header.titlePiece = bar < 0 ? subject : subject.first(bar);
+    header.hasTag = bar >= 0;
+    if (header.hasTag)
+        header.tagPiece = *piece(subject.sliced(bar + 1), '|', 0);
+
+    const QByteArrayView from = *piece(line, fieldSeparator, 2);
+    const qsizetype addressStart = from.indexOf(QByteArrayView(" <"));
+    if (addressStart < 0)
+        return header;
+    header.spotter = from.first(addressStart);
+    const QByteArrayView address = from.sliced(addressStart + 2);
+    const std::optional<QByteArrayView> domain = piece(address, '@', 1);
+    if (!domain || countPieces(*domain, '.', requiredDomainPieces) < requiredDomainPieces)
+        return header;
+    const QByteArrayView block = *piece(*domain, '.', 0);
+    if (block.size() < minimumCategoryBlock)
+        return header;
+
+    header.cat = digitValue(block[0]);
+    const bool shortLayout = block[1] == '1';
+    const qsizetype subcatAt = shortLayout ? 2 : 3;
+    header.subcat = header.cat * 100 + number<int>(block.sliced(subcatAt).first(qMin<qsizetype>(2, block.size() - subcatAt)));
+    header.otherCats = block.size() > subcatAt + 2 ? block.sliced(subcatAt + 2) : QByteArrayView();
+    if (header.cat == 1) {
+        if (const auto erotic = eroticSubcat(block)) {
+            header.cat = 9;
+            header.subcat = *erotic;
+        }
+    }
+    header.spotDate = number<qint32>(*piece(*domain, '.', 3));
+
+    const QByteArrayView messageId = *piece(line, fieldSeparator, messageIdField);
+    QByteArrayView key = messageId.size() >= 2 ? messageId.sliced(1, messageId.size() - 2) : QByteArrayView();
+    if (key.endsWith(spotDomain))
+        key.chop(spotDomain.size());
+    header.spotKey = key;
+
+    if (header.spotDate != 0)
+        header.outcome = Outcome::Spot;
+    return header;
+}
+
+bool SpotHeader::isErotic() const
+{
+    return cat == 9;
+}
+
+QVariant SpotHeader::storedTitle() const
+{
+    if (titlePiece.contains(QByteArrayView("?=")) && titlePiece.contains(QByteArrayView("=?")))
+        return decodeEncodedWords(titlePiece.trimmed());
+    return storedBytes(titlePiece.trimmed());
+}
+
+QVariantList SpotHeader::rowValues() const
+{
+    return {cat,
+            subcat,
+            spotDate,
+            storedTitle(),
+            storedBytes(spotter),
+            hasTag ? QVariant(storedBytes(tagPiece.trimmed())) : QVariant(QStringLiteral("")),
+            storedBytes(spotKey),
+            storedBytes(otherCats)};
+}
+
+QString decodeEncodedWords(QByteArrayView title)
+{
+    const QLatin1StringView introducer("=?UTF-8?B?");
+    const QLatin1StringView closer("?=");
+    QString text = ByteText::toText(title.toByteArray().replace("?= =?", "?==?"));
+    for (;;) {
+        const qsizetype start = text.indexOf(introducer);
+        if (start < 0)
+            break;
+        const qsizetype payload = start + introducer.size();
+        const qsizetype end = text.indexOf(closer, payload);
+        if (end < 0)
+            break;
+        const QByteArray encoded = text.mid(payload, end - payload).toLatin1();
+        const QByteArray decoded = QByteArray::fromBase64(encoded);
+        const qsizetype nul = decoded.indexOf('\0');
+        text.replace(start, end + closer.size() - start, QString::fromUtf8(nul < 0 ? decoded : decoded.left(nul)));
+    }
+    return text;
+}
