@@ -1,0 +1,87 @@
+#include "yencencoder.h"
+
+#include <zlib.h>
+
+namespace YencFixture {
+namespace {
+
+constexpr qsizetype lineLength = 128;
+
+bool mustEscape(uchar encoded)
+{
+    return encoded == 0 || encoded == '\n' || encoded == '\r' || encoded == '=';
+}
+
+QByteArray hex8(quint32 value)
+{
+    return QByteArray::number(value, 16).rightJustified(8, '0');
+}
+
+} // namespace
+
+QByteArray encode(QByteArrayView data, Trailer trailer, QByteArrayView name)
+{
+    const QByteArray size = QByteArray::number(data.size());
+    QByteArray text = "=ybegin line=128 size=" + size + " name=" + name.toByteArray() + "\r\n";
+    text.reserve(text.size() + data.size() * 105 / 100 + 256);
+
+    QByteArray line;
+    for (qsizetype i = 0; i < data.size(); ++i) {
+        const uchar encoded = uchar(data[i] + 42);
+        if (mustEscape(encoded)) {
+            line += '=';
+            line += char(encoded + 64);
+        } else {
+            line += char(encoded);
+        }
+        if (line.size() >= lineLength || i + 1 == data.size()) {
+            if (line.startsWith('.'))
+                text += '.';
+            text += line + "\r\n";
+            line.clear();
+        }
+    }
+
+    quint32 crc = quint32(crc32_z(0, reinterpret_cast<const Bytef *>(data.data()), z_size_t(data.size())));
+    if (trailer == Trailer::WrongCrc)
+        crc ^= 1;
+    text += "=yend size=" + size + " pcrc32=" + hex8(crc) + " crc32=" + hex8(crc) + "\r\n";
+    return text;
+}
+
+QByteArray deflateRaw(QByteArrayView data)
+{
+    z_stream stream{};
+    deflateInit2(&stream, Z_DEFAULT_COMPRESSION, Z_DEFLATED, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY);
+    QByteArray out(qsizetype(deflateBound(&stream, uLong(data.size()))), Qt::Uninitialized);
+    stream.next_in = const_cast<Bytef *>(reinterpret_cast<const Bytef *>(data.data()));
+    stream.avail_in = uInt(data.size());
+    stream.next_out = reinterpret_cast<Bytef *>(out.data());
+    stream.avail_out = uInt(out.size());
+    const int status = deflate(&stream, Z_FINISH);
+    Q_ASSERT(status == Z_STREAM_END);
+    Q_UNUSED(status);
+    out.truncate(qsizetype(stream.total_out));
+    deflateEnd(&stream);
+    return out;
+}
+
+QByteArray compressedReply(QByteArrayView plainLines, Trailer trailer)
+{
+    return encode(deflateRaw(plainLines), trailer) + ".\r\n";
+}
+
+QList<QByteArrayView> splitLines(QByteArrayView text)
+{
+    QList<QByteArrayView> lines;
+    qsizetype from = 0;
+    while (from < text.size()) {
+        const qsizetype lineFeed = text.indexOf('\n', from);
+        const qsizetype next = lineFeed < 0 ? text.size() : lineFeed + 1;
+        lines.append(text.sliced(from, next - from));
+        from = next;
+    }
+    return lines;
+}
+
+} // namespace YencFixture
