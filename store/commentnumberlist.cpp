@@ -1,0 +1,16 @@
+#include "commentnumberlist.h"
+
+#include <QtEndian>
+
+namespace CommentNumberList {
+
+QList<quint32> decode(QByteArrayView blob)
+{
+    QList<quint32> numbers;
+    numbers.reserve(blob.size() / 4);
+    for (qsizetype at = 0; at + 4 <= blob.size(); at += 4)
+        numbers.append(qFromBigEndian<quint32>(blob.data() + at));
+    return numbers;
+}
+
+} // namespace CommentNumberList

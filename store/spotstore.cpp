@@ -1,0 +1,253 @@
+#include "spotstore.h"
+
+#include "commentnumberlist.h"
+#include "databasesetuperror.h"
+#include "sqltransaction.h"
+
+#include <QDateTime>
+#include <QDir>
+#include <QSqlRecord>
+#include <QStandardPaths>
+#include <QStringList>
+
+#include <iterator>
+
+namespace {
+
+const QStringList spotsSchema = {
+    QStringLiteral("CREATE TABLE spots(id INTEGER PRIMARY KEY AUTOINCREMENT,cat INT,subcat INT,spotdate INT,"
+                   "title VARCHAR(255),spotter VARCHAR(255),tag VARCHAR(255),othercats VARCHAR(255),msgid VARCHAR(255) )"),
+    QStringLiteral("CREATE INDEX catidx ON spots(cat)"),
+    QStringLiteral("CREATE INDEX subcatidx ON spots(subcat)"),
+    QStringLiteral("CREATE INDEX tagidx ON spots(tag)"),
+    QStringLiteral("CREATE INDEX dateidx ON spots(spotdate)"),
+};
+
+const QStringList eroticSchema = {
+    QStringLiteral("CREATE TABLE erospots(id INTEGER PRIMARY KEY AUTOINCREMENT,cat INT,subcat INT,spotdate INT,"
+                   "title VARCHAR(255),spotter VARCHAR(255),tag VARCHAR(255),othercats VARCHAR(255),msgid VARCHAR(255) )"),
+    QStringLiteral("CREATE INDEX ecatidx ON erospots(cat)"),
+    QStringLiteral("CREATE INDEX esubcatidx ON erospots(subcat)"),
+    QStringLiteral("CREATE INDEX etagidx ON erospots(tag)"),
+    QStringLiteral("CREATE INDEX edateidx ON erospots(spotdate)"),
+};
+
+const QStringList cacheSchema = {
+    QStringLiteral("CREATE TABLE cache(id VARCHAR(255) PRIMARY KEY,dateadded INT,data BLOB )"),
+    QStringLiteral("CREATE INDEX dateidx ON cache(dateadded)"),
+};
+
+const QStringList commentListSchema = {
+    QStringLiteral("CREATE TABLE msgnrs(post VARCHAR(255) PRIMARY KEY,nrs BLOB)"),
+};
+
+// Files written before erotica had a table of their own keep them in spots.
+const QStringList eroticMigration = {
+    QStringLiteral("INSERT INTO erospots(id,cat,subcat,spotdate,title,spotter,tag,msgid) "
+                   "SELECT id,cat,subcat,spotdate,title,spotter,tag,msgid FROM spots WHERE cat=9 ORDER BY id"),
+    QStringLiteral("DELETE FROM spots WHERE cat=9"),
+};
+
+const QString spotDuplicateSql = QStringLiteral("SELECT cat FROM spots WHERE spotdate=? AND title LIKE ?");
+const QString eroticDuplicateSql = QStringLiteral("SELECT cat FROM erospots WHERE spotdate=? AND title LIKE ?");
+const QString spotInsertSql =
+    QStringLiteral("INSERT INTO spots(cat,subcat,spotdate,title,spotter,tag,msgid,othercats) VALUES (?,?,?,?,?,?,?,?)");
+const QString eroticInsertSql =
+    QStringLiteral("INSERT INTO erospots(cat,subcat,spotdate,title,spotter,tag,msgid,othercats) VALUES (?,?,?,?,?,?,?,?)");
+const QString commentNumbersSql = QStringLiteral("SELECT nrs FROM msgnrs WHERE post=?");
+
+bool execute(const QSqlDatabase &db, const QString &sql)
+{
+    QSqlQuery query(db);
+    return query.exec(sql);
+}
+
+bool executeAll(const QSqlDatabase &db, const QStringList &statements)
+{
+    for (const QString &sql : statements) {
+        if (!execute(db, sql))
+            return false;
+    }
+    return true;
+}
+
+// All statements or none: a kill half-way must not leave a table without its indexes.
+void createTable(const QSqlDatabase &db, const QStringList &schema)
+{
+    SqlTransaction transaction(db);
+    if (executeAll(db, schema))
+        transaction.commit();
+}
+
+QSqlQuery prepared(const QSqlDatabase &db, const QString &sql)
+{
+    QSqlQuery query(db);
+    query.setForwardOnly(true);
+    query.prepare(sql);
+    return query;
+}
+
+} // namespace
+
+SpotStore::SpotStore()
+    : directory(openDataDirectory())
+    , spots(QStringLiteral("spots"), directory + QLatin1String("/spots.db"), tr("Fout bij openen spots database"))
+    , cache(QStringLiteral("cache"), directory + QLatin1String("/cache.db"), tr("Fout bij openen cache database"))
+    , commentList(QStringLiteral("commentlist"), directory + QLatin1String("/reactielijst.db"),
+                  tr("Fout bij openen reactielijst database"))
+{
+    createSchema();
+    prepareStatements();
+}
+
+QString SpotStore::openDataDirectory()
+{
+    const QString dir = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
+    qDebug() << "Database map:" << dir;
+    if (!QDir().mkpath(dir))
+        throw DatabaseSetupError(tr("Fout bij aanmaken database map"));
+    return dir;
+}
+
+void SpotStore::createSchema()
+{
+    if (!tableExists(spotsDatabase(), QStringLiteral("spots")))
+        createTable(spotsDatabase(), spotsSchema);
+    if (!tableExists(spotsDatabase(), QStringLiteral("erospots")))
+        createEroticTable();
+    if (!tableExists(cacheDatabase(), QStringLiteral("cache")))
+        createTable(cacheDatabase(), cacheSchema);
+    if (!tableExists(commentListDatabase(), QStringLiteral("msgnrs")))
+        createTable(commentListDatabase(), commentListSchema);
+}
+
+// One transaction: the erotic rows are deleted from spots only once their copies are
+// stored, and a failure leaves the file as it was, to be migrated at the next start.
+void SpotStore::createEroticTable()
+{
+    const QSqlDatabase db = spotsDatabase();
+    SqlTransaction transaction(db);
+    if (!executeAll(db, eroticSchema))
+        return;
+    const bool hasOtherCats = db.record(QStringLiteral("spots")).contains(QStringLiteral("othercats"));
+    if (!hasOtherCats && !execute(db, QStringLiteral("ALTER TABLE spots ADD COLUMN othercats VARCHAR(255)")))
+        return;
+    if (executeAll(db, eroticMigration))
+        transaction.commit();
+}
+
+void SpotStore::prepareStatements()
+{
+    spotStatements = {prepared(spotsDatabase(), spotDuplicateSql), prepared(spotsDatabase(), spotInsertSql)};
+    eroticStatements = {prepared(spotsDatabase(), eroticDuplicateSql), prepared(spotsDatabase(), eroticInsertSql)};
+    commentNumbersQuery = prepared(commentListDatabase(), commentNumbersSql);
+}
+
+QSqlDatabase SpotStore::spotsDatabase() const
+{
+    return spots.database();
+}
+
+QSqlDatabase SpotStore::cacheDatabase() const
+{
+    return cache.database();
+}
+
+QSqlDatabase SpotStore::commentListDatabase() const
+{
+    return commentList.database();
+}
+
+bool SpotStore::tableExists(const QSqlDatabase &db, const QString &name)
+{
+    QSqlQuery query(db);
+    query.prepare(QStringLiteral("SELECT name FROM sqlite_master WHERE name=?"));
+    query.addBindValue(name);
+    return query.exec() && query.next();
+}
+
+void SpotStore::optimize()
+{
+    for (const QSqlDatabase &db : {spotsDatabase(), cacheDatabase(), commentListDatabase()})
+        execute(db, QStringLiteral("VACUUM"));
+}
+
+void SpotStore::deleteAll()
+{
+    {
+        SqlTransaction transaction(spotsDatabase());
+        if (executeAll(spotsDatabase(), {QStringLiteral("DELETE FROM spots"), QStringLiteral("DELETE FROM erospots")}))
+            transaction.commit();
+    }
+    execute(cacheDatabase(), QStringLiteral("DELETE FROM cache"));
+    clearCommentIndex();
+    optimize();
+}
+
+void SpotStore::clearCommentIndex()
+{
+    execute(commentListDatabase(), QStringLiteral("DELETE FROM msgnrs"));
+}
+
+QList<quint32> SpotStore::commentNumbers(const QString &spotKey)
+{
+    QList<quint32> numbers;
+    commentNumbersQuery.bindValue(0, spotKey);
+    if (commentNumbersQuery.exec() && commentNumbersQuery.next())
+        numbers = CommentNumberList::decode(commentNumbersQuery.value(0).toByteArray());
+    // A statement left on its row would keep VACUUM from running.
+    commentNumbersQuery.finish();
+    return numbers;
+}
+
+SpotStore::TableStatements &SpotStore::statementsFor(SpotTable table)
+{
+    return table == SpotTable::EroticSpots ? eroticStatements : spotStatements;
+}
+
+DuplicateCheck SpotStore::checkDuplicate(SpotTable table, qint64 spotDate, const QString &titlePattern)
+{
+    QSqlQuery &query = statementsFor(table).duplicate;
+    query.bindValue(0, spotDate);
+    query.bindValue(1, titlePattern);
+    if (!query.exec())
+        return DuplicateCheck::Failed;
+    const bool found = query.next();
+    query.finish();
+    return found ? DuplicateCheck::Duplicate : DuplicateCheck::Unique;
+}
+
+bool SpotStore::insertSpot(SpotTable table, const SpotRecord &spot)
+{
+    QSqlQuery &query = statementsFor(table).insert;
+    const QVariant values[] = {spot.cat,     spot.subcat, spot.spotDate, spot.title,
+                               spot.spotter, spot.tag,    spot.msgid,    spot.othercats};
+    for (int column = 0; column < int(std::size(values)); ++column)
+        query.bindValue(column, values[column]);
+    return query.exec();
+}
+
+void SpotStore::storeArticle(const QByteArray &id, const QByteArray &article)
+{
+    const QByteArray compressed = ZlibStream::deflateZlib(article, 6);
+    if (compressed.isEmpty())
+        return;
+    QSqlQuery query(cacheDatabase());
+    query.prepare(QStringLiteral("INSERT INTO cache(id,dateadded,data) VALUES (?,?,?)"));
+    query.addBindValue(id);
+    query.addBindValue(QDateTime::currentSecsSinceEpoch());
+    query.addBindValue(compressed);
+    // An id that is already stored fails the primary key and keeps its first article.
+    query.exec();
+}
+
+std::optional<QByteArray> SpotStore::cachedArticle(const QByteArray &id, qsizetype sizeLimit) const
+{
+    QSqlQuery query(cacheDatabase());
+    query.setForwardOnly(true);
+    query.prepare(QStringLiteral("SELECT data FROM cache WHERE id=?"));
+    query.addBindValue(id);
+    if (!query.exec() || !query.next())
+        return std::nullopt;
+    return ZlibStream::inflateZlib(query.value(0).toByteArray(), sizeLimit);
+}

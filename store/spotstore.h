@@ -1,0 +1,98 @@
+#pragma once
+
+#include "sqlconnection.h"
+#include "zlibstream.h"
+
+#include <QByteArray>
+#include <QCoreApplication>
+#include <QList>
+#include <QSqlQuery>
+#include <QString>
+#include <QVariant>
+
+#include <optional>
+
+// Erotic spots (category 9) live apart from all others.
+enum class SpotTable { Spots, EroticSpots };
+
+enum class DuplicateCheck { Unique, Duplicate, Failed };
+
+// One row of spots or erospots as it is bound for insertion. Byte strings are stored
+// as BLOB, text as TEXT; title and tag are either, as the header they came from decides.
+// A null QString is stored as NULL: an empty text must be a non-null empty QString.
+struct SpotRecord
+{
+    int cat = 0;
+    int subcat = 0;
+    qint64 spotDate = 0;
+    QVariant title;
+    QByteArray spotter;
+    QVariant tag;
+    QByteArray msgid;
+    QByteArray othercats;
+};
+
+// The three database files of the data directory: spots.db (spots, erospots), cache.db
+// (fetched articles) and reactielijst.db (comment index). Owns their connections "spots",
+// "cache" and "commentlist" and the statements that are re-run for every spot header.
+// Only one store may exist at a time: the connection names are fixed.
+class SpotStore
+{
+    Q_DECLARE_TR_FUNCTIONS(SpotStore)
+
+public:
+    // Creates the directory and files as needed, the tables, and migrates older files.
+    // Throws DatabaseSetupError when the directory or a file cannot be made or opened.
+    SpotStore();
+
+    QSqlDatabase spotsDatabase() const;
+    QSqlDatabase cacheDatabase() const;
+    QSqlDatabase commentListDatabase() const;
+
+    // True for any schema object of that name, also an index.
+    static bool tableExists(const QSqlDatabase &db, const QString &name);
+
+    // Compacts the three files. Callers keep it away from an open download transaction.
+    void optimize();
+    // Empties every table and compacts the files.
+    void deleteAll();
+    void clearCommentIndex();
+
+    // The comment article numbers indexed for a spot key; empty without a row.
+    QList<quint32> commentNumbers(const QString &spotKey);
+
+    // Whether the table already has a spot of that date whose title matches titlePattern
+    // (a LIKE pattern, case-insensitive for ASCII).
+    DuplicateCheck checkDuplicate(SpotTable table, qint64 spotDate, const QString &titlePattern);
+    bool insertSpot(SpotTable table, const SpotRecord &spot);
+
+    // Keeps a fetched article compressed; an id already stored keeps its first article.
+    void storeArticle(const QByteArray &id, const QByteArray &article);
+    // The stored article, or nullopt when there is none or it does not inflate within the bound.
+    std::optional<QByteArray> cachedArticle(const QByteArray &id,
+                                            qsizetype sizeLimit = ZlibStream::defaultOutputLimit) const;
+
+    Q_DISABLE_COPY_MOVE(SpotStore)
+
+private:
+    struct TableStatements
+    {
+        QSqlQuery duplicate;
+        QSqlQuery insert;
+    };
+
+    static QString openDataDirectory();
+    void createSchema();
+    void createEroticTable();
+    void prepareStatements();
+    TableStatements &statementsFor(SpotTable table);
+
+    const QString directory;
+    // Declared before the statements: a connection goes only after its queries.
+    SqlConnection spots;
+    SqlConnection cache;
+    SqlConnection commentList;
+    TableStatements spotStatements;
+    TableStatements eroticStatements;
+    QSqlQuery commentNumbersQuery;
+};

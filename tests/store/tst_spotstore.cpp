@@ -1,0 +1,426 @@
+#include "databasesetuperror.h"
+#include "freepages.h"
+#include "spotstore.h"
+#include "testmain.h"
+
+#include <QDateTime>
+#include <QDir>
+#include <QRandomGenerator>
+#include <QRegularExpression>
+#include <QSqlRecord>
+#include <QStandardPaths>
+
+namespace {
+
+QString dataDir()
+{
+    return QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
+}
+
+QStringList schemaOf(const QSqlDatabase &db)
+{
+    QSqlQuery query(db);
+    query.exec(QStringLiteral(
+        "SELECT sql FROM sqlite_master WHERE sql IS NOT NULL AND name<>'sqlite_sequence' ORDER BY rowid"));
+    QStringList statements;
+    while (query.next())
+        statements << query.value(0).toString();
+    return statements;
+}
+
+QVariantList column(const QSqlDatabase &db, const QString &sql)
+{
+    QSqlQuery query(db);
+    query.exec(sql);
+    QVariantList values;
+    while (query.next())
+        values << query.value(0);
+    return values;
+}
+
+QVariant scalar(const QSqlDatabase &db, const QString &sql)
+{
+    const QVariantList values = column(db, sql);
+    return values.isEmpty() ? QVariant() : values.first();
+}
+
+// A spots.db as written before erotic spots had a table of their own.
+void writeOldSpotsFile(const QString &createStatement)
+{
+    QDir().mkpath(dataDir());
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("old"));
+        db.setDatabaseName(dataDir() + QLatin1String("/spots.db"));
+        QVERIFY(db.open());
+        QSqlQuery query(db);
+        QVERIFY(query.exec(createStatement));
+        for (const auto &[id, cat] : {std::pair{1, 1}, {2, 9}, {3, 2}, {4, 9}})
+            QVERIFY(query.exec(QStringLiteral("INSERT INTO spots(id,cat,subcat,spotdate,title,spotter,msgid) "
+                                              "VALUES (%1,%2,%2*100,1298000000+%1,'t%1','p%1','m%1')")
+                                   .arg(id)
+                                   .arg(cat)));
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("old"));
+}
+
+QByteArray randomBytes(qsizetype size)
+{
+    QByteArray bytes(size, Qt::Uninitialized);
+    QRandomGenerator generator(42);
+    generator.fillRange(reinterpret_cast<quint32 *>(bytes.data()), size / 4);
+    return bytes;
+}
+
+} // namespace
+
+class TestSpotStore : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void init();
+
+    void freshProfileCreatesExactSchema();
+    void connectionsAreDurable();
+    void oldSpotsFileIsMigrated();
+    void failedMigrationKeepsEveryRow();
+    void tableExistsMatchesAnySchemaObject();
+    void setupFailure_data();
+    void setupFailure();
+
+    void commentNumbers_data();
+    void commentNumbers();
+    void insertedSpotKeepsBoundKinds();
+    void duplicateCheck_data();
+    void duplicateCheck();
+    void executedStatementsDoNotBlockCompaction();
+
+    void articleRoundTrip_data();
+    void articleRoundTrip();
+    void storedArticleRow();
+    void storedArticleKeepsFirstCopy();
+    void cachedArticleRefused_data();
+    void cachedArticleRefused();
+};
+
+void TestSpotStore::init()
+{
+    QFile::remove(dataDir());
+    QDir(dataDir()).removeRecursively();
+    // A connection removed while still in use, or a name added twice, shows up as a warning.
+    QTest::failOnWarning(QRegularExpression(QStringLiteral(".*")));
+}
+
+void TestSpotStore::freshProfileCreatesExactSchema()
+{
+    QVERIFY(!QDir(dataDir()).exists());
+    SpotStore store;
+
+    for (const char *file : {"/spots.db", "/cache.db", "/reactielijst.db"})
+        QVERIFY2(QFile::exists(dataDir() + QLatin1String(file)), file);
+    QCOMPARE(schemaOf(store.spotsDatabase()),
+             QStringList({
+                 QStringLiteral("CREATE TABLE spots(id INTEGER PRIMARY KEY AUTOINCREMENT,cat INT,subcat INT,"
+                                "spotdate INT,title VARCHAR(255),spotter VARCHAR(255),tag VARCHAR(255),"
+                                "othercats VARCHAR(255),msgid VARCHAR(255) )"),
+                 QStringLiteral("CREATE INDEX catidx ON spots(cat)"),
+                 QStringLiteral("CREATE INDEX subcatidx ON spots(subcat)"),
+                 QStringLiteral("CREATE INDEX tagidx ON spots(tag)"),
+                 QStringLiteral("CREATE INDEX dateidx ON spots(spotdate)"),
+                 QStringLiteral("CREATE TABLE erospots(id INTEGER PRIMARY KEY AUTOINCREMENT,cat INT,subcat INT,"
+                                "spotdate INT,title VARCHAR(255),spotter VARCHAR(255),tag VARCHAR(255),"
+                                "othercats VARCHAR(255),msgid VARCHAR(255) )"),
+                 QStringLiteral("CREATE INDEX ecatidx ON erospots(cat)"),
+                 QStringLiteral("CREATE INDEX esubcatidx ON erospots(subcat)"),
+                 QStringLiteral("CREATE INDEX etagidx ON erospots(tag)"),
+                 QStringLiteral("CREATE INDEX edateidx ON erospots(spotdate)"),
+             }));
+    QCOMPARE(schemaOf(store.cacheDatabase()),
+             QStringList({
+                 QStringLiteral("CREATE TABLE cache(id VARCHAR(255) PRIMARY KEY,dateadded INT,data BLOB )"),
+                 QStringLiteral("CREATE INDEX dateidx ON cache(dateadded)"),
+             }));
+    QCOMPARE(schemaOf(store.commentListDatabase()),
+             QStringList{QStringLiteral("CREATE TABLE msgnrs(post VARCHAR(255) PRIMARY KEY,nrs BLOB)")});
+}
+
+void TestSpotStore::connectionsAreDurable()
+{
+    SpotStore store;
+    for (const QSqlDatabase &db : {store.spotsDatabase(), store.cacheDatabase(), store.commentListDatabase()}) {
+        QCOMPARE(scalar(db, QStringLiteral("PRAGMA journal_mode")).toString(), QStringLiteral("wal"));
+        QCOMPARE(scalar(db, QStringLiteral("PRAGMA synchronous")).toInt(), 2); // FULL
+    }
+}
+
+void TestSpotStore::oldSpotsFileIsMigrated()
+{
+    writeOldSpotsFile(QStringLiteral("CREATE TABLE spots(id INTEGER PRIMARY KEY AUTOINCREMENT,cat INT,subcat INT,"
+                                     "spotdate INT,title VARCHAR(255),spotter VARCHAR(255),tag VARCHAR(255),"
+                                     "msgid VARCHAR(255) )"));
+    SpotStore store;
+    const QSqlDatabase db = store.spotsDatabase();
+
+    QVERIFY(db.record(QStringLiteral("spots")).contains(QStringLiteral("othercats")));
+    QCOMPARE(column(db, QStringLiteral("SELECT id FROM spots ORDER BY id")), QVariantList({1, 3}));
+    QCOMPARE(column(db, QStringLiteral("SELECT id || ' ' || cat || ' ' || subcat || ' ' || spotdate || ' ' || "
+                                       "title || ' ' || spotter || ' ' || msgid || ' ' || typeof(othercats) "
+                                       "FROM erospots ORDER BY id")),
+             QVariantList({QStringLiteral("2 9 900 1298000002 t2 p2 m2 null"),
+                           QStringLiteral("4 9 900 1298000004 t4 p4 m4 null")}));
+}
+
+void TestSpotStore::failedMigrationKeepsEveryRow()
+{
+    // Without a tag column the copy fails; the erotic rows must then stay where they are.
+    writeOldSpotsFile(QStringLiteral("CREATE TABLE spots(id INTEGER PRIMARY KEY AUTOINCREMENT,cat INT,subcat INT,"
+                                     "spotdate INT,title VARCHAR(255),spotter VARCHAR(255),msgid VARCHAR(255) )"));
+    SpotStore store;
+    const QSqlDatabase db = store.spotsDatabase();
+
+    QCOMPARE(column(db, QStringLiteral("SELECT id FROM spots ORDER BY id")), QVariantList({1, 2, 3, 4}));
+    QVERIFY(!SpotStore::tableExists(db, QStringLiteral("erospots")));
+}
+
+void TestSpotStore::tableExistsMatchesAnySchemaObject()
+{
+    SpotStore store;
+    QVERIFY(SpotStore::tableExists(store.spotsDatabase(), QStringLiteral("spots")));
+    QVERIFY(SpotStore::tableExists(store.spotsDatabase(), QStringLiteral("catidx")));
+    QVERIFY(SpotStore::tableExists(store.cacheDatabase(), QStringLiteral("dateidx")));
+    QVERIFY(!SpotStore::tableExists(store.cacheDatabase(), QStringLiteral("spots")));
+    QVERIFY(!SpotStore::tableExists(store.commentListDatabase(), QStringLiteral("'msgnrs' OR 1=1")));
+}
+
+void TestSpotStore::setupFailure_data()
+{
+    QTest::addColumn<QString>("obstacle"); // relative to the data directory
+    QTest::addColumn<bool>("isDirectory");
+    QTest::addColumn<QString>("message");
+
+    QTest::newRow("data-directory-is-a-file") << QString() << false << QStringLiteral("Fout bij aanmaken database map");
+    QTest::newRow("spots-db-is-a-directory") << QStringLiteral("/spots.db") << true
+                                             << QStringLiteral("Fout bij openen spots database");
+    QTest::newRow("spots-db-is-no-database") << QStringLiteral("/spots.db") << false
+                                             << QStringLiteral("Fout bij openen spots database");
+    QTest::newRow("cache-db-is-a-directory") << QStringLiteral("/cache.db") << true
+                                             << QStringLiteral("Fout bij openen cache database");
+    QTest::newRow("reactielijst-db-is-a-directory") << QStringLiteral("/reactielijst.db") << true
+                                                    << QStringLiteral("Fout bij openen reactielijst database");
+}
+
+void TestSpotStore::setupFailure()
+{
+    QFETCH(QString, obstacle);
+    QFETCH(bool, isDirectory);
+    QFETCH(QString, message);
+
+    const QString path = dataDir() + obstacle;
+    QDir().mkpath(QFileInfo(path).path());
+    if (isDirectory) {
+        QVERIFY(QDir().mkpath(path));
+    } else {
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(QByteArray(1024, 'x'));
+    }
+
+    try {
+        SpotStore store;
+        QFAIL("the store opened");
+    } catch (const DatabaseSetupError &error) {
+        QCOMPARE(error.message(), message);
+    }
+    QCOMPARE(QSqlDatabase::connectionNames(), QStringList());
+}
+
+void TestSpotStore::commentNumbers_data()
+{
+    QTest::addColumn<QVariant>("storedNrs"); // null: no row for the key
+    QTest::addColumn<QList<quint32>>("numbers");
+
+    QTest::newRow("no-row") << QVariant() << QList<quint32>();
+    QTest::newRow("empty-blob") << QVariant(QByteArray("")) << QList<quint32>();
+    QTest::newRow("several-numbers") << QVariant(QByteArray::fromHex("0000000a000000140000012c"))
+                                     << QList<quint32>{10, 20, 300};
+    QTest::newRow("number-above-2^31") << QVariant(QByteArray::fromHex("80000001fffffffe"))
+                                       << QList<quint32>{2147483649u, 4294967294u};
+    QTest::newRow("partial-number-at-the-end") << QVariant(QByteArray::fromHex("0000000100ff"))
+                                               << QList<quint32>{1};
+}
+
+void TestSpotStore::commentNumbers()
+{
+    QFETCH(QVariant, storedNrs);
+    QFETCH(QList<quint32>, numbers);
+
+    SpotStore store;
+    QSqlQuery query(store.commentListDatabase());
+    query.prepare(QStringLiteral("INSERT INTO msgnrs(post,nrs) VALUES (?,?)"));
+    query.bindValue(0, QStringLiteral("other"));
+    query.bindValue(1, QByteArray::fromHex("00000063"));
+    QVERIFY(query.exec());
+    if (!storedNrs.isNull()) {
+        query.bindValue(0, QStringLiteral("abc"));
+        query.bindValue(1, storedNrs);
+        QVERIFY(query.exec());
+    }
+
+    QCOMPARE(store.commentNumbers(QStringLiteral("abc")), numbers);
+}
+
+void TestSpotStore::insertedSpotKeepsBoundKinds()
+{
+    SpotStore store;
+    SpotRecord spot{3, 312, 1298000000, QByteArray("Mijn titel"), "poster", QStringLiteral(""), "key", "a01b04"};
+    QVERIFY(store.insertSpot(SpotTable::Spots, spot));
+    spot.title = QStringLiteral("HalloWereld");
+    spot.tag = QByteArray("mijntag");
+    spot.cat = 9;
+    QVERIFY(store.insertSpot(SpotTable::EroticSpots, spot));
+
+    const QString kinds = QStringLiteral("SELECT typeof(cat) || typeof(subcat) || typeof(spotdate) || typeof(title) "
+                                         "|| typeof(spotter) || typeof(tag) || typeof(msgid) || typeof(othercats) "
+                                         "FROM %1");
+    QCOMPARE(scalar(store.spotsDatabase(), kinds.arg(QLatin1String("spots"))).toString(),
+             QStringLiteral("integerintegerintegerblobblobtextblobblob"));
+    QCOMPARE(scalar(store.spotsDatabase(), kinds.arg(QLatin1String("erospots"))).toString(),
+             QStringLiteral("integerintegerintegertextblobblobblobblob"));
+}
+
+void TestSpotStore::duplicateCheck_data()
+{
+    QTest::addColumn<SpotTable>("table");
+    QTest::addColumn<qint64>("spotDate");
+    QTest::addColumn<QString>("titlePattern");
+    QTest::addColumn<DuplicateCheck>("result");
+
+    QTest::newRow("same-date-and-title") << SpotTable::Spots << qint64(1298000000) << QStringLiteral("Mijn titel")
+                                         << DuplicateCheck::Duplicate;
+    QTest::newRow("title-in-other-case") << SpotTable::Spots << qint64(1298000000) << QStringLiteral("MIJN TITEL")
+                                         << DuplicateCheck::Duplicate;
+    QTest::newRow("other-date") << SpotTable::Spots << qint64(1298000001) << QStringLiteral("Mijn titel")
+                                << DuplicateCheck::Unique;
+    QTest::newRow("title-with-trailing-blank") << SpotTable::Spots << qint64(1298000000)
+                                               << QStringLiteral("Mijn titel ") << DuplicateCheck::Unique;
+    QTest::newRow("other-table") << SpotTable::EroticSpots << qint64(1298000000) << QStringLiteral("Mijn titel")
+                                 << DuplicateCheck::Unique;
+}
+
+void TestSpotStore::duplicateCheck()
+{
+    QFETCH(SpotTable, table);
+    QFETCH(qint64, spotDate);
+    QFETCH(QString, titlePattern);
+    QFETCH(DuplicateCheck, result);
+
+    SpotStore store;
+    // A text title: this SQLite build never lets LIKE match a BLOB.
+    QVERIFY(store.insertSpot(SpotTable::Spots,
+                             {1, 100, 1298000000, QStringLiteral("Mijn titel"), "p", QStringLiteral(""), "k", ""}));
+    QCOMPARE(store.checkDuplicate(table, spotDate, titlePattern), result);
+    // The prepared statement is re-run with new values.
+    QCOMPARE(store.checkDuplicate(table, spotDate, titlePattern), result);
+}
+
+void TestSpotStore::executedStatementsDoNotBlockCompaction()
+{
+    SpotStore store;
+    leaveFreePages(store.spotsDatabase(), QStringLiteral("spots"), QStringLiteral("title"));
+    leaveFreePages(store.commentListDatabase(), QStringLiteral("msgnrs"), QStringLiteral("nrs"));
+    QVERIFY(store.insertSpot(SpotTable::Spots, {1, 100, 1298000000, QStringLiteral("t"), "p", QStringLiteral(""), "k", ""}));
+    QSqlQuery query(store.commentListDatabase());
+    QVERIFY(query.exec(QStringLiteral("INSERT INTO msgnrs(post,nrs) VALUES ('k',x'00000001')")));
+    QVERIFY(freePages(store.spotsDatabase()) > 0);
+    QVERIFY(freePages(store.commentListDatabase()) > 0);
+
+    QCOMPARE(store.checkDuplicate(SpotTable::Spots, 1298000000, QStringLiteral("t")), DuplicateCheck::Duplicate);
+    QCOMPARE(store.commentNumbers(QStringLiteral("k")), QList<quint32>{1});
+    store.optimize();
+
+    QCOMPARE(freePages(store.spotsDatabase()), 0);
+    QCOMPARE(freePages(store.commentListDatabase()), 0);
+}
+
+void TestSpotStore::articleRoundTrip_data()
+{
+    QTest::addColumn<QByteArray>("article");
+    QTest::addColumn<qsizetype>("sizeLimit");
+
+    QByteArray everyByte;
+    for (int round = 0; round < 4; ++round) {
+        for (int byte = 0; byte < 256; ++byte)
+            everyByte.append(char(byte));
+    }
+    QTest::newRow("binary") << everyByte + QByteArray("\r\n.\r\n") << ZlibStream::defaultOutputLimit;
+    QTest::newRow("empty") << QByteArray() << ZlibStream::defaultOutputLimit;
+    QTest::newRow("20-mb-article") << randomBytes(20 * 1024 * 1024) << ZlibStream::defaultOutputLimit;
+    QTest::newRow("exactly-at-the-bound") << QByteArray(1024 * 1024, '\0') << qsizetype(1024 * 1024);
+}
+
+void TestSpotStore::articleRoundTrip()
+{
+    QFETCH(QByteArray, article);
+    QFETCH(qsizetype, sizeLimit);
+
+    SpotStore store;
+    store.storeArticle("part1of1@example", article);
+    const std::optional<QByteArray> cached = store.cachedArticle("part1of1@example", sizeLimit);
+    QVERIFY(cached);
+    QVERIFY(*cached == article);
+}
+
+void TestSpotStore::storedArticleRow()
+{
+    SpotStore store;
+    const qint64 before = QDateTime::currentSecsSinceEpoch();
+    store.storeArticle("12345", "Subject: x\r\n\r\nbody\r\n.\r\n");
+    const qint64 after = QDateTime::currentSecsSinceEpoch();
+
+    QSqlQuery query(store.cacheDatabase());
+    QVERIFY(query.exec(QStringLiteral("SELECT typeof(id), dateadded, data FROM cache")));
+    QVERIFY(query.next());
+    QCOMPARE(query.value(0).toString(), QStringLiteral("blob"));
+    QVERIFY(query.value(1).toLongLong() >= before && query.value(1).toLongLong() <= after);
+    QCOMPARE(query.value(2).toByteArray().left(2), QByteArray("\x78\x9c")); // zlib header of level 6
+}
+
+void TestSpotStore::storedArticleKeepsFirstCopy()
+{
+    SpotStore store;
+    store.storeArticle("a@b", "first");
+    store.storeArticle("a@b", "second");
+    QCOMPARE(store.cachedArticle("a@b").value_or("none"), QByteArray("first"));
+}
+
+void TestSpotStore::cachedArticleRefused_data()
+{
+    QTest::addColumn<QVariant>("storedData"); // null: no row
+    QTest::addColumn<qsizetype>("sizeLimit");
+
+    const QByteArray bomb = ZlibStream::deflateZlib(QByteArray(1024 * 1024, '\0'));
+    QTest::newRow("no-row") << QVariant() << ZlibStream::defaultOutputLimit;
+    QTest::newRow("inflates-past-the-bound") << QVariant(bomb) << qsizetype(64 * 1024);
+    QTest::newRow("one-byte-past-the-bound") << QVariant(bomb) << qsizetype(1024 * 1024 - 1);
+    QTest::newRow("no-zlib-stream") << QVariant(QByteArray("plain text")) << ZlibStream::defaultOutputLimit;
+    QTest::newRow("stream-cut-short") << QVariant(bomb.left(bomb.size() - 4)) << ZlibStream::defaultOutputLimit;
+}
+
+void TestSpotStore::cachedArticleRefused()
+{
+    QFETCH(QVariant, storedData);
+    QFETCH(qsizetype, sizeLimit);
+
+    SpotStore store;
+    if (!storedData.isNull()) {
+        QSqlQuery query(store.cacheDatabase());
+        query.prepare(QStringLiteral("INSERT INTO cache(id,dateadded,data) VALUES (?,0,?)"));
+        query.addBindValue(QByteArray("x@y"));
+        query.addBindValue(storedData);
+        QVERIFY(query.exec());
+    }
+    QVERIFY(!store.cachedArticle("x@y", sizeLimit));
+}
+
+TARNWICK_TEST_MAIN(TestSpotStore)
+#include "tst_spotstore.moc"
