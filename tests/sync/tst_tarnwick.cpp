@@ -61,7 +61,6 @@ private Q_SLOTS:
     void optimizeDatabases();
     void deleteAllSpots_data();
     void deleteAllSpots();
-    void clearCommentIndexKeepsSpots();
 };
 
 void TestTarnwick::init()
@@ -157,21 +156,6 @@ void TestTarnwick::deleteAllSpots()
     QCOMPARE(controller.newSpotCount(), runs ? 0 : 12);
     QCOMPARE(controller.newEroticSpotCount(), runs ? 0 : 3);
     QCOMPARE(newSpots.count(), runs ? 1 : 0);
-}
-
-void TestTarnwick::clearCommentIndexKeepsSpots()
-{
-    Tarnwick controller;
-    QSqlQuery spots(connection("spots"));
-    QVERIFY(spots.exec(QStringLiteral("INSERT INTO spots(cat,title,msgid) VALUES (1,'a','abc')")));
-    QSqlQuery comments(connection("commentlist"));
-    QVERIFY(comments.exec(QStringLiteral("INSERT INTO msgnrs(post,nrs) VALUES ('abc',x'00000001')")));
-    QCOMPARE(controller.commentNumbers(QStringLiteral("abc")), QList<quint32>{1});
-
-    controller.clearCommentIndex();
-
-    QVERIFY(controller.commentNumbers(QStringLiteral("abc")).isEmpty());
-    QCOMPARE(rowCount("spots", "spots"), 1);
 }
 
 TARNWICK_TEST_MAIN(TestTarnwick)
