@@ -1,0 +1,70 @@
+#include "nntpreply.h"
+
+namespace NntpReply {
+namespace {
+
+QByteArrayView withoutLineEnd(QByteArrayView text)
+{
+    if (text.endsWith('\n'))
+        text.chop(1);
+    if (text.endsWith('\r'))
+        text.chop(1);
+    return text;
+}
+
+qint64 decimal(QByteArrayView text)
+{
+    bool ok = false;
+    const qint64 value = text.toLongLong(&ok);
+    return ok ? value : 0;
+}
+
+} // namespace
+
+int code(QByteArrayView statusLine)
+{
+    bool ok = false;
+    const int value = statusLine.first(std::min<qsizetype>(3, statusLine.size())).toInt(&ok);
+    return ok ? value : 0;
+}
+
+bool isSuccess(int code)
+{
+    return code >= 200 && code <= 399;
+}
+
+bool isTerminator(QByteArrayView line)
+{
+    return line == ".\r\n";
+}
+
+Group parseGroup(QByteArrayView statusLine)
+{
+    QByteArrayView parts[5];
+    qsizetype start = 0;
+    for (int i = 0; i < 5; ++i) {
+        if (start > statusLine.size())
+            return {};
+        const qsizetype blank = statusLine.indexOf(' ', start);
+        const qsizetype end = blank < 0 ? statusLine.size() : blank;
+        parts[i] = statusLine.sliced(start, end - start);
+        start = end + 1;
+    }
+    return {withoutLineEnd(parts[4]).toByteArray(), decimal(parts[2]), decimal(parts[3])};
+}
+
+std::optional<References> parseReferences(QByteArrayView line)
+{
+    const qsizetype blank = line.indexOf(' ');
+    if (blank < 0 || line.indexOf(' ', blank + 1) >= 0)
+        return std::nullopt;
+    return References{decimal(line.first(blank)), withoutLineEnd(line.sliced(blank + 1)).toByteArray()};
+}
+
+bool isArticleComplete(QByteArrayView body)
+{
+    // The status line's own CR LF precedes an article that is nothing but the terminator.
+    return body.endsWith("\r\n.\r\n") || body == ".\r\n";
+}
+
+} // namespace NntpReply

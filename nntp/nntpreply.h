@@ -1,0 +1,46 @@
+#pragma once
+
+#include <QByteArray>
+#include <QByteArrayView>
+
+#include <optional>
+
+// NNTP reply framing as pure functions over bytes; SpotNNTP buffers and emits.
+namespace NntpReply {
+
+// Reply codes that change what the client does.
+inline constexpr int articleNumberNotFound = 423; // "No such article number" in the current group
+inline constexpr int articleNotFound = 430;       // "No such article" (message-id)
+inline constexpr int unknownCommand = 500;        // "What?", e.g. XZVER on a server without it
+
+// The integer value of the first three characters of a status line; 0 when they are no number.
+int code(QByteArrayView statusLine);
+
+// 200 to 399: the command was accepted.
+bool isSuccess(int code);
+
+// The line that ends a multi-line reply.
+bool isTerminator(QByteArrayView line);
+
+// "211 <count> <low> <high> <group>": with fewer than five blank-separated parts all empty.
+struct Group
+{
+    QByteArray name;
+    qint64 low = 0;
+    qint64 high = 0;
+};
+Group parseGroup(QByteArrayView statusLine);
+
+// "<number> <references>\r\n" of an XHDR reply; any other number of parts is no line.
+struct References
+{
+    qint64 number = 0;
+    QByteArray value;
+};
+std::optional<References> parseReferences(QByteArrayView line);
+
+// The article data after the status line is complete once it ends with the terminator.
+// The whole buffer is tested, so the terminator may arrive in any number of pieces.
+bool isArticleComplete(QByteArrayView body);
+
+} // namespace NntpReply

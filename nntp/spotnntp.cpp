@@ -1,0 +1,479 @@
+#include "spotnntp.h"
+
+#include "bytetext.h"
+#include "nntpreply.h"
+#include "yencdecoder.h"
+#include "zlibstream.h"
+
+#include <QDebug>
+#include <QSslCertificate>
+#include <QSslSocket>
+
+#include <utility>
+
+// Deletion requested inside one of our own socket or timer callbacks must wait until the
+// callback has returned: the socket that called us is our child.
+class SpotNNTP::CallbackScope
+{
+public:
+    explicit CallbackScope(SpotNNTP &client) : client(client) { ++client.callbackDepth; }
+    ~CallbackScope() { --client.callbackDepth; }
+    CallbackScope(const CallbackScope &) = delete;
+    CallbackScope &operator=(const CallbackScope &) = delete;
+
+private:
+    SpotNNTP &client;
+};
+
+SpotNNTP::SpotNNTP(const QString &host, int port, const QString &user, const QString &password, bool ssl,
+                   bool compressed, QObject *parent)
+    : QObject(parent), host(host), port(quint16(port)), user(user), password(password), ssl(ssl)
+{
+    if (ssl) {
+        auto *tlsSocket = new QSslSocket(this);
+        connect(tlsSocket, &QSslSocket::encrypted, this, &SpotNNTP::onConnected);
+        connect(tlsSocket, &QSslSocket::peerVerifyError, this, &SpotNNTP::onSSLerror);
+        socket = tlsSocket;
+    } else {
+        socket = new QTcpSocket(this);
+    }
+    connect(socket, &QAbstractSocket::connected, this, &SpotNNTP::onConnected);
+    connect(socket, &QIODevice::readyRead, this, &SpotNNTP::onReadyRead);
+    connect(socket, &QAbstractSocket::errorOccurred, this, &SpotNNTP::onError);
+    if (compressed)
+        decoder = new YencMemDecoder(this);
+
+    replyTimer.setSingleShot(true);
+    replyTimer.setInterval(defaultReplyTimeout);
+    connect(&replyTimer, &QTimer::timeout, this, &SpotNNTP::onReplyTimeout);
+    retryTimer.setSingleShot(true);
+    connect(&retryTimer, &QTimer::timeout, this, &SpotNNTP::login);
+}
+
+void SpotNNTP::selectGroup(const QByteArray &name)
+{
+    if (!readyForCommand())
+        return;
+    setState(State::GroupRequested);
+    sendCommand("GROUP " + name);
+    group = name;
+}
+
+void SpotNNTP::fetchOverview(qint64 first, qint64 last)
+{
+    if (!readyForCommand())
+        return;
+    rangeFirst = first;
+    rangeLast = last;
+    setState(State::OverviewRequested);
+    sendCommand((compressing() ? "XZVER " : "XOVER ") + QByteArray::number(first) + '-' + QByteArray::number(last));
+}
+
+void SpotNNTP::fetchReferences(qint64 first, qint64 last)
+{
+    if (!readyForCommand())
+        return;
+    rangeFirst = first;
+    rangeLast = last;
+    setState(State::ReferencesRequested);
+    sendCommand((compressing() ? "XZHDR References " : "XHDR References ") + QByteArray::number(first) + '-'
+                + QByteArray::number(last));
+}
+
+void SpotNNTP::fetchArticle(const QByteArray &id)
+{
+    // The article on its way keeps its id, or its data would be delivered under the new one.
+    if (currentState == State::ArticleRequested || currentState == State::ArticleBody)
+        return;
+    inFlightArticle = id; // sent after the next login if the client is not Ready now
+    if (readyForCommand())
+        sendArticleCommand();
+}
+
+void SpotNNTP::quit()
+{
+    if (!socketOpen()) {
+        destroyNow();
+        return;
+    }
+    setState(State::Quitting);
+    sendCommand("QUIT");
+}
+
+bool SpotNNTP::isReady() const
+{
+    return currentState == State::Ready;
+}
+
+SpotNNTP::State SpotNNTP::state() const
+{
+    return currentState;
+}
+
+QByteArray SpotNNTP::currentArticle() const
+{
+    return inFlightArticle;
+}
+
+QByteArray SpotNNTP::currentGroup() const
+{
+    return group;
+}
+
+void SpotNNTP::scheduleLogin(int seconds)
+{
+    loginRetryPending = true;
+    retryTimer.start(seconds * 1000);
+}
+
+void SpotNNTP::resetWithError(int code, const QString &text)
+{
+    reset();
+    emit error(code, text);
+}
+
+void SpotNNTP::setReplyTimeout(int milliseconds)
+{
+    replyTimer.setInterval(milliseconds);
+}
+
+int SpotNNTP::replyTimeout() const
+{
+    return replyTimer.interval();
+}
+
+QString SpotNNTP::sslErrorText(const QSslError &error, const QString &host)
+{
+    const QString text = tr("SSL fout! ");
+    switch (error.error()) {
+    case QSslError::NoError:
+    case QSslError::SelfSignedCertificate:
+        return text
+               + tr("<p>Het SSL certificaat van de sever is niet uitgegeven door een vertrouwde instantie (zoals "
+                    "RapidSSL, StartSSL of Comodo).<br>Zonder betrouwbaar certificaat is het niet mogelijk een "
+                    "<b>VEILIGE</b> verbinding op te zetten.<p>Neem contact met je provider op!");
+    case QSslError::HostNameMismatch:
+        return text
+               + tr("Je hebt '%1' als server adres opgegeven, maar het SSL certificaat van de server is alleen "
+                    "geldig voor '%2'")
+                     .arg(host, error.certificate().subjectInfo(QSslCertificate::CommonName).join(QStringLiteral(", ")));
+    default:
+        return text + QStringLiteral(": ") + error.errorString();
+    }
+}
+
+void SpotNNTP::login()
+{
+    loginRetryPending = false;
+    group.clear();
+    if (deleteRequested) {
+        deleteLater();
+        return;
+    }
+    if (socketOpen())
+        return;
+    compressionRefused = false;
+    setState(State::Connecting);
+    replyTimer.start(); // the greeting is due
+    if (ssl)
+        qobject_cast<QSslSocket *>(socket)->connectToHostEncrypted(host, port);
+    else
+        socket->connectToHost(host, port);
+}
+
+void SpotNNTP::deleteLater()
+{
+    if (loginRetryPending)
+        deleteRequested = true;
+    else
+        QObject::deleteLater();
+}
+
+void SpotNNTP::onConnected()
+{
+    socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
+}
+
+void SpotNNTP::onReadyRead()
+{
+    CallbackScope scope(*this);
+    if (replyTimer.isActive())
+        replyTimer.start(); // the server is alive
+    // Keep going until the buffer is used up: data that arrived while a slot of ours ran
+    // the event loop brings no readyRead of its own.
+    while (currentState != State::Disconnected) {
+        switch (currentState) {
+        case State::ArticleBody:
+            readArticleBody();
+            if (currentState == State::ArticleBody)
+                return;
+            break;
+        case State::OverviewData:
+        case State::ReferencesData:
+            readDataLines();
+            if (currentState == State::OverviewData || currentState == State::ReferencesData)
+                return;
+            break;
+        default:
+            if (!socket->canReadLine())
+                return;
+            handleStatusLine(socket->readLine());
+            break;
+        }
+    }
+}
+
+void SpotNNTP::onError(QAbstractSocket::SocketError socketError)
+{
+    CallbackScope scope(*this);
+    if (currentState == State::Quitting && socketError == QAbstractSocket::RemoteHostClosedError) {
+        deleteLater();
+        return;
+    }
+    if (currentState == State::Disconnected)
+        return; // a late report about a connection that was already dropped
+    const QString text = socket->errorString();
+    qDebug().nospace() << "Socket fout: (" << socketError << ") " << text;
+    resetWithError(int(socketError), text);
+}
+
+void SpotNNTP::onSSLerror(const QSslError &errors)
+{
+    CallbackScope scope(*this);
+    resetWithError(codeTlsVerification, sslErrorText(errors, host));
+}
+
+void SpotNNTP::onReplyTimeout()
+{
+    CallbackScope scope(*this);
+    if (currentState == State::Quitting) {
+        // A server that never closes after QUIT ends like one that does.
+        socket->abort();
+        deleteLater();
+        return;
+    }
+    resetWithError(QAbstractSocket::SocketTimeoutError, tr("Geen antwoord van de Usenet server (time-out)"));
+}
+
+bool SpotNNTP::socketOpen() const
+{
+    return socket->state() != QAbstractSocket::UnconnectedState;
+}
+
+bool SpotNNTP::readyForCommand()
+{
+    if (!socketOpen())
+        login();
+    return currentState == State::Ready;
+}
+
+bool SpotNNTP::compressing() const
+{
+    return decoder && !compressionRefused;
+}
+
+void SpotNNTP::setState(State next)
+{
+    currentState = next;
+    if (next == State::Ready || next == State::Disconnected)
+        replyTimer.stop(); // nothing is due
+}
+
+void SpotNNTP::sendCommand(const QByteArray &command)
+{
+    if (currentState == State::PasswordSent)
+        qDebug() << "Wachtwoord verzonden";
+    else
+        qDebug() << "S:" << command;
+    socket->write(command + "\r\n");
+    replyTimer.start();
+}
+
+void SpotNNTP::sendArticleCommand()
+{
+    setState(State::ArticleRequested);
+    if (inFlightArticle.contains('@'))
+        sendCommand("ARTICLE <" + inFlightArticle + '>');
+    else
+        sendCommand("ARTICLE " + inFlightArticle);
+}
+
+void SpotNNTP::reset()
+{
+    inFlightArticle.clear();
+    group.clear();
+    body.clear();
+    if (decoder)
+        decoder->reset(); // a reply cut off half-way must not leak into the next one
+    setState(State::Disconnected);
+    socket->abort();
+}
+
+void SpotNNTP::destroyNow()
+{
+    if (callbackDepth > 0)
+        QObject::deleteLater();
+    else
+        delete this;
+}
+
+void SpotNNTP::handleStatusLine(const QByteArray &line)
+{
+    qDebug() << "R:" << line.trimmed();
+    if (line.size() <= 2 || currentState == State::Quitting)
+        return; // nothing after QUIT may bring an error to an owner that let the client go
+    const int code = NntpReply::code(line);
+    if (code == NntpReply::articleNotFound
+        || (code == NntpReply::articleNumberNotFound && currentState == State::ArticleRequested)) {
+        articleMissing();
+    } else if (NntpReply::isSuccess(code)) {
+        handleSuccess(line);
+    } else if (code == NntpReply::unknownCommand && compressing()
+               && (currentState == State::OverviewRequested || currentState == State::ReferencesRequested)) {
+        fallBackToPlain();
+    } else if (currentState == State::ReferencesRequested) {
+        setState(State::Ready);
+        emit error(codeReferencesRefused, QString());
+    } else {
+        resetWithError(code, ByteText::toText(line));
+    }
+}
+
+void SpotNNTP::handleSuccess(const QByteArray &line)
+{
+    switch (currentState) {
+    case State::Connecting:
+        if (password.isEmpty()) {
+            becomeReady();
+        } else {
+            setState(State::UserSent);
+            sendCommand("AUTHINFO USER " + ByteText::toBytes(user));
+        }
+        break;
+    case State::UserSent:
+        setState(State::PasswordSent);
+        sendCommand("AUTHINFO PASS " + ByteText::toBytes(password));
+        break;
+    case State::PasswordSent:
+        becomeReady();
+        break;
+    case State::ArticleRequested:
+        body.clear();
+        setState(State::ArticleBody);
+        break;
+    case State::GroupRequested: {
+        const NntpReply::Group reply = NntpReply::parseGroup(line);
+        setState(State::Ready);
+        emit groupResponse(reply.name, reply.low, reply.high);
+        break;
+    }
+    case State::OverviewRequested:
+        setState(State::OverviewData);
+        break;
+    case State::ReferencesRequested:
+        setState(State::ReferencesData);
+        break;
+    default:
+        break;
+    }
+}
+
+void SpotNNTP::becomeReady()
+{
+    setState(State::Ready);
+    if (inFlightArticle.isEmpty())
+        emit loggedIn();
+    else
+        sendArticleCommand();
+}
+
+void SpotNNTP::articleMissing()
+{
+    setState(State::Ready);
+    // Cleared before the signal, so that the slot may ask for the same id again.
+    emit articleNotFound(std::exchange(inFlightArticle, {}));
+}
+
+void SpotNNTP::fallBackToPlain()
+{
+    qDebug() << "Server kent geen gecomprimeerde headers, verder zonder compressie";
+    compressionRefused = true;
+    const bool overview = currentState == State::OverviewRequested;
+    setState(State::Ready);
+    if (overview)
+        fetchOverview(rangeFirst, rangeLast);
+    else
+        fetchReferences(rangeFirst, rangeLast);
+}
+
+void SpotNNTP::readArticleBody()
+{
+    body += socket->readAll();
+    if (!NntpReply::isArticleComplete(body))
+        return;
+    setState(State::Ready);
+    const QByteArray id = std::exchange(inFlightArticle, {});
+    emit articleData(id, std::exchange(body, {}));
+}
+
+void SpotNNTP::readDataLines()
+{
+    while ((currentState == State::OverviewData || currentState == State::ReferencesData) && socket->canReadLine()) {
+        const QByteArray line = socket->readLine();
+        if (compressing()) {
+            decoder->decode(line);
+            if (NntpReply::isTerminator(line))
+                finishCompressedReply();
+        } else if (NntpReply::isTerminator(line)) {
+            finishReply();
+        } else {
+            deliverLine(line);
+        }
+    }
+}
+
+void SpotNNTP::deliverLine(const QByteArray &line)
+{
+    if (currentState == State::OverviewData) {
+        emit headerLine(line);
+    } else if (const auto references = NntpReply::parseReferences(line)) {
+        emit xroverLine(references->number, references->value);
+    }
+}
+
+void SpotNNTP::finishReply()
+{
+    const bool overview = currentState == State::OverviewData;
+    setState(State::Ready);
+    if (overview)
+        emit headerLine(QByteArrayLiteral(".\r\n"));
+    else
+        emit xroverLine(-1, QByteArrayLiteral("."));
+}
+
+void SpotNNTP::finishCompressedReply()
+{
+    const bool crcOk = decoder->crcOk();
+    std::optional<QByteArray> text;
+    if (crcOk) {
+        qDebug() << decoder->decodedData().size();
+        text = ZlibStream::inflateRaw(decoder->decodedData());
+    }
+    decoder->reset(); // so that the next compressed reply decodes, whatever became of this one
+    if (!text) {
+        setState(State::Ready);
+        emit error(codeBadCompressedData, crcOk ? tr("Foutieve gecompreseerde headers ontvangen (inflate mislukt)")
+                                                : tr("Foutieve gecompreseerde headers ontvangen (yenc crc niet ok)"));
+        return;
+    }
+    // The state stays as for plain data until the last line, and a slot that resets stops the lines.
+    const State replyState = currentState;
+    for (qsizetype start = 0; start < text->size() && currentState == replyState;) {
+        const qsizetype newline = text->indexOf('\n', start);
+        const qsizetype end = newline < 0 ? text->size() : newline + 1;
+        deliverLine(text->sliced(start, end - start));
+        start = end;
+    }
+    if (currentState == replyState)
+        finishReply();
+}

@@ -1,0 +1,153 @@
+#pragma once
+
+#include <QAbstractSocket>
+#include <QByteArray>
+#include <QObject>
+#include <QSslError>
+#include <QString>
+#include <QTimer>
+
+class QTcpSocket;
+class YencMemDecoder;
+
+// One connection to the Usenet server, plain or TLS, running one command at a time.
+//
+// Commands are accepted only when isReady(); otherwise they are dropped (fetchArticle()
+// still remembers the id and sends it after the next login). A disconnected client
+// reconnects by itself when a command is issued. Every result arrives as a signal,
+// delivered directly: a slot may issue the next command at once, because the client is
+// Ready before it emits a result. Per command exactly one of these ends the exchange:
+//   selectGroup()     -> groupResponse()
+//   fetchOverview()   -> headerLine() per line, the last one exactly ".\r\n"
+//   fetchReferences() -> xroverLine() per line, then xroverLine(-1, ".")
+//   fetchArticle()    -> articleData() or articleNotFound()
+// or error(): a refusal, a socket or TLS failure, or silence of replyTimeout() while a
+// reply is due, resets the connection (except codeReferencesRefused and codeBadCompressedData,
+// which keep it Ready). With compression on, XZVER/XZHDR are used and their replies
+// decoded to the same lines; a server that answers 500 to them gets the plain forms for
+// the rest of the connection.
+class SpotNNTP : public QObject
+{
+    Q_OBJECT
+
+public:
+    enum class State {
+        Disconnected,
+        Connecting,
+        UserSent,
+        PasswordSent,
+        Ready,
+        ArticleRequested,
+        ArticleBody,
+        Quitting,
+        GroupRequested,
+        OverviewRequested,
+        OverviewData,
+        ReferencesRequested,
+        ReferencesData,
+    };
+    Q_ENUM(State)
+
+    // Codes of error() besides NNTP reply codes and QAbstractSocket::SocketError values.
+    static constexpr int codeBadCompressedData = 0;
+    static constexpr int codeTlsVerification = 9996;
+    static constexpr int codeReferencesRefused = 9997;
+    static constexpr int codeReconnectRequested = 9998;
+
+    static constexpr int defaultReplyTimeout = 120000; // ms
+
+    SpotNNTP(const QString &host, int port, const QString &user, const QString &password, bool ssl,
+             bool compressed, QObject *parent = nullptr);
+
+    void selectGroup(const QByteArray &group);
+    void fetchOverview(qint64 first, qint64 last);
+    void fetchReferences(qint64 first, qint64 last);
+    // id: a message-id without angle brackets (contains "@") or an article number of the current group.
+    void fetchArticle(const QByteArray &id);
+
+    // Sends QUIT and deletes the client once the server has closed; with the socket
+    // already closed the client is deleted at once.
+    void quit();
+
+    bool isReady() const;
+    State state() const;
+    QByteArray currentArticle() const;
+    QByteArray currentGroup() const;
+
+    // login() after the given number of seconds; deleteLater() meanwhile waits for it.
+    void scheduleLogin(int seconds);
+    void resetWithError(int code, const QString &text);
+
+    // How long the server may stay silent while a reply is due.
+    void setReplyTimeout(int milliseconds);
+    int replyTimeout() const;
+
+    // The text of error(codeTlsVerification, ...) for a peer verification error.
+    static QString sslErrorText(const QSslError &error, const QString &host);
+
+Q_SIGNALS:
+    void articleData(QByteArray msgid, QByteArray data);
+    void headerLine(QByteArray line);
+    void groupResponse(QByteArray group, qint64 min, qint64 max);
+    void xroverLine(qint64 nr, QByteArray references);
+    void error(int code, QString msg);
+    void articleNotFound(QByteArray msgid);
+    void loggedIn();
+
+public Q_SLOTS:
+    void login();
+    void deleteLater();
+
+protected Q_SLOTS:
+    void onConnected();
+    void onReadyRead();
+    void onError(QAbstractSocket::SocketError socketError);
+    void onSSLerror(const QSslError &errors);
+
+private:
+    class CallbackScope;
+
+    bool socketOpen() const;
+    bool readyForCommand();
+    bool compressing() const;
+    void setState(State next);
+    void sendCommand(const QByteArray &command);
+    void sendArticleCommand();
+    void reset();
+    void destroyNow();
+
+    void handleStatusLine(const QByteArray &line);
+    void handleSuccess(const QByteArray &line);
+    void becomeReady();
+    void articleMissing();
+    void fallBackToPlain();
+    void readArticleBody();
+    void readDataLines();
+    void deliverLine(const QByteArray &line);
+    void finishReply();
+    void finishCompressedReply();
+    void onReplyTimeout();
+
+    const QString host;
+    const quint16 port;
+    const QString user;
+    const QString password;
+    const bool ssl;
+
+    QTcpSocket *socket = nullptr;
+    YencMemDecoder *decoder = nullptr;
+    bool compressionRefused = false; // the server answered 500 to XZVER/XZHDR on this connection
+
+    State currentState = State::Disconnected;
+    QByteArray inFlightArticle;
+    QByteArray body;
+    QByteArray group;
+    qint64 rangeFirst = 0;
+    qint64 rangeLast = 0;
+
+    QTimer replyTimer;
+    QTimer retryTimer;
+    bool loginRetryPending = false;
+    bool deleteRequested = false;
+    int callbackDepth = 0; // inside a socket or timer callback: deletion must be deferred
+};

@@ -1,0 +1,203 @@
+#include "newscorpus.h"
+
+#include "yencencoder.h"
+
+#include <optional>
+
+namespace {
+
+QByteArray withCrLf(const QByteArray &line)
+{
+    return line.endsWith("\r\n") ? line : line + "\r\n";
+}
+
+// Every line ends in CR LF, and a line that starts with "." gets another one.
+QByteArray wireText(const QByteArray &text)
+{
+    QByteArray wire;
+    wire.reserve(text.size() + text.size() / 16 + 2);
+    for (qsizetype start = 0; start < text.size();) {
+        const qsizetype newline = text.indexOf('\n', start);
+        const qsizetype end = newline < 0 ? text.size() : newline;
+        if (text.at(start) == '.')
+            wire += '.';
+        wire += QByteArrayView(text).sliced(start, end - start);
+        if (!wire.endsWith('\r'))
+            wire += '\r';
+        wire += '\n';
+        start = end + 1;
+    }
+    return wire;
+}
+
+struct Range
+{
+    qint64 first = 0;
+    qint64 last = 0;
+};
+
+// "a-b", "a-" (to the end of the group) or "a".
+std::optional<Range> parseRange(const QByteArray &text, qint64 high)
+{
+    bool ok = false;
+    const qsizetype dash = text.indexOf('-');
+    if (dash < 0) {
+        const qint64 number = text.toLongLong(&ok);
+        return ok ? std::optional<Range>(Range{number, number}) : std::nullopt;
+    }
+    const qint64 first = text.left(dash).toLongLong(&ok);
+    if (!ok)
+        return std::nullopt;
+    if (dash == text.size() - 1)
+        return Range{first, high};
+    const qint64 last = text.mid(dash + 1).toLongLong(&ok);
+    return ok ? std::optional<Range>(Range{first, last}) : std::nullopt;
+}
+
+QByteArray multiLine(const QByteArray &statusLine, const QByteArray &lines, NewsCorpus::Form form,
+                     NewsCorpus::Crc crc)
+{
+    if (form == NewsCorpus::Form::Plain)
+        return statusLine + "\r\n" + wireText(lines) + ".\r\n";
+    const auto trailer = crc == NewsCorpus::Crc::Wrong ? YencFixture::Trailer::WrongCrc : YencFixture::Trailer::Correct;
+    return statusLine + "\r\n" + YencFixture::compressedReply(lines, trailer);
+}
+
+} // namespace
+
+void NewsCorpus::addGroup(const QByteArray &group, qint64 low, qint64 high)
+{
+    Group &entry = groups[group];
+    entry.low = low;
+    entry.high = high;
+    entry.fixedBounds = true;
+}
+
+void NewsCorpus::addOverview(const QByteArray &group, qint64 number, const QByteArray &line)
+{
+    groupFor(group, number).overview.insert(number, withCrLf(line));
+}
+
+void NewsCorpus::setOverviewSource(const QByteArray &group, std::function<QByteArray(qint64)> source)
+{
+    groups[group].overviewSource = std::move(source);
+}
+
+void NewsCorpus::addReferences(const QByteArray &group, qint64 number, const QByteArray &value)
+{
+    groupFor(group, number).references.insert(number, value);
+}
+
+void NewsCorpus::addArticle(const QByteArray &group, qint64 number, const QByteArray &messageId,
+                            const QByteArray &text)
+{
+    groupFor(group, number).messageIds.insert(number, messageId);
+    articles.insert(messageId, wireText(text));
+}
+
+bool NewsCorpus::hasGroup(const QByteArray &group) const
+{
+    return groups.contains(group);
+}
+
+QByteArray NewsCorpus::groupReply(const QByteArray &group) const
+{
+    const auto found = groups.constFind(group);
+    if (found == groups.cend())
+        return "411 No such group " + group + "\r\n";
+    const qint64 count = std::max<qint64>(0, found->high - found->low + 1);
+    return "211 " + QByteArray::number(count) + ' ' + QByteArray::number(found->low) + ' '
+           + QByteArray::number(std::max(found->high, qint64(0))) + ' ' + group + "\r\n";
+}
+
+QByteArray NewsCorpus::overviewReply(const QByteArray &group, const QByteArray &range, Form form, Crc crc) const
+{
+    const auto found = groups.constFind(group);
+    if (found == groups.cend())
+        return QByteArray(NewsStatus::notInGroup) + "\r\n";
+    const auto numbers = parseRange(range, found->high);
+    if (!numbers)
+        return QByteArray(NewsStatus::syntaxError) + "\r\n";
+    QByteArray lines;
+    for (const qint64 number : numbersIn(*found, numbers->first, numbers->last))
+        lines += overviewLine(*found, number);
+    if (form == Form::Compressed)
+        return multiLine("224 compressed data follows", lines, form, crc);
+    if (lines.isEmpty())
+        return "224 No articles in " + range + "\r\n.\r\n";
+    return multiLine("224 Overview information for " + range + " follows", lines, form, crc);
+}
+
+QByteArray NewsCorpus::referencesReply(const QByteArray &group, const QByteArray &range, Form form, Crc crc) const
+{
+    const auto found = groups.constFind(group);
+    if (found == groups.cend())
+        return QByteArray(NewsStatus::notInGroup) + "\r\n";
+    const auto numbers = parseRange(range, found->high);
+    if (!numbers)
+        return QByteArray(NewsStatus::syntaxError) + "\r\n";
+    QByteArray lines;
+    for (const qint64 number : numbersIn(*found, numbers->first, numbers->last))
+        lines += QByteArray::number(number) + ' ' + found->references.value(number) + "\r\n";
+    return multiLine(form == Form::Plain ? "221 Header or metadata information for References follows (from overview)"
+                                         : "221 compressed data follows",
+                     lines, form, crc);
+}
+
+QByteArray NewsCorpus::articleReply(const QByteArray &group, const QByteArray &argument) const
+{
+    if (argument.startsWith('<') && argument.endsWith('>')) {
+        const QByteArray messageId = argument.mid(1, argument.size() - 2);
+        const auto text = articles.constFind(messageId);
+        if (text == articles.cend())
+            return QByteArray(NewsStatus::noSuchArticle) + "\r\n";
+        return "220 0 " + argument + " article\r\n" + *text + ".\r\n";
+    }
+    const auto found = groups.constFind(group);
+    if (found == groups.cend())
+        return QByteArray(NewsStatus::notInGroup) + "\r\n";
+    bool ok = false;
+    const qint64 number = argument.toLongLong(&ok);
+    if (!ok)
+        return QByteArray(NewsStatus::syntaxError) + "\r\n";
+    const QByteArray messageId = found->messageIds.value(number);
+    if (messageId.isEmpty())
+        return "423 No such article number " + argument + "\r\n";
+    return "220 " + argument + " <" + messageId + "> article\r\n" + articles.value(messageId) + ".\r\n";
+}
+
+NewsCorpus::Group &NewsCorpus::groupFor(const QByteArray &group, qint64 number)
+{
+    Group &entry = groups[group];
+    if (!entry.fixedBounds) {
+        const bool empty = entry.high < entry.low;
+        entry.low = empty ? number : std::min(entry.low, number);
+        entry.high = empty ? number : std::max(entry.high, number);
+    }
+    return entry;
+}
+
+QList<qint64> NewsCorpus::numbersIn(const Group &group, qint64 first, qint64 last) const
+{
+    QList<qint64> numbers;
+    if (group.overviewSource) {
+        for (qint64 number = std::max(first, group.low); number <= std::min(last, group.high); ++number)
+            numbers += number;
+        return numbers;
+    }
+    for (const QMap<qint64, QByteArray> *known : {&group.overview, &group.references, &group.messageIds}) {
+        for (auto it = known->lowerBound(first); it != known->cend() && it.key() <= last; ++it)
+            numbers += it.key();
+    }
+    std::sort(numbers.begin(), numbers.end());
+    numbers.erase(std::unique(numbers.begin(), numbers.end()), numbers.end());
+    return numbers;
+}
+
+QByteArray NewsCorpus::overviewLine(const Group &group, qint64 number) const
+{
+    const auto stored = group.overview.constFind(number);
+    if (stored != group.overview.cend())
+        return *stored;
+    return group.overviewSource ? withCrLf(group.overviewSource(number)) : QByteArray();
+}

@@ -1,0 +1,70 @@
+#pragma once
+
+#include <QByteArray>
+#include <QHash>
+#include <QMap>
+
+#include <functional>
+
+// Status lines of a real server (INN 2.7.1), as the test server sends them.
+namespace NewsStatus {
+inline constexpr char greeting[] = "200 news.example InterNetNews NNRP server INN 2.7.1 ready (no posting)";
+inline constexpr char authenticationRequired[] = "480 Authentication required for command";
+inline constexpr char enterPassword[] = "381 Enter password";
+inline constexpr char authenticated[] = "281 Authentication succeeded";
+inline constexpr char authenticationFailed[] = "481 Authentication failed";
+inline constexpr char outOfSequence[] = "482 Authentication commands issued out of sequence";
+inline constexpr char notInGroup[] = "412 Not in a newsgroup";
+inline constexpr char noSuchArticle[] = "430 No such article";
+inline constexpr char unknownCommand[] = "500 What?";
+inline constexpr char syntaxError[] = "501 Syntax error";
+inline constexpr char bye[] = "205 Bye!";
+} // namespace NewsStatus
+
+// The articles a test server serves, by group and number and by message-id, and the
+// complete replies (status line, dot-stuffed CR LF data, ".") to the reading commands.
+// Message-ids are given and answered without angle brackets in the API.
+class NewsCorpus
+{
+public:
+    enum class Form { Plain, Compressed };
+    enum class Crc { Correct, Wrong };
+
+    // A group's numbers as GROUP reports them; without this they span what was added.
+    void addGroup(const QByteArray &group, qint64 low, qint64 high);
+    // One overview line (nine TAB fields, the CR LF is added when missing).
+    void addOverview(const QByteArray &group, qint64 number, const QByteArray &line);
+    // Overview lines made on demand for every number from low to high of the group.
+    void setOverviewSource(const QByteArray &group, std::function<QByteArray(qint64 number)> source);
+    // The References value that XHDR References gives for the article; others give "".
+    void addReferences(const QByteArray &group, qint64 number, const QByteArray &value);
+    // Article text: header lines, empty line, body; LF or CR LF line ends, not dot-stuffed.
+    void addArticle(const QByteArray &group, qint64 number, const QByteArray &messageId, const QByteArray &text);
+
+    bool hasGroup(const QByteArray &group) const;
+
+    QByteArray groupReply(const QByteArray &group) const;
+    QByteArray overviewReply(const QByteArray &group, const QByteArray &range, Form form, Crc crc) const;
+    QByteArray referencesReply(const QByteArray &group, const QByteArray &range, Form form, Crc crc) const;
+    // argument: "<message-id>" or a number of the current group.
+    QByteArray articleReply(const QByteArray &group, const QByteArray &argument) const;
+
+private:
+    struct Group
+    {
+        qint64 low = 0;
+        qint64 high = -1;
+        bool fixedBounds = false;
+        QMap<qint64, QByteArray> overview;
+        QMap<qint64, QByteArray> references;
+        QMap<qint64, QByteArray> messageIds;
+        std::function<QByteArray(qint64)> overviewSource;
+    };
+
+    Group &groupFor(const QByteArray &group, qint64 number);
+    QList<qint64> numbersIn(const Group &group, qint64 first, qint64 last) const;
+    QByteArray overviewLine(const Group &group, qint64 number) const;
+
+    QHash<QByteArray, Group> groups;
+    QHash<QByteArray, QByteArray> articles; // message-id -> dot-stuffed text with CR LF
+};

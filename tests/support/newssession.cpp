@@ -1,0 +1,151 @@
+#include "newssession.h"
+
+#include "newsserver.h"
+
+#include <QSslSocket>
+#include <QTimer>
+
+#include <algorithm>
+
+NewsSession::NewsSession(NewsServer &server, QTcpSocket *socket, bool tls)
+    : QObject(&server), server(server), socket(socket)
+{
+    socket->setParent(this);
+    connect(socket, &QIODevice::readyRead, this, &NewsSession::onReadyRead);
+    connect(socket, &QAbstractSocket::disconnected, this, &QObject::deleteLater);
+    if (tls) {
+        auto *tlsSocket = static_cast<QSslSocket *>(socket);
+        connect(tlsSocket, &QSslSocket::encrypted, this, &NewsSession::greet);
+        tlsSocket->startServerEncryption();
+    } else {
+        greet();
+    }
+}
+
+void NewsSession::greet()
+{
+    if (!server.greeting.isEmpty())
+        send(server.greeting + "\r\n", {}, -1, false);
+}
+
+void NewsSession::onReadyRead()
+{
+    while (socket->canReadLine()) {
+        const QByteArray line = socket->readLine();
+        const QByteArray command = line.endsWith("\r\n") ? line.chopped(2) : line;
+        server.record(command);
+        handle(command);
+    }
+}
+
+void NewsSession::handle(const QByteArray &command)
+{
+    const NewsServer::Script script = server.scriptFor(command);
+    if (script.quiet)
+        return;
+    const QByteArray reply = script.statusLine ? *script.statusLine + "\r\n" : replyTo(command);
+    send(reply, script.cuts, script.closeAfterLines, command.toUpper() == "QUIT");
+}
+
+QByteArray NewsSession::replyTo(const QByteArray &command)
+{
+    const qsizetype blank = command.indexOf(' ');
+    const QByteArray verb = command.left(blank < 0 ? command.size() : blank).toUpper();
+    const QByteArray argument = blank < 0 ? QByteArray() : command.mid(blank + 1);
+    if (verb == "QUIT")
+        return QByteArray(NewsStatus::bye) + "\r\n";
+    if (verb == "AUTHINFO")
+        return authinfo(argument) + "\r\n";
+    if (server.loginRequired && !authenticated)
+        return QByteArray(NewsStatus::authenticationRequired) + "\r\n";
+
+    const auto crc = server.wrongCrc ? NewsCorpus::Crc::Wrong : NewsCorpus::Crc::Correct;
+    if (verb == "GROUP") {
+        if (server.corpus.hasGroup(argument))
+            group = argument;
+        return server.corpus.groupReply(argument);
+    }
+    if (verb == "XOVER" || verb == "XZVER") {
+        const auto form = verb == "XZVER" ? NewsCorpus::Form::Compressed : NewsCorpus::Form::Plain;
+        return server.corpus.overviewReply(group, argument, form, crc);
+    }
+    if (verb == "XHDR" || verb == "XZHDR") {
+        const qsizetype rangeStart = argument.indexOf(' ');
+        if (rangeStart < 0 || argument.left(rangeStart).toLower() != "references")
+            return QByteArray(NewsStatus::syntaxError) + "\r\n";
+        const auto form = verb == "XZHDR" ? NewsCorpus::Form::Compressed : NewsCorpus::Form::Plain;
+        return server.corpus.referencesReply(group, argument.mid(rangeStart + 1), form, crc);
+    }
+    if (verb == "ARTICLE")
+        return server.corpus.articleReply(group, argument);
+    return QByteArray(NewsStatus::unknownCommand) + "\r\n";
+}
+
+QByteArray NewsSession::authinfo(const QByteArray &argument)
+{
+    const qsizetype blank = argument.indexOf(' ');
+    const QByteArray kind = argument.left(blank < 0 ? argument.size() : blank).toUpper();
+    const QByteArray value = blank < 0 ? QByteArray() : argument.mid(blank + 1);
+    if (kind == "USER") {
+        pendingUser = value; // a real server asks every user for a password, known or not
+        return NewsStatus::enterPassword;
+    }
+    if (kind != "PASS")
+        return NewsStatus::syntaxError;
+    if (pendingUser.isEmpty())
+        return NewsStatus::outOfSequence;
+    authenticated = !server.loginRequired || (pendingUser == server.loginUser && value == server.loginPassword);
+    pendingUser.clear();
+    return authenticated ? NewsStatus::authenticated : NewsStatus::authenticationFailed;
+}
+
+void NewsSession::send(QByteArray reply, const QList<qint64> &cuts, int closeAfterLines, bool closeAfter)
+{
+    if (closeAfterLines >= 0) {
+        qsizetype end = 0;
+        for (int line = 0; line < closeAfterLines && end < reply.size(); ++line) {
+            const qsizetype newline = reply.indexOf('\n', end);
+            end = newline < 0 ? reply.size() : newline + 1;
+        }
+        reply.truncate(end);
+        closeAfter = true;
+    }
+    QList<qint64> positions;
+    for (const qint64 offset : cuts) {
+        const qint64 at = offset < 0 ? reply.size() + offset : offset;
+        if (at > 0 && at < reply.size())
+            positions += at;
+    }
+    std::sort(positions.begin(), positions.end());
+    positions.erase(std::unique(positions.begin(), positions.end()), positions.end());
+    qint64 from = 0;
+    for (const qint64 at : positions) {
+        chunks += reply.mid(from, at - from);
+        from = at;
+    }
+    if (from < reply.size())
+        chunks += reply.mid(from);
+    closeWhenSent = closeWhenSent || closeAfter;
+    if (!writing)
+        writeNextChunk();
+}
+
+void NewsSession::writeNextChunk()
+{
+    if (chunks.isEmpty()) {
+        writing = false;
+        if (closeWhenSent)
+            socket->disconnectFromHost();
+        return;
+    }
+    writing = true;
+    socket->write(chunks.takeFirst());
+    socket->flush();
+    if (chunks.isEmpty())
+        writeNextChunk();
+    else if (server.pacer)
+        connect(server.pacer, &QIODevice::readyRead, this, &NewsSession::writeNextChunk,
+                Qt::ConnectionType(Qt::QueuedConnection | Qt::SingleShotConnection));
+    else
+        QTimer::singleShot(server.chunkInterval, this, &NewsSession::writeNextChunk);
+}

@@ -1,0 +1,37 @@
+#pragma once
+
+#include <QByteArray>
+#include <QList>
+#include <QObject>
+
+class NewsServer;
+class QTcpSocket;
+
+// One connection of the test server: reads command lines, answers them from the corpus
+// or the scripts, and writes the replies in the pieces the scripts ask for.
+class NewsSession : public QObject
+{
+    Q_OBJECT
+
+public:
+    // Takes the socket as child; greets once it is (for TLS: encrypted and) ready.
+    NewsSession(NewsServer &server, QTcpSocket *socket, bool tls);
+
+private:
+    void greet();
+    void onReadyRead();
+    void handle(const QByteArray &command);
+    QByteArray replyTo(const QByteArray &command);
+    QByteArray authinfo(const QByteArray &argument);
+    void send(QByteArray reply, const QList<qint64> &cuts, int closeAfterLines, bool closeAfter);
+    void writeNextChunk();
+
+    NewsServer &server;
+    QTcpSocket *socket;
+    QByteArray group;
+    QByteArray pendingUser;
+    bool authenticated = false;
+    QList<QByteArray> chunks;
+    bool writing = false;
+    bool closeWhenSent = false;
+};
