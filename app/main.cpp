@@ -1,3 +1,4 @@
+#include "databasesetuperror.h"
 #include "mainwindow.h"
 #include "singleapplication.h"
 
@@ -19,8 +20,13 @@ int main(int argc, char *argv[])
     (void)translator.load(QStringLiteral("qt_nl.qm"), QCoreApplication::applicationDirPath(), QString(), QString());
     application.installTranslator(&translator);
 
-    MainWindow window;
-    application.setActivationWindow(&window, true);
-    window.show();
-    return application.exec();
+    try {
+        MainWindow window;
+        application.setActivationWindow(&window, true);
+        window.show();
+        return application.exec();
+    } catch (const DatabaseSetupError &) {
+        // Already shown to the user: the program does not run without its databases.
+        return 1;
+    }
 }

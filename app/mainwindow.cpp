@@ -2,11 +2,15 @@
 #include "ui_mainwindow.h"
 
 #include "categoryscheme.h"
+#include "databasesetuperror.h"
 #include "messageboxes.h"
 #include "settings.h"
 #include "settingsdialog.h"
+#include "spotsmodel.h"
+#include "tarnwick.h"
 
 #include <QCloseEvent>
+#include <QHeaderView>
 
 namespace {
 constexpr int statusMessageMs = 300000;
@@ -21,6 +25,23 @@ MainWindow::MainWindow(QWidget *parent)
     ui->setupUi(this);
     buildCategoryTree();
 
+    try {
+        controller = new Tarnwick(this);
+    } catch (const DatabaseSetupError &failure) {
+        onError(0, failure.message());
+        throw;
+    }
+    connect(controller, &Tarnwick::error, this, &MainWindow::onError);
+    connect(controller, &Tarnwick::notice, this, &MainWindow::onNotice);
+
+    model = new SpotsModel(controller, this);
+    ui->tableView->setModel(model);
+    QHeaderView *header = ui->tableView->horizontalHeader();
+    header->resizeSection(0, 120);
+    header->resizeSection(1, 50);
+    header->setSectionResizeMode(2, QHeaderView::Stretch);
+    header->setStretchLastSection(false);
+
     if (!Settings::isConfigured()) {
         SettingsDialog dialog(this);
         dialog.exec();
@@ -28,11 +49,13 @@ MainWindow::MainWindow(QWidget *parent)
         restoreGeometry(Settings::geometry());
     }
     applyEroticaVisibility();
+    model->setFilter(QByteArray(), CategoryScheme::newSpots, 0);
 }
 
 MainWindow::~MainWindow()
 {
-    delete ui;
+    // Everything that reads the spots connection goes before the controller closes it.
+    delete model;
 }
 
 void MainWindow::buildCategoryTree()

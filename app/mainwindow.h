@@ -2,6 +2,11 @@
 
 #include <QMainWindow>
 
+#include <memory>
+
+class SpotsModel;
+class Tarnwick;
+
 namespace Ui {
 class MainWindow;
 }
@@ -14,6 +19,7 @@ class MainWindow : public QMainWindow
     Q_OBJECT
 
 public:
+    // Throws DatabaseSetupError, after showing it, when the databases cannot be opened.
     explicit MainWindow(QWidget *parent = nullptr);
     ~MainWindow() override;
 
@@ -33,5 +39,7 @@ private:
     void applyEroticaVisibility();
     void showStatus(const QString &text);
 
-    Ui::MainWindow *ui;
+    std::unique_ptr<Ui::MainWindow> ui;
+    Tarnwick *controller = nullptr;
+    SpotsModel *model = nullptr;
 };

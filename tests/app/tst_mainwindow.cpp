@@ -1,3 +1,4 @@
+#include "databasesetuperror.h"
 #include "mainwindow.h"
 #include "messageboxes.h"
 #include "settings.h"
@@ -5,12 +6,16 @@
 #include "testmain.h"
 
 #include <QAction>
+#include <QDir>
+#include <QFile>
+#include <QStandardPaths>
 #include <QMenuBar>
 #include <QSettings>
 #include <QStatusBar>
 #include <QTabWidget>
 #include <QTableView>
 #include <QHeaderView>
+#include <QRegularExpression>
 #include <QTimer>
 #include <QTreeWidget>
 
@@ -54,6 +59,8 @@ private:
 private Q_SLOTS:
     void init()
     {
+        // A connection still in use when the controller closes it would lose the list's queries.
+        QTest::failOnWarning(QRegularExpression(QStringLiteral("QSql")));
         QSettings().clear();
         shown.clear();
         MessageBoxes::setInterceptor([this](const MessageBoxes::Message &message) {
@@ -96,9 +103,10 @@ private Q_SLOTS:
     void theEroticItemFollowsTheSetting()
     {
         configure(false);
-        MainWindow hidden;
-        QVERIFY(tree(hidden)->topLevelItem(6)->isHidden());
-
+        {
+            MainWindow hidden;
+            QVERIFY(tree(hidden)->topLevelItem(6)->isHidden());
+        }
         configure(true);
         MainWindow shownWindow;
         QVERIFY(!tree(shownWindow)->topLevelItem(6)->isHidden());
@@ -170,6 +178,24 @@ private Q_SLOTS:
         QCOMPARE(shown.first().kind, MessageBoxes::Kind::About);
         QCOMPARE(shown.first().title, QStringLiteral("Tarnwick v0.3"));
         QCOMPARE(shown.first().text, QStringLiteral("Gemaakt door Ferrin"));
+    }
+
+    void anUnusableDataDirectoryIsShownAndEndsStartUp()
+    {
+        configure(false);
+        const QString dataDir = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
+        QVERIFY(QDir(dataDir).removeRecursively());
+        QDir().mkpath(QFileInfo(dataDir).path());
+        QFile blocker(dataDir);
+        QVERIFY(blocker.open(QIODevice::WriteOnly));
+        blocker.close();
+
+        QVERIFY_THROWS_EXCEPTION(DatabaseSetupError, MainWindow());
+        QVERIFY(QFile::remove(dataDir));
+        QCOMPARE(shown.size(), 1);
+        QCOMPARE(shown.first().kind, MessageBoxes::Kind::Critical);
+        QCOMPARE(shown.first().title, QStringLiteral("Error"));
+        QCOMPARE(shown.first().text, QStringLiteral("Fout bij aanmaken database map"));
     }
 
     void geometrySurvivesARestart()
