@@ -34,12 +34,14 @@ private:
     enum class Scan { Data, Escape, LineStart, LineStartDot, LineStartEquals, KeywordLine };
 
     void keepDecoded(qsizetype start, qsizetype count);
+    void updateCrc();
     void checkTrailer();
 
     QByteArray decoded;
     QByteArray keywordLine;
     quint64 total = 0;
     quint32 crcRegister = crc32Init();
+    qsizetype checksummed = 0; // decoded bytes that the CRC register covers
     Stream stream = Stream::WaitingForHeader;
     Scan scan = Scan::LineStart;
     bool crcMatches = false;

@@ -171,7 +171,7 @@ private Q_SLOTS:
         QTest::addColumn<QByteArray>("expected");
         QTest::addColumn<bool>("crcOk");
 
-        const QByteArray random = randomBytes(3000, 1);
+        const QByteArray random = randomBytes(40000, 1); // more than one block of the CRC
         const QByteArray dots(600, '\x04'); // every data line starts with a stuffed "."
         const QByteArray escapes = QByteArray("\xd6\xe0\xe3\x13").repeated(100);
         const struct

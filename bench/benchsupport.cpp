@@ -1,0 +1,28 @@
+#include "benchsupport.h"
+
+#include <QRandomGenerator>
+
+#include <cstdio>
+#include <cstdlib>
+
+namespace Bench {
+
+QByteArray randomBytes(qsizetype size, quint32 seed)
+{
+    QByteArray data(size, Qt::Uninitialized);
+    QRandomGenerator random(seed);
+    random.fillRange(reinterpret_cast<quint32 *>(data.data()), size / qsizetype(sizeof(quint32)));
+    for (qsizetype i = size - size % qsizetype(sizeof(quint32)); i < size; ++i)
+        data[i] = char(random.bounded(256));
+    return data;
+}
+
+void require(bool condition, const char *what)
+{
+    if (condition)
+        return;
+    std::fprintf(stderr, "tarnwick-bench: %s\n", what);
+    std::exit(EXIT_FAILURE);
+}
+
+} // namespace Bench

@@ -1,0 +1,37 @@
+#pragma once
+
+#include <QByteArray>
+#include <QElapsedTimer>
+
+#include <algorithm>
+#include <limits>
+
+namespace Bench {
+
+// Megabytes are 1,000,000 bytes.
+inline double megabytesPerSecond(qint64 bytes, double seconds)
+{
+    return double(bytes) / 1e6 / seconds;
+}
+
+// The fastest of a few runs: on a shared machine the fastest run is the least disturbed one.
+template<typename Run>
+double bestSeconds(Run run, int runs = 5)
+{
+    double best = std::numeric_limits<double>::max();
+    for (int i = 0; i < runs; ++i) {
+        QElapsedTimer timer;
+        timer.start();
+        run();
+        best = std::min(best, double(timer.nsecsElapsed()) / 1e9);
+    }
+    return best;
+}
+
+// Deterministic random bytes, the stand-in for compressed data.
+QByteArray randomBytes(qsizetype size, quint32 seed = 1);
+
+// Stops the program when a run did not do the work it measures.
+void require(bool condition, const char *what);
+
+} // namespace Bench
