@@ -59,9 +59,13 @@ qint64 lastHeader()
     return QSettings().value(Key::lastHeader).toLongLong();
 }
 
+// Download positions go to disk at once: they must never run ahead of, or far behind, the
+// rows that were committed.
 void setLastHeader(qint64 articleNumber)
 {
-    QSettings().setValue(Key::lastHeader, articleNumber);
+    QSettings settings;
+    settings.setValue(Key::lastHeader, articleNumber);
+    settings.sync();
 }
 
 qint64 lastCommentsHeader()
@@ -71,7 +75,9 @@ qint64 lastCommentsHeader()
 
 void setLastCommentsHeader(qint64 articleNumber)
 {
-    QSettings().setValue(Key::lastCommentsHeader, articleNumber);
+    QSettings settings;
+    settings.setValue(Key::lastCommentsHeader, articleNumber);
+    settings.sync();
 }
 
 void resetDownloadPositions()

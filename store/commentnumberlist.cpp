@@ -13,4 +13,15 @@ QList<quint32> decode(QByteArrayView blob)
     return numbers;
 }
 
+QByteArray encode(const QList<quint32> &numbers)
+{
+    QByteArray blob(numbers.size() * 4, Qt::Uninitialized);
+    char *out = blob.data();
+    for (const quint32 number : numbers) {
+        qToBigEndian(number, out);
+        out += 4;
+    }
+    return blob;
+}
+
 } // namespace CommentNumberList

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QByteArrayView>
 #include <QList>
 
@@ -10,5 +11,6 @@ namespace CommentNumberList {
 
 // Bytes past the last whole number are ignored.
 QList<quint32> decode(QByteArrayView blob);
+QByteArray encode(const QList<quint32> &numbers);
 
 } // namespace CommentNumberList

@@ -48,8 +48,13 @@ const QStringList eroticMigration = {
     QStringLiteral("DELETE FROM spots WHERE cat=9"),
 };
 
-const QString spotDuplicateSql = QStringLiteral("SELECT cat FROM spots WHERE spotdate=? AND title LIKE ?");
-const QString eroticDuplicateSql = QStringLiteral("SELECT cat FROM erospots WHERE spotdate=? AND title LIKE ?");
+// Titles are mostly stored as BLOB, which LIKE never matches in this SQLite build: both sides
+// are compared as text. The cast of the parameter also keeps SQLite from preparing the
+// statement again for every new pattern.
+const QString spotDuplicateSql =
+    QStringLiteral("SELECT cat FROM spots WHERE spotdate=? AND CAST(title AS TEXT) LIKE CAST(? AS TEXT)");
+const QString eroticDuplicateSql =
+    QStringLiteral("SELECT cat FROM erospots WHERE spotdate=? AND CAST(title AS TEXT) LIKE CAST(? AS TEXT)");
 const QString spotInsertSql =
     QStringLiteral("INSERT INTO spots(cat,subcat,spotdate,title,spotter,tag,msgid,othercats) VALUES (?,?,?,?,?,?,?,?)");
 const QString eroticInsertSql =
@@ -205,11 +210,11 @@ SpotStore::TableStatements &SpotStore::statementsFor(SpotTable table)
     return table == SpotTable::EroticSpots ? eroticStatements : spotStatements;
 }
 
-DuplicateCheck SpotStore::checkDuplicate(SpotTable table, qint64 spotDate, const QString &titlePattern)
+DuplicateCheck SpotStore::checkDuplicate(SpotTable table, qint64 spotDate, const QVariant &title)
 {
     QSqlQuery &query = statementsFor(table).duplicate;
     query.bindValue(0, spotDate);
-    query.bindValue(1, titlePattern);
+    query.bindValue(1, title);
     if (!query.exec())
         return DuplicateCheck::Failed;
     const bool found = query.next();
@@ -225,6 +230,42 @@ bool SpotStore::insertSpot(SpotTable table, const SpotRecord &spot)
     for (int column = 0; column < int(std::size(values)); ++column)
         query.bindValue(column, values[column]);
     return query.exec();
+}
+
+void SpotStore::expireSpotsBefore(qint64 spotDate)
+{
+    for (const QLatin1StringView sql : {QLatin1StringView("DELETE FROM spots WHERE spotdate<?"),
+                                        QLatin1StringView("DELETE FROM erospots WHERE spotdate<?")}) {
+        QSqlQuery query(spotsDatabase());
+        query.prepare(sql);
+        query.addBindValue(spotDate);
+        query.exec();
+    }
+}
+
+qint64 SpotStore::spotCount() const
+{
+    qint64 total = 0;
+    for (const QLatin1StringView sql : {QLatin1StringView("SELECT count(*) FROM spots"),
+                                        QLatin1StringView("SELECT count(*) FROM erospots")}) {
+        QSqlQuery query(spotsDatabase());
+        if (query.exec(sql) && query.next())
+            total += query.value(0).toLongLong();
+    }
+    return total;
+}
+
+void SpotStore::writeCommentIndex(const QMap<QString, QList<quint32>> &numbersBySpot)
+{
+    SqlTransaction transaction(commentListDatabase());
+    QSqlQuery query(commentListDatabase());
+    query.prepare(QStringLiteral("REPLACE INTO msgnrs(post,nrs) VALUES (?,?)"));
+    for (auto entry = numbersBySpot.cbegin(); entry != numbersBySpot.cend(); ++entry) {
+        query.bindValue(0, entry.key());
+        query.bindValue(1, CommentNumberList::encode(entry.value()));
+        query.exec();
+    }
+    transaction.commit();
 }
 
 void SpotStore::storeArticle(const QByteArray &id, const QByteArray &article)

@@ -6,6 +6,7 @@
 #include <QByteArray>
 #include <QCoreApplication>
 #include <QList>
+#include <QMap>
 #include <QSqlQuery>
 #include <QString>
 #include <QVariant>
@@ -61,10 +62,18 @@ public:
     // The comment article numbers indexed for a spot key; empty without a row.
     QList<quint32> commentNumbers(const QString &spotKey);
 
-    // Whether the table already has a spot of that date whose title matches titlePattern
-    // (a LIKE pattern, case-insensitive for ASCII).
-    DuplicateCheck checkDuplicate(SpotTable table, qint64 spotDate, const QString &titlePattern);
+    // Whether the table already has a spot of that date whose title, as text, matches the
+    // given title as a LIKE pattern (ASCII case ignored; "%" and "_" are wildcards). Bind the
+    // title as the insert binds it: text or bytes.
+    DuplicateCheck checkDuplicate(SpotTable table, qint64 spotDate, const QVariant &title);
     bool insertSpot(SpotTable table, const SpotRecord &spot);
+    // Removes the spots of both tables posted before that time.
+    void expireSpotsBefore(qint64 spotDate);
+    // Rows in spots and erospots together.
+    qint64 spotCount() const;
+
+    // Replaces the stored number lists of these spots, in one transaction.
+    void writeCommentIndex(const QMap<QString, QList<quint32>> &numbersBySpot);
 
     // Keeps a fetched article compressed; an id already stored keeps its first article.
     void storeArticle(const QByteArray &id, const QByteArray &article);

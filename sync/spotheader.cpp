@@ -4,6 +4,8 @@
 
 #include <QString>
 
+#include <array>
+
 namespace {
 
 constexpr char fieldSeparator = '\t';
@@ -70,21 +72,29 @@ QByteArray storedBytes(QByteArrayView bytes)
 
 SpotHeader SpotHeader::parse(QByteArrayView line)
 {
+    // The fields in use, found in one pass; the rest of the line is never looked at.
+    std::array<QByteArrayView, requiredFields> fields;
+    qsizetype start = 0;
+    for (int i = 0; i < requiredFields; ++i) {
+        const qsizetype end = line.indexOf(fieldSeparator, start);
+        if (end < 0 && i < requiredFields - 1)
+            return {};
+        fields[i] = line.sliced(start, (end < 0 ? line.size() : end) - start);
+        start = end + 1;
+    }
+
     SpotHeader header;
-    if (countPieces(line, fieldSeparator, requiredFields) < requiredFields)
-        return header;
-
     header.outcome = Outcome::Rejected;
-    header.articleNumber = number<qint64>(*piece(line, fieldSeparator, 0));
+    header.articleNumber = number<qint64>(fields[0]);
 
-    const QByteArrayView subject = *piece(line, fieldSeparator, 1);
+    const QByteArrayView subject = fields[1];
     const qsizetype bar = subject.indexOf('|');
     header.titlePiece = bar < 0 ? subject : subject.first(bar);
     header.hasTag = bar >= 0;
     if (header.hasTag)
         header.tagPiece = *piece(subject.sliced(bar + 1), '|', 0);
 
-    const QByteArrayView from = *piece(line, fieldSeparator, 2);
+    const QByteArrayView from = fields[2];
     const qsizetype addressStart = from.indexOf(QByteArrayView(" <"));
     if (addressStart < 0)
         return header;
@@ -110,7 +120,7 @@ SpotHeader SpotHeader::parse(QByteArrayView line)
     }
     header.spotDate = number<qint32>(*piece(*domain, '.', 3));
 
-    const QByteArrayView messageId = *piece(line, fieldSeparator, messageIdField);
+    const QByteArrayView messageId = fields[messageIdField];
     QByteArrayView key = messageId.size() >= 2 ? messageId.sliced(1, messageId.size() - 2) : QByteArrayView();
     if (key.endsWith(spotDomain))
         key.chop(spotDomain.size());
@@ -133,7 +143,7 @@ QVariant SpotHeader::storedTitle() const
     return storedBytes(titlePiece.trimmed());
 }
 
-QVariantList SpotHeader::rowValues() const
+SpotRecord SpotHeader::record() const
 {
     return {cat,
             subcat,
@@ -143,6 +153,11 @@ QVariantList SpotHeader::rowValues() const
             hasTag ? QVariant(storedBytes(tagPiece.trimmed())) : QVariant(QStringLiteral("")),
             storedBytes(spotKey),
             storedBytes(otherCats)};
+}
+
+SpotTable SpotHeader::table() const
+{
+    return isErotic() ? SpotTable::EroticSpots : SpotTable::Spots;
 }
 
 QString decodeEncodedWords(QByteArrayView title)

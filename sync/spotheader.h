@@ -1,5 +1,7 @@
 #pragma once
 
+#include "spotstore.h"
+
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QVariant>
@@ -37,10 +39,10 @@ struct SpotHeader
     // The title as the spot tables store it: decoded text when it carries encoded words,
     // else the trimmed bytes.
     QVariant storedTitle() const;
-    // The values of a spot row in the column order cat, subcat, spotdate, title, spotter,
-    // tag, msgid, othercats. Byte strings are stored as BLOB, text as TEXT; an absent tag is
-    // the empty text.
-    QVariantList rowValues() const;
+    // The row as the spot tables store it: byte strings (BLOB) but for a decoded title and
+    // an absent tag, which is the empty text.
+    SpotRecord record() const;
+    SpotTable table() const;
 };
 
 // Replaces every encoded word "=?UTF-8?B?...?=" by its decoded text. Adjacent encoded words

@@ -2,18 +2,35 @@
 
 #include "spotsource.h"
 #include "spotstore.h"
+#include "sqltransaction.h"
 
 #include <QByteArray>
 #include <QList>
+#include <QMap>
+#include <QPointer>
 #include <QString>
+#include <QTimer>
 
-// The controller at the centre of the program: owns the spot store, and keeps the
-// database maintenance away from a running download. Created once by the main window.
+#include <optional>
+
+class SpotNNTP;
+
+// The controller at the centre of the program. It owns the spot store and at most one
+// NNTP client, and runs the download cycle that keeps the store current:
+//   GROUP free.pt, overview ranges of at most 50,001 articles (each in one transaction),
+//   GROUP free.usenet, reference ranges into the comment index, then the refresh timer.
+// Between ranges, and while idle, it fetches the articles that spot pages ask for.
+// Progress goes out as notice(), failures as error(), stored spots as newSpots().
 class Tarnwick : public SpotSource
 {
     Q_OBJECT
 
 public:
+    static const QByteArray spotGroup;
+    static const QByteArray commentGroup;
+    static constexpr int refreshIntervalMs = 119000;
+    static constexpr int reconnectDelaySeconds = 60;
+
     // Opens the databases; throws DatabaseSetupError when that fails. Does not connect.
     explicit Tarnwick(QObject *parent = nullptr);
     ~Tarnwick() override;
@@ -32,6 +49,19 @@ public:
     void clearCommentIndex();
     QList<quint32> commentNumbers(const QString &spotKey);
 
+    // Drops the client (notice "Instellingen gewijzigd") and connects anew with the settings.
+    void reconnectToServer();
+
+    // Answers with articleData() or articleNotFound(), from the cache at once (inside this
+    // call) or later from the server. Urgent requests go ahead of those already waiting.
+    void requestArticle(const QByteArray &id, bool urgent);
+    // A comment article of free.usenet by number.
+    void requestArticleNumber(qint64 number);
+
+    // The delays of the cycle, shortened by tests.
+    void setRefreshInterval(int milliseconds);
+    void setReconnectDelay(int seconds);
+
 Q_SIGNALS:
     // Every requested article ends in exactly one of these two.
     void articleData(const QByteArray &msgid, const QByteArray &data);
@@ -40,15 +70,62 @@ Q_SIGNALS:
     void error(int code, const QString &msg);
     void notice(int code, const QString &msg);
 
+public Q_SLOTS:
+    void onArticleData(const QByteArray &msgid, const QByteArray &data);
+    void onHeaderLine(const QByteArray &line);
+    void onGroupResponse(const QByteArray &group, qint64 min, qint64 max);
+    void onXroverLine(qint64 nr, const QByteArray &references);
+    void onError(int error, const QString &msg);
+    void onArticleNotFound(const QByteArray &msgid);
+    void onLoggedIn();
+    void onRefreshTimer();
+    // Creates and logs in a client from the settings; nothing when one exists or the
+    // program is not configured.
+    void connectToServer();
+
 protected:
-    // Set by the download cycle while a range is in progress.
+    // Set while a range is in progress; the maintenance operations stay away from an open
+    // header transaction.
     bool headerSyncBusy = false;
     bool commentSyncBusy = false;
-    // Counted by the header download since construction or the last deleteAllSpots().
+    // Counted since construction or the last deleteAllSpots().
     qint64 runStart = 0;
     int spotsAdded = 0;
     int eroticSpotsAdded = 0;
 
 private:
+    // One range of article numbers of a group, and where its download stands.
+    struct Range
+    {
+        qint64 groupLast = 0; // highest article of the group when the download started
+        qint64 batchEnd = 0;  // last article of the range in progress
+        qint64 current = 0;   // last article handled in the range; 0 when none yet
+
+        // Sets up the first range after lastDone, keeping to the newest maxArticles.
+        qint64 start(qint64 lastDone, qint64 min, qint64 max, int maxArticles);
+        // Advances to the range after the current one; false when the group is done.
+        bool next(qint64 &first);
+    };
+
+    void serveQueue();
+    // Stops listening to the client and lets go of it; dropClient() also deletes it.
+    SpotNNTP *forgetClient();
+    void dropClient();
+    void progress(const QString &text);
+
+    void storeHeader(const QByteArray &line);
+    void finishHeaderRange();
+    void storeReference(qint64 nr, const QByteArray &references);
+    void finishCommentRange();
+
     SpotStore store;
+    std::optional<SqlTransaction> headerTransaction;
+
+    QList<QByteArray> articleQueue;
+    QPointer<SpotNNTP> client;
+    Range headers;
+    Range comments;
+    QMap<QString, QList<quint32>> commentMap;
+    QTimer refreshTimer;
+    int reconnectDelay = reconnectDelaySeconds;
 };

@@ -135,25 +135,25 @@ private Q_SLOTS:
         QFETCH(QVariant, tag);
         const SpotHeader header = SpotHeader::parse(overviewLine(subject, from("3112")));
         QCOMPARE(header.titlePiece.toByteArray(), titlePiece);
-        const QVariantList row = header.rowValues();
-        QCOMPARE(row.size(), 8);
-        QCOMPARE(row[3].metaType(), title.metaType());
-        QCOMPARE(row[3], title);
-        QCOMPARE(row[5].metaType(), tag.metaType());
-        QCOMPARE(row[5], tag);
-        QVERIFY(!row[5].isNull());
+        const SpotRecord record = header.record();
+        QCOMPARE(record.title.metaType(), title.metaType());
+        QCOMPARE(record.title, title);
+        QCOMPARE(record.tag.metaType(), tag.metaType());
+        QCOMPARE(record.tag, tag);
+        QVERIFY(!record.tag.isNull());
     }
 
-    void rowValuesFollowTheColumnOrder()
+    void recordCarriesEveryColumn()
     {
         const SpotHeader header = SpotHeader::parse(overviewLine("T | g", from("10x07a01d24"), "<key@free.pt>"));
-        const QVariantList row = header.rowValues();
-        QCOMPARE(row[0], QVariant(9));
-        QCOMPARE(row[1], QVariant(901));
-        QCOMPARE(row[2].toLongLong(), 1298000000);
-        QCOMPARE(row[4], QVariant(QByteArray("Jan Spotter")));
-        QCOMPARE(row[6], QVariant(QByteArray("key")));
-        QCOMPARE(row[7], QVariant(QByteArray("a01d24")));
+        const SpotRecord record = header.record();
+        QCOMPARE(header.table(), SpotTable::EroticSpots);
+        QCOMPARE(record.cat, 9);
+        QCOMPARE(record.subcat, 901);
+        QCOMPARE(record.spotDate, 1298000000);
+        QCOMPARE(record.spotter, QByteArray("Jan Spotter"));
+        QCOMPARE(record.msgid, QByteArray("key"));
+        QCOMPARE(record.othercats, QByteArray("a01d24"));
     }
 
     void encodedWordsDecodeUntilNoneIsLeft()

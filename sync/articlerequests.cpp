@@ -1,0 +1,54 @@
+// Article requests of Tarnwick: answered from the cache at once, or queued and fetched
+// between download ranges or while idle.
+#include "tarnwick.h"
+
+#include "spotnntp.h"
+
+void Tarnwick::requestArticle(const QByteArray &id, bool urgent)
+{
+    if (const std::optional<QByteArray> cached = store.cachedArticle(id)) {
+        Q_EMIT articleData(id, *cached);
+        return;
+    }
+    if (!client)
+        connectToServer();
+    if (articleQueue.contains(id) || !client || client->currentArticle() == id)
+        return;
+    if (urgent)
+        articleQueue.prepend(id);
+    else
+        articleQueue.append(id);
+    serveQueue();
+}
+
+void Tarnwick::requestArticleNumber(qint64 number)
+{
+    requestArticle(QByteArray::number(number), false);
+}
+
+void Tarnwick::serveQueue()
+{
+    if (articleQueue.isEmpty() || !client || !client->isReady())
+        return;
+    const QByteArray id = articleQueue.takeFirst();
+    // A bare number is a comment article: it needs the comment group selected first.
+    if (!id.contains('@') && client->currentGroup() != commentGroup) {
+        articleQueue.prepend(id);
+        client->selectGroup(commentGroup);
+        return;
+    }
+    client->fetchArticle(id);
+}
+
+void Tarnwick::onArticleData(const QByteArray &msgid, const QByteArray &data)
+{
+    store.storeArticle(msgid, data);
+    Q_EMIT articleData(msgid, data);
+    onLoggedIn();
+}
+
+void Tarnwick::onArticleNotFound(const QByteArray &msgid)
+{
+    Q_EMIT articleNotFound(msgid);
+    onLoggedIn();
+}
