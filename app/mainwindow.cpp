@@ -1,6 +1,7 @@
 #include "mainwindow.h"
 #include "ui_mainwindow.h"
 
+#include "bytetext.h"
 #include "categoryscheme.h"
 #include "databasesetuperror.h"
 #include "messageboxes.h"
@@ -11,6 +12,7 @@
 
 #include <QCloseEvent>
 #include <QHeaderView>
+#include <QProgressBar>
 
 namespace {
 constexpr int statusMessageMs = 300000;
@@ -33,6 +35,13 @@ MainWindow::MainWindow(QWidget *parent)
     }
     connect(controller, &Tarnwick::error, this, &MainWindow::onError);
     connect(controller, &Tarnwick::notice, this, &MainWindow::onNotice);
+    headerProgress = new QProgressBar(this);
+    headerProgress->setRange(0, 100);
+    headerProgress->setMaximumWidth(200);
+    headerProgress->hide();
+    ui->statusBar->addPermanentWidget(headerProgress);
+    connect(controller, &Tarnwick::headerProgress, this, &MainWindow::onHeaderProgress);
+    connect(controller, &Tarnwick::headerDownloadStopped, headerProgress, &QWidget::hide);
 
     model = new SpotsModel(controller, this);
     ui->tableView->setModel(model);
@@ -48,6 +57,7 @@ MainWindow::MainWindow(QWidget *parent)
     } else {
         restoreGeometry(Settings::geometry());
     }
+    controller->connectToServer();
     applyEroticaVisibility();
     model->setFilter(QByteArray(), CategoryScheme::newSpots, 0);
 }
@@ -110,6 +120,79 @@ void MainWindow::on_actionConfiguratie_triggered()
     SettingsDialog dialog;
     dialog.exec();
     applyEroticaVisibility();
+    // A new server starts the comment index from the beginning.
+    if (Settings::lastCommentsHeader() == 0)
+        controller->clearCommentIndex();
+    controller->reconnectToServer();
+}
+
+void MainWindow::showStatusNow(const QString &text)
+{
+    showStatus(text);
+    QCoreApplication::processEvents();
+}
+
+void MainWindow::on_actionDatabase_optimalizeren_triggered()
+{
+    showStatusNow(tr("Bezig met optimalizeren database... Kan even duren..."));
+    if (controller->optimizeDatabases())
+        showStatus(tr("Database geoptimalizeerd!"));
+    else
+        showStatus(tr("Database is in gebruik, kan deze nu niet optimalizeren..."));
+}
+
+void MainWindow::on_actionHeaders_verwijderen_en_opnieuw_downloaden_triggered()
+{
+    if (!MessageBoxes::question(this, tr("Weet je het zeker?"),
+                                tr("Inhoud van database verwijderen, en opnieuw alle headers downloaden?")))
+        return;
+    showStatusNow(tr("Bezig met verwijderen databases... Kan even duren..."));
+    if (controller->deleteAllSpots()) {
+        showStatus(tr("Database verwijderd!"));
+        controller->reconnectToServer();
+    } else {
+        onError(0, tr("Database is momenteel in gebruik. Kan nog niet verwijderen"));
+    }
+}
+
+void MainWindow::on_treeWidget_currentItemChanged(QTreeWidgetItem *current, QTreeWidgetItem *)
+{
+    if (!current)
+        return;
+    const QString name = current->text(0);
+    const int code = current->data(0, Qt::UserRole).toInt();
+    if (code < CategoryScheme::firstSubcategory)
+        model->setFilter(QByteArray(), code, 0);
+    else
+        model->setFilter(QByteArray(), 0, code);
+    ui->tabWidget->setTabText(0, name);
+    ui->tabWidget->setCurrentIndex(0);
+    showStatus(tr("%1 resultaten in categorie '%2'").arg(model->rowCount()).arg(name));
+}
+
+void MainWindow::search()
+{
+    const QString text = ui->queryEdit->text();
+    model->setFilter(ByteText::toBytes(text), 0, 0);
+    ui->tabWidget->setTabText(0, tr("Zoekresultaten: ") + text);
+    ui->tabWidget->setCurrentIndex(0);
+    showStatus(tr("%1 resultaten voor zoekopdracht '%2'").arg(model->rowCount()).arg(text));
+}
+
+void MainWindow::on_queryEdit_returnPressed()
+{
+    search();
+}
+
+void MainWindow::on_zoekButton_clicked()
+{
+    search();
+}
+
+void MainWindow::onHeaderProgress(int percent)
+{
+    headerProgress->setValue(percent);
+    headerProgress->show();
 }
 
 void MainWindow::onError(int, const QString &msg)

@@ -4,6 +4,8 @@
 
 #include <memory>
 
+class QProgressBar;
+class QTreeWidgetItem;
 class SpotsModel;
 class Tarnwick;
 
@@ -27,19 +29,29 @@ protected:
     void closeEvent(QCloseEvent *event) override;
 
 private Q_SLOTS:
+    void on_actionHeaders_verwijderen_en_opnieuw_downloaden_triggered();
+    void on_treeWidget_currentItemChanged(QTreeWidgetItem *current, QTreeWidgetItem *previous);
+    void on_actionDatabase_optimalizeren_triggered();
+    void on_queryEdit_returnPressed();
     void on_actionOver_Tarnwick_triggered();
     void on_tabWidget_tabCloseRequested(int index);
+    void on_zoekButton_clicked();
     void on_actionConfiguratie_triggered();
     void on_actionAfsluiten_triggered();
     void onError(int code, const QString &msg);
     void onNotice(int code, const QString &msg);
+    void onHeaderProgress(int percent);
 
 private:
     void buildCategoryTree();
     void applyEroticaVisibility();
     void showStatus(const QString &text);
+    // Shows a status text and lets it paint before work that blocks the window.
+    void showStatusNow(const QString &text);
+    void search();
 
     std::unique_ptr<Ui::MainWindow> ui;
     Tarnwick *controller = nullptr;
     SpotsModel *model = nullptr;
+    QProgressBar *headerProgress = nullptr;
 };

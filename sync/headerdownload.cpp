@@ -8,6 +8,8 @@
 #include <QDateTime>
 #include <QDebug>
 
+#include <algorithm>
+
 namespace {
 const QByteArray endOfData = ".\r\n";
 constexpr qint64 secondsPerDay = 86400;
@@ -33,6 +35,7 @@ void Tarnwick::storeHeader(const QByteArray &line)
     if (headers.current % progressEvery == 0) {
         const qint64 span = headers.groupLast - runStart;
         const qint64 percent = (headers.current - runStart) * 100 / (span == 0 ? 1 : span);
+        Q_EMIT headerProgress(int(std::clamp<qint64>(percent, 0, 100)));
         progress(tr("Headeren %1 van %2 (%3% voltooid)").arg(headers.current).arg(headers.groupLast).arg(percent));
         // The user may have reconnected meanwhile, which rolled this range back.
         if (!headerSyncBusy)
@@ -68,6 +71,8 @@ void Tarnwick::finishHeaderRange()
     headerTransaction->commit();
     headerTransaction.reset();
     headerSyncBusy = false;
+    // Whatever follows, only another range goes on showing progress.
+    Q_EMIT headerDownloadStopped();
 
     if (headers.current == 0) {
         if (Settings::lastHeader() == 0) {

@@ -212,6 +212,7 @@ void Tarnwick::onError(int error, const QString &msg)
     if (headerSyncBusy) {
         headerTransaction.reset(); // rolls the range back
         headerSyncBusy = false;
+        Q_EMIT headerDownloadStopped();
     } else if (commentSyncBusy) {
         commentMap.clear();
         commentSyncBusy = false;

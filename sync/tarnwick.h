@@ -69,6 +69,10 @@ Q_SIGNALS:
     // code is always 0; msg is the text shown to the user.
     void error(int code, const QString &msg);
     void notice(int code, const QString &msg);
+    // The percentage of the progress notice of the header download, 0 to 100, and the end
+    // of that download (complete, paused for an article, or failed).
+    void headerProgress(int percent);
+    void headerDownloadStopped();
 
 public Q_SLOTS:
     void onArticleData(const QByteArray &msgid, const QByteArray &data);

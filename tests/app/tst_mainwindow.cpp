@@ -1,11 +1,21 @@
 #include "databasesetuperror.h"
 #include "mainwindow.h"
 #include "messageboxes.h"
+#include "newsserver.h"
 #include "settings.h"
 #include "settingsdialog.h"
+#include "spotnntp.h"
+#include "spotstore.h"
+#include "tarnwick.h"
 #include "testmain.h"
 
 #include <QAction>
+#include <QPointer>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QSqlQuery>
 #include <QDir>
 #include <QFile>
 #include <QStandardPaths>
@@ -25,12 +35,16 @@ class TestMainWindow : public QObject
 
 private:
     QList<MessageBoxes::Message> shown;
+    bool questionAnswer = false;
+    // A server that accepts connections and never says a word: the window's controller
+    // connects to it and waits, so nothing but the test changes the window.
+    NewsServer silentServer;
 
-    static void configure(bool ero)
+    void configure(bool ero)
     {
         QSettings settings;
         settings.setValue(QStringLiteral("server"), QStringLiteral("127.0.0.1"));
-        settings.setValue(QStringLiteral("port"), 1);
+        settings.setValue(QStringLiteral("port"), silentServer.port());
         settings.setValue(QStringLiteral("nick"), QByteArray("Anoniempje"));
         settings.setValue(QStringLiteral("ero"), ero);
     }
@@ -56,17 +70,183 @@ private:
         });
     }
 
+    static Tarnwick *controllerOf(MainWindow &window)
+    {
+        return window.findChild<Tarnwick *>();
+    }
+
+    // Spots stored before the window opens: 3 in "Beeld", 2 in "Geluid", one erotic.
+    static void storeSpots()
+    {
+        SpotStore store;
+        const QList<QPair<int, QByteArray>> spots = {{1, "abc film"}, {1, "Beeld twee"}, {1, "ABC drie"},
+                                                     {2, "muziek"}, {2, "meer muziek abc"}};
+        for (const auto &[cat, title] : spots)
+            QVERIFY(store.insertSpot(SpotTable::Spots, {cat, cat * 100, 1298000000, title, "spotter", QStringLiteral(""), title, ""}));
+        QVERIFY(store.insertSpot(SpotTable::EroticSpots, {9, 900, 1298000000, QByteArray("abc ero"), "s", QStringLiteral(""), "e", ""}));
+    }
+
+    static int rows(const char *table)
+    {
+        QSqlQuery query(QSqlDatabase::database(QStringLiteral("spots")));
+        query.exec(QStringLiteral("SELECT count(*) FROM ") + QLatin1String(table));
+        return query.next() ? query.value(0).toInt() : -1;
+    }
+
 private Q_SLOTS:
+    void initTestCase()
+    {
+        silentServer.setGreeting(QByteArray());
+        QVERIFY(silentServer.start());
+    }
+
     void init()
     {
         // A connection still in use when the controller closes it would lose the list's queries.
         QTest::failOnWarning(QRegularExpression(QStringLiteral("QSql")));
         QSettings().clear();
         shown.clear();
+        questionAnswer = false;
         MessageBoxes::setInterceptor([this](const MessageBoxes::Message &message) {
             shown.append(message);
-            return false;
+            return questionAnswer;
         });
+    }
+
+    void cleanup()
+    {
+        // The next test starts with empty databases.
+        QDir(QStandardPaths::writableLocation(QStandardPaths::AppDataLocation)).removeRecursively();
+    }
+
+    void choosingACategoryFiltersTheList()
+    {
+        storeSpots();
+        configure(true);
+        MainWindow window;
+        QTreeWidgetItem *pictures = tree(window)->topLevelItem(2);
+        tree(window)->setCurrentItem(pictures);
+        auto *tabs = window.findChild<QTabWidget *>(QStringLiteral("tabWidget"));
+        QCOMPARE(tabs->tabText(0), QStringLiteral("Beeld"));
+        QCOMPARE(tabs->currentIndex(), 0);
+        QCOMPARE(window.statusBar()->currentMessage(), QStringLiteral("3 resultaten in categorie 'Beeld'"));
+        auto *list = window.findChild<QTableView *>(QStringLiteral("tableView"));
+        QCOMPARE(list->model()->rowCount(), 3);
+
+        tree(window)->setCurrentItem(tree(window)->topLevelItem(3)->child(0));
+        QCOMPARE(tabs->tabText(0), QStringLiteral("MP3"));
+        QCOMPARE(window.statusBar()->currentMessage(), QStringLiteral("2 resultaten in categorie 'MP3'"));
+
+        tree(window)->setCurrentItem(tree(window)->topLevelItem(6));
+        QCOMPARE(list->model()->rowCount(), 1);
+        QCOMPARE(list->model()->index(0, 0).data(Qt::UserRole).toInt(), -1);
+    }
+
+    void searchingFindsTitlesAndNamesTheTab()
+    {
+        storeSpots();
+        configure(false);
+        MainWindow window;
+        window.findChild<QLineEdit *>(QStringLiteral("queryEdit"))->setText(QStringLiteral("abc"));
+        QTest::mouseClick(window.findChild<QPushButton *>(QStringLiteral("zoekButton")), Qt::LeftButton);
+        auto *tabs = window.findChild<QTabWidget *>(QStringLiteral("tabWidget"));
+        QCOMPARE(tabs->tabText(0), QStringLiteral("Zoekresultaten: abc"));
+        // Case is ignored, erotic spots are never found.
+        QCOMPARE(window.statusBar()->currentMessage(), QStringLiteral("3 resultaten voor zoekopdracht 'abc'"));
+
+        auto *query = window.findChild<QLineEdit *>(QStringLiteral("queryEdit"));
+        query->setText(QStringLiteral("muziek"));
+        QTest::keyClick(query, Qt::Key_Return);
+        QCOMPARE(tabs->tabText(0), QStringLiteral("Zoekresultaten: muziek"));
+        QCOMPARE(window.statusBar()->currentMessage(), QStringLiteral("2 resultaten voor zoekopdracht 'muziek'"));
+    }
+
+    void deletingNeedsAYes()
+    {
+        storeSpots();
+        configure(false);
+        Settings::setLastHeader(500);
+        MainWindow window;
+        action(window, "actionHeaders_verwijderen_en_opnieuw_downloaden")->trigger();
+        QCOMPARE(shown.size(), 1);
+        QCOMPARE(shown.first().kind, MessageBoxes::Kind::Question);
+        QCOMPARE(shown.first().title, QStringLiteral("Weet je het zeker?"));
+        QCOMPARE(shown.first().text, QStringLiteral("Inhoud van database verwijderen, en opnieuw alle headers downloaden?"));
+        QCOMPARE(rows("spots"), 5);
+        QCOMPARE(Settings::lastHeader(), 500);
+
+        QPointer<SpotNNTP> firstClient = window.findChild<SpotNNTP *>();
+        QVERIFY(firstClient);
+        questionAnswer = true;
+        QSignalSpy messages(window.statusBar(), &QStatusBar::messageChanged);
+        action(window, "actionHeaders_verwijderen_en_opnieuw_downloaden")->trigger();
+        QCOMPARE(rows("spots"), 0);
+        QCOMPARE(rows("erospots"), 0);
+        QCOMPARE(Settings::lastHeader(), 0);
+        QVERIFY(messages.contains({QStringLiteral("Database verwijderd!")}));
+        // The download starts again with a new client.
+        QTRY_VERIFY(firstClient.isNull());
+        QCOMPARE(window.findChildren<SpotNNTP *>().size(), 1);
+    }
+
+    void optimisingReportsInTheStatusBar()
+    {
+        configure(false);
+        MainWindow window;
+        action(window, "actionDatabase_optimalizeren")->trigger();
+        QCOMPARE(window.statusBar()->currentMessage(), QStringLiteral("Database geoptimalizeerd!"));
+    }
+
+    void configurationClearsTheCommentIndexOnlyForANewServer()
+    {
+        configure(false);
+        Settings::setLastCommentsHeader(7);
+        MainWindow window;
+        QSqlQuery insert(QSqlDatabase::database(QStringLiteral("commentlist")));
+        QVERIFY(insert.exec(QStringLiteral("INSERT INTO msgnrs(post,nrs) VALUES ('k',x'00000001')")));
+        QString dialogClass;
+        rejectNextDialog(&dialogClass);
+        action(window, "actionConfiguratie")->trigger();
+        QCOMPARE(controllerOf(window)->commentNumbers(QStringLiteral("k")), QList<quint32>{1});
+
+        Settings::setLastCommentsHeader(0);
+        QTRY_COMPARE(window.findChildren<SpotNNTP *>().size(), 1);
+        QPointer<SpotNNTP> firstClient = window.findChild<SpotNNTP *>();
+        rejectNextDialog(&dialogClass);
+        action(window, "actionConfiguratie")->trigger();
+        QVERIFY(controllerOf(window)->commentNumbers(QStringLiteral("k")).isEmpty());
+        QCOMPARE(window.statusBar()->currentMessage(), QStringLiteral("Instellingen gewijzigd"));
+        QTRY_VERIFY(firstClient.isNull());
+        QCOMPARE(window.findChildren<SpotNNTP *>().size(), 1);
+    }
+
+    void controllerMessagesReachTheUser()
+    {
+        configure(false);
+        MainWindow window;
+        Tarnwick *controller = controllerOf(window);
+        Q_EMIT controller->notice(0, QStringLiteral("Bezig met binnenhalen van nieuwe headers"));
+        QCOMPARE(window.statusBar()->currentMessage(), QStringLiteral("Bezig met binnenhalen van nieuwe headers"));
+        Q_EMIT controller->error(0, QStringLiteral("Wachtwoord onjuist. Controleer de instellingen"));
+        QCOMPARE(shown.size(), 1);
+        QCOMPARE(shown.first().kind, MessageBoxes::Kind::Critical);
+        QCOMPARE(shown.first().title, QStringLiteral("Error"));
+        QCOMPARE(shown.first().text, QStringLiteral("Wachtwoord onjuist. Controleer de instellingen"));
+    }
+
+    void theProgressBarFollowsTheHeaderDownload()
+    {
+        configure(false);
+        MainWindow window;
+        window.show();
+        auto *bar = window.statusBar()->findChild<QProgressBar *>();
+        QVERIFY(bar);
+        QVERIFY(!bar->isVisible());
+        Q_EMIT controllerOf(window)->headerProgress(40);
+        QVERIFY(bar->isVisible());
+        QCOMPARE(bar->value(), 40);
+        Q_EMIT controllerOf(window)->headerDownloadStopped();
+        QVERIFY(!bar->isVisible());
     }
 
     void theCategoryTreeCarriesEveryCode()
