@@ -1,0 +1,367 @@
+// The download cycle end to end: which ranges are asked for, what a cycle leaves in the
+// store and the settings, progress, expiry, and what a broken or abandoned range leaves.
+#include "syncsession.h"
+#include "testmain.h"
+
+#include <QDateTime>
+#include <QSignalSpy>
+
+namespace {
+
+const QString countSpots = QStringLiteral("SELECT count(*) FROM spots");
+const QString countDistinctSpots = QStringLiteral("SELECT count(DISTINCT msgid) FROM spots");
+const QString countIndexedSpots = QStringLiteral("SELECT count(*) FROM msgnrs");
+
+QList<QByteArray> prefixed(const QByteArray &prefix, const QStringList &ranges)
+{
+    QList<QByteArray> commands;
+    for (const QString &range : ranges)
+        commands += prefix + range.toLatin1();
+    return commands;
+}
+
+} // namespace
+
+class TestDownloadCycle : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void init();
+    void cleanup();
+
+    void ranges_data();
+    void ranges();
+    void noticesOfACycle_data();
+    void noticesOfACycle();
+    void laterCycleFetchesOnlyNewArticles();
+    void droppedConnection_data();
+    void droppedConnection();
+    void expiry_data();
+    void expiry();
+    void maintenanceDuringRange_data();
+    void maintenanceDuringRange();
+    void reconnectDuringRange();
+
+private:
+    std::unique_ptr<SyncSession> session;
+};
+
+void TestDownloadCycle::init()
+{
+    session = std::make_unique<SyncSession>();
+}
+
+void TestDownloadCycle::cleanup()
+{
+    const QStringList errors = session->takeErrors();
+    session.reset();
+    QCOMPARE(errors, QStringList());
+}
+
+void TestDownloadCycle::ranges_data()
+{
+    QTest::addColumn<qint64>("low");
+    QTest::addColumn<qint64>("high");
+    QTest::addColumn<qint64>("lastDone");
+    QTest::addColumn<int>("maxSpots");
+    QTest::addColumn<bool>("compressed");
+    QTest::addColumn<QStringList>("ranges");
+
+    QTest::newRow("first-run-keeps-maxspots") << 1LL << 1000000LL << 0LL << 30000 << false
+                                              << QStringList{QStringLiteral("970001-1000000")};
+    QTest::newRow("continues-after-lastheader") << 1LL << 1000000LL << 999990LL << 30000 << false
+                                                << QStringList{QStringLiteral("999991-1000000")};
+    QTest::newRow("nothing-new") << 1LL << 1000000LL << 1000000LL << 30000 << false << QStringList();
+    QTest::newRow("small-group-from-its-low") << 5000LL << 30000LL << 0LL << 30000 << false
+                                              << QStringList{QStringLiteral("5000-30000")};
+    const QStringList threeRanges = {QStringLiteral("1-50001"), QStringLiteral("50002-100002"),
+                                     QStringLiteral("100003-120000")};
+    QTest::newRow("three-ranges") << 1LL << 120000LL << 0LL << 200000 << false << threeRanges;
+    QTest::newRow("three-compressed-ranges") << 1LL << 120000LL << 0LL << 200000 << true << threeRanges;
+}
+
+void TestDownloadCycle::ranges()
+{
+    QFETCH(qint64, low);
+    QFETCH(qint64, high);
+    QFETCH(qint64, lastDone);
+    QFETCH(int, maxSpots);
+    QFETCH(bool, compressed);
+    QFETCH(QStringList, ranges);
+
+    const QList<qint64> served = session->serveSpots(low, high, 10000);
+    session->configure({{Settings::Key::lastHeader, lastDone},
+                        {Settings::Key::lastCommentsHeader, lastDone},
+                        {Settings::Key::maxSpots, maxSpots},
+                        {Settings::Key::xzver, compressed}});
+    Tarnwick &controller = session->start();
+    if (ranges.isEmpty()) {
+        // Nothing to fetch in either group: the cycle ends without a completion notice.
+        QTRY_VERIFY(session->commands().size() >= 3);
+        QCOMPARE(session->commands().mid(0, 3),
+                 QList<QByteArray>({"GROUP free.pt", "GROUP free.usenet", "GROUP free.pt"}));
+        QCOMPARE(countRows("spots", countSpots), 0);
+        QCOMPARE(Settings::lastHeader(), lastDone);
+        return;
+    }
+    QVERIFY(session->waitForCycle());
+
+    QList<QByteArray> expected = {"GROUP free.pt"};
+    expected += prefixed(compressed ? "XZVER " : "XOVER ", ranges);
+    expected += "GROUP free.usenet";
+    expected += prefixed(compressed ? "XZHDR References " : "XHDR References ", ranges);
+    QCOMPARE(session->commands().mid(0, expected.size()), expected);
+
+    const qint64 first = ranges.first().section(QLatin1Char('-'), 0, 0).toLongLong();
+    const qint64 fetched = std::count_if(served.cbegin(), served.cend(), [&](qint64 n) { return n >= first; });
+    QCOMPARE(countRows("spots", countSpots), fetched);
+    QCOMPARE(countRows("commentlist", countIndexedSpots), fetched);
+    QCOMPARE(controller.newSpotCount(), int(fetched));
+    QCOMPARE(Settings::lastHeader(), high);
+    QCOMPARE(Settings::lastCommentsHeader(), high);
+}
+
+void TestDownloadCycle::noticesOfACycle_data()
+{
+    QTest::addColumn<qint64>("low");
+    QTest::addColumn<qint64>("high");
+    QTest::addColumn<QStringList>("notices");
+
+    QTest::newRow("percentage-from-the-run-start")
+        << 1000LL << 1400LL
+        << QStringList{QStringLiteral("Bezig met binnenhalen van nieuwe headers"),
+                       QStringLiteral("Headeren 1000 van 1400 (0% voltooid)"),
+                       QStringLiteral("Headeren 1100 van 1400 (25% voltooid)"),
+                       QStringLiteral("Headeren 1200 van 1400 (50% voltooid)"),
+                       QStringLiteral("Headeren 1300 van 1400 (75% voltooid)"),
+                       QStringLiteral("Headeren 1400 van 1400 (100% voltooid)"),
+                       QStringLiteral("Klaar met headeren... 9 nieuwe spots, 9 totaal."),
+                       QStringLiteral("Bezig met binnenhalen van nieuwe reactielijst"),
+                       QStringLiteral("Headeren van reacties 0 van 1400"),
+                       QStringLiteral("Headeren van reacties 1000 van 1400"),
+                       QStringLiteral("Headeren van reacties 1100 van 1400"),
+                       QStringLiteral("Headeren van reacties 1200 van 1400"),
+                       QStringLiteral("Headeren van reacties 1300 van 1400"),
+                       SyncSession::cycleDone};
+    // The run start is the group's last article: the percentage divides by 1, not by 0.
+    QTest::newRow("group-of-one-article")
+        << 1000LL << 1000LL
+        << QStringList{QStringLiteral("Bezig met binnenhalen van nieuwe headers"),
+                       QStringLiteral("Headeren 1000 van 1000 (0% voltooid)"),
+                       QStringLiteral("Klaar met headeren... 1 nieuwe spots, 1 totaal."),
+                       QStringLiteral("Bezig met binnenhalen van nieuwe reactielijst"),
+                       QStringLiteral("Headeren van reacties 0 van 1000"), SyncSession::cycleDone};
+}
+
+void TestDownloadCycle::noticesOfACycle()
+{
+    QFETCH(qint64, low);
+    QFETCH(qint64, high);
+    QFETCH(QStringList, notices);
+
+    session->serveSpots(low, high, 50);
+    session->start();
+    QVERIFY(session->waitForCycle());
+    QCOMPARE(session->notices.mid(0, notices.size()), notices);
+}
+
+void TestDownloadCycle::laterCycleFetchesOnlyNewArticles()
+{
+    session->serveSpots(1000, 1400, 100);
+    Tarnwick &controller = session->start();
+    QVERIFY(session->waitForCycle());
+    QSignalSpy newSpots(&controller, &Tarnwick::newSpots);
+
+    // The refresh timer starts the next cycle; the group has grown meanwhile.
+    session->server.addGroup(Tarnwick::spotGroup, 1000, 1800);
+    session->server.addGroup(Tarnwick::commentGroup, 1000, 1800);
+    for (qint64 number = 1500; number <= 1800; number += 100)
+        session->addSpot(number);
+    QVERIFY(session->waitForCycle(2));
+
+    QCOMPARE(session->commands("XOVER"), QList<QByteArray>({"XOVER 1000-1400", "XOVER 1401-1800"}));
+    QCOMPARE(session->commands("XHDR"),
+             QList<QByteArray>({"XHDR References 1000-1400", "XHDR References 1401-1800"}));
+    // The percentage keeps the start of the first run as its base.
+    QVERIFY(session->notices.contains(QStringLiteral("Headeren 1600 van 1800 (75% voltooid)")));
+    QVERIFY(session->notices.contains(QStringLiteral("Klaar met headeren... 9 nieuwe spots, 9 totaal.")));
+    QCOMPARE(newSpots.count(), 1);
+    QCOMPARE(countRows("spots", countSpots), 9);
+    QCOMPARE(Settings::lastHeader(), 1800);
+}
+
+void TestDownloadCycle::droppedConnection_data()
+{
+    QTest::addColumn<QByteArray>("cutCommand");
+    QTest::addColumn<qint64>("spotsLeft");
+    QTest::addColumn<qint64>("lastHeaderLeft");
+    QTest::addColumn<qint64>("indexLeft");
+    QTest::addColumn<qint64>("lastCommentsLeft");
+
+    QTest::newRow("first-range") << QByteArray("XOVER 1-") << 0LL << 0LL << 0LL << 0LL;
+    QTest::newRow("second-range") << QByteArray("XOVER 50002-") << 50LL << 50000LL << 0LL << 0LL;
+    QTest::newRow("second-comment-range") << QByteArray("XHDR References 50002-") << 120LL << 120000LL << 50LL
+                                          << 50000LL;
+}
+
+void TestDownloadCycle::droppedConnection()
+{
+    QFETCH(QByteArray, cutCommand);
+    QFETCH(qint64, spotsLeft);
+    QFETCH(qint64, lastHeaderLeft);
+    QFETCH(qint64, indexLeft);
+    QFETCH(qint64, lastCommentsLeft);
+
+    session->serveSpots(1, 120000, 1000);
+    // The status line and ten data lines, then the server hangs up.
+    session->server.closeDuringReply(cutCommand, 11);
+    Tarnwick &controller = session->create();
+    qint64 spots = -1, lastHeader = -1, index = -1, lastComments = -1;
+    connect(&controller, &Tarnwick::notice, this, [&](int, const QString &text) {
+        if (!text.startsWith(QLatin1String("Fout: ")))
+            return;
+        spots = countRows("spots", countSpots);
+        lastHeader = Settings::lastHeader();
+        index = countRows("commentlist", countIndexedSpots);
+        lastComments = Settings::lastCommentsHeader();
+        session->server.clearScripts();
+    });
+    controller.connectToServer();
+
+    // The client logs in again by itself and the next cycle fetches the broken range again.
+    QVERIFY(session->waitForCycle());
+    QCOMPARE(session->noticesStartingWith(QStringLiteral("Fout: ")).size(), 1);
+    QCOMPARE(spots, spotsLeft);
+    QCOMPARE(lastHeader, lastHeaderLeft);
+    QCOMPARE(index, indexLeft);
+    QCOMPARE(lastComments, lastCommentsLeft);
+    QCOMPARE(session->server.connectionCount(), 2);
+
+    QCOMPARE(countRows("spots", countSpots), 120);
+    QCOMPARE(countRows("spots", countDistinctSpots), 120);
+    QCOMPARE(countRows("commentlist", countIndexedSpots), 120);
+    // One comment per spot, indexed once.
+    QCOMPARE(countRows("commentlist", QStringLiteral("SELECT count(*) FROM msgnrs WHERE length(nrs)<>4")), 0);
+    QCOMPARE(Settings::lastHeader(), 120000);
+    QCOMPARE(Settings::lastCommentsHeader(), 120000);
+}
+
+void TestDownloadCycle::expiry_data()
+{
+    QTest::addColumn<int>("maxDays");
+    QTest::addColumn<QStringList>("spotsLeft");
+    QTest::addColumn<QStringList>("eroticSpotsLeft");
+
+    QTest::newRow("never-expire") << 0 << QStringList{QStringLiteral("oud"), QStringLiteral("ouder"), QStringLiteral("nieuw")}
+                                  << QStringList{QStringLiteral("ouder"), QStringLiteral("nieuw")};
+    QTest::newRow("thirty-days") << 30 << QStringList{QStringLiteral("nieuw")} << QStringList{QStringLiteral("nieuw")};
+}
+
+void TestDownloadCycle::expiry()
+{
+    QFETCH(int, maxDays);
+    QFETCH(QStringList, spotsLeft);
+    QFETCH(QStringList, eroticSpotsLeft);
+
+    const qint64 now = QDateTime::currentSecsSinceEpoch();
+    const qint64 day = 86400;
+    session->server.addGroup(Tarnwick::commentGroup, 1, 0);
+    session->server.addOverview(Tarnwick::spotGroup, 1, spotLine(1, "ouder", now - 40 * day));
+    session->server.addOverview(Tarnwick::spotGroup, 2, spotLine(2, "nieuw", now - 10 * day));
+    session->server.addOverview(Tarnwick::spotGroup, 3, spotLine(3, "ouder", now - 40 * day, "9101"));
+    session->server.addOverview(Tarnwick::spotGroup, 4, spotLine(4, "nieuw", now - 10 * day, "9101"));
+    session->configure({{Settings::Key::maxDays, maxDays}});
+    session->create();
+    // A spot of an earlier download expires as well.
+    QCOMPARE(selectRows("spots", QStringLiteral("INSERT INTO spots(cat,spotdate,title) VALUES (2,?,'oud')"),
+                        {now - 100 * day}),
+             QList<QVariantList>());
+    session->controller->connectToServer();
+    QVERIFY(session->waitForHeaders());
+
+    const auto titles = [](const char *table) {
+        QStringList found;
+        for (const QVariantList &row :
+             selectRows("spots", QStringLiteral("SELECT CAST(title AS TEXT) FROM %1 ORDER BY id").arg(QLatin1String(table))))
+            found += row.first().toString();
+        return found;
+    };
+    QCOMPARE(titles("spots"), spotsLeft);
+    QCOMPARE(titles("erospots"), eroticSpotsLeft);
+}
+
+void TestDownloadCycle::maintenanceDuringRange_data()
+{
+    QTest::addColumn<QString>("duringNotice");
+    QTest::addColumn<bool>("deleteAll");
+    QTest::addColumn<bool>("done");
+
+    QTest::newRow("optimise-during-header-range") << QStringLiteral("Headeren 1000 ") << false << false;
+    QTest::newRow("delete-during-header-range") << QStringLiteral("Headeren 1000 ") << true << false;
+    QTest::newRow("optimise-during-comment-range") << QStringLiteral("Headeren van reacties 0 ") << false << true;
+}
+
+// A click in the window arrives in the event-loop turn that each progress notice allows.
+void TestDownloadCycle::maintenanceDuringRange()
+{
+    QFETCH(QString, duringNotice);
+    QFETCH(bool, deleteAll);
+    QFETCH(bool, done);
+
+    session->serveSpots(1, 2000, 100);
+    Tarnwick &controller = session->create();
+    std::optional<bool> result;
+    qint64 spotsSeen = -1;
+    const Observer observer(QStringLiteral("spots.db"));
+    connect(&controller, &Tarnwick::notice, this, [&](int, const QString &text) {
+        if (!text.startsWith(duringNotice) || result)
+            return;
+        QMetaObject::invokeMethod(
+            &controller,
+            [&] {
+                result = deleteAll ? controller.deleteAllSpots() : controller.optimizeDatabases();
+                spotsSeen = observer.count(countSpots);
+            },
+            Qt::QueuedConnection);
+    });
+    controller.connectToServer();
+    QVERIFY(session->waitForCycle());
+
+    QVERIFY(result.has_value());
+    QCOMPARE(*result, done);
+    if (!done) {
+        // The range went on untouched, inside its transaction: nothing committed yet.
+        QCOMPARE(spotsSeen, 0);
+        QCOMPARE(countRows("spots", countSpots), 20);
+        QCOMPARE(Settings::lastHeader(), 2000);
+    }
+}
+
+// A reconnect in the middle of a range (the settings dialog) abandons the range; the new
+// client fetches it again, and nothing is stored twice.
+void TestDownloadCycle::reconnectDuringRange()
+{
+    session->serveSpots(1, 2000, 100);
+    Tarnwick &controller = session->create();
+    bool reconnected = false;
+    connect(&controller, &Tarnwick::notice, this, [&](int, const QString &text) {
+        if (reconnected || !text.startsWith(QLatin1String("Headeren 1000 ")))
+            return;
+        reconnected = true;
+        QMetaObject::invokeMethod(&controller, &Tarnwick::reconnectToServer, Qt::QueuedConnection);
+    });
+    controller.connectToServer();
+    QVERIFY(session->waitForCycle());
+
+    QVERIFY(session->notices.contains(QStringLiteral("Instellingen gewijzigd")));
+    QCOMPARE(session->server.connectionCount(), 2);
+    QCOMPARE(session->commands("XOVER"), QList<QByteArray>({"XOVER 1-2000", "XOVER 1-2000"}));
+    QCOMPARE(countRows("spots", countSpots), 20);
+    QCOMPARE(countRows("spots", countDistinctSpots), 20);
+    QCOMPARE(controller.newSpotCount(), 20);
+    QCOMPARE(Settings::lastHeader(), 2000);
+}
+
+TARNWICK_TEST_MAIN(TestDownloadCycle)
+#include "tst_downloadcycle.moc"
