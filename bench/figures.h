@@ -7,3 +7,14 @@ double yencDecodeMBps();
 double crc32MBps();
 double crc32CachedMBps();
 double xzverDecodeInflateMBps();
+
+// The spot list over a generated store of millions spots, in milliseconds: through the
+// controller and SpotsModel, or (CApi) the same statements through SQLite's C API.
+enum class SpotListStep { WindowAtOffset0, WindowAtOffset900000, CountCategory, SearchRare, SearchCommon, StartupToFirstRows };
+enum class SpotListPath { Model, CApi };
+double spotListMs(int millions, SpotListStep step, SpotListPath path);
+template<int millions, SpotListStep step, SpotListPath path>
+double spotListMs()
+{
+    return spotListMs(millions, step, path);
+}

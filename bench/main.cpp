@@ -14,13 +14,42 @@ struct Figure
     const char *name;
     const char *unit;
     double (*measure)();
+    int decimals = 0;
 };
+
+using Step = SpotListStep;
+constexpr SpotListPath model = SpotListPath::Model;
+constexpr SpotListPath capi = SpotListPath::CApi;
 
 const Figure figures[] = {
     {"yenc_decode_MBps", "MB/s", yencDecodeMBps},
     {"crc32_MBps", "MB/s", crc32MBps},
     {"crc32_cached_MBps", "MB/s", crc32CachedMBps},
     {"xzver_decode_inflate_MBps", "MB/s", xzverDecodeInflateMBps},
+    {"model_window_ms_offset_0_1m", "ms", spotListMs<1, Step::WindowAtOffset0, model>, 3},
+    {"model_window_ms_offset_0_1m_capi", "ms", spotListMs<1, Step::WindowAtOffset0, capi>, 3},
+    {"model_window_ms_offset_900000_1m", "ms", spotListMs<1, Step::WindowAtOffset900000, model>, 3},
+    {"model_window_ms_offset_900000_1m_capi", "ms", spotListMs<1, Step::WindowAtOffset900000, capi>, 3},
+    {"model_count_category_ms_1m", "ms", spotListMs<1, Step::CountCategory, model>, 3},
+    {"model_count_category_ms_1m_capi", "ms", spotListMs<1, Step::CountCategory, capi>, 3},
+    {"model_search_rare_ms_1m", "ms", spotListMs<1, Step::SearchRare, model>, 3},
+    {"model_search_rare_ms_1m_capi", "ms", spotListMs<1, Step::SearchRare, capi>, 3},
+    {"model_search_common_ms_1m", "ms", spotListMs<1, Step::SearchCommon, model>, 3},
+    {"model_search_common_ms_1m_capi", "ms", spotListMs<1, Step::SearchCommon, capi>, 3},
+    {"startup_to_first_rows_ms_1m", "ms", spotListMs<1, Step::StartupToFirstRows, model>, 3},
+    {"startup_to_first_rows_ms_1m_capi", "ms", spotListMs<1, Step::StartupToFirstRows, capi>, 3},
+    {"model_window_ms_offset_0_3m", "ms", spotListMs<3, Step::WindowAtOffset0, model>, 3},
+    {"model_window_ms_offset_0_3m_capi", "ms", spotListMs<3, Step::WindowAtOffset0, capi>, 3},
+    {"model_window_ms_offset_900000_3m", "ms", spotListMs<3, Step::WindowAtOffset900000, model>, 3},
+    {"model_window_ms_offset_900000_3m_capi", "ms", spotListMs<3, Step::WindowAtOffset900000, capi>, 3},
+    {"model_count_category_ms_3m", "ms", spotListMs<3, Step::CountCategory, model>, 3},
+    {"model_count_category_ms_3m_capi", "ms", spotListMs<3, Step::CountCategory, capi>, 3},
+    {"model_search_rare_ms_3m", "ms", spotListMs<3, Step::SearchRare, model>, 3},
+    {"model_search_rare_ms_3m_capi", "ms", spotListMs<3, Step::SearchRare, capi>, 3},
+    {"model_search_common_ms_3m", "ms", spotListMs<3, Step::SearchCommon, model>, 3},
+    {"model_search_common_ms_3m_capi", "ms", spotListMs<3, Step::SearchCommon, capi>, 3},
+    {"startup_to_first_rows_ms_3m", "ms", spotListMs<3, Step::StartupToFirstRows, model>, 3},
+    {"startup_to_first_rows_ms_3m_capi", "ms", spotListMs<3, Step::StartupToFirstRows, capi>, 3},
     // client_overview_lines_per_s goes here: SpotNNTP reading overview lines from the test server.
 };
 
@@ -41,7 +70,7 @@ int main(int argc, char *argv[])
     for (const Figure &figure : figures) {
         if (!wanted.isEmpty() && !wanted.contains(QLatin1StringView(figure.name)))
             continue;
-        std::printf("%s: %.0f %s\n", figure.name, figure.measure(), figure.unit);
+        std::printf("%s: %.*f %s\n", figure.name, figure.decimals, figure.measure(), figure.unit);
         std::fflush(stdout);
     }
     return 0;
