@@ -58,7 +58,21 @@ void Tarnwick::storeHeader(const QByteArray &line)
         qDebug() << "Fout bij toevoegen aan database";
         return;
     }
-    ++(header.isErotic() ? eroticSpotsAdded : spotsAdded);
+    ++(header.isErotic() ? rangeEroticSpotsAdded : rangeSpotsAdded);
+}
+
+void Tarnwick::endHeaderTransaction(bool commit)
+{
+    if (commit && headerTransaction->commit()) {
+        spotsAdded += rangeSpotsAdded;
+        eroticSpotsAdded += rangeEroticSpotsAdded;
+    }
+    headerTransaction.reset();
+    rangeSpotsAdded = 0;
+    rangeEroticSpotsAdded = 0;
+    headerSyncBusy = false;
+    // Whatever follows, only another range goes on showing progress.
+    Q_EMIT headerDownloadStopped();
 }
 
 void Tarnwick::finishHeaderRange()
@@ -68,11 +82,7 @@ void Tarnwick::finishHeaderRange()
     const qint64 now = QDateTime::currentSecsSinceEpoch();
     if (maxDays != 0 && now > maxDays * secondsPerDay)
         store.expireSpotsBefore(now - maxDays * secondsPerDay);
-    headerTransaction->commit();
-    headerTransaction.reset();
-    headerSyncBusy = false;
-    // Whatever follows, only another range goes on showing progress.
-    Q_EMIT headerDownloadStopped();
+    endHeaderTransaction(true);
 
     if (headers.current == 0) {
         if (Settings::lastHeader() == 0) {

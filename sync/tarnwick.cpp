@@ -210,9 +210,7 @@ void Tarnwick::onError(int error, const QString &msg)
 {
     auto *sender = qobject_cast<SpotNNTP *>(QObject::sender());
     if (headerSyncBusy) {
-        headerTransaction.reset(); // rolls the range back
-        headerSyncBusy = false;
-        Q_EMIT headerDownloadStopped();
+        endHeaderTransaction(false);
     } else if (commentSyncBusy) {
         commentMap.clear();
         commentSyncBusy = false;

@@ -118,12 +118,16 @@ private:
     void progress(const QString &text);
 
     void storeHeader(const QByteArray &line);
+    // Commits the range's transaction or rolls it back; its rows count as new only once committed.
+    void endHeaderTransaction(bool commit);
     void finishHeaderRange();
     void storeReference(qint64 nr, const QByteArray &references);
     void finishCommentRange();
 
     SpotStore store;
     std::optional<SqlTransaction> headerTransaction;
+    int rangeSpotsAdded = 0;
+    int rangeEroticSpotsAdded = 0;
 
     QList<QByteArray> articleQueue;
     QPointer<SpotNNTP> client;

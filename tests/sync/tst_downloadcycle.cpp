@@ -240,6 +240,8 @@ void TestDownloadCycle::droppedConnection()
 
     QCOMPARE(countRows("spots", countSpots), 120);
     QCOMPARE(countRows("spots", countDistinctSpots), 120);
+    // Rows that were rolled back never counted as new.
+    QCOMPARE(controller.newSpotCount(), 120);
     QCOMPARE(countRows("commentlist", countIndexedSpots), 120);
     // One comment per spot, indexed once.
     QCOMPARE(countRows("commentlist", QStringLiteral("SELECT count(*) FROM msgnrs WHERE length(nrs)<>4")), 0);
