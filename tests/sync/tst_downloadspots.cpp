@@ -1,0 +1,185 @@
+// Spot rows as a download stores them: the duplicate test against rows of the same and of
+// an earlier download, the storage class of every column, and the new-spot counters.
+#include "overviewcorpus.h"
+#include "syncsession.h"
+#include "testmain.h"
+
+namespace {
+
+constexpr qint64 date = 1298000000;
+const QByteArray eroticBlock = "9101";
+const QByteArray ordinaryBlock = "2101a01";
+
+} // namespace
+
+class TestDownloadSpots : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void init();
+    void cleanup();
+
+    void duplicates_data();
+    void duplicates();
+    void storageClasses_data();
+    void storageClasses();
+    void realisticRedownloadAddsNothing();
+
+private:
+    std::unique_ptr<SyncSession> session;
+};
+
+void TestDownloadSpots::init()
+{
+    session = std::make_unique<SyncSession>();
+    // No comments: a cycle ends after the spot group.
+    session->server.addGroup(Tarnwick::commentGroup, 1, 0);
+}
+
+void TestDownloadSpots::cleanup()
+{
+    const QStringList errors = session->takeErrors();
+    session.reset();
+    QCOMPARE(errors, QStringList());
+}
+
+void TestDownloadSpots::duplicates_data()
+{
+    QTest::addColumn<QByteArray>("firstSubject");
+    QTest::addColumn<QByteArray>("firstBlock");
+    QTest::addColumn<QByteArray>("secondSubject");
+    QTest::addColumn<QByteArray>("secondBlock");
+    QTest::addColumn<qint64>("secondDate");
+    QTest::addColumn<int>("spots");
+    QTest::addColumn<int>("eroticSpots");
+
+    const QByteArray o = ordinaryBlock;
+    const QByteArray e = eroticBlock;
+    QTest::newRow("same-title-and-tag") << QByteArray("Mijn titel | mijntag") << o
+                                        << QByteArray("Mijn titel | mijntag") << o << date << 1 << 0;
+    QTest::newRow("with-and-without-tag") << QByteArray("Mijn titel | mijntag") << o << QByteArray("Mijn titel") << o
+                                          << date << 1 << 0;
+    QTest::newRow("ascii-case-differs") << QByteArray("Mijn Titel | a") << o << QByteArray("mijn TITEL | b") << o
+                                        << date << 1 << 0;
+    QTest::newRow("utf8-bytes") << QByteArray("Caf\xc3\xa9 au lait | tag") << o
+                                << QByteArray("Caf\xc3\xa9 au lait | tag") << o << date << 1 << 0;
+    QTest::newRow("encoded-words") << QByteArray("=?UTF-8?B?SGFsbG8=?= =?UTF-8?B?V2VyZWxk?= | tag") << o
+                                   << QByteArray("=?UTF-8?B?SGFsbG8=?= =?UTF-8?B?V2VyZWxk?= | tag") << o << date << 1
+                                   << 0;
+    QTest::newRow("encoded-word-and-its-text") << QByteArray("=?UTF-8?B?SGFsbG8=?=") << o << QByteArray("Hallo") << o
+                                               << date << 1 << 0;
+    QTest::newRow("erotic-twice") << QByteArray("Titel | tag") << e << QByteArray("Titel | tag") << e << date << 0 << 1;
+    // LIKE semantics stay: "%" in the later title matches any text.
+    QTest::newRow("percent-is-a-wildcard") << QByteArray("100X echt") << o << QByteArray("100% echt") << o << date
+                                           << 1 << 0;
+    QTest::newRow("different-date") << QByteArray("Mijn titel") << o << QByteArray("Mijn titel") << o << date + 1
+                                    << 2 << 0;
+    QTest::newRow("different-title") << QByteArray("Mijn titel") << o << QByteArray("Mijn titels") << o << date << 2
+                                     << 0;
+    // Only ASCII letters are compared without case.
+    QTest::newRow("non-ascii-case-differs") << QByteArray("CAF\xc3\x89") << o << QByteArray("caf\xc3\xa9") << o
+                                            << date << 2 << 0;
+    QTest::newRow("other-table") << QByteArray("Titel") << o << QByteArray("Titel") << e << date << 1 << 1;
+}
+
+// The second line comes once in the same range as the first, and once more when the whole
+// group is downloaded again (a new server): neither time may it be stored twice.
+void TestDownloadSpots::duplicates()
+{
+    QFETCH(QByteArray, firstSubject);
+    QFETCH(QByteArray, firstBlock);
+    QFETCH(QByteArray, secondSubject);
+    QFETCH(QByteArray, secondBlock);
+    QFETCH(qint64, secondDate);
+    QFETCH(int, spots);
+    QFETCH(int, eroticSpots);
+
+    session->server.addOverview(Tarnwick::spotGroup, 1, spotLine(1, firstSubject, date, firstBlock));
+    session->server.addOverview(Tarnwick::spotGroup, 2, spotLine(2, secondSubject, secondDate, secondBlock));
+    Tarnwick &controller = session->start();
+    QVERIFY(session->waitForHeaders());
+    Settings::setLastHeader(0);
+    QVERIFY(session->waitForHeaders(2));
+
+    QCOMPARE(countRows("spots", QStringLiteral("SELECT count(*) FROM spots")), spots);
+    QCOMPARE(countRows("spots", QStringLiteral("SELECT count(*) FROM erospots")), eroticSpots);
+    QCOMPARE(controller.newSpotCount(), spots);
+    QCOMPARE(controller.newEroticSpotCount(), eroticSpots);
+    const QString total = QString::number(spots + eroticSpots);
+    QCOMPARE(session->noticesStartingWith(SyncSession::headersDone),
+             QStringList(2, QStringLiteral("Klaar met headeren... %1 nieuwe spots, %1 totaal.").arg(total)));
+}
+
+void TestDownloadSpots::storageClasses_data()
+{
+    QTest::addColumn<QByteArray>("subject");
+    QTest::addColumn<QByteArray>("block");
+    QTest::addColumn<QString>("table");
+    QTest::addColumn<QVariantList>("row");
+
+    const QString integer = QStringLiteral("integer");
+    const QString blob = QStringLiteral("blob");
+    const QString text = QStringLiteral("text");
+    // Per column the storage class and the value read as text: cat, subcat, spotdate,
+    // title, spotter, tag, msgid, othercats.
+    QTest::newRow("title-and-tag-are-bytes")
+        << QByteArray("  Mijn titel | mijntag ") << ordinaryBlock << QStringLiteral("spots")
+        << QVariantList{integer, 2, integer, 201, integer, date, blob, QStringLiteral("Mijn titel"), blob,
+                        QStringLiteral("Jan Spotter"), blob, QStringLiteral("mijntag"), blob, QStringLiteral("spot1"),
+                        blob, QStringLiteral("a01")};
+    QTest::newRow("decoded-title-and-no-tag-are-text")
+        << QByteArray("=?UTF-8?B?Q2Fmw6k=?=") << QByteArray("3112") << QStringLiteral("spots")
+        << QVariantList{integer, 3, integer, 312, integer, date, text, QStringLiteral("Caf\u00e9"), blob,
+                        QStringLiteral("Jan Spotter"), text, QString(), blob, QStringLiteral("spot1"), blob, QString()};
+    QTest::newRow("utf8-title-and-empty-tag-are-bytes")
+        << QByteArray("Caf\xc3\xa9 |") << QByteArray("1101d24") << QStringLiteral("erospots")
+        << QVariantList{integer, 9, integer, 901, integer, date, blob, QStringLiteral("Caf\u00e9"), blob,
+                        QStringLiteral("Jan Spotter"), blob, QString(), blob, QStringLiteral("spot1"), blob,
+                        QStringLiteral("d24")};
+}
+
+void TestDownloadSpots::storageClasses()
+{
+    QFETCH(QByteArray, subject);
+    QFETCH(QByteArray, block);
+    QFETCH(QString, table);
+    QFETCH(QVariantList, row);
+
+    session->server.addOverview(Tarnwick::spotGroup, 1, spotLine(1, subject, date, block));
+    session->start();
+    QVERIFY(session->waitForHeaders());
+
+    QStringList columns;
+    for (const char *column : {"cat", "subcat", "spotdate", "title", "spotter", "tag", "msgid", "othercats"})
+        columns << QStringLiteral("typeof(%1),CAST(%1 AS TEXT)").arg(QLatin1String(column));
+    const QList<QVariantList> rows =
+        selectRows("spots", QStringLiteral("SELECT %1 FROM %2").arg(columns.join(QLatin1Char(',')), table));
+    QCOMPARE(rows.size(), 1);
+    QCOMPARE(rows.first().size(), row.size());
+    for (int i = 0; i < row.size(); ++i)
+        QCOMPARE(rows.first().at(i).toString(), row.at(i).toString());
+}
+
+// Realistic lines ("title | tag", 530 bytes) and 1% reposts of an earlier spot under a new
+// article number; a second download of the whole group stores nothing more.
+void TestDownloadSpots::realisticRedownloadAddsNothing()
+{
+    session->server.addGroup(Tarnwick::spotGroup, 1, 2000);
+    session->server.setOverviewSource(Tarnwick::spotGroup, [](qint64 number) {
+        if (number % 100 != 7)
+            return OverviewCorpus::line(number);
+        const QByteArray earlier = OverviewCorpus::line(number - 5);
+        return QByteArray::number(number) + earlier.mid(earlier.indexOf('\t'));
+    });
+    Tarnwick &controller = session->start();
+    QVERIFY(session->waitForHeaders());
+    QCOMPARE(countRows("spots", QStringLiteral("SELECT count(*) FROM spots")), 1980);
+    Settings::setLastHeader(0);
+    QVERIFY(session->waitForHeaders(2));
+    QCOMPARE(countRows("spots", QStringLiteral("SELECT count(*) FROM spots")), 1980);
+    QCOMPARE(controller.newSpotCount(), 1980);
+}
+
+TARNWICK_TEST_MAIN(TestDownloadSpots)
+#include "tst_downloadspots.moc"
