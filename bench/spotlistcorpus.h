@@ -8,7 +8,7 @@
 // cache folder for later runs.
 namespace SpotListCorpus {
 
-// Search words: in one title of 100,000, and in about one of five.
+// Search words: in one title of 100,000, and in about one of six.
 inline constexpr char rareWord[] = "Vuurtoren";
 inline constexpr char commonWord[] = "1080p";
 // The category with the most spots.
