@@ -191,22 +191,29 @@ bool SpotsModel::load(int position, int &rowCount, Window &loaded) const
             rowCount = count(filter.countStatement, filter.countValues);
     }
 
-    QSqlQuery query(database);
-    query.setForwardOnly(true);
-    query.prepare(filter.select);
+    // Scrolling re-runs the same select: prepare it once per filter.
+    if (windowQuery.lastQuery() != filter.select) {
+        windowQuery = QSqlQuery(database);
+        windowQuery.setForwardOnly(true);
+        windowQuery.prepare(filter.select);
+    }
+    int column = 0;
     for (const QVariant &value : filter.values)
-        query.addBindValue(value);
-    query.addBindValue(windowSize);
-    query.addBindValue(loaded.first);
-    if (!query.exec()) {
+        windowQuery.bindValue(column++, value);
+    windowQuery.bindValue(column++, windowSize);
+    windowQuery.bindValue(column, loaded.first);
+    if (!windowQuery.exec()) {
         qDebug() << "Fout bij raadplegen database";
         return false;
     }
-    while (query.next()) {
-        loaded.rows.append({query.value(0).toInt(), query.value(1).toInt(), query.value(2).toLongLong(),
-                            eightBit(query.value(3)), eightBit(query.value(4))});
+    while (windowQuery.next()) {
+        loaded.rows.append({windowQuery.value(0).toInt(), windowQuery.value(1).toInt(),
+                            windowQuery.value(2).toLongLong(), eightBit(windowQuery.value(3)),
+                            eightBit(windowQuery.value(4))});
         ++loaded.last;
     }
+    // A statement left open would keep the database from being compacted.
+    windowQuery.finish();
     if (filter.counting == Counting::FromSearchRows && rowCount == 0) {
         rowCount = loaded.last + 1;
         if (rowCount == windowSize)

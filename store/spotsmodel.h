@@ -4,6 +4,7 @@
 #include <QByteArray>
 #include <QList>
 #include <QSqlDatabase>
+#include <QSqlQuery>
 
 class SpotSource;
 
@@ -65,4 +66,5 @@ private:
     // Filled on demand by data(), which the view calls as const.
     mutable int rows = 0;
     mutable Window window;
+    mutable QSqlQuery windowQuery;
 };
