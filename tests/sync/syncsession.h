@@ -158,7 +158,7 @@ public:
     NewsServer server;
     std::unique_ptr<Tarnwick> controller;
     QStringList notices;
-    static constexpr int refreshMs = 50;
+    int refreshMs = 50;
 
 private:
     QStringList errors;

@@ -1,0 +1,193 @@
+// Article requests end to end: answered from the cache inside the call, or queued and
+// fetched when the client is free, never twice at once, urgent ones first.
+#include "spotnntp.h"
+#include "syncsession.h"
+#include "testmain.h"
+#include "zlibstream.h"
+
+#include <QSignalSpy>
+
+namespace {
+
+const QByteArray otherGroup = "alt.binaries.test";
+
+QByteArray articleText(const QByteArray &id)
+{
+    return "Subject: " + id + "\n\nInhoud van " + id + "\n";
+}
+
+// The article as the client delivers it: CR LF lines and the terminator.
+QByteArray delivered(const QByteArray &id)
+{
+    return "Subject: " + id + "\r\n\r\nInhoud van " + id + "\r\n.\r\n";
+}
+
+} // namespace
+
+class TestArticleRequests : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void init();
+    void cleanup();
+
+    void oneFetchPerId_data();
+    void oneFetchPerId();
+    void cachedArticleWithoutClient();
+    void missingArticleIsAskedAgain();
+    void requestsDuringRange_data();
+    void requestsDuringRange();
+
+private:
+    std::unique_ptr<SyncSession> session;
+};
+
+void TestArticleRequests::init()
+{
+    session = std::make_unique<SyncSession>();
+    // The idle client stays idle: no refresh while a test looks.
+    session->refreshMs = 600000;
+    for (const QByteArray id : {"a1@free.pt", "c1@free.pt", "c2@free.pt", "nzb@free.pt"})
+        session->server.addArticle(otherGroup, 1, id, articleText(id));
+    session->server.addArticle(Tarnwick::commentGroup, 7, "comment7@free.pt", articleText("comment7@free.pt"));
+}
+
+void TestArticleRequests::cleanup()
+{
+    const QStringList errors = session->takeErrors();
+    session.reset();
+    QCOMPARE(errors, QStringList());
+}
+
+void TestArticleRequests::oneFetchPerId_data()
+{
+    QTest::addColumn<bool>("whileConnecting");
+    QTest::newRow("queued-while-connecting") << true;
+    QTest::newRow("in-flight-while-idle") << false;
+}
+
+void TestArticleRequests::oneFetchPerId()
+{
+    QFETCH(bool, whileConnecting);
+
+    session->serveSpots(1, 100, 50);
+    Tarnwick &controller = session->create();
+    QSignalSpy answers(&controller, &Tarnwick::articleData);
+    if (!whileConnecting) {
+        controller.connectToServer();
+        QVERIFY(session->waitForCycle());
+    }
+    controller.requestArticle("a1@free.pt", false);
+    controller.requestArticle("a1@free.pt", false);
+    QTRY_COMPARE(answers.count(), 1);
+    QCOMPARE(answers.first(), QVariantList({QByteArray("a1@free.pt"), delivered("a1@free.pt")}));
+    QCOMPARE(session->commands("ARTICLE"), QList<QByteArray>{"ARTICLE <a1@free.pt>"});
+    // With the queue empty the client goes on with a cycle.
+    QTRY_COMPARE(session->commands().mid(session->commands().indexOf("ARTICLE <a1@free.pt>") + 1, 1),
+                 QList<QByteArray>{"GROUP free.pt"});
+}
+
+void TestArticleRequests::cachedArticleWithoutClient()
+{
+    session->serveSpots(1, 100, 50);
+    Tarnwick &first = session->start();
+    QSignalSpy fetched(&first, &Tarnwick::articleData);
+    first.requestArticle("a1@free.pt", true);
+    QTRY_COMPARE(fetched.count(), 1);
+    const QList<QVariantList> stored =
+        selectRows("cache", QStringLiteral("SELECT typeof(id),data FROM cache WHERE id=?"), {QByteArray("a1@free.pt")});
+    QCOMPARE(stored.size(), 1);
+    QCOMPARE(stored.first().first().toString(), QStringLiteral("blob"));
+    QCOMPARE(ZlibStream::inflateZlib(stored.first().at(1).toByteArray()), delivered("a1@free.pt"));
+
+    // The next start finds the program unconfigured: no client, and none is needed.
+    session->controller.reset();
+    QSettings().remove(Settings::Key::port);
+    Tarnwick &second = session->create();
+    QSignalSpy answers(&second, &Tarnwick::articleData);
+    second.requestArticle("a1@free.pt", false);
+    QCOMPARE(answers.count(), 1);
+    QCOMPARE(answers.first(), QVariantList({QByteArray("a1@free.pt"), delivered("a1@free.pt")}));
+    QVERIFY(!second.findChild<SpotNNTP *>());
+    QCOMPARE(session->commands("ARTICLE").size(), 1);
+    QCOMPARE(session->server.connectionCount(), 1);
+}
+
+void TestArticleRequests::missingArticleIsAskedAgain()
+{
+    session->serveSpots(1, 100, 50);
+    Tarnwick &controller = session->start();
+    QVERIFY(session->waitForCycle());
+    QSignalSpy missing(&controller, &Tarnwick::articleNotFound);
+    controller.requestArticle("gone@free.pt", false);
+    QTRY_COMPARE(missing.count(), 1);
+    QTRY_VERIFY(session->commands().last() == "GROUP free.usenet");
+    controller.requestArticle("gone@free.pt", false);
+    QTRY_COMPARE(missing.count(), 2);
+    QCOMPARE(session->commands("ARTICLE"), QList<QByteArray>({"ARTICLE <gone@free.pt>", "ARTICLE <gone@free.pt>"}));
+    QCOMPARE(countRows("cache", QStringLiteral("SELECT count(*) FROM cache")), 0);
+}
+
+void TestArticleRequests::requestsDuringRange_data()
+{
+    QTest::addColumn<QList<QByteArray>>("ids"); // a number: a comment of free.usenet
+    QTest::addColumn<QList<bool>>("urgent");
+    QTest::addColumn<QList<QByteArray>>("commands");
+
+    QTest::newRow("urgent-goes-first")
+        << QList<QByteArray>{"c1@free.pt", "c2@free.pt", "nzb@free.pt"} << QList<bool>{false, false, true}
+        << QList<QByteArray>{"ARTICLE <nzb@free.pt>", "ARTICLE <c1@free.pt>", "ARTICLE <c2@free.pt>", "GROUP free.pt",
+                             "XOVER 50001-60000"};
+    QTest::newRow("comment-number-selects-its-group")
+        << QList<QByteArray>{"7"} << QList<bool>{false}
+        << QList<QByteArray>{"GROUP free.usenet", "ARTICLE 7", "GROUP free.pt", "XOVER 50001-60000"};
+    QTest::newRow("message-id-then-number")
+        << QList<QByteArray>{"a1@free.pt", "7"} << QList<bool>{false, false}
+        << QList<QByteArray>{"ARTICLE <a1@free.pt>", "GROUP free.usenet", "ARTICLE 7", "GROUP free.pt",
+                             "XOVER 50001-60000"};
+}
+
+// A spot page opened while a range downloads: its articles wait for the end of the range
+// (committed, position saved), then the download goes on where it stopped.
+void TestArticleRequests::requestsDuringRange()
+{
+    QFETCH(QList<QByteArray>, ids);
+    QFETCH(QList<bool>, urgent);
+    QFETCH(QList<QByteArray>, commands);
+
+    session->serveSpots(1, 60000, 1000);
+    Tarnwick &controller = session->create();
+    bool requested = false;
+    connect(&controller, &Tarnwick::notice, this, [&](int, const QString &text) {
+        if (requested || !text.startsWith(QLatin1String("Headeren 1000 ")))
+            return;
+        requested = true;
+        QMetaObject::invokeMethod(
+            &controller,
+            [&] {
+                for (int i = 0; i < ids.size(); ++i) {
+                    if (ids.at(i).contains('@'))
+                        controller.requestArticle(ids.at(i), urgent.at(i));
+                    else
+                        controller.requestArticleNumber(ids.at(i).toLongLong());
+                }
+            },
+            Qt::QueuedConnection);
+    });
+    QList<qint64> positionsSeen;
+    connect(&controller, &Tarnwick::articleData, this,
+            [&](const QByteArray &, const QByteArray &) { positionsSeen += Settings::lastHeader(); });
+    controller.connectToServer();
+    QVERIFY(session->waitForHeaders());
+
+    QCOMPARE(positionsSeen, QList<qint64>(ids.size(), 50000));
+    const QList<QByteArray> received = session->commands();
+    const qsizetype afterRange = received.indexOf("XOVER 1-50001") + 1;
+    QVERIFY(afterRange > 0);
+    QCOMPARE(received.mid(afterRange, commands.size()), commands);
+    QCOMPARE(countRows("spots", QStringLiteral("SELECT count(*) FROM spots")), 60);
+}
+
+TARNWICK_TEST_MAIN(TestArticleRequests)
+#include "tst_articlerequests.moc"
