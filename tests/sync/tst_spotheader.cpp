@@ -133,7 +133,8 @@ private Q_SLOTS:
         QFETCH(QByteArray, titlePiece);
         QFETCH(QVariant, title);
         QFETCH(QVariant, tag);
-        const SpotHeader header = SpotHeader::parse(overviewLine(subject, from("3112")));
+        const QByteArray line = overviewLine(subject, from("3112")); // the header points into it
+        const SpotHeader header = SpotHeader::parse(line);
         QCOMPARE(header.titlePiece.toByteArray(), titlePiece);
         const SpotRecord record = header.record();
         QCOMPARE(record.title.metaType(), title.metaType());
@@ -145,7 +146,8 @@ private Q_SLOTS:
 
     void recordCarriesEveryColumn()
     {
-        const SpotHeader header = SpotHeader::parse(overviewLine("T | g", from("10x07a01d24"), "<key@free.pt>"));
+        const QByteArray line = overviewLine("T | g", from("10x07a01d24"), "<key@free.pt>");
+        const SpotHeader header = SpotHeader::parse(line);
         const SpotRecord record = header.record();
         QCOMPARE(header.table(), SpotTable::EroticSpots);
         QCOMPARE(record.cat, 9);
