@@ -18,3 +18,15 @@ double spotListMs()
 {
     return spotListMs(millions, step, path);
 }
+
+// The download of 200,000 spot headers (four ranges, 1% reposts) from the in-process server
+// into a store that already holds storedMillions million spots: headers per second through
+// the program over XOVER or XZVER, rows per second of the same duplicate tests and inserts
+// straight through SQLite's C API (the limit), and the program's time over the limit's.
+enum class SyncFigure { HeadersPerSecondXover, HeadersPerSecondXzver, LimitRowsPerSecond, RatioXover, RatioXzver };
+double syncFigure(SyncFigure figure, int storedMillions);
+template<SyncFigure figure, int storedMillions>
+double syncFigure()
+{
+    return syncFigure(figure, storedMillions);
+}

@@ -50,6 +50,16 @@ const Figure figures[] = {
     {"model_search_common_ms_3m_capi", "ms", spotListMs<3, Step::SearchCommon, capi>, 3},
     {"startup_to_first_rows_ms_3m", "ms", spotListMs<3, Step::StartupToFirstRows, model>, 3},
     {"startup_to_first_rows_ms_3m_capi", "ms", spotListMs<3, Step::StartupToFirstRows, capi>, 3},
+    {"sync_headers_per_s_xover", "headers/s", syncFigure<SyncFigure::HeadersPerSecondXover, 0>},
+    {"sync_headers_per_s_xzver", "headers/s", syncFigure<SyncFigure::HeadersPerSecondXzver, 0>},
+    {"store_insert_limit_rows_per_s", "rows/s", syncFigure<SyncFigure::LimitRowsPerSecond, 0>},
+    {"sync_vs_limit_xover", "x", syncFigure<SyncFigure::RatioXover, 0>, 2},
+    {"sync_vs_limit_xzver", "x", syncFigure<SyncFigure::RatioXzver, 0>, 2},
+    {"sync_headers_per_s_xover_2m", "headers/s", syncFigure<SyncFigure::HeadersPerSecondXover, 2>},
+    {"sync_headers_per_s_xzver_2m", "headers/s", syncFigure<SyncFigure::HeadersPerSecondXzver, 2>},
+    {"store_insert_limit_rows_per_s_2m", "rows/s", syncFigure<SyncFigure::LimitRowsPerSecond, 2>},
+    {"sync_vs_limit_xover_2m", "x", syncFigure<SyncFigure::RatioXover, 2>, 2},
+    {"sync_vs_limit_xzver_2m", "x", syncFigure<SyncFigure::RatioXzver, 2>, 2},
     // client_overview_lines_per_s goes here: SpotNNTP reading overview lines from the test server.
 };
 
