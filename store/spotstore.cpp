@@ -10,7 +10,6 @@
 #include <QStandardPaths>
 #include <QStringList>
 
-#include <iterator>
 
 namespace {
 
@@ -51,14 +50,14 @@ const QStringList eroticMigration = {
 // Titles are mostly stored as BLOB, which LIKE never matches in this SQLite build: both sides
 // are compared as text. The cast of the parameter also keeps SQLite from preparing the
 // statement again for every new pattern.
-const QString spotDuplicateSql =
-    QStringLiteral("SELECT cat FROM spots WHERE spotdate=? AND CAST(title AS TEXT) LIKE CAST(? AS TEXT)");
-const QString eroticDuplicateSql =
-    QStringLiteral("SELECT cat FROM erospots WHERE spotdate=? AND CAST(title AS TEXT) LIKE CAST(? AS TEXT)");
-const QString spotInsertSql =
-    QStringLiteral("INSERT INTO spots(cat,subcat,spotdate,title,spotter,tag,msgid,othercats) VALUES (?,?,?,?,?,?,?,?)");
-const QString eroticInsertSql =
-    QStringLiteral("INSERT INTO erospots(cat,subcat,spotdate,title,spotter,tag,msgid,othercats) VALUES (?,?,?,?,?,?,?,?)");
+const QByteArray spotDuplicateSql =
+    "SELECT cat FROM spots WHERE spotdate=? AND CAST(title AS TEXT) LIKE CAST(? AS TEXT)";
+const QByteArray eroticDuplicateSql =
+    "SELECT cat FROM erospots WHERE spotdate=? AND CAST(title AS TEXT) LIKE CAST(? AS TEXT)";
+const QByteArray spotInsertSql =
+    "INSERT INTO spots(cat,subcat,spotdate,title,spotter,tag,msgid,othercats) VALUES (?,?,?,?,?,?,?,?)";
+const QByteArray eroticInsertSql =
+    "INSERT INTO erospots(cat,subcat,spotdate,title,spotter,tag,msgid,othercats) VALUES (?,?,?,?,?,?,?,?)";
 const QString commentNumbersSql = QStringLiteral("SELECT nrs FROM msgnrs WHERE post=?");
 
 bool execute(const QSqlDatabase &db, const QString &sql)
@@ -143,8 +142,9 @@ void SpotStore::createEroticTable()
 
 void SpotStore::prepareStatements()
 {
-    spotStatements = {prepared(spotsDatabase(), spotDuplicateSql), prepared(spotsDatabase(), spotInsertSql)};
-    eroticStatements = {prepared(spotsDatabase(), eroticDuplicateSql), prepared(spotsDatabase(), eroticInsertSql)};
+    spotStatements = {SqliteStatement(spotsDatabase(), spotDuplicateSql), SqliteStatement(spotsDatabase(), spotInsertSql)};
+    eroticStatements = {SqliteStatement(spotsDatabase(), eroticDuplicateSql),
+                        SqliteStatement(spotsDatabase(), eroticInsertSql)};
     commentNumbersQuery = prepared(commentListDatabase(), commentNumbersSql);
 }
 
@@ -212,24 +212,32 @@ SpotStore::TableStatements &SpotStore::statementsFor(SpotTable table)
 
 DuplicateCheck SpotStore::checkDuplicate(SpotTable table, qint64 spotDate, const QVariant &title)
 {
-    QSqlQuery &query = statementsFor(table).duplicate;
-    query.bindValue(0, spotDate);
-    query.bindValue(1, title);
-    if (!query.exec())
-        return DuplicateCheck::Failed;
-    const bool found = query.next();
-    query.finish();
-    return found ? DuplicateCheck::Duplicate : DuplicateCheck::Unique;
+    SqliteStatement &query = statementsFor(table).duplicate;
+    query.bind(1, spotDate);
+    query.bind(2, title);
+    switch (query.run()) {
+    case SqliteStatement::Result::Row:
+        return DuplicateCheck::Duplicate;
+    case SqliteStatement::Result::Done:
+        return DuplicateCheck::Unique;
+    case SqliteStatement::Result::Failed:
+        break;
+    }
+    return DuplicateCheck::Failed;
 }
 
 bool SpotStore::insertSpot(SpotTable table, const SpotRecord &spot)
 {
-    QSqlQuery &query = statementsFor(table).insert;
-    const QVariant values[] = {spot.cat,     spot.subcat, spot.spotDate, spot.title,
-                               spot.spotter, spot.tag,    spot.msgid,    spot.othercats};
-    for (int column = 0; column < int(std::size(values)); ++column)
-        query.bindValue(column, values[column]);
-    return query.exec();
+    SqliteStatement &query = statementsFor(table).insert;
+    query.bind(1, spot.cat);
+    query.bind(2, spot.subcat);
+    query.bind(3, spot.spotDate);
+    query.bind(4, spot.title);
+    query.bind(5, spot.spotter);
+    query.bind(6, spot.tag);
+    query.bind(7, spot.msgid);
+    query.bind(8, spot.othercats);
+    return query.run() == SqliteStatement::Result::Done;
 }
 
 void SpotStore::expireSpotsBefore(qint64 spotDate)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "sqlconnection.h"
+#include "sqlitestatement.h"
 #include "zlibstream.h"
 
 #include <QByteArray>
@@ -86,8 +87,8 @@ public:
 private:
     struct TableStatements
     {
-        QSqlQuery duplicate;
-        QSqlQuery insert;
+        SqliteStatement duplicate;
+        SqliteStatement insert;
     };
 
     static QString openDataDirectory();

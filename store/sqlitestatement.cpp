@@ -1,0 +1,82 @@
+#include "sqlitestatement.h"
+
+#include <QSqlDriver>
+
+#include <sqlite3.h>
+
+#include <utility>
+
+namespace {
+
+sqlite3 *handleOf(const QSqlDatabase &db)
+{
+    const QVariant handle = db.driver()->handle();
+    if (qstrcmp(handle.typeName(), "sqlite3*") != 0)
+        return nullptr;
+    return *static_cast<sqlite3 *const *>(handle.constData());
+}
+
+} // namespace
+
+SqliteStatement::SqliteStatement(const QSqlDatabase &db, const QByteArray &sql)
+{
+    if (sqlite3 *handle = handleOf(db))
+        sqlite3_prepare_v3(handle, sql.constData(), int(sql.size()), SQLITE_PREPARE_PERSISTENT, &statement, nullptr);
+}
+
+SqliteStatement::SqliteStatement(SqliteStatement &&other) noexcept
+    : statement(std::exchange(other.statement, nullptr))
+{
+}
+
+SqliteStatement &SqliteStatement::operator=(SqliteStatement &&other) noexcept
+{
+    std::swap(statement, other.statement);
+    return *this;
+}
+
+SqliteStatement::~SqliteStatement()
+{
+    sqlite3_finalize(statement);
+}
+
+void SqliteStatement::bind(int parameter, qint64 value)
+{
+    sqlite3_bind_int64(statement, parameter, value);
+}
+
+void SqliteStatement::bind(int parameter, const QByteArray &value)
+{
+    if (value.isNull())
+        sqlite3_bind_null(statement, parameter);
+    else
+        sqlite3_bind_blob(statement, parameter, value.constData(), int(value.size()), SQLITE_STATIC);
+}
+
+void SqliteStatement::bind(int parameter, const QVariant &value)
+{
+    if (value.metaType() == QMetaType::fromType<QByteArray>()) {
+        bind(parameter, *static_cast<const QByteArray *>(value.constData()));
+    } else if (value.metaType() == QMetaType::fromType<QString>()) {
+        const auto *text = static_cast<const QString *>(value.constData());
+        if (text->isNull())
+            sqlite3_bind_null(statement, parameter);
+        else
+            sqlite3_bind_text16(statement, parameter, text->utf16(), int(text->size() * 2), SQLITE_STATIC);
+    } else if (value.isNull()) {
+        sqlite3_bind_null(statement, parameter);
+    } else {
+        bind(parameter, value.toLongLong());
+    }
+}
+
+SqliteStatement::Result SqliteStatement::run()
+{
+    if (!statement)
+        return Result::Failed;
+    const int result = sqlite3_step(statement);
+    sqlite3_reset(statement);
+    // The values were bound without a copy: none may outlive this run.
+    sqlite3_clear_bindings(statement);
+    return result == SQLITE_ROW ? Result::Row : result == SQLITE_DONE ? Result::Done : Result::Failed;
+}

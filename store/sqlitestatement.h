@@ -1,0 +1,38 @@
+#pragma once
+
+#include <QByteArray>
+#include <QSqlDatabase>
+#include <QVariant>
+
+struct sqlite3_stmt;
+
+// A statement prepared once on the SQLite handle of a connection and run without QtSql, for
+// the statements that run for every downloaded header: QtSql rebuilds its result description
+// and copies every bound value on each execution, which costs more than the statement itself.
+// Values are bound as the QSQLITE driver binds them (bytes as BLOB, text as TEXT, null as
+// NULL), so a row reads the same whichever way it was written. It runs inside whatever
+// transaction the connection has open, and must be destroyed before the connection closes.
+class SqliteStatement
+{
+public:
+    enum class Result { Row, Done, Failed };
+
+    SqliteStatement() = default;
+    // A failed prepare leaves a statement whose run() fails.
+    SqliteStatement(const QSqlDatabase &db, const QByteArray &sql);
+    SqliteStatement(SqliteStatement &&other) noexcept;
+    SqliteStatement &operator=(SqliteStatement &&other) noexcept;
+    ~SqliteStatement();
+    Q_DISABLE_COPY(SqliteStatement)
+
+    // Parameters count from 1. The values must stay alive until run() returns.
+    void bind(int parameter, qint64 value);
+    void bind(int parameter, const QByteArray &value);
+    void bind(int parameter, const QVariant &value);
+
+    // Runs up to the first row or the end, then resets and forgets the bound values.
+    Result run();
+
+private:
+    sqlite3_stmt *statement = nullptr;
+};
