@@ -56,7 +56,8 @@ public:
     quint16 port() const;
 
     // --- Scripts
-    // Answer matching commands with this status line (CR LF added) instead of the real reply.
+    // Answer matching commands with this status line (CR LF added) instead of the real reply;
+    // a whole reply also fits ("224 ...\r\n" + data + ".").
     void answer(const QByteArray &commandPrefix, const QByteArray &statusLine);
     // Read matching commands and never answer them.
     void stayQuiet(const QByteArray &commandPrefix);

@@ -1,0 +1,103 @@
+#include "nntpreply.h"
+#include "testmain.h"
+
+class TestNntpReply : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void code_data();
+    void code();
+    void group_data();
+    void group();
+    void references_data();
+    void references();
+    void articleComplete_data();
+    void articleComplete();
+};
+
+void TestNntpReply::code_data()
+{
+    QTest::addColumn<QByteArray>("line");
+    QTest::addColumn<int>("code");
+    QTest::newRow("greeting") << QByteArray("200 news.example ready\r\n") << 200;
+    QTest::newRow("code-only") << QByteArray("423\r\n") << 423;
+    QTest::newRow("not-a-number") << QByteArray("abc def\r\n") << 0;
+    QTest::newRow("overview-line") << QByteArray("1\tSubject\r\n") << 0;
+}
+
+void TestNntpReply::code()
+{
+    QFETCH(QByteArray, line);
+    QTEST(NntpReply::code(line), "code");
+}
+
+void TestNntpReply::group_data()
+{
+    QTest::addColumn<QByteArray>("line");
+    QTest::addColumn<QByteArray>("name");
+    QTest::addColumn<qint64>("low");
+    QTest::addColumn<qint64>("high");
+    QTest::newRow("five-parts") << QByteArray("211 3000 1 3000 free.pt\r\n") << QByteArray("free.pt") << 1LL << 3000LL;
+    QTest::newRow("beyond-32-bit") << QByteArray("211 2 4294967296 4294967297 free.pt\r\n") << QByteArray("free.pt")
+                                   << 4294967296LL << 4294967297LL;
+    QTest::newRow("six-parts") << QByteArray("211 3 1 3 free.pt selected\r\n") << QByteArray("free.pt") << 1LL << 3LL;
+    QTest::newRow("four-parts") << QByteArray("211 3000 1 3000\r\n") << QByteArray() << 0LL << 0LL;
+    QTest::newRow("one-part") << QByteArray("211\r\n") << QByteArray() << 0LL << 0LL;
+    QTest::newRow("numbers-unreadable") << QByteArray("211 x y z free.pt\r\n") << QByteArray("free.pt") << 0LL << 0LL;
+}
+
+void TestNntpReply::group()
+{
+    QFETCH(QByteArray, line);
+    const NntpReply::Group group = NntpReply::parseGroup(line);
+    QTEST(group.name, "name");
+    QTEST(group.low, "low");
+    QTEST(group.high, "high");
+}
+
+void TestNntpReply::references_data()
+{
+    QTest::addColumn<QByteArray>("line");
+    QTest::addColumn<bool>("kept");
+    QTest::addColumn<qint64>("number");
+    QTest::addColumn<QByteArray>("value");
+    QTest::newRow("two-parts") << QByteArray("12 <key@free.pt>\r\n") << true << 12LL << QByteArray("<key@free.pt>");
+    QTest::newRow("missing-header-placeholder") << QByteArray("13 (none)\r\n") << true << 13LL << QByteArray("(none)");
+    QTest::newRow("empty-value") << QByteArray("14 \r\n") << true << 14LL << QByteArray();
+    QTest::newRow("three-parts") << QByteArray("15 <a@free.pt> <b@free.pt>\r\n") << false << 0LL << QByteArray();
+    QTest::newRow("one-part") << QByteArray("16\r\n") << false << 0LL << QByteArray();
+}
+
+void TestNntpReply::references()
+{
+    QFETCH(QByteArray, line);
+    QFETCH(bool, kept);
+    const auto references = NntpReply::parseReferences(line);
+    QCOMPARE(references.has_value(), kept);
+    if (kept) {
+        QTEST(references->number, "number");
+        QTEST(references->value, "value");
+    }
+}
+
+void TestNntpReply::articleComplete_data()
+{
+    QTest::addColumn<QByteArray>("body");
+    QTest::addColumn<bool>("complete");
+    QTest::newRow("terminated") << QByteArray("Subject: x\r\n\r\nbody\r\n.\r\n") << true;
+    QTest::newRow("terminator-only") << QByteArray(".\r\n") << true;
+    QTest::newRow("dot-line-missing-lf") << QByteArray("Subject: x\r\n\r\nbody\r\n.\r") << false;
+    QTest::newRow("stuffed-dot-line") << QByteArray("Subject: x\r\n\r\n..\r\n") << false;
+    QTest::newRow("dot-without-line-start") << QByteArray("Subject: x\r\n\r\nbody.\r\n") << false;
+    QTest::newRow("empty") << QByteArray() << false;
+}
+
+void TestNntpReply::articleComplete()
+{
+    QFETCH(QByteArray, body);
+    QTEST(NntpReply::isArticleComplete(body), "complete");
+}
+
+TARNWICK_TEST_MAIN(TestNntpReply)
+#include "tst_nntpreply.moc"

@@ -1,0 +1,459 @@
+#include "nntptestbed.h"
+#include "testmain.h"
+#include "yencencoder.h"
+
+#include <memory>
+
+// SpotNNTP against the in-process news server: the commands it sends, byte for byte, and
+// the signals it gives for real replies, cut at every byte where it matters.
+class TestSpotNNTP : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void init();
+    void cleanup();
+
+    void login_data();
+    void login();
+    void group_data();
+    void group();
+    void overviewFormsAgree_data();
+    void overviewFormsAgree();
+    void referencesFormsAgree();
+    void compressionRefused_data();
+    void compressionRefused();
+    void badCompressedData_data();
+    void badCompressedData();
+    void article_data();
+    void article();
+    void articleRequestedBeforeLogin();
+    void missingArticle_data();
+    void missingArticle();
+    void secondArticleRequestWaits();
+    void terminatorSplits();
+    void nextCommandFromSlot_data();
+    void nextCommandFromSlot();
+
+private:
+    ClientUnderTest &makeClient(bool compressed = false, const QString &user = {}, const QString &password = {});
+    // Selects a group and fetches one range; false on time-out.
+    [[nodiscard]] bool runOverview(ClientUnderTest &c, qint64 first, qint64 last);
+    [[nodiscard]] bool runReferences(ClientUnderTest &c, qint64 first, qint64 last);
+
+    std::unique_ptr<NewsServer> server;
+    std::vector<std::unique_ptr<ClientUnderTest>> clients;
+};
+
+ClientUnderTest &TestSpotNNTP::makeClient(bool compressed, const QString &user, const QString &password)
+{
+    clients.push_back(std::make_unique<ClientUnderTest>(QStringLiteral("127.0.0.1"), server->port(), user, password,
+                                                        false, compressed));
+    return *clients.back();
+}
+
+bool TestSpotNNTP::runOverview(ClientUnderTest &c, qint64 first, qint64 last)
+{
+    c->selectGroup(TestCorpus::spotGroup);
+    if (!c.groupResponse.wait())
+        return false;
+    c->fetchOverview(first, last);
+    return c.waitForOverviewEnd();
+}
+
+bool TestSpotNNTP::runReferences(ClientUnderTest &c, qint64 first, qint64 last)
+{
+    c->selectGroup(TestCorpus::commentGroup);
+    if (!c.groupResponse.wait())
+        return false;
+    c->fetchReferences(first, last);
+    return c.waitForReferencesEnd();
+}
+
+void TestSpotNNTP::init()
+{
+    server = std::make_unique<NewsServer>();
+    TestCorpus::fill(*server);
+    QVERIFY(server->start());
+}
+
+void TestSpotNNTP::cleanup()
+{
+    QStringList errors;
+    for (const auto &c : clients) {
+        for (const QList<QVariant> &arguments : std::as_const(c->error))
+            errors += QStringLiteral("%1: %2").arg(arguments.at(0).toInt()).arg(arguments.at(1).toString());
+    }
+    clients.clear();
+    server.reset();
+    if (!errors.isEmpty())
+        QFAIL(qPrintable(QStringLiteral("unexpected errors: ") + errors.join(QStringLiteral("; "))));
+}
+
+void TestSpotNNTP::login_data()
+{
+    QTest::addColumn<QByteArray>("greeting");
+    QTest::addColumn<QByteArray>("authinfoReply");
+    QTest::addColumn<QString>("password");
+    QTest::addColumn<QList<QByteArray>>("commands");
+    const QByteArray greeting = NewsStatus::greeting;
+    const QList<QByteArray> authinfo = {"AUTHINFO USER spotter", "AUTHINFO PASS geheim"};
+    QTest::newRow("no-password") << greeting << QByteArray() << QString() << QList<QByteArray>();
+    QTest::newRow("greeting-201") << QByteArray("201 news.example ready (no posting)") << QByteArray() << QString()
+                                  << QList<QByteArray>();
+    QTest::newRow("password") << greeting << QByteArray() << QStringLiteral("geheim") << authinfo;
+    QTest::newRow("281-after-user") << greeting << QByteArray(NewsStatus::authenticated) << QStringLiteral("geheim")
+                                    << authinfo;
+}
+
+void TestSpotNNTP::login()
+{
+    QFETCH(QByteArray, greeting);
+    QFETCH(QByteArray, authinfoReply);
+    QFETCH(QString, password);
+    server->setGreeting(greeting);
+    if (!authinfoReply.isEmpty())
+        server->answer("AUTHINFO", authinfoReply); // a server that needs no password
+    else if (!password.isEmpty())
+        server->requireLogin("spotter", password.toLatin1());
+    if (!password.isEmpty()) {
+        QTest::ignoreMessage(QtDebugMsg, R"(S: "AUTHINFO USER spotter")");
+        QTest::ignoreMessage(QtDebugMsg, "Wachtwoord verzonden");
+    }
+    ClientUnderTest &c = makeClient(false, QStringLiteral("spotter"), password);
+
+    QVERIFY(c.logIn());
+    QVERIFY(c->isReady());
+    QTEST(server->receivedCommands(), "commands");
+    // Logged in for real: a reader command is accepted.
+    c->selectGroup(TestCorpus::spotGroup);
+    QVERIFY(c.groupResponse.wait());
+    QCOMPARE(c.loggedIn.count(), 1);
+}
+
+void TestSpotNNTP::group_data()
+{
+    QTest::addColumn<QByteArray>("reply");
+    QTest::addColumn<QByteArray>("name");
+    QTest::addColumn<qint64>("low");
+    QTest::addColumn<qint64>("high");
+    QTest::newRow("five-parts") << QByteArray() << QByteArray("free.pt") << 1LL << 3000LL;
+    QTest::newRow("four-parts") << QByteArray("211 3000 1 3000") << QByteArray() << 0LL << 0LL;
+    QTest::newRow("two-parts") << QByteArray("211 3000") << QByteArray() << 0LL << 0LL;
+}
+
+void TestSpotNNTP::group()
+{
+    QFETCH(QByteArray, reply);
+    if (!reply.isEmpty())
+        server->answer("GROUP", reply);
+    ClientUnderTest &c = makeClient();
+    QVERIFY(c.logIn());
+
+    c->selectGroup(TestCorpus::spotGroup);
+    QVERIFY(c.groupResponse.wait());
+    QCOMPARE(c.groupResponse.count(), 1);
+    QTEST(c.groupResponse.first().at(0).toByteArray(), "name");
+    QTEST(c.groupResponse.first().at(1).toLongLong(), "low");
+    QTEST(c.groupResponse.first().at(2).toLongLong(), "high");
+    QCOMPARE(server->receivedCommands(), QList<QByteArray>{"GROUP free.pt"});
+    QCOMPARE(c->currentGroup(), TestCorpus::spotGroup);
+    QVERIFY(c->isReady());
+}
+
+void TestSpotNNTP::overviewFormsAgree_data()
+{
+    QTest::addColumn<qint64>("first");
+    QTest::addColumn<qint64>("last");
+    QTest::newRow("three-lines") << 1LL << 3LL;
+    QTest::newRow("many-reads") << 1LL << 3000LL;
+    QTest::newRow("empty-range") << 999990LL << 1000000LL;
+}
+
+void TestSpotNNTP::overviewFormsAgree()
+{
+    QFETCH(qint64, first);
+    QFETCH(qint64, last);
+    ClientUnderTest &plain = makeClient(false);
+    ClientUnderTest &compressed = makeClient(true);
+    QVERIFY(plain.logIn());
+    QVERIFY(compressed.logIn());
+
+    QVERIFY(runOverview(plain, first, last));
+    QVERIFY(runOverview(compressed, first, last));
+
+    QList<QByteArray> expected;
+    for (qint64 number = first; number <= std::min<qint64>(last, 3000); ++number)
+        expected += OverviewCorpus::line(number);
+    expected += ".\r\n";
+    QCOMPARE(plain.headerLines(), expected);
+    QCOMPARE(compressed.headerLines(), expected);
+    const QByteArray range = QByteArray::number(first) + '-' + QByteArray::number(last);
+    QCOMPARE(server->receivedCommands(),
+             QList<QByteArray>({"GROUP free.pt", "XOVER " + range, "GROUP free.pt", "XZVER " + range}));
+    QVERIFY(plain->isReady());
+    QVERIFY(compressed->isReady());
+}
+
+void TestSpotNNTP::referencesFormsAgree()
+{
+    ClientUnderTest &plain = makeClient(false);
+    ClientUnderTest &compressed = makeClient(true);
+    QVERIFY(plain.logIn());
+    QVERIFY(compressed.logIn());
+
+    QVERIFY(runReferences(plain, 1, 4));
+    QVERIFY(runReferences(compressed, 1, 4));
+
+    QCOMPARE(plain.references(), TestCorpus::commentReferences);
+    QCOMPARE(compressed.references(), TestCorpus::commentReferences);
+    QCOMPARE(server->receivedCommands(), QList<QByteArray>({"GROUP free.usenet", "XHDR References 1-4",
+                                                            "GROUP free.usenet", "XZHDR References 1-4"}));
+}
+
+void TestSpotNNTP::compressionRefused_data()
+{
+    QTest::addColumn<bool>("overview");
+    QTest::newRow("xzver") << true;
+    QTest::newRow("xzhdr") << false;
+}
+
+void TestSpotNNTP::compressionRefused()
+{
+    QFETCH(bool, overview);
+    server->answer(overview ? "XZVER" : "XZHDR", NewsStatus::unknownCommand);
+    QTest::ignoreMessage(QtDebugMsg, "Server kent geen gecomprimeerde headers, verder zonder compressie");
+    ClientUnderTest &c = makeClient(true);
+    QVERIFY(c.logIn());
+
+    QVERIFY(overview ? runOverview(c, 1, 3) : runReferences(c, 1, 4));
+    if (overview) {
+        QCOMPARE(c.headerLines(), QList<QByteArray>({OverviewCorpus::line(1), OverviewCorpus::line(2),
+                                                     OverviewCorpus::line(3), ".\r\n"}));
+        c->fetchOverview(4, 4);
+        QVERIFY(c.waitForOverviewEnd(2));
+    } else {
+        QCOMPARE(c.references(), TestCorpus::commentReferences);
+        c.xroverLine.clear();
+        c->fetchReferences(4, 4);
+        QVERIFY(c.waitForReferencesEnd());
+    }
+    const QList<QByteArray> oneConnection = overview
+        ? QList<QByteArray>{"GROUP free.pt", "XZVER 1-3", "XOVER 1-3", "XOVER 4-4"}
+        : QList<QByteArray>{"GROUP free.usenet", "XZHDR References 1-4", "XHDR References 1-4", "XHDR References 4-4"};
+    QCOMPARE(server->receivedCommands(), oneConnection);
+    QCOMPARE(server->connectionCount(), 1);
+
+    // A new connection tries the compressed form again.
+    c->resetWithError(SpotNNTP::codeReconnectRequested, QString());
+    QCOMPARE(c.error.takeFirst().at(0).toInt(), SpotNNTP::codeReconnectRequested);
+    QVERIFY(c.logIn());
+    c->selectGroup(TestCorpus::spotGroup);
+    QVERIFY(c.groupResponse.wait());
+    overview ? c->fetchOverview(5, 5) : c->fetchReferences(5, 5);
+    QTRY_COMPARE(server->receivedCommands().size(), oneConnection.size() + 3);
+    QCOMPARE(server->receivedCommands().at(oneConnection.size() + 1), overview ? "XZVER 5-5" : "XZHDR References 5-5");
+}
+
+void TestSpotNNTP::badCompressedData_data()
+{
+    QTest::addColumn<bool>("wrongCrc");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("wrong-crc") << true << QStringLiteral("Foutieve gecompreseerde headers ontvangen (yenc crc niet ok)");
+    QTest::newRow("not-deflate") << false << QStringLiteral("Foutieve gecompreseerde headers ontvangen (inflate mislukt)");
+}
+
+void TestSpotNNTP::badCompressedData()
+{
+    QFETCH(bool, wrongCrc);
+    QFETCH(QString, message);
+    if (wrongCrc)
+        server->corruptYencCrc();
+    else
+        server->answer("XZVER", "224 compressed data follows\r\n" + YencFixture::encode("no deflate stream") + '.');
+    ClientUnderTest &c = makeClient(true);
+    QVERIFY(c.logIn());
+    c->selectGroup(TestCorpus::spotGroup);
+    QVERIFY(c.groupResponse.wait());
+
+    c->fetchOverview(1, 3);
+    QVERIFY(c.error.wait());
+    QCOMPARE(c.error.takeFirst(), QVariantList({SpotNNTP::codeBadCompressedData, message}));
+    QVERIFY(c.headerLine.isEmpty());
+    QVERIFY(c->isReady());
+
+    // The connection stays, and the decoder is ready for the next reply.
+    server->clearScripts();
+    c->fetchOverview(1, 3);
+    QVERIFY(c.waitForOverviewEnd());
+    QCOMPARE(c.headerLines().size(), 4);
+    QCOMPARE(server->connectionCount(), 1);
+}
+
+void TestSpotNNTP::article_data()
+{
+    QTest::addColumn<QByteArray>("group");
+    QTest::addColumn<QByteArray>("id");
+    QTest::addColumn<QByteArray>("command");
+    QTest::newRow("message-id") << QByteArray() << TestCorpus::commentId << QByteArray("ARTICLE <c3@free.usenet>");
+    QTest::newRow("number") << TestCorpus::commentGroup << QByteArray("3") << QByteArray("ARTICLE 3");
+}
+
+void TestSpotNNTP::article()
+{
+    QFETCH(QByteArray, group);
+    QFETCH(QByteArray, id);
+    ClientUnderTest &c = makeClient();
+    QVERIFY(c.logIn());
+    if (!group.isEmpty()) {
+        c->selectGroup(group);
+        QVERIFY(c.groupResponse.wait());
+    }
+
+    c->fetchArticle(id);
+    QCOMPARE(c->currentArticle(), id);
+    QVERIFY(c.articleData.wait());
+    QCOMPARE(c.articleData.takeFirst(), QVariantList({id, TestCorpus::commentData}));
+    QTEST(server->receivedCommands().last(), "command");
+    QVERIFY(c->isReady());
+    QVERIFY(c->currentArticle().isEmpty());
+}
+
+void TestSpotNNTP::articleRequestedBeforeLogin()
+{
+    ClientUnderTest &c = makeClient();
+    c->fetchArticle(TestCorpus::commentId); // connects, and sends it once logged in
+    QVERIFY(c.articleData.wait());
+    QCOMPARE(c.articleData.first().at(1).toByteArray(), TestCorpus::commentData);
+    QCOMPARE(server->receivedCommands(), QList<QByteArray>{"ARTICLE <c3@free.usenet>"});
+    QCOMPARE(c.loggedIn.count(), 0);
+}
+
+void TestSpotNNTP::missingArticle_data()
+{
+    QTest::addColumn<QByteArray>("group");
+    QTest::addColumn<QByteArray>("id");
+    QTest::addColumn<QByteArray>("command");
+    QTest::newRow("430-message-id") << QByteArray() << QByteArray("gone@free.pt") << QByteArray("ARTICLE <gone@free.pt>");
+    QTest::newRow("423-expired-number") << TestCorpus::commentGroup << QByteArray("999999")
+                                        << QByteArray("ARTICLE 999999");
+}
+
+void TestSpotNNTP::missingArticle()
+{
+    QFETCH(QByteArray, group);
+    QFETCH(QByteArray, id);
+    QFETCH(QByteArray, command);
+    ClientUnderTest &c = makeClient();
+    QVERIFY(c.logIn());
+    if (!group.isEmpty()) {
+        c->selectGroup(group);
+        QVERIFY(c.groupResponse.wait());
+    }
+    // The slot asks for the same id once more: it must be sent again.
+    bool askedAgain = false;
+    connect(c.client, &SpotNNTP::articleNotFound, this, [&](const QByteArray &missing) {
+        QVERIFY(c->isReady());
+        QVERIFY(c->currentArticle().isEmpty());
+        if (!std::exchange(askedAgain, true))
+            c->fetchArticle(missing);
+    });
+
+    c->fetchArticle(id);
+    QTRY_COMPARE(c.articleNotFound.count(), 2);
+    QCOMPARE(c.articleNotFound.at(0).at(0).toByteArray(), id);
+    QCOMPARE(c.articleNotFound.at(1).at(0).toByteArray(), id);
+    QCOMPARE(server->receivedCommands().count(command), 2);
+    QVERIFY(c->isReady());
+    QVERIFY(c->currentArticle().isEmpty());
+    QCOMPARE(server->connectionCount(), 1);
+}
+
+void TestSpotNNTP::secondArticleRequestWaits()
+{
+    ClientUnderTest &c = makeClient();
+    QVERIFY(c.logIn());
+    c->fetchArticle(TestCorpus::commentId);
+    c->fetchArticle("other@free.pt"); // while the first is on its way: dropped
+    QVERIFY(c.articleData.wait());
+    QCOMPARE(c.articleData.first().at(0).toByteArray(), TestCorpus::commentId);
+    QCOMPARE(server->receivedCommands(), QList<QByteArray>{"ARTICLE <c3@free.usenet>"});
+    QVERIFY(c->currentArticle().isEmpty());
+}
+
+void TestSpotNNTP::terminatorSplits()
+{
+    ClientUnderTest &c = makeClient();
+    QVERIFY(c.logIn());
+    server->paceChunksBy(c.socket());
+    const QByteArray reply = "220 0 <c3@free.usenet> article\r\n" + TestCorpus::commentData;
+    const qint64 size = reply.size();
+
+    QList<QList<qint64>> cutSets;
+    for (qint64 at = 1; at < size; ++at)
+        cutSets += QList<qint64>{at};
+    for (qint64 first = size - 7; first < size; ++first) {
+        for (qint64 second = first + 1; second < size; ++second)
+            cutSets += QList<qint64>{first, second};
+    }
+    cutSets += QList<qint64>{size - 5, size - 4, size - 3, size - 2, size - 1};
+    cutSets += QList<qint64>{reply.indexOf('\n') + 1, size - 3};
+
+    for (const QList<qint64> &cuts : std::as_const(cutSets)) {
+        const QByteArray where = QByteArray("cut at ") + QByteArray::number(cuts.first())
+                                 + (cuts.size() > 1 ? " and more" : "");
+        server->clearScripts();
+        server->cutReply("ARTICLE", cuts);
+        QSignalSpy reads(c.socket(), &QIODevice::readyRead);
+        c.articleData.clear();
+
+        c->fetchArticle(TestCorpus::commentId);
+        QVERIFY2(c.articleData.wait(), where.constData());
+        QCOMPARE(reads.count(), cuts.size() + 1); // every piece was a read of its own
+        QCOMPARE(c.articleData.count(), 1);
+        QCOMPARE(c.articleData.first().at(1).toByteArray(), TestCorpus::commentData);
+        QVERIFY(c->isReady());
+    }
+    QCOMPARE(server->connectionCount(), 1);
+}
+
+void TestSpotNNTP::nextCommandFromSlot_data()
+{
+    QTest::addColumn<bool>("compressed");
+    QTest::newRow("plain") << false;
+    QTest::newRow("compressed") << true;
+}
+
+void TestSpotNNTP::nextCommandFromSlot()
+{
+    QFETCH(bool, compressed);
+    ClientUnderTest &c = makeClient(compressed);
+    QVERIFY(c.logIn());
+    c->selectGroup(TestCorpus::spotGroup);
+    QVERIFY(c.groupResponse.wait());
+    // Like the download cycle: each range ends in the slot that asks for the next one. A
+    // request in the middle of a reply is dropped.
+    qint64 next = 3;
+    connect(c.client, &SpotNNTP::headerLine, this, [&](const QByteArray &line) {
+        if (line != ".\r\n") {
+            c->fetchOverview(1000, 1000);
+        } else if (next < 7) {
+            c->fetchOverview(next, next + 1);
+            next += 2;
+        }
+    });
+
+    c->fetchOverview(1, 2);
+    QVERIFY(c.waitForOverviewEnd(3));
+    const QByteArray command = compressed ? "XZVER " : "XOVER ";
+    QCOMPARE(server->receivedCommands(),
+             QList<QByteArray>({"GROUP free.pt", command + "1-2", command + "3-4", command + "5-6"}));
+    QList<QByteArray> expected;
+    for (qint64 number = 1; number <= 6; number += 2)
+        expected += {OverviewCorpus::line(number), OverviewCorpus::line(number + 1), ".\r\n"};
+    QCOMPARE(c.headerLines(), expected);
+    QVERIFY(c->isReady());
+}
+
+TARNWICK_TEST_MAIN(TestSpotNNTP)
+#include "tst_spotnntp.moc"
