@@ -11,6 +11,7 @@ NewsSession::NewsSession(NewsServer &server, QTcpSocket *socket, bool tls)
     : QObject(&server), server(server), socket(socket)
 {
     socket->setParent(this);
+    socket->setSocketOption(QAbstractSocket::LowDelayOption, 1); // small pieces must not wait for ACKs
     connect(socket, &QIODevice::readyRead, this, &NewsSession::onReadyRead);
     connect(socket, &QAbstractSocket::disconnected, this, &QObject::deleteLater);
     if (tls) {
