@@ -7,6 +7,9 @@
 #include <QPointer>
 #include <QSignalSpy>
 #include <QTest>
+
+#include <memory>
+#include <vector>
 #include <QTcpSocket>
 
 // What the test server holds: free.pt with realistic overview lines for 1 to 3000, and a
@@ -76,6 +79,27 @@ struct ClientUnderTest
     {
         return QTest::qWaitFor([&] { return !xroverLine.isEmpty() && xroverLine.last().at(0).toLongLong() == -1; });
     }
+
+    // Selects the group and fetches one range; false on time-out.
+    [[nodiscard]] bool selectGroup(const QByteArray &group)
+    {
+        client->selectGroup(group);
+        return groupResponse.wait();
+    }
+    [[nodiscard]] bool overview(qint64 first, qint64 last)
+    {
+        if (!selectGroup(TestCorpus::spotGroup))
+            return false;
+        client->fetchOverview(first, last);
+        return waitForOverviewEnd();
+    }
+    [[nodiscard]] bool references(qint64 first, qint64 last)
+    {
+        if (!selectGroup(TestCorpus::commentGroup))
+            return false;
+        client->fetchReferences(first, last);
+        return waitForReferencesEnd();
+    }
     QTcpSocket *socket() const { return client->findChild<QTcpSocket *>(); }
 
     QList<QByteArray> headerLines() const
@@ -86,7 +110,7 @@ struct ClientUnderTest
         return lines;
     }
 
-    QList<std::pair<qint64, QByteArray>> references() const
+    QList<std::pair<qint64, QByteArray>> referenceLines() const
     {
         QList<std::pair<qint64, QByteArray>> lines;
         for (const QList<QVariant> &arguments : xroverLine)
@@ -103,3 +127,44 @@ struct ClientUnderTest
     QSignalSpy articleNotFound;
     QSignalSpy loggedIn;
 };
+
+// What each client test starts with and cleans up: a server with TestCorpus, and clients
+// whose errors fail the test unless the test took them off their spy.
+struct ClientTestBed
+{
+    [[nodiscard]] bool start()
+    {
+        server = std::make_unique<NewsServer>();
+        TestCorpus::fill(*server);
+        return server->start();
+    }
+
+    ClientUnderTest &makeClient(bool compressed = false, const QString &user = {}, const QString &password = {},
+                                const QString &host = QStringLiteral("127.0.0.1"), bool ssl = false)
+    {
+        clients.push_back(std::make_unique<ClientUnderTest>(host, server->port(), user, password, ssl, compressed));
+        return *clients.back();
+    }
+
+    // Drops clients and server; returns the errors that nobody expected.
+    QStringList finish()
+    {
+        QStringList errors;
+        for (const auto &c : clients) {
+            for (const QList<QVariant> &arguments : std::as_const(c->error))
+                errors += QStringLiteral("%1: %2").arg(arguments.at(0).toInt()).arg(arguments.at(1).toString());
+        }
+        clients.clear();
+        server.reset();
+        return errors;
+    }
+
+    std::unique_ptr<NewsServer> server;
+    std::vector<std::unique_ptr<ClientUnderTest>> clients;
+};
+
+#define CLIENT_TEST_CLEANUP(bed)                                                                                   \
+    do {                                                                                                           \
+        const QStringList unexpected = (bed).finish();                                                             \
+        QVERIFY2(unexpected.isEmpty(), qPrintable(unexpected.join(QStringLiteral("; "))));                         \
+    } while (false)

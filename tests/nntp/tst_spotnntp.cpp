@@ -36,58 +36,17 @@ private Q_SLOTS:
     void nextCommandFromSlot();
 
 private:
-    ClientUnderTest &makeClient(bool compressed = false, const QString &user = {}, const QString &password = {});
-    // Selects a group and fetches one range; false on time-out.
-    [[nodiscard]] bool runOverview(ClientUnderTest &c, qint64 first, qint64 last);
-    [[nodiscard]] bool runReferences(ClientUnderTest &c, qint64 first, qint64 last);
-
-    std::unique_ptr<NewsServer> server;
-    std::vector<std::unique_ptr<ClientUnderTest>> clients;
+    ClientTestBed bed;
 };
-
-ClientUnderTest &TestSpotNNTP::makeClient(bool compressed, const QString &user, const QString &password)
-{
-    clients.push_back(std::make_unique<ClientUnderTest>(QStringLiteral("127.0.0.1"), server->port(), user, password,
-                                                        false, compressed));
-    return *clients.back();
-}
-
-bool TestSpotNNTP::runOverview(ClientUnderTest &c, qint64 first, qint64 last)
-{
-    c->selectGroup(TestCorpus::spotGroup);
-    if (!c.groupResponse.wait())
-        return false;
-    c->fetchOverview(first, last);
-    return c.waitForOverviewEnd();
-}
-
-bool TestSpotNNTP::runReferences(ClientUnderTest &c, qint64 first, qint64 last)
-{
-    c->selectGroup(TestCorpus::commentGroup);
-    if (!c.groupResponse.wait())
-        return false;
-    c->fetchReferences(first, last);
-    return c.waitForReferencesEnd();
-}
 
 void TestSpotNNTP::init()
 {
-    server = std::make_unique<NewsServer>();
-    TestCorpus::fill(*server);
-    QVERIFY(server->start());
+    QVERIFY(bed.start());
 }
 
 void TestSpotNNTP::cleanup()
 {
-    QStringList errors;
-    for (const auto &c : clients) {
-        for (const QList<QVariant> &arguments : std::as_const(c->error))
-            errors += QStringLiteral("%1: %2").arg(arguments.at(0).toInt()).arg(arguments.at(1).toString());
-    }
-    clients.clear();
-    server.reset();
-    if (!errors.isEmpty())
-        QFAIL(qPrintable(QStringLiteral("unexpected errors: ") + errors.join(QStringLiteral("; "))));
+    CLIENT_TEST_CLEANUP(bed);
 }
 
 void TestSpotNNTP::login_data()
@@ -111,23 +70,22 @@ void TestSpotNNTP::login()
     QFETCH(QByteArray, greeting);
     QFETCH(QByteArray, authinfoReply);
     QFETCH(QString, password);
-    server->setGreeting(greeting);
+    bed.server->setGreeting(greeting);
     if (!authinfoReply.isEmpty())
-        server->answer("AUTHINFO", authinfoReply); // a server that needs no password
+        bed.server->answer("AUTHINFO", authinfoReply); // a server that needs no password
     else if (!password.isEmpty())
-        server->requireLogin("spotter", password.toLatin1());
+        bed.server->requireLogin("spotter", password.toLatin1());
     if (!password.isEmpty()) {
         QTest::ignoreMessage(QtDebugMsg, R"(S: "AUTHINFO USER spotter")");
         QTest::ignoreMessage(QtDebugMsg, "Wachtwoord verzonden");
     }
-    ClientUnderTest &c = makeClient(false, QStringLiteral("spotter"), password);
+    ClientUnderTest &c = bed.makeClient(false, QStringLiteral("spotter"), password);
 
     QVERIFY(c.logIn());
     QVERIFY(c->isReady());
-    QTEST(server->receivedCommands(), "commands");
+    QTEST(bed.server->receivedCommands(), "commands");
     // Logged in for real: a reader command is accepted.
-    c->selectGroup(TestCorpus::spotGroup);
-    QVERIFY(c.groupResponse.wait());
+    QVERIFY(c.selectGroup(TestCorpus::spotGroup));
     QCOMPARE(c.loggedIn.count(), 1);
 }
 
@@ -146,17 +104,16 @@ void TestSpotNNTP::group()
 {
     QFETCH(QByteArray, reply);
     if (!reply.isEmpty())
-        server->answer("GROUP", reply);
-    ClientUnderTest &c = makeClient();
+        bed.server->answer("GROUP", reply);
+    ClientUnderTest &c = bed.makeClient();
     QVERIFY(c.logIn());
 
-    c->selectGroup(TestCorpus::spotGroup);
-    QVERIFY(c.groupResponse.wait());
+    QVERIFY(c.selectGroup(TestCorpus::spotGroup));
     QCOMPARE(c.groupResponse.count(), 1);
     QTEST(c.groupResponse.first().at(0).toByteArray(), "name");
     QTEST(c.groupResponse.first().at(1).toLongLong(), "low");
     QTEST(c.groupResponse.first().at(2).toLongLong(), "high");
-    QCOMPARE(server->receivedCommands(), QList<QByteArray>{"GROUP free.pt"});
+    QCOMPARE(bed.server->receivedCommands(), QList<QByteArray>{"GROUP free.pt"});
     QCOMPARE(c->currentGroup(), TestCorpus::spotGroup);
     QVERIFY(c->isReady());
 }
@@ -174,13 +131,13 @@ void TestSpotNNTP::overviewFormsAgree()
 {
     QFETCH(qint64, first);
     QFETCH(qint64, last);
-    ClientUnderTest &plain = makeClient(false);
-    ClientUnderTest &compressed = makeClient(true);
+    ClientUnderTest &plain = bed.makeClient(false);
+    ClientUnderTest &compressed = bed.makeClient(true);
     QVERIFY(plain.logIn());
     QVERIFY(compressed.logIn());
 
-    QVERIFY(runOverview(plain, first, last));
-    QVERIFY(runOverview(compressed, first, last));
+    QVERIFY(plain.overview(first, last));
+    QVERIFY(compressed.overview(first, last));
 
     QList<QByteArray> expected;
     for (qint64 number = first; number <= std::min<qint64>(last, 3000); ++number)
@@ -189,7 +146,7 @@ void TestSpotNNTP::overviewFormsAgree()
     QCOMPARE(plain.headerLines(), expected);
     QCOMPARE(compressed.headerLines(), expected);
     const QByteArray range = QByteArray::number(first) + '-' + QByteArray::number(last);
-    QCOMPARE(server->receivedCommands(),
+    QCOMPARE(bed.server->receivedCommands(),
              QList<QByteArray>({"GROUP free.pt", "XOVER " + range, "GROUP free.pt", "XZVER " + range}));
     QVERIFY(plain->isReady());
     QVERIFY(compressed->isReady());
@@ -197,17 +154,17 @@ void TestSpotNNTP::overviewFormsAgree()
 
 void TestSpotNNTP::referencesFormsAgree()
 {
-    ClientUnderTest &plain = makeClient(false);
-    ClientUnderTest &compressed = makeClient(true);
+    ClientUnderTest &plain = bed.makeClient(false);
+    ClientUnderTest &compressed = bed.makeClient(true);
     QVERIFY(plain.logIn());
     QVERIFY(compressed.logIn());
 
-    QVERIFY(runReferences(plain, 1, 4));
-    QVERIFY(runReferences(compressed, 1, 4));
+    QVERIFY(plain.references(1, 4));
+    QVERIFY(compressed.references(1, 4));
 
-    QCOMPARE(plain.references(), TestCorpus::commentReferences);
-    QCOMPARE(compressed.references(), TestCorpus::commentReferences);
-    QCOMPARE(server->receivedCommands(), QList<QByteArray>({"GROUP free.usenet", "XHDR References 1-4",
+    QCOMPARE(plain.referenceLines(), TestCorpus::commentReferences);
+    QCOMPARE(compressed.referenceLines(), TestCorpus::commentReferences);
+    QCOMPARE(bed.server->receivedCommands(), QList<QByteArray>({"GROUP free.usenet", "XHDR References 1-4",
                                                             "GROUP free.usenet", "XZHDR References 1-4"}));
 }
 
@@ -221,19 +178,19 @@ void TestSpotNNTP::compressionRefused_data()
 void TestSpotNNTP::compressionRefused()
 {
     QFETCH(bool, overview);
-    server->answer(overview ? "XZVER" : "XZHDR", NewsStatus::unknownCommand);
+    bed.server->answer(overview ? "XZVER" : "XZHDR", NewsStatus::unknownCommand);
     QTest::ignoreMessage(QtDebugMsg, "Server kent geen gecomprimeerde headers, verder zonder compressie");
-    ClientUnderTest &c = makeClient(true);
+    ClientUnderTest &c = bed.makeClient(true);
     QVERIFY(c.logIn());
 
-    QVERIFY(overview ? runOverview(c, 1, 3) : runReferences(c, 1, 4));
+    QVERIFY(overview ? c.overview(1, 3) : c.references(1, 4));
     if (overview) {
         QCOMPARE(c.headerLines(), QList<QByteArray>({OverviewCorpus::line(1), OverviewCorpus::line(2),
                                                      OverviewCorpus::line(3), ".\r\n"}));
         c->fetchOverview(4, 4);
         QVERIFY(c.waitForOverviewEnd(2));
     } else {
-        QCOMPARE(c.references(), TestCorpus::commentReferences);
+        QCOMPARE(c.referenceLines(), TestCorpus::commentReferences);
         c.xroverLine.clear();
         c->fetchReferences(4, 4);
         QVERIFY(c.waitForReferencesEnd());
@@ -241,18 +198,17 @@ void TestSpotNNTP::compressionRefused()
     const QList<QByteArray> oneConnection = overview
         ? QList<QByteArray>{"GROUP free.pt", "XZVER 1-3", "XOVER 1-3", "XOVER 4-4"}
         : QList<QByteArray>{"GROUP free.usenet", "XZHDR References 1-4", "XHDR References 1-4", "XHDR References 4-4"};
-    QCOMPARE(server->receivedCommands(), oneConnection);
-    QCOMPARE(server->connectionCount(), 1);
+    QCOMPARE(bed.server->receivedCommands(), oneConnection);
+    QCOMPARE(bed.server->connectionCount(), 1);
 
     // A new connection tries the compressed form again.
     c->resetWithError(SpotNNTP::codeReconnectRequested, QString());
     QCOMPARE(c.error.takeFirst().at(0).toInt(), SpotNNTP::codeReconnectRequested);
     QVERIFY(c.logIn());
-    c->selectGroup(TestCorpus::spotGroup);
-    QVERIFY(c.groupResponse.wait());
+    QVERIFY(c.selectGroup(TestCorpus::spotGroup));
     overview ? c->fetchOverview(5, 5) : c->fetchReferences(5, 5);
-    QTRY_COMPARE(server->receivedCommands().size(), oneConnection.size() + 3);
-    QCOMPARE(server->receivedCommands().at(oneConnection.size() + 1), overview ? "XZVER 5-5" : "XZHDR References 5-5");
+    QTRY_COMPARE(bed.server->receivedCommands().size(), oneConnection.size() + 3);
+    QCOMPARE(bed.server->receivedCommands().at(oneConnection.size() + 1), overview ? "XZVER 5-5" : "XZHDR References 5-5");
 }
 
 void TestSpotNNTP::badCompressedData_data()
@@ -268,13 +224,12 @@ void TestSpotNNTP::badCompressedData()
     QFETCH(bool, wrongCrc);
     QFETCH(QString, message);
     if (wrongCrc)
-        server->corruptYencCrc();
+        bed.server->corruptYencCrc();
     else
-        server->answer("XZVER", "224 compressed data follows\r\n" + YencFixture::encode("no deflate stream") + '.');
-    ClientUnderTest &c = makeClient(true);
+        bed.server->answer("XZVER", "224 compressed data follows\r\n" + YencFixture::encode("no deflate stream") + '.');
+    ClientUnderTest &c = bed.makeClient(true);
     QVERIFY(c.logIn());
-    c->selectGroup(TestCorpus::spotGroup);
-    QVERIFY(c.groupResponse.wait());
+    QVERIFY(c.selectGroup(TestCorpus::spotGroup));
 
     c->fetchOverview(1, 3);
     QVERIFY(c.error.wait());
@@ -283,11 +238,11 @@ void TestSpotNNTP::badCompressedData()
     QVERIFY(c->isReady());
 
     // The connection stays, and the decoder is ready for the next reply.
-    server->clearScripts();
+    bed.server->clearScripts();
     c->fetchOverview(1, 3);
     QVERIFY(c.waitForOverviewEnd());
     QCOMPARE(c.headerLines().size(), 4);
-    QCOMPARE(server->connectionCount(), 1);
+    QCOMPARE(bed.server->connectionCount(), 1);
 }
 
 void TestSpotNNTP::article_data()
@@ -303,29 +258,28 @@ void TestSpotNNTP::article()
 {
     QFETCH(QByteArray, group);
     QFETCH(QByteArray, id);
-    ClientUnderTest &c = makeClient();
+    ClientUnderTest &c = bed.makeClient();
     QVERIFY(c.logIn());
     if (!group.isEmpty()) {
-        c->selectGroup(group);
-        QVERIFY(c.groupResponse.wait());
+        QVERIFY(c.selectGroup(group));
     }
 
     c->fetchArticle(id);
     QCOMPARE(c->currentArticle(), id);
     QVERIFY(c.articleData.wait());
     QCOMPARE(c.articleData.takeFirst(), QVariantList({id, TestCorpus::commentData}));
-    QTEST(server->receivedCommands().last(), "command");
+    QTEST(bed.server->receivedCommands().last(), "command");
     QVERIFY(c->isReady());
     QVERIFY(c->currentArticle().isEmpty());
 }
 
 void TestSpotNNTP::articleRequestedBeforeLogin()
 {
-    ClientUnderTest &c = makeClient();
+    ClientUnderTest &c = bed.makeClient();
     c->fetchArticle(TestCorpus::commentId); // connects, and sends it once logged in
     QVERIFY(c.articleData.wait());
     QCOMPARE(c.articleData.first().at(1).toByteArray(), TestCorpus::commentData);
-    QCOMPARE(server->receivedCommands(), QList<QByteArray>{"ARTICLE <c3@free.usenet>"});
+    QCOMPARE(bed.server->receivedCommands(), QList<QByteArray>{"ARTICLE <c3@free.usenet>"});
     QCOMPARE(c.loggedIn.count(), 0);
 }
 
@@ -344,11 +298,10 @@ void TestSpotNNTP::missingArticle()
     QFETCH(QByteArray, group);
     QFETCH(QByteArray, id);
     QFETCH(QByteArray, command);
-    ClientUnderTest &c = makeClient();
+    ClientUnderTest &c = bed.makeClient();
     QVERIFY(c.logIn());
     if (!group.isEmpty()) {
-        c->selectGroup(group);
-        QVERIFY(c.groupResponse.wait());
+        QVERIFY(c.selectGroup(group));
     }
     // The slot asks for the same id once more: it must be sent again.
     bool askedAgain = false;
@@ -363,29 +316,29 @@ void TestSpotNNTP::missingArticle()
     QTRY_COMPARE(c.articleNotFound.count(), 2);
     QCOMPARE(c.articleNotFound.at(0).at(0).toByteArray(), id);
     QCOMPARE(c.articleNotFound.at(1).at(0).toByteArray(), id);
-    QCOMPARE(server->receivedCommands().count(command), 2);
+    QCOMPARE(bed.server->receivedCommands().count(command), 2);
     QVERIFY(c->isReady());
     QVERIFY(c->currentArticle().isEmpty());
-    QCOMPARE(server->connectionCount(), 1);
+    QCOMPARE(bed.server->connectionCount(), 1);
 }
 
 void TestSpotNNTP::secondArticleRequestWaits()
 {
-    ClientUnderTest &c = makeClient();
+    ClientUnderTest &c = bed.makeClient();
     QVERIFY(c.logIn());
     c->fetchArticle(TestCorpus::commentId);
     c->fetchArticle("other@free.pt"); // while the first is on its way: dropped
     QVERIFY(c.articleData.wait());
     QCOMPARE(c.articleData.first().at(0).toByteArray(), TestCorpus::commentId);
-    QCOMPARE(server->receivedCommands(), QList<QByteArray>{"ARTICLE <c3@free.usenet>"});
+    QCOMPARE(bed.server->receivedCommands(), QList<QByteArray>{"ARTICLE <c3@free.usenet>"});
     QVERIFY(c->currentArticle().isEmpty());
 }
 
 void TestSpotNNTP::terminatorSplits()
 {
-    ClientUnderTest &c = makeClient();
+    ClientUnderTest &c = bed.makeClient();
     QVERIFY(c.logIn());
-    server->paceChunksBy(c.socket());
+    bed.server->paceChunksBy(c.socket());
     const QByteArray reply = "220 0 <c3@free.usenet> article\r\n" + TestCorpus::commentData;
     const qint64 size = reply.size();
 
@@ -402,8 +355,8 @@ void TestSpotNNTP::terminatorSplits()
     for (const QList<qint64> &cuts : std::as_const(cutSets)) {
         const QByteArray where = QByteArray("cut at ") + QByteArray::number(cuts.first())
                                  + (cuts.size() > 1 ? " and more" : "");
-        server->clearScripts();
-        server->cutReply("ARTICLE", cuts);
+        bed.server->clearScripts();
+        bed.server->cutReply("ARTICLE", cuts);
         QSignalSpy reads(c.socket(), &QIODevice::readyRead);
         c.articleData.clear();
 
@@ -414,7 +367,7 @@ void TestSpotNNTP::terminatorSplits()
         QCOMPARE(c.articleData.first().at(1).toByteArray(), TestCorpus::commentData);
         QVERIFY(c->isReady());
     }
-    QCOMPARE(server->connectionCount(), 1);
+    QCOMPARE(bed.server->connectionCount(), 1);
 }
 
 void TestSpotNNTP::nextCommandFromSlot_data()
@@ -427,10 +380,9 @@ void TestSpotNNTP::nextCommandFromSlot_data()
 void TestSpotNNTP::nextCommandFromSlot()
 {
     QFETCH(bool, compressed);
-    ClientUnderTest &c = makeClient(compressed);
+    ClientUnderTest &c = bed.makeClient(compressed);
     QVERIFY(c.logIn());
-    c->selectGroup(TestCorpus::spotGroup);
-    QVERIFY(c.groupResponse.wait());
+    QVERIFY(c.selectGroup(TestCorpus::spotGroup));
     // Like the download cycle: each range ends in the slot that asks for the next one. A
     // request in the middle of a reply is dropped.
     qint64 next = 3;
@@ -446,7 +398,7 @@ void TestSpotNNTP::nextCommandFromSlot()
     c->fetchOverview(1, 2);
     QVERIFY(c.waitForOverviewEnd(3));
     const QByteArray command = compressed ? "XZVER " : "XOVER ";
-    QCOMPARE(server->receivedCommands(),
+    QCOMPARE(bed.server->receivedCommands(),
              QList<QByteArray>({"GROUP free.pt", command + "1-2", command + "3-4", command + "5-6"}));
     QList<QByteArray> expected;
     for (qint64 number = 1; number <= 6; number += 2)
