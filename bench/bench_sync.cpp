@@ -141,6 +141,7 @@ double programSeconds(bool compressed, int storedMillions)
 
     Tarnwick controller;
     const qint64 before = storedRows(controller.spotsDatabase());
+    Bench::require(before == storedMillions * 1'000'000LL, "the store does not hold the spots it should");
     QElapsedTimer timer;
     qint64 nanoseconds = 0;
     QEventLoop loop;
@@ -239,6 +240,7 @@ double limitSeconds(int storedMillions)
         const SpotStore schema; // the tables and indexes exactly as the program makes them
         before = storedRows(schema.spotsDatabase());
     }
+    Bench::require(before == storedMillions * 1'000'000LL, "the store does not hold the spots it should");
     sqlite3 *db = nullptr;
     Bench::require(sqlite3_open_v2(QFile::encodeName(profile.spotsFile()).constData(), &db, SQLITE_OPEN_READWRITE,
                                    nullptr) == SQLITE_OK,
