@@ -61,9 +61,10 @@ void Tarnwick::storeHeader(const QByteArray &line)
     ++(header.isErotic() ? rangeEroticSpotsAdded : rangeSpotsAdded);
 }
 
-void Tarnwick::endHeaderTransaction(bool commit)
+bool Tarnwick::endHeaderTransaction(bool commit)
 {
-    if (commit && headerTransaction->commit()) {
+    const bool committed = commit && headerTransaction->commit();
+    if (committed) {
         spotsAdded += rangeSpotsAdded;
         eroticSpotsAdded += rangeEroticSpotsAdded;
     }
@@ -73,6 +74,7 @@ void Tarnwick::endHeaderTransaction(bool commit)
     headerSyncBusy = false;
     // Whatever follows, only another range goes on showing progress.
     Q_EMIT headerDownloadStopped();
+    return committed;
 }
 
 void Tarnwick::finishHeaderRange()
@@ -82,7 +84,12 @@ void Tarnwick::finishHeaderRange()
     const qint64 now = QDateTime::currentSecsSinceEpoch();
     if (maxDays != 0 && now > maxDays * secondsPerDay)
         store.expireSpotsBefore(now - maxDays * secondsPerDay);
-    endHeaderTransaction(true);
+    if (!endHeaderTransaction(true)) {
+        // The position stays where it was: the next cycle fetches this range again.
+        Q_EMIT notice(0, tr("Fout: %1").arg(tr("headers konden niet in de database opgeslagen worden")));
+        refreshTimer.start();
+        return;
+    }
 
     if (headers.current == 0) {
         if (Settings::lastHeader() == 0) {

@@ -119,7 +119,7 @@ private:
 
     void storeHeader(const QByteArray &line);
     // Commits the range's transaction or rolls it back; its rows count as new only once committed.
-    void endHeaderTransaction(bool commit);
+    bool endHeaderTransaction(bool commit);
     void finishHeaderRange();
     void storeReference(qint64 nr, const QByteArray &references);
     void finishCommentRange();
