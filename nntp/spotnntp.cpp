@@ -13,6 +13,14 @@
 
 // Deletion requested inside one of our own socket or timer callbacks must wait until the
 // callback has returned: the socket that called us is our child.
+namespace {
+
+// Reads of a bounded size reuse their memory; fresh multi-megabyte buffers per read cost
+// more in page faults than the lines are worth.
+constexpr qint64 readBufferSize = 256 * 1024;
+
+} // namespace
+
 class SpotNNTP::CallbackScope
 {
 public:
@@ -37,6 +45,7 @@ SpotNNTP::SpotNNTP(const QString &host, int port, const QString &user, const QSt
     } else {
         socket = new QTcpSocket(this);
     }
+    socket->setReadBufferSize(readBufferSize);
     connect(socket, &QAbstractSocket::connected, this, &SpotNNTP::onConnected);
     connect(socket, &QIODevice::readyRead, this, &SpotNNTP::onReadyRead);
     connect(socket, &QAbstractSocket::errorOccurred, this, &SpotNNTP::onError);
@@ -215,9 +224,10 @@ void SpotNNTP::onReadyRead()
                 return;
             break;
         default:
-            if (!socket->canReadLine())
+            const QByteArray line = nextLine();
+            if (line.isEmpty())
                 return;
-            handleStatusLine(socket->readLine());
+            handleStatusLine(line);
             break;
         }
     }
@@ -302,6 +312,7 @@ void SpotNNTP::reset()
 {
     inFlightArticle.clear();
     group.clear();
+    received.clear();
     body.clear();
     if (decoder)
         decoder->reset(); // a reply cut off half-way must not leak into the next one
@@ -406,9 +417,20 @@ void SpotNNTP::fallBackToPlain()
         fetchReferences(rangeFirst, rangeLast);
 }
 
+QByteArray SpotNNTP::nextLine()
+{
+    QByteArray line = received.takeLine();
+    if (line.isEmpty() && socket->bytesAvailable() > 0) {
+        received.append(socket->readAll());
+        line = received.takeLine();
+    }
+    return line;
+}
+
 void SpotNNTP::readArticleBody()
 {
-    body += socket->readAll();
+    received.append(socket->readAll());
+    body += received.takeAll();
     if (!NntpReply::isArticleComplete(body))
         return;
     setState(State::Ready);
@@ -418,8 +440,10 @@ void SpotNNTP::readArticleBody()
 
 void SpotNNTP::readDataLines()
 {
-    while ((currentState == State::OverviewData || currentState == State::ReferencesData) && socket->canReadLine()) {
-        const QByteArray line = socket->readLine();
+    while (currentState == State::OverviewData || currentState == State::ReferencesData) {
+        const QByteArray line = nextLine();
+        if (line.isEmpty())
+            return;
         if (compressing()) {
             decoder->decode(line);
             if (NntpReply::isTerminator(line))

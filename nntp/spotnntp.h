@@ -1,5 +1,7 @@
 #pragma once
 
+#include "linebuffer.h"
+
 #include <QAbstractSocket>
 #include <QByteArray>
 #include <QObject>
@@ -121,6 +123,7 @@ private:
     void becomeReady();
     void articleMissing();
     void fallBackToPlain();
+    QByteArray nextLine();
     void readArticleBody();
     void readDataLines();
     void deliverLine(const QByteArray &line);
@@ -140,6 +143,7 @@ private:
 
     State currentState = State::Disconnected;
     QByteArray inFlightArticle;
+    LineBuffer received;
     QByteArray body;
     QByteArray group;
     qint64 rangeFirst = 0;

@@ -1,3 +1,4 @@
+#include "linebuffer.h"
 #include "nntpreply.h"
 #include "testmain.h"
 
@@ -14,6 +15,7 @@ private Q_SLOTS:
     void references();
     void articleComplete_data();
     void articleComplete();
+    void lineBufferAcrossReads();
 };
 
 void TestNntpReply::code_data()
@@ -97,6 +99,23 @@ void TestNntpReply::articleComplete()
 {
     QFETCH(QByteArray, body);
     QTEST(NntpReply::isArticleComplete(body), "complete");
+}
+
+void TestNntpReply::lineBufferAcrossReads()
+{
+    LineBuffer buffer;
+    buffer.append("224 follows\r\n1\tSub");
+    QCOMPARE(buffer.takeLine(), QByteArray("224 follows\r\n"));
+    QCOMPARE(buffer.takeLine(), QByteArray());
+    buffer.append("ject\r");
+    QCOMPARE(buffer.takeLine(), QByteArray());
+    buffer.append("\n.\r\n");
+    QCOMPARE(buffer.takeLine(), QByteArray("1\tSubject\r\n"));
+    buffer.append("220 0 <a@b> article\r\nBody");
+    QCOMPARE(buffer.takeLine(), QByteArray(".\r\n"));
+    QCOMPARE(buffer.takeLine(), QByteArray("220 0 <a@b> article\r\n"));
+    QCOMPARE(buffer.takeAll(), QByteArray("Body"));
+    QCOMPARE(buffer.takeAll(), QByteArray());
 }
 
 TARNWICK_TEST_MAIN(TestNntpReply)

@@ -1,0 +1,19 @@
+#pragma once
+
+#include <QByteArray>
+
+// Bytes received but not yet taken, cut into lines. Every line taken is a copy of exactly
+// its own size, so that lines kept by a receiver hold no read buffer.
+class LineBuffer
+{
+public:
+    void append(const QByteArray &bytes);
+    // The next complete line, line end included; empty while no LF has arrived.
+    QByteArray takeLine();
+    QByteArray takeAll();
+    void clear();
+
+private:
+    QByteArray data;
+    qsizetype taken = 0;
+};
