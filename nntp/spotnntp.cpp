@@ -223,12 +223,13 @@ void SpotNNTP::onReadyRead()
             if (currentState == State::OverviewData || currentState == State::ReferencesData)
                 return;
             break;
-        default:
+        default: {
             const QByteArray line = nextLine();
             if (line.isEmpty())
                 return;
             handleStatusLine(line);
             break;
+        }
         }
     }
 }
@@ -250,7 +251,8 @@ void SpotNNTP::onError(QAbstractSocket::SocketError socketError)
 void SpotNNTP::onSSLerror(const QSslError &errors)
 {
     CallbackScope scope(*this);
-    resetWithError(codeTlsVerification, sslErrorText(errors, host));
+    if (currentState != State::Disconnected) // the first error of a handshake ends it
+        resetWithError(codeTlsVerification, sslErrorText(errors, host));
 }
 
 void SpotNNTP::onReplyTimeout()
