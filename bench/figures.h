@@ -7,6 +7,8 @@ double yencDecodeMBps();
 double crc32MBps();
 double crc32CachedMBps();
 double xzverDecodeInflateMBps();
+// SpotNNTP reading 200,000 overview lines of 530 bytes from the test server to headerLine.
+double clientOverviewLinesPerSecond();
 
 // The spot list over a generated store of millions spots, in milliseconds: through the
 // controller and SpotsModel, or (CApi) the same statements through SQLite's C API.

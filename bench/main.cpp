@@ -60,7 +60,7 @@ const Figure figures[] = {
     {"store_insert_limit_rows_per_s_2m", "rows/s", syncFigure<SyncFigure::LimitRowsPerSecond, 2>},
     {"sync_vs_limit_xover_2m", "x", syncFigure<SyncFigure::RatioXover, 2>, 2},
     {"sync_vs_limit_xzver_2m", "x", syncFigure<SyncFigure::RatioXzver, 2>, 2},
-    // client_overview_lines_per_s goes here: SpotNNTP reading overview lines from the test server.
+    {"client_overview_lines_per_s", "lines/s", clientOverviewLinesPerSecond},
 };
 
 } // namespace
