@@ -64,8 +64,10 @@ MainWindow::MainWindow(QWidget *parent)
 
 MainWindow::~MainWindow()
 {
-    // Everything that reads the spots connection goes before the controller closes it.
+    // Everything that reads the spots connection goes before the controller closes it, and
+    // the controller goes while this window can still take its last signals.
     delete model;
+    delete controller;
 }
 
 void MainWindow::buildCategoryTree()

@@ -30,3 +30,8 @@ void LineBuffer::clear()
     data.resize(0);
     taken = 0;
 }
+
+qsizetype LineBuffer::pending() const
+{
+    return data.size() - taken;
+}

@@ -11,6 +11,8 @@ public:
     // The next complete line, line end included; empty while no LF has arrived.
     QByteArray takeLine();
     QByteArray takeAll();
+    // Bytes received and not yet taken.
+    qsizetype pending() const;
     void clear();
 
 private:

@@ -58,7 +58,11 @@ std::optional<References> parseReferences(QByteArrayView line)
     const qsizetype blank = line.indexOf(' ');
     if (blank < 0 || line.indexOf(' ', blank + 1) >= 0)
         return std::nullopt;
-    return References{decimal(line.first(blank)), withoutLineEnd(line.sliced(blank + 1)).toByteArray()};
+    const qint64 number = decimal(line.first(blank));
+    // -1 marks the end of a reply for the receiver: no line may pass as that.
+    if (number < 0)
+        return std::nullopt;
+    return References{number, withoutLineEnd(line.sliced(blank + 1)).toByteArray()};
 }
 
 bool isArticleComplete(QByteArrayView body)

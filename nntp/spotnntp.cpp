@@ -21,11 +21,17 @@ constexpr qint64 readBufferSize = 256 * 1024;
 
 } // namespace
 
+// A slot of the owner may run a nested event loop (a message box) inside a callback, and
+// our own deletion requested there would otherwise happen in that loop, under our feet.
 class SpotNNTP::CallbackScope
 {
 public:
     explicit CallbackScope(SpotNNTP &client) : client(client) { ++client.callbackDepth; }
-    ~CallbackScope() { --client.callbackDepth; }
+    ~CallbackScope()
+    {
+        if (--client.callbackDepth == 0 && std::exchange(client.deletionPending, false))
+            client.QObject::deleteLater();
+    }
     CallbackScope(const CallbackScope &) = delete;
     CallbackScope &operator=(const CallbackScope &) = delete;
 
@@ -107,6 +113,8 @@ void SpotNNTP::quit()
     }
     setState(State::Quitting);
     sendCommand("QUIT");
+    // The owner may be on its way out: hand the command to the system now.
+    socket->flush();
 }
 
 bool SpotNNTP::isReady() const
@@ -195,6 +203,14 @@ void SpotNNTP::deleteLater()
     if (loginRetryPending)
         deleteRequested = true;
     else
+        deleteWhenIdle();
+}
+
+void SpotNNTP::deleteWhenIdle()
+{
+    if (callbackDepth > 0)
+        deletionPending = true;
+    else
         QObject::deleteLater();
 }
 
@@ -238,7 +254,7 @@ void SpotNNTP::onError(QAbstractSocket::SocketError socketError)
 {
     CallbackScope scope(*this);
     if (currentState == State::Quitting && socketError == QAbstractSocket::RemoteHostClosedError) {
-        deleteLater();
+        deleteWhenIdle();
         return;
     }
     if (currentState == State::Disconnected)
@@ -261,7 +277,12 @@ void SpotNNTP::onReplyTimeout()
     if (currentState == State::Quitting) {
         // A server that never closes after QUIT ends like one that does.
         socket->abort();
-        deleteLater();
+        deleteWhenIdle();
+        return;
+    }
+    // Data is waiting: the server is alive, only its reader was busy (a slot ran a dialog).
+    if (socket->bytesAvailable() > 0) {
+        replyTimer.start();
         return;
     }
     resetWithError(QAbstractSocket::SocketTimeoutError, tr("Geen antwoord van de Usenet server (time-out)"));
@@ -325,7 +346,7 @@ void SpotNNTP::reset()
 void SpotNNTP::destroyNow()
 {
     if (callbackDepth > 0)
-        QObject::deleteLater();
+        deletionPending = true;
     else
         delete this;
 }
@@ -341,6 +362,11 @@ void SpotNNTP::handleStatusLine(const QByteArray &line)
         articleMissing();
     } else if (NntpReply::isSuccess(code)) {
         handleSuccess(line);
+    } else if (code == NntpReply::articleNumberNotFound
+               && (currentState == State::OverviewRequested || currentState == State::ReferencesRequested)) {
+        // Servers following RFC 3977 say "423 No articles in that range" for an empty range.
+        setState(currentState == State::OverviewRequested ? State::OverviewData : State::ReferencesData);
+        finishReply();
     } else if (code == NntpReply::unknownCommand && compressing()
                && (currentState == State::OverviewRequested || currentState == State::ReferencesRequested)) {
         fallBackToPlain();
@@ -424,15 +450,28 @@ QByteArray SpotNNTP::nextLine()
     QByteArray line = received.takeLine();
     if (line.isEmpty() && socket->bytesAvailable() > 0) {
         received.append(socket->readAll());
+        if (replyTimer.isActive())
+            replyTimer.start(); // the server is alive
         line = received.takeLine();
     }
+    if (line.isEmpty() && received.pending() > maxLineLength)
+        replyTooLarge(tr("regel"));
     return line;
+}
+
+void SpotNNTP::replyTooLarge(const QString &what)
+{
+    resetWithError(codeReplyTooLarge, tr("Te groot antwoord van de Usenet server ontvangen (%1)").arg(what));
 }
 
 void SpotNNTP::readArticleBody()
 {
     received.append(socket->readAll());
     body += received.takeAll();
+    if (body.size() > maxArticleSize) {
+        replyTooLarge(tr("artikel"));
+        return;
+    }
     if (!NntpReply::isArticleComplete(body))
         return;
     setState(State::Ready);
@@ -450,6 +489,8 @@ void SpotNNTP::readDataLines()
             decoder->decode(line);
             if (NntpReply::isTerminator(line))
                 finishCompressedReply();
+            else if (decoder->decodedData().size() > ZlibStream::defaultOutputLimit)
+                replyTooLarge(tr("gecomprimeerde headers"));
         } else if (NntpReply::isTerminator(line)) {
             finishReply();
         } else {
@@ -497,7 +538,10 @@ void SpotNNTP::finishCompressedReply()
     for (qsizetype start = 0; start < text->size() && currentState == replyState;) {
         const qsizetype newline = text->indexOf('\n', start);
         const qsizetype end = newline < 0 ? text->size() : newline + 1;
-        deliverLine(text->sliced(start, end - start));
+        const QByteArray line = text->sliced(start, end - start);
+        // Only the reply's own end may end it.
+        if (!NntpReply::isTerminator(line))
+            deliverLine(line);
         start = end;
     }
     if (currentState == replyState)

@@ -55,6 +55,11 @@ public:
     static constexpr int codeTlsVerification = 9996;
     static constexpr int codeReferencesRefused = 9997;
     static constexpr int codeReconnectRequested = 9998;
+    // A reply larger than any real one: a line, an article or compressed data past its bound.
+    static constexpr int codeReplyTooLarge = 9995;
+
+    static constexpr qsizetype maxLineLength = 1024 * 1024;
+    static constexpr qsizetype maxArticleSize = 64 * 1024 * 1024;
 
     static constexpr int defaultReplyTimeout = 120000; // ms
 
@@ -117,6 +122,9 @@ private:
     void sendArticleCommand();
     void reset();
     void destroyNow();
+    // Deletes the client once none of its callbacks is on the stack any more.
+    void deleteWhenIdle();
+    void replyTooLarge(const QString &what);
 
     void handleStatusLine(const QByteArray &line);
     void handleSuccess(const QByteArray &line);
@@ -154,4 +162,5 @@ private:
     bool loginRetryPending = false;
     bool deleteRequested = false;
     int callbackDepth = 0; // inside a socket or timer callback: deletion must be deferred
+    bool deletionPending = false;
 };

@@ -263,7 +263,7 @@ qint64 SpotStore::spotCount() const
     return total;
 }
 
-void SpotStore::writeCommentIndex(const QMap<QString, QList<quint32>> &numbersBySpot)
+bool SpotStore::writeCommentIndex(const QMap<QString, QList<quint32>> &numbersBySpot)
 {
     SqlTransaction transaction(commentListDatabase());
     QSqlQuery query(commentListDatabase());
@@ -273,7 +273,7 @@ void SpotStore::writeCommentIndex(const QMap<QString, QList<quint32>> &numbersBy
         query.bindValue(1, CommentNumberList::encode(entry.value()));
         query.exec();
     }
-    transaction.commit();
+    return transaction.commit();
 }
 
 void SpotStore::storeArticle(const QByteArray &id, const QByteArray &article)

@@ -74,7 +74,8 @@ public:
     qint64 spotCount() const;
 
     // Replaces the stored number lists of these spots, in one transaction.
-    void writeCommentIndex(const QMap<QString, QList<quint32>> &numbersBySpot);
+    // False when the transaction could not be committed.
+    bool writeCommentIndex(const QMap<QString, QList<quint32>> &numbersBySpot);
 
     // Keeps a fetched article compressed; an id already stored keeps its first article.
     void storeArticle(const QByteArray &id, const QByteArray &article);

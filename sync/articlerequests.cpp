@@ -12,7 +12,7 @@ void Tarnwick::requestArticle(const QByteArray &id, bool urgent)
     }
     if (!client)
         connectToServer();
-    if (articleQueue.contains(id) || !client || client->currentArticle() == id)
+    if (articleQueue.contains(id) || !client || articleInFlight == id)
         return;
     if (urgent)
         articleQueue.prepend(id);
@@ -37,11 +37,13 @@ void Tarnwick::serveQueue()
         client->selectGroup(commentGroup);
         return;
     }
+    articleInFlight = id;
     client->fetchArticle(id);
 }
 
 void Tarnwick::onArticleData(const QByteArray &msgid, const QByteArray &data)
 {
+    articleInFlight.clear();
     store.storeArticle(msgid, data);
     Q_EMIT articleData(msgid, data);
     onLoggedIn();
@@ -49,6 +51,7 @@ void Tarnwick::onArticleData(const QByteArray &msgid, const QByteArray &data)
 
 void Tarnwick::onArticleNotFound(const QByteArray &msgid)
 {
+    articleInFlight.clear();
     Q_EMIT articleNotFound(msgid);
     onLoggedIn();
 }

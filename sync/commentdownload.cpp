@@ -56,11 +56,20 @@ void Tarnwick::storeReference(qint64 nr, const QByteArray &references)
 void Tarnwick::finishCommentRange()
 {
     qDebug() << "S: [einde van XHDR data]";
-    if (!commentMap.isEmpty()) {
-        store.writeCommentIndex(commentMap);
-        commentMap.clear();
+    if (!commentSyncBusy) {
+        // The range was abandoned meanwhile (the store was emptied): start over later.
+        refreshTimer.start();
+        return;
     }
+    const bool written = commentMap.isEmpty() || store.writeCommentIndex(commentMap);
+    commentMap.clear();
     commentSyncBusy = false;
+    if (!written) {
+        // The position stays where it was: the next cycle indexes this range again.
+        Q_EMIT notice(0, tr("Fout: %1").arg(tr("reactielijst kon niet in de database opgeslagen worden")));
+        refreshTimer.start();
+        return;
+    }
     if (comments.current != 0)
         Settings::setLastCommentsHeader(comments.current);
 

@@ -41,7 +41,8 @@ void Tarnwick::storeHeader(const QByteArray &line)
         if (!headerSyncBusy)
             return;
     }
-    if (header.outcome != SpotHeader::Outcome::Spot)
+    // A spot that the end of the range would expire is not stored at all, nor counted as new.
+    if (header.outcome != SpotHeader::Outcome::Spot || header.spotDate < expiryLimit)
         return;
 
     const SpotRecord record = header.record();
@@ -61,9 +62,21 @@ void Tarnwick::storeHeader(const QByteArray &line)
     ++(header.isErotic() ? rangeEroticSpotsAdded : rangeSpotsAdded);
 }
 
+void Tarnwick::beginHeaderRange(qint64 first, const QString &noticeText)
+{
+    const int maxDays = Settings::maxDays();
+    const qint64 now = QDateTime::currentSecsSinceEpoch();
+    expiryLimit = maxDays != 0 && now > maxDays * secondsPerDay ? now - maxDays * secondsPerDay : 0;
+    headerSyncBusy = true;
+    headerTransaction.emplace(store.spotsDatabase());
+    Q_EMIT notice(0, noticeText);
+    client->fetchOverview(first, headers.batchEnd);
+}
+
 bool Tarnwick::endHeaderTransaction(bool commit)
 {
     const bool committed = commit && headerTransaction->commit();
+    const bool rowsChanged = rangeSpotsAdded + rangeEroticSpotsAdded > 0;
     if (committed) {
         spotsAdded += rangeSpotsAdded;
         eroticSpotsAdded += rangeEroticSpotsAdded;
@@ -74,16 +87,19 @@ bool Tarnwick::endHeaderTransaction(bool commit)
     headerSyncBusy = false;
     // Whatever follows, only another range goes on showing progress.
     Q_EMIT headerDownloadStopped();
+    // The list may have read rows of the range while it was open; they are gone now.
+    if (!committed && rowsChanged)
+        Q_EMIT newSpots();
     return committed;
 }
 
 void Tarnwick::finishHeaderRange()
 {
     qDebug() << "S: [einde van XOVER data]";
-    const int maxDays = Settings::maxDays();
-    const qint64 now = QDateTime::currentSecsSinceEpoch();
-    if (maxDays != 0 && now > maxDays * secondsPerDay)
-        store.expireSpotsBefore(now - maxDays * secondsPerDay);
+    if (!headerSyncBusy)
+        return; // the range was abandoned meanwhile
+    if (expiryLimit != 0)
+        store.expireSpotsBefore(expiryLimit);
     if (!endHeaderTransaction(true)) {
         // The position stays where it was: the next cycle fetches this range again.
         Q_EMIT notice(0, tr("Fout: %1").arg(tr("headers konden niet in de database opgeslagen worden")));
@@ -109,10 +125,7 @@ void Tarnwick::finishHeaderRange()
     }
     qint64 first = 0;
     if (headers.next(first)) {
-        headerSyncBusy = true;
-        headerTransaction.emplace(store.spotsDatabase());
-        Q_EMIT notice(0, tr("Bezig met ophalen van nog meer headers"));
-        client->fetchOverview(first, headers.batchEnd);
+        beginHeaderRange(first, tr("Bezig met ophalen van nog meer headers"));
         return;
     }
     Q_EMIT notice(0, tr("Klaar met headeren... %1 nieuwe spots, %2 totaal.")

@@ -5,6 +5,7 @@
 #include <QString>
 
 #include <array>
+#include <limits>
 
 namespace {
 
@@ -42,13 +43,14 @@ int digitValue(char c)
     return c >= '0' && c <= '9' ? c - '0' : 0;
 }
 
-// A decimal number, 0 when the text is not one.
+// A decimal number, 0 when the text is not one or does not fit.
 template<typename Int>
 Int number(QByteArrayView text)
 {
     bool ok = false;
     const qlonglong value = text.toLongLong(&ok);
-    return ok ? Int(value) : 0;
+    const bool fits = value >= std::numeric_limits<Int>::min() && value <= std::numeric_limits<Int>::max();
+    return ok && fits ? Int(value) : 0;
 }
 
 // Main category 1 with an erotic genre mark is stored as category 9; the first mark found wins.
@@ -165,8 +167,10 @@ QString decodeEncodedWords(QByteArrayView title)
     const QLatin1StringView introducer("=?UTF-8?B?");
     const QLatin1StringView closer("?=");
     QString text = ByteText::toText(title.toByteArray().replace("?= =?", "?==?"));
-    for (;;) {
-        const qsizetype start = text.indexOf(introducer);
+    // Decoded text may complete an introducer that began at most this far before it.
+    const qsizetype lookBack = introducer.size() - 1;
+    for (qsizetype from = 0;;) {
+        const qsizetype start = text.indexOf(introducer, from);
         if (start < 0)
             break;
         const qsizetype payload = start + introducer.size();
@@ -177,6 +181,8 @@ QString decodeEncodedWords(QByteArrayView title)
         const QByteArray decoded = QByteArray::fromBase64(encoded);
         const qsizetype nul = decoded.indexOf('\0');
         text.replace(start, end + closer.size() - start, QString::fromUtf8(nul < 0 ? decoded : decoded.left(nul)));
+        // Text before the replaced word was searched already.
+        from = qMax<qsizetype>(0, start - lookBack);
     }
     return text;
 }

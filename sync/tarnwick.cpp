@@ -3,6 +3,8 @@
 #include "settings.h"
 #include "spotnntp.h"
 
+#include <utility>
+
 namespace {
 
 constexpr qint64 rangeSpan = 50000; // a range is first to first + 50000
@@ -49,7 +51,7 @@ Tarnwick::Tarnwick(QObject *parent)
 Tarnwick::~Tarnwick()
 {
     if (client)
-        client->quit();
+        forgetClient()->quit();
 }
 
 QSqlDatabase Tarnwick::spotsDatabase() const
@@ -99,6 +101,9 @@ bool Tarnwick::deleteAllSpots()
 {
     if (headerSyncBusy)
         return false;
+    // A comment range in progress would write numbers of the old store back.
+    commentMap.clear();
+    commentSyncBusy = false;
     // Positions first: a kill half-way then downloads again what is still stored (the
     // duplicate test skips it) instead of never again what is already gone.
     Settings::resetDownloadPositions();
@@ -189,10 +194,7 @@ void Tarnwick::onGroupResponse(const QByteArray &group, qint64 min, qint64 max)
         const qint64 first = headers.start(last, min, max, Settings::maxSpots());
         if (runStart == 0)
             runStart = first;
-        headerSyncBusy = true;
-        headerTransaction.emplace(store.spotsDatabase());
-        Q_EMIT notice(0, tr("Bezig met binnenhalen van nieuwe headers"));
-        client->fetchOverview(first, headers.batchEnd);
+        beginHeaderRange(first, tr("Bezig met binnenhalen van nieuwe headers"));
     } else if (group == commentGroup) {
         const qint64 last = Settings::lastCommentsHeader();
         if (last >= max) {
@@ -209,6 +211,9 @@ void Tarnwick::onGroupResponse(const QByteArray &group, qint64 min, qint64 max)
 void Tarnwick::onError(int error, const QString &msg)
 {
     auto *sender = qobject_cast<SpotNNTP *>(QObject::sender());
+    // An article cut off with its connection is asked for again, first.
+    if (!articleInFlight.isEmpty())
+        articleQueue.prepend(std::exchange(articleInFlight, {}));
     if (headerSyncBusy) {
         endHeaderTransaction(false);
     } else if (commentSyncBusy) {

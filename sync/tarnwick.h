@@ -120,6 +120,8 @@ private:
     void storeHeader(const QByteArray &line);
     // Commits the range's transaction or rolls it back; its rows count as new only once committed.
     bool endHeaderTransaction(bool commit);
+    // Opens the transaction of a header range and asks for its overview.
+    void beginHeaderRange(qint64 first, const QString &noticeText);
     void finishHeaderRange();
     void storeReference(qint64 nr, const QByteArray &references);
     void finishCommentRange();
@@ -130,6 +132,8 @@ private:
     int rangeEroticSpotsAdded = 0;
 
     QList<QByteArray> articleQueue;
+    QByteArray articleInFlight; // asked of the client and not answered yet
+    qint64 expiryLimit = 0;     // spots posted before this are expired; 0 when none are
     QPointer<SpotNNTP> client;
     Range headers;
     Range comments;
