@@ -6,7 +6,7 @@ top=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 packages=(
     cmake ninja-build g++ pkg-config
     qt6-base-dev libqt6sql6-sqlite qt6-webengine-dev qt6-translations-l10n
-    libgl-dev libxml2-dev zlib1g-dev libssl-dev openssl libsqlite3-dev libbenchmark-dev
+    libgl-dev libxml2-dev zlib1g-dev libssl-dev openssl libsqlite3-dev
 )
 
 as_root() {
