@@ -42,9 +42,10 @@ int maxId(const QSqlDatabase &database, const QString &table)
 }
 
 // Title and spotter as 8-bit strings: text as Latin-1, a blob byte for byte.
-QByteArray eightBit(const QVariant &value)
+QByteArray eightBit(const SqliteStatement &row, int column)
 {
-    return value.typeId() == QMetaType::QString ? ByteText::toBytes(value.toString()) : value.toByteArray();
+    const QByteArrayView bytes = row.bytes(column);
+    return row.isText(column) ? ByteText::toBytes(QString::fromUtf8(bytes)) : bytes.toByteArray();
 }
 
 // Which rows a filter shows, and how they are counted. The filters are tried in order:
@@ -191,29 +192,28 @@ bool SpotsModel::load(int position, int &rowCount, Window &loaded) const
             rowCount = count(filter.countStatement, filter.countValues);
     }
 
-    // Scrolling re-runs the same select: prepare it once per filter.
-    if (windowQuery.lastQuery() != filter.select) {
-        windowQuery = QSqlQuery(database);
-        windowQuery.setForwardOnly(true);
-        windowQuery.prepare(filter.select);
+    if (windowSql != filter.select) {
+        windowQuery.emplace(database, filter.select.toUtf8());
+        windowSql = filter.select;
     }
-    int column = 0;
+    int parameter = 1;
     for (const QVariant &value : filter.values)
-        windowQuery.bindValue(column++, value);
-    windowQuery.bindValue(column++, windowSize);
-    windowQuery.bindValue(column, loaded.first);
-    if (!windowQuery.exec()) {
-        qDebug() << "Fout bij raadplegen database";
-        return false;
-    }
-    while (windowQuery.next()) {
-        loaded.rows.append({windowQuery.value(0).toInt(), windowQuery.value(1).toInt(),
-                            windowQuery.value(2).toLongLong(), eightBit(windowQuery.value(3)),
-                            eightBit(windowQuery.value(4))});
+        windowQuery->bind(parameter++, value);
+    windowQuery->bind(parameter++, qint64(windowSize));
+    windowQuery->bind(parameter, qint64(loaded.first));
+    SqliteStatement::Result step;
+    while ((step = windowQuery->step()) == SqliteStatement::Result::Row) {
+        loaded.rows.append({int(windowQuery->integer(0)), int(windowQuery->integer(1)), windowQuery->integer(2),
+                            eightBit(*windowQuery, 3), eightBit(*windowQuery, 4)});
         ++loaded.last;
     }
-    // A statement left open would keep the database from being compacted.
-    windowQuery.finish();
+    windowQuery->finish();
+    if (step == SqliteStatement::Result::Failed) {
+        qDebug() << "Fout bij raadplegen database";
+        loaded.rows.clear();
+        loaded.last = loaded.first - 1;
+        return false;
+    }
     if (filter.counting == Counting::FromSearchRows && rowCount == 0) {
         rowCount = loaded.last + 1;
         if (rowCount == windowSize)

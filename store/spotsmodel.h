@@ -3,8 +3,11 @@
 #include <QAbstractTableModel>
 #include <QByteArray>
 #include <QList>
+#include "sqlitestatement.h"
+
 #include <QSqlDatabase>
-#include <QSqlQuery>
+
+#include <optional>
 
 class SpotSource;
 
@@ -66,5 +69,7 @@ private:
     // Filled on demand by data(), which the view calls as const.
     mutable int rows = 0;
     mutable Window window;
-    mutable QSqlQuery windowQuery;
+    // The window select, prepared once per filter: scrolling runs it again and again.
+    mutable std::optional<SqliteStatement> windowQuery;
+    mutable QString windowSql;
 };

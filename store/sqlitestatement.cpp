@@ -72,11 +72,40 @@ void SqliteStatement::bind(int parameter, const QVariant &value)
 
 SqliteStatement::Result SqliteStatement::run()
 {
+    const Result result = step();
+    finish();
+    return result;
+}
+
+SqliteStatement::Result SqliteStatement::step()
+{
     if (!statement)
         return Result::Failed;
     const int result = sqlite3_step(statement);
-    sqlite3_reset(statement);
-    // The values were bound without a copy: none may outlive this run.
-    sqlite3_clear_bindings(statement);
     return result == SQLITE_ROW ? Result::Row : result == SQLITE_DONE ? Result::Done : Result::Failed;
+}
+
+void SqliteStatement::finish()
+{
+    // A statement left on a row would keep the database from being compacted, and the
+    // values were bound without a copy: none may outlive the run.
+    sqlite3_reset(statement);
+    sqlite3_clear_bindings(statement);
+}
+
+qint64 SqliteStatement::integer(int column) const
+{
+    return sqlite3_column_int64(statement, column);
+}
+
+bool SqliteStatement::isText(int column) const
+{
+    return sqlite3_column_type(statement, column) == SQLITE_TEXT;
+}
+
+QByteArrayView SqliteStatement::bytes(int column) const
+{
+    // The pointer first, then the size: that is the order SQLite asks for.
+    const auto *data = static_cast<const char *>(sqlite3_column_blob(statement, column));
+    return QByteArrayView(data, sqlite3_column_bytes(statement, column));
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QByteArrayView>
 #include <QSqlDatabase>
 #include <QVariant>
 
@@ -32,6 +33,15 @@ public:
 
     // Runs up to the first row or the end, then resets and forgets the bound values.
     Result run();
+
+    // Reading every row: step() until it gives Done or Failed, reading the columns of each
+    // Row in between, then finish(), which resets and forgets the bound values.
+    Result step();
+    void finish();
+    qint64 integer(int column) const;
+    bool isText(int column) const;
+    // Text (UTF-8) or blob bytes, valid until the next step().
+    QByteArrayView bytes(int column) const;
 
 private:
     sqlite3_stmt *statement = nullptr;
