@@ -280,8 +280,9 @@ void SpotNNTP::onReplyTimeout()
         deleteWhenIdle();
         return;
     }
-    // Data is waiting: the server is alive, only its reader was busy (a slot ran a dialog).
-    if (socket->bytesAvailable() > 0) {
+    // Data is waiting, or a slot of ours is still handling it (it ran a dialog inside our
+    // callback; our own scope counts one): the server is alive, only its reader was busy.
+    if (socket->bytesAvailable() > 0 || callbackDepth > 1) {
         replyTimer.start();
         return;
     }

@@ -69,6 +69,8 @@ void TestNntpReply::references_data()
     QTest::newRow("empty-value") << QByteArray("14 \r\n") << true << 14LL << QByteArray();
     QTest::newRow("three-parts") << QByteArray("15 <a@free.pt> <b@free.pt>\r\n") << false << 0LL << QByteArray();
     QTest::newRow("one-part") << QByteArray("16\r\n") << false << 0LL << QByteArray();
+    // -1 is the receiver's end-of-reply mark.
+    QTest::newRow("negative-number") << QByteArray("-1 <x@free.pt>\r\n") << false << 0LL << QByteArray();
 }
 
 void TestNntpReply::references()

@@ -25,6 +25,12 @@ private Q_SLOTS:
     void compressionRefused();
     void badCompressedData_data();
     void badCompressedData();
+    void dotLineInsideCompressedData_data();
+    void dotLineInsideCompressedData();
+    void negativeReferenceNumberDropped_data();
+    void negativeReferenceNumberDropped();
+    void emptyRangeAs423_data();
+    void emptyRangeAs423();
     void article_data();
     void article();
     void articleRequestedBeforeLogin();
@@ -242,6 +248,93 @@ void TestSpotNNTP::badCompressedData()
     c->fetchOverview(1, 3);
     QVERIFY(c.waitForOverviewEnd());
     QCOMPARE(c.headerLines().size(), 4);
+    QCOMPARE(bed.server->connectionCount(), 1);
+}
+
+void TestSpotNNTP::dotLineInsideCompressedData_data()
+{
+    QTest::addColumn<qint64>("dotAt");
+    QTest::newRow("first-line") << 1LL;
+    QTest::newRow("middle-line") << 2LL;
+    QTest::newRow("last-line") << 3LL;
+}
+
+// Inflated text is not dot-stuffed: a "." line in it is data, not the end of the reply.
+void TestSpotNNTP::dotLineInsideCompressedData()
+{
+    QFETCH(qint64, dotAt);
+    bed.server->addOverview(TestCorpus::spotGroup, dotAt, ".\r\n");
+    ClientUnderTest &c = bed.makeClient(true);
+    QVERIFY(c.logIn());
+
+    QVERIFY(c.overview(1, 3));
+    QList<QByteArray> expected;
+    for (qint64 number = 1; number <= 3; ++number) {
+        if (number != dotAt)
+            expected += OverviewCorpus::line(number);
+    }
+    expected += ".\r\n";
+    QCOMPARE(c.headerLines(), expected);
+    QVERIFY(c->isReady());
+
+    // The next reply is read from its own start.
+    c->fetchOverview(4, 4);
+    QVERIFY(c.waitForOverviewEnd(2));
+    QCOMPARE(c.headerLines().mid(expected.size()), QList<QByteArray>({OverviewCorpus::line(4), ".\r\n"}));
+}
+
+void TestSpotNNTP::negativeReferenceNumberDropped_data()
+{
+    QTest::addColumn<bool>("compressed");
+    QTest::newRow("xhdr") << false;
+    QTest::newRow("xzhdr") << true;
+}
+
+void TestSpotNNTP::negativeReferenceNumberDropped()
+{
+    QFETCH(bool, compressed);
+    const QByteArray lines = "1 <key1@free.pt>\r\n-1 <x@free.pt>\r\n4 <key4@free.pt>\r\n";
+    // answer() adds the CR LF of the last line.
+    const QByteArray data = compressed ? YencFixture::compressedReply(lines).chopped(2) : lines + '.';
+    bed.server->answer(compressed ? "XZHDR" : "XHDR", "221 References follow\r\n" + data);
+    ClientUnderTest &c = bed.makeClient(compressed);
+    QVERIFY(c.logIn());
+
+    QVERIFY(c.references(1, 4));
+    const QList<std::pair<qint64, QByteArray>> expected = {{1, "<key1@free.pt>"}, {4, "<key4@free.pt>"}, {-1, "."}};
+    QCOMPARE(c.referenceLines(), expected);
+    QVERIFY(c->isReady());
+}
+
+void TestSpotNNTP::emptyRangeAs423_data()
+{
+    QTest::addColumn<bool>("overview");
+    QTest::addColumn<bool>("compressed");
+    QTest::newRow("xover") << true << false;
+    QTest::newRow("xzver") << true << true;
+    QTest::newRow("xhdr") << false << false;
+    QTest::newRow("xzhdr") << false << true;
+}
+
+// "423 No articles in that range" ends the range like an empty reply; the connection stays.
+void TestSpotNNTP::emptyRangeAs423()
+{
+    QFETCH(bool, overview);
+    QFETCH(bool, compressed);
+    bed.server->answer("X", "423 No articles in that range");
+    ClientUnderTest &c = bed.makeClient(compressed);
+    QVERIFY(c.logIn());
+
+    if (overview) {
+        QVERIFY(c.overview(5000, 5100));
+        QCOMPARE(c.headerLines(), QList<QByteArray>{".\r\n"});
+    } else {
+        QVERIFY(c.references(5000, 5100));
+        const QList<std::pair<qint64, QByteArray>> endOnly = {{-1, "."}};
+        QCOMPARE(c.referenceLines(), endOnly);
+    }
+    QVERIFY(c->isReady());
+    QVERIFY(c.selectGroup(TestCorpus::spotGroup));
     QCOMPARE(bed.server->connectionCount(), 1);
 }
 

@@ -2,7 +2,35 @@
 #include "testmain.h"
 
 #include <QElapsedTimer>
+#include <QEventLoop>
 #include <QRegularExpression>
+#include <QTimer>
+
+#include <optional>
+
+namespace {
+
+// What a message box opened in a slot does: the event loop turns, here until the client
+// is gone or its connection has been closed for a while, a second at most.
+void runDialog(const QPointer<SpotNNTP> &client)
+{
+    QEventLoop dialog;
+    QElapsedTimer open;
+    QElapsedTimer closed;
+    open.start();
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, &dialog, [&] {
+        const QTcpSocket *socket = client ? client->findChild<QTcpSocket *>() : nullptr;
+        if (socket && socket->state() == QAbstractSocket::UnconnectedState && !closed.isValid())
+            closed.start();
+        if (!client || (closed.isValid() && closed.elapsed() >= 100) || open.elapsed() >= 1000)
+            dialog.quit();
+    });
+    poll.start(10);
+    dialog.exec();
+}
+
+} // namespace
 
 // How SpotNNTP fails: refusals, dropped connections and silence reset it and report once;
 // a refused XHDR keeps the connection; and the client's own end (quit, deleteLater).
@@ -26,10 +54,17 @@ private Q_SLOTS:
     void silence_data();
     void silence();
     void flowingReplyNeverTimesOut();
+    void busyReaderNeverTimesOut_data();
+    void busyReaderNeverTimesOut();
+    void replyTooLarge_data();
+    void replyTooLarge();
     void quitFromErrorSlot();
+    void ownerLetsGoInsideCallback_data();
+    void ownerLetsGoInsideCallback();
     void deleteLaterWhileRetryPending();
     void quitOnClosedSocket();
     void quitOnOpenSocket();
+    void quitReachesServerBeforeDelete();
 
 private:
     static void issue(ClientUnderTest &c, Command command);
@@ -238,6 +273,89 @@ void TestSpotNNTPFailures::flowingReplyNeverTimesOut()
     QVERIFY(c->isReady());
 }
 
+void TestSpotNNTPFailures::busyReaderNeverTimesOut_data()
+{
+    QTest::addColumn<qint64>("lines");
+    QTest::addColumn<int>("replyTimeoutMs");
+    QTest::newRow("reply-of-many-reads") << 3000LL << 300;
+    // Read from the socket at once: the rest of the reply waits in the client, not the socket.
+    QTest::newRow("whole-reply-buffered") << 400LL << 120;
+}
+
+// A slot that lets the event loop turn now and then (a progress notice, a dialog) keeps the
+// data waiting; that is no silence of the server.
+void TestSpotNNTPFailures::busyReaderNeverTimesOut()
+{
+    QFETCH(qint64, lines);
+    QFETCH(int, replyTimeoutMs);
+    ClientUnderTest &c = bed.makeClient();
+    c->setReplyTimeout(replyTimeoutMs);
+    QVERIFY(c.logIn());
+    QVERIFY(c.selectGroup(TestCorpus::spotGroup));
+    connect(c.client, &SpotNNTP::headerLine, this, [&] {
+        if (c.headerLine.count() % 100 != 0)
+            return;
+        QEventLoop away;
+        QTimer::singleShot(50, &away, &QEventLoop::quit);
+        away.exec();
+    });
+
+    c->fetchOverview(1, lines);
+    QVERIFY(QTest::qWaitFor([&] { return c.headerLines().contains(".\r\n") || !c.error.isEmpty(); }, 60000));
+    QCOMPARE(c.headerLine.count(), lines + 1);
+    QCOMPARE(c.headerLines().at(lines - 1), OverviewCorpus::line(lines));
+    QVERIFY(c->isReady());
+}
+
+void TestSpotNNTPFailures::replyTooLarge_data()
+{
+    QTest::addColumn<QByteArray>("command");
+    QTest::addColumn<QString>("what");
+    QTest::newRow("status-line-without-lf") << QByteArray("GROUP") << QStringLiteral("regel");
+    QTest::newRow("overview-line-without-lf") << QByteArray("XOVER") << QStringLiteral("regel");
+    QTest::newRow("article") << QByteArray("ARTICLE") << QStringLiteral("artikel");
+}
+
+// A reply past any real size ends the connection before it can fill the memory.
+void TestSpotNNTPFailures::replyTooLarge()
+{
+    QFETCH(QByteArray, command);
+    const QByteArray endless(2 * SpotNNTP::maxLineLength, 'x');
+    if (command == "GROUP") {
+        bed.server->answer(command, endless); // its CR LF comes after the limit
+    } else if (command == "XOVER") {
+        bed.server->answer(command, "224 Overview information follows\r\n" + endless);
+    } else {
+        QByteArray text = "Subject: groot\n\n";
+        const QByteArray line = QByteArray(1023, 'y') + '\n';
+        text.reserve(SpotNNTP::maxArticleSize + 2 * 1024 * 1024);
+        while (text.size() <= SpotNNTP::maxArticleSize + 1024 * 1024)
+            text += line;
+        bed.server->addArticle(TestCorpus::commentGroup, 9, "groot@free.pt", text);
+    }
+    ClientUnderTest &c = bed.makeClient();
+    QVERIFY(c.logIn());
+    if (command == "XOVER")
+        QVERIFY(c.selectGroup(TestCorpus::spotGroup));
+
+    if (command == "GROUP")
+        c->selectGroup(TestCorpus::spotGroup);
+    else if (command == "XOVER")
+        c->fetchOverview(1, 3);
+    else
+        c->fetchArticle("groot@free.pt");
+    QVERIFY(c.error.wait(30000));
+    QCOMPARE(c.error.count(), 1);
+    QFETCH(QString, what);
+    QCOMPARE(c.error.takeFirst(),
+             QVariantList({SpotNNTP::codeReplyTooLarge,
+                           QStringLiteral("Te groot antwoord van de Usenet server ontvangen (%1)").arg(what)}));
+    QCOMPARE(c->state(), SpotNNTP::State::Disconnected);
+    QCOMPARE(c.groupResponse.count(), command == "XOVER" ? 1 : 0);
+    QVERIFY(c.headerLine.isEmpty());
+    QVERIFY(c.articleData.isEmpty());
+}
+
 void TestSpotNNTPFailures::quitFromErrorSlot()
 {
     // The owner gives up on the client inside the error slot, while the client is still in
@@ -249,6 +367,48 @@ void TestSpotNNTPFailures::quitFromErrorSlot()
     c->selectGroup("no.such.group");
     QTRY_VERIFY(c.client.isNull());
     QCOMPARE(c.error.takeFirst().at(0).toInt(), 411);
+}
+
+void TestSpotNNTPFailures::ownerLetsGoInsideCallback_data()
+{
+    QTest::addColumn<bool>("quit");
+    QTest::addColumn<bool>("inErrorSlot");
+    QTest::newRow("quit-in-error-slot") << true << true;
+    QTest::newRow("delete-later-in-error-slot") << false << true;
+    // The server closes after QUIT while the dialog is open: that close must not delete it.
+    QTest::newRow("quit-in-not-found-slot") << true << false;
+    QTest::newRow("delete-later-in-not-found-slot") << false << false;
+}
+
+// The owner lets go of the client and then shows a dialog, all inside the client's own
+// callback: the client lives until that callback has returned, and goes away after it.
+void TestSpotNNTPFailures::ownerLetsGoInsideCallback()
+{
+    QFETCH(bool, quit);
+    QFETCH(bool, inErrorSlot);
+    ClientUnderTest &c = bed.makeClient();
+    QVERIFY(c.logIn());
+    std::optional<bool> aliveAfterDialog;
+    const auto letGo = [&] {
+        quit ? c->quit() : c->deleteLater();
+        runDialog(c.client);
+        aliveAfterDialog = !c.client.isNull();
+    };
+    if (inErrorSlot)
+        connect(c.client, &SpotNNTP::error, this, letGo);
+    else
+        connect(c.client, &SpotNNTP::articleNotFound, this, letGo);
+
+    inErrorSlot ? c->selectGroup("no.such.group") : c->fetchArticle("gone@free.pt");
+    QTRY_VERIFY(aliveAfterDialog.has_value());
+    QVERIFY(*aliveAfterDialog);
+    QTRY_VERIFY(c.client.isNull());
+    if (inErrorSlot)
+        QCOMPARE(c.error.takeFirst().at(0).toInt(), 411);
+    else
+        QCOMPARE(c.articleNotFound.count(), 1);
+    if (quit && !inErrorSlot)
+        QCOMPARE(bed.server->receivedCommands().last(), "QUIT");
 }
 
 void TestSpotNNTPFailures::deleteLaterWhileRetryPending()
@@ -278,6 +438,16 @@ void TestSpotNNTPFailures::quitOnOpenSocket()
     QCOMPARE(c->state(), SpotNNTP::State::Quitting);
     QTRY_VERIFY(c.client.isNull()); // once the server has closed
     QCOMPARE(bed.server->receivedCommands(), QList<QByteArray>{"QUIT"});
+}
+
+// The owner may delete the client right after quit(): QUIT has gone out all the same.
+void TestSpotNNTPFailures::quitReachesServerBeforeDelete()
+{
+    ClientUnderTest &c = bed.makeClient();
+    QVERIFY(c.logIn());
+    c->quit();
+    delete c.client;
+    QTRY_COMPARE(bed.server->receivedCommands(), QList<QByteArray>{"QUIT"});
 }
 
 TARNWICK_TEST_MAIN(TestSpotNNTPFailures)
