@@ -36,6 +36,7 @@ private Q_SLOTS:
     void oneFetchPerId();
     void cachedArticleWithoutClient();
     void missingArticleIsAskedAgain();
+    void articleCutOffIsFetchedAgain();
     void requestsDuringRange_data();
     void requestsDuringRange();
 
@@ -127,6 +128,34 @@ void TestArticleRequests::missingArticleIsAskedAgain()
     QTRY_COMPARE(missing.count(), 2);
     QCOMPARE(session->commands("ARTICLE"), QList<QByteArray>({"ARTICLE <gone@free.pt>", "ARTICLE <gone@free.pt>"}));
     QCOMPARE(countRows("cache", QStringLiteral("SELECT count(*) FROM cache")), 0);
+}
+
+// The connection drops in the middle of the article: after the reconnect it is asked for
+// again, and the page gets it once.
+void TestArticleRequests::articleCutOffIsFetchedAgain()
+{
+    session->serveSpots(1, 100, 50);
+    Tarnwick &controller = session->start();
+    QVERIFY(session->waitForCycle());
+    session->server.closeDuringReply("ARTICLE", 2);
+    connect(&controller, &Tarnwick::notice, this, [&](int, const QString &text) {
+        if (text.startsWith(QLatin1String("Fout: ")))
+            session->server.clearScripts();
+    });
+    QSignalSpy answers(&controller, &Tarnwick::articleData);
+    QSignalSpy missing(&controller, &Tarnwick::articleNotFound);
+
+    controller.requestArticle("a1@free.pt", false);
+    QTRY_COMPARE(answers.count(), 1);
+    QCOMPARE(answers.first(), QVariantList({QByteArray("a1@free.pt"), delivered("a1@free.pt")}));
+    QCOMPARE(session->noticesStartingWith(QStringLiteral("Fout: ")).size(), 1);
+    QCOMPARE(session->commands("ARTICLE"), QList<QByteArray>({"ARTICLE <a1@free.pt>", "ARTICLE <a1@free.pt>"}));
+    QCOMPARE(session->server.connectionCount(), 2);
+    QVERIFY(missing.isEmpty());
+    // With the queue empty the new connection goes on with a cycle, and delivers nothing twice.
+    QTRY_COMPARE(session->commands().mid(session->commands().lastIndexOf("ARTICLE <a1@free.pt>") + 1, 1),
+                 QList<QByteArray>{"GROUP free.pt"});
+    QCOMPARE(answers.count(), 1);
 }
 
 void TestArticleRequests::requestsDuringRange_data()

@@ -37,11 +37,17 @@ private Q_SLOTS:
     void laterCycleFetchesOnlyNewArticles();
     void droppedConnection_data();
     void droppedConnection();
+    void rolledBackRangeTellsTheList();
     void expiry_data();
     void expiry();
     void maintenanceDuringRange_data();
     void maintenanceDuringRange();
+    void deleteAllDuringCommentRange();
     void reconnectDuringRange();
+    void dotLineInsideCompressedRange();
+    void emptyRangesAnswered423_data();
+    void emptyRangesAnswered423();
+    void quitReachesServerOnDestruction();
 
 private:
     std::unique_ptr<SyncSession> session;
@@ -249,15 +255,48 @@ void TestDownloadCycle::droppedConnection()
     QCOMPARE(Settings::lastCommentsHeader(), 120000);
 }
 
+// The list may have read rows of a range while it was open; when the range is rolled back
+// it must read again.
+void TestDownloadCycle::rolledBackRangeTellsTheList()
+{
+    // No progress turn among these numbers: every line is stored before the drop is seen.
+    session->server.addGroup(Tarnwick::spotGroup, 1, 1010);
+    session->server.addGroup(Tarnwick::commentGroup, 1, 1010);
+    for (qint64 number = 1001; number <= 1010; ++number)
+        session->addSpot(number);
+    session->server.closeDuringReply("XOVER", 11);
+    Tarnwick &controller = session->create();
+    QList<qint64> spotsWhenTold;
+    connect(&controller, &Tarnwick::newSpots, this,
+            [&] { spotsWhenTold += countRows("spots", countSpots); });
+    connect(&controller, &Tarnwick::notice, this, [&](int, const QString &text) {
+        if (text.startsWith(QLatin1String("Fout: ")))
+            session->server.clearScripts();
+    });
+    controller.connectToServer();
+    QVERIFY(session->waitForCycle());
+
+    QCOMPARE(session->noticesStartingWith(QStringLiteral("Fout: ")).size(), 1);
+    // Once for the rollback, once for the range fetched again.
+    QCOMPARE(spotsWhenTold, QList<qint64>({0, 10}));
+    QCOMPARE(controller.newSpotCount(), 10);
+}
+
 void TestDownloadCycle::expiry_data()
 {
     QTest::addColumn<int>("maxDays");
     QTest::addColumn<QStringList>("spotsLeft");
     QTest::addColumn<QStringList>("eroticSpotsLeft");
+    // Spots that expire at the end of their own range never count as new.
+    QTest::addColumn<int>("newSpots");
+    QTest::addColumn<int>("newEroticSpots");
+    QTest::addColumn<QString>("headersDone");
 
     QTest::newRow("never-expire") << 0 << QStringList{QStringLiteral("oud"), QStringLiteral("ouder"), QStringLiteral("nieuw")}
-                                  << QStringList{QStringLiteral("ouder"), QStringLiteral("nieuw")};
-    QTest::newRow("thirty-days") << 30 << QStringList{QStringLiteral("nieuw")} << QStringList{QStringLiteral("nieuw")};
+                                  << QStringList{QStringLiteral("ouder"), QStringLiteral("nieuw")} << 2 << 2
+                                  << QStringLiteral("Klaar met headeren... 4 nieuwe spots, 5 totaal.");
+    QTest::newRow("thirty-days") << 30 << QStringList{QStringLiteral("nieuw")} << QStringList{QStringLiteral("nieuw")}
+                                 << 1 << 1 << QStringLiteral("Klaar met headeren... 2 nieuwe spots, 2 totaal.");
 }
 
 void TestDownloadCycle::expiry()
@@ -291,6 +330,9 @@ void TestDownloadCycle::expiry()
     };
     QCOMPARE(titles("spots"), spotsLeft);
     QCOMPARE(titles("erospots"), eroticSpotsLeft);
+    QTEST(session->controller->newSpotCount(), "newSpots");
+    QTEST(session->controller->newEroticSpotCount(), "newEroticSpots");
+    QTEST(session->noticesStartingWith(SyncSession::headersDone).value(0), "headersDone");
 }
 
 void TestDownloadCycle::maintenanceDuringRange_data()
@@ -340,6 +382,41 @@ void TestDownloadCycle::maintenanceDuringRange()
     }
 }
 
+// Emptying the store while a comment range downloads abandons that range: nothing of the
+// old store is written back, and the next cycle starts from the beginning.
+void TestDownloadCycle::deleteAllDuringCommentRange()
+{
+    session->serveSpots(1, 2000, 100);
+    Tarnwick &controller = session->create();
+    std::optional<bool> deleted;
+    qint64 indexAtNextCycle = -1;
+    qint64 positionAtNextCycle = -1;
+    connect(&controller, &Tarnwick::notice, this, [&](int, const QString &text) {
+        if (deleted && indexAtNextCycle < 0 && text == QLatin1String("Bezig met binnenhalen van nieuwe headers")) {
+            indexAtNextCycle = countRows("commentlist", countIndexedSpots);
+            positionAtNextCycle = Settings::lastCommentsHeader();
+        }
+        if (deleted || !text.startsWith(QLatin1String("Headeren van reacties 0 ")))
+            return;
+        QMetaObject::invokeMethod(
+            &controller, [&] { deleted = controller.deleteAllSpots(); }, Qt::QueuedConnection);
+    });
+    controller.connectToServer();
+    QVERIFY(session->waitForCycle());
+
+    QVERIFY(deleted.has_value());
+    QVERIFY(*deleted);
+    QCOMPARE(indexAtNextCycle, 0);
+    QCOMPARE(positionAtNextCycle, 0);
+    // The refresh timer started the cycle again, which completed this time.
+    QCOMPARE(session->commands("GROUP free.pt").size(), 2);
+    QCOMPARE(session->commands("XHDR"), QList<QByteArray>({"XHDR References 1-2000", "XHDR References 1-2000"}));
+    QCOMPARE(session->noticesStartingWith(SyncSession::cycleDone).size(), 1);
+    QCOMPARE(countRows("spots", countSpots), 20);
+    QCOMPARE(countRows("commentlist", countIndexedSpots), 20);
+    QCOMPARE(Settings::lastCommentsHeader(), 2000);
+}
+
 // A reconnect in the middle of a range (the settings dialog) abandons the range; the new
 // client fetches it again, and nothing is stored twice.
 void TestDownloadCycle::reconnectDuringRange()
@@ -363,6 +440,69 @@ void TestDownloadCycle::reconnectDuringRange()
     QCOMPARE(countRows("spots", countDistinctSpots), 20);
     QCOMPARE(controller.newSpotCount(), 20);
     QCOMPARE(Settings::lastHeader(), 2000);
+}
+
+// A "." line in inflated overview data is a line like any other: the range commits once,
+// with every spot, and the cycle goes on.
+void TestDownloadCycle::dotLineInsideCompressedRange()
+{
+    session->serveSpots(1, 1000, 100);
+    session->server.addOverview(Tarnwick::spotGroup, 450, ".\r\n");
+    session->configure({{Settings::Key::xzver, true}});
+    Tarnwick &controller = session->create();
+    QSignalSpy newSpots(&controller, &Tarnwick::newSpots);
+    controller.connectToServer();
+    QVERIFY(session->waitForCycle());
+
+    QCOMPARE(session->commands("XZVER"), QList<QByteArray>{"XZVER 1-1000"});
+    QCOMPARE(session->noticesStartingWith(SyncSession::headersDone),
+             QStringList{QStringLiteral("Klaar met headeren... 10 nieuwe spots, 10 totaal.")});
+    QCOMPARE(newSpots.count(), 1);
+    QCOMPARE(countRows("spots", countSpots), 10);
+    QCOMPARE(Settings::lastHeader(), 1000);
+    QCOMPARE(Settings::lastCommentsHeader(), 1000);
+}
+
+void TestDownloadCycle::emptyRangesAnswered423_data()
+{
+    QTest::addColumn<bool>("compressed");
+    QTest::newRow("xover-xhdr") << false;
+    QTest::newRow("xzver-xzhdr") << true;
+}
+
+// A server that says "423 No articles in that range" has simply nothing new.
+void TestDownloadCycle::emptyRangesAnswered423()
+{
+    QFETCH(bool, compressed);
+    session->serveSpots(1, 200, 100);
+    session->server.answer("X", "423 No articles in that range");
+    session->configure({{Settings::Key::lastHeader, 100},
+                        {Settings::Key::lastCommentsHeader, 100},
+                        {Settings::Key::xzver, compressed}});
+    session->start();
+    QVERIFY(session->waitForCycle());
+
+    const QList<QByteArray> expected = compressed
+        ? QList<QByteArray>{"GROUP free.pt", "XZVER 101-200", "GROUP free.usenet", "XZHDR References 101-200"}
+        : QList<QByteArray>{"GROUP free.pt", "XOVER 101-200", "GROUP free.usenet", "XHDR References 101-200"};
+    QCOMPARE(session->commands().mid(0, expected.size()), expected);
+    QCOMPARE(session->noticesStartingWith(QStringLiteral("Fout")), QStringList());
+    QCOMPARE(session->server.connectionCount(), 1);
+    QCOMPARE(countRows("spots", countSpots), 0);
+    QCOMPARE(Settings::lastHeader(), 100);
+    QCOMPARE(Settings::lastCommentsHeader(), 100);
+}
+
+// The program ends: its controller goes, and with it the client, right after QUIT.
+void TestDownloadCycle::quitReachesServerOnDestruction()
+{
+    session->serveSpots(1, 200, 100);
+    session->refreshMs = 600000;
+    session->start();
+    QVERIFY(session->waitForCycle());
+    session->controller.reset();
+    QTRY_COMPARE(session->commands().last(), "QUIT");
+    QCOMPARE(session->commands("QUIT").size(), 1);
 }
 
 TARNWICK_TEST_MAIN(TestDownloadCycle)

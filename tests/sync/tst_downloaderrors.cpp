@@ -6,7 +6,13 @@
 #include "testmain.h"
 
 #include <QElapsedTimer>
+#include <QEventLoop>
+#include <QPointer>
 #include <QSslConfiguration>
+#include <QTcpSocket>
+#include <QTimer>
+
+#include <optional>
 
 namespace {
 
@@ -36,6 +42,7 @@ private Q_SLOTS:
 
     void clientDropped_data();
     void clientDropped();
+    void errorDialogWhileClientQuits();
     void cycleResumes_data();
     void cycleResumes();
     void tls_data();
@@ -111,6 +118,43 @@ void TestDownloadErrors::clientDropped()
     QTRY_VERIFY(!clientOf(controller));
     QCOMPARE(session->noticesStartingWith(QStringLiteral("Fout")), QStringList());
     QCOMPARE(session->server.connectionCount(), commands.isEmpty() ? 0 : 1);
+}
+
+// The main window shows the error in a modal box, inside the client's own callback; the
+// client that was let go meanwhile gets QUIT's answer and the server's close.
+void TestDownloadErrors::errorDialogWhileClientQuits()
+{
+    session->server.addGroup(Tarnwick::spotGroup, 1, 100);
+    session->server.addGroup(Tarnwick::commentGroup, 1, 0);
+    Tarnwick &controller = session->create();
+    std::optional<bool> aliveAfterDialog;
+    connect(&controller, &Tarnwick::error, this, [&] {
+        const QPointer<SpotNNTP> client = clientOf(controller);
+        QEventLoop dialog;
+        QElapsedTimer open;
+        QElapsedTimer closed;
+        open.start();
+        QTimer poll;
+        // Open until the client is gone or its connection has been closed for a while.
+        connect(&poll, &QTimer::timeout, &dialog, [&] {
+            const QTcpSocket *socket = client ? client->findChild<QTcpSocket *>() : nullptr;
+            if (socket && socket->state() == QAbstractSocket::UnconnectedState && !closed.isValid())
+                closed.start();
+            if (!client || (closed.isValid() && closed.elapsed() >= 100) || open.elapsed() >= 2000)
+                dialog.quit();
+        });
+        poll.start(10);
+        dialog.exec();
+        aliveAfterDialog = !client.isNull();
+    });
+    controller.connectToServer();
+
+    QTRY_VERIFY(aliveAfterDialog.has_value());
+    QVERIFY(*aliveAfterDialog);
+    QCOMPARE(session->takeErrors(),
+             QStringList{QStringLiteral("Je Usenet provider ondersteund het downloaden van headers niet!")});
+    QTRY_VERIFY(!clientOf(controller));
+    QCOMPARE(session->commands(), QList<QByteArray>({"GROUP free.pt", "XOVER 1-100", "QUIT"}));
 }
 
 void TestDownloadErrors::cycleResumes_data()

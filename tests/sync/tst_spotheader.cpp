@@ -65,6 +65,7 @@ private Q_SLOTS:
         QTest::newRow("no-at-sign") << overviewLine("T", "Jan <3112.a.b.1298000000.c.d>");
         QTest::newRow("date-zero") << overviewLine("T", from("3112", "0"));
         QTest::newRow("date-not-a-number") << overviewLine("T", from("3112", "gisteren"));
+        QTest::newRow("date-beyond-32-bit") << overviewLine("T", from("3112", "9999999999"));
     }
 
     void rejectedLinesKeepTheirNumber()
@@ -165,6 +166,9 @@ private Q_SLOTS:
         QCOMPARE(decodeEncodedWords("a =?UTF-8?B?SGk?= b"), QStringLiteral("a Hi b"));
         QCOMPARE(decodeEncodedWords("=?UTF-8?B?SGk"), QStringLiteral("=?UTF-8?B?SGk"));
         QCOMPARE(decodeEncodedWords("=?ISO-8859-1?Q?caf=E9?="), QStringLiteral("=?ISO-8859-1?Q?caf=E9?="));
+        // The decoded "B?SGk=?=" completes the "=?UTF-8?" before it to a word of its own.
+        QCOMPARE(decodeEncodedWords("=?UTF-8?=?UTF-8?B?" + QByteArray("B?SGk=?=").toBase64() + "?="),
+                 QStringLiteral("Hi"));
     }
 };
 
