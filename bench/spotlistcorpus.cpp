@@ -1,5 +1,7 @@
 #include "spotlistcorpus.h"
 
+#include "overviewcorpus.h"
+
 #include "benchsupport.h"
 #include "spotstore.h"
 #include "sqltransaction.h"
@@ -34,7 +36,6 @@ const char *const systems[] = {"Win x64", "MacOS", "Linux", "Android", "Portable
 const char *const tags[] = {"film", "serie", "docu", "muziek", "game", "app", "ebook", "sport", "kids", "hd"};
 // Titles with encoded words are stored as text; these are what such titles decode to.
 const char16_t *const accentedWords[] = {u"Café", u"Zoë", u"Crème", u"Noël", u"Ærø", u"Señor", u"Über"};
-constexpr char keyAlphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
 
 const int videoSubcats[] = {100, 101, 102, 103, 104, 105, 106, 107, 108, 109, 110, 109, 104, 106};
 const int audioSubcats[] = {200, 201, 202, 203, 204, 205, 206, 207, 208};
@@ -60,13 +61,6 @@ QByteArray year(QRandomGenerator &random)
     return QByteArray::number(random.bounded(1970, 2025));
 }
 
-QByteArray randomKey(QRandomGenerator &random, int length)
-{
-    QByteArray key(length, Qt::Uninitialized);
-    for (char &c : key)
-        c = keyAlphabet[random.bounded(int(sizeof keyAlphabet - 1))];
-    return key;
-}
 
 // Main category shares of a busy spot group: half video, a fifth audio, 5 % erotic.
 int mainCategory(QRandomGenerator &random)
@@ -132,7 +126,7 @@ GeneratedSpot generatedSpot(QRandomGenerator &random, qint64 number, const QList
         spot.tag = QLatin1String("");
     else
         spot.tag = QByteArray(pick(random, tags));
-    spot.msgid = randomKey(random, 22);
+    spot.msgid = OverviewCorpus::keyMaterial(random, 22);
     spot.othercats = "a0" + QByteArray::number(random.bounded(10)) + "b0" + QByteArray::number(random.bounded(10));
     return {spot.cat == 9 ? SpotTable::EroticSpots : SpotTable::Spots, spot};
 }
@@ -141,7 +135,7 @@ QList<QByteArray> spotterNames(QRandomGenerator &random)
 {
     QList<QByteArray> names;
     for (int i = 0; i < 5000; ++i)
-        names << pick(random, titleWords) + randomKey(random, random.bounded(0, 4)) + QByteArray::number(random.bounded(100));
+        names << pick(random, titleWords) + OverviewCorpus::keyMaterial(random, random.bounded(0, 4)) + QByteArray::number(random.bounded(100));
     return names;
 }
 

@@ -23,13 +23,6 @@ QByteArray pick(QRandomGenerator &random, const QList<QByteArray> &from)
     return from.at(random.bounded(qsizetype(from.size())));
 }
 
-QByteArray keyMaterial(QRandomGenerator &random, qsizetype length)
-{
-    QByteArray key(length, Qt::Uninitialized);
-    for (char &c : key)
-        c = keyAlphabet[random.bounded(int(sizeof keyAlphabet - 1))];
-    return key;
-}
 
 // Main category 1 to 4, layout "1", two-digit sub-category, then further codes.
 QByteArray categoryBlock(QRandomGenerator &random)
@@ -85,6 +78,14 @@ QByteArray lines(qint64 first, qint64 last, quint32 seed)
     for (qint64 number = first; number <= last; ++number)
         text += line(number, seed);
     return text;
+}
+
+QByteArray keyMaterial(QRandomGenerator &random, qsizetype length)
+{
+    QByteArray key(length, Qt::Uninitialized);
+    for (char &c : key)
+        c = keyAlphabet[random.bounded(int(sizeof keyAlphabet - 1))];
+    return key;
 }
 
 } // namespace OverviewCorpus

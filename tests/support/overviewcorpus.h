@@ -2,6 +2,8 @@
 
 #include <QByteArray>
 
+class QRandomGenerator;
+
 // Overview lines of spot articles in free.pt as a server's XOVER sends them: nine TAB-separated
 // fields (number, Subject "title | tag", From with the category block and the spot date in the
 // address and key-like random material around them, Date, Message-ID, empty References, bytes,
@@ -11,6 +13,9 @@ namespace OverviewCorpus {
 
 inline constexpr qsizetype lineLength = 530;
 inline constexpr quint32 defaultSeed = 20260401;
+
+// Random key-like text of the given length (letters, digits, "-" and "_").
+QByteArray keyMaterial(QRandomGenerator &random, qsizetype length);
 
 // The date that the From address of article number carries, in seconds since 1970 (UTC).
 qint64 spotDate(qint64 number);
