@@ -1,5 +1,7 @@
 #include "newscorpus.h"
 
+#include <variant>
+
 #include "yencencoder.h"
 
 #include <optional>
@@ -110,38 +112,48 @@ QByteArray NewsCorpus::groupReply(const QByteArray &group) const
            + QByteArray::number(std::max(found->high, qint64(0))) + ' ' + group + "\r\n";
 }
 
-QByteArray NewsCorpus::overviewReply(const QByteArray &group, const QByteArray &range, Form form, Crc crc) const
+// The data lines of a range of the group, one per article, or the refusal of the command.
+std::variant<QByteArray, NewsCorpus::Refusal>
+NewsCorpus::rangeLines(const QByteArray &group, const QByteArray &range,
+                       const std::function<QByteArray(const Group &, qint64)> &lineOf) const
 {
     const auto found = groups.constFind(group);
     if (found == groups.cend())
-        return QByteArray(NewsStatus::notInGroup) + "\r\n";
+        return Refusal{QByteArray(NewsStatus::notInGroup) + "\r\n"};
     const auto numbers = parseRange(range, found->high);
     if (!numbers)
-        return QByteArray(NewsStatus::syntaxError) + "\r\n";
+        return Refusal{QByteArray(NewsStatus::syntaxError) + "\r\n"};
     QByteArray lines;
     for (const qint64 number : numbersIn(*found, numbers->first, numbers->last))
-        lines += overviewLine(*found, number);
+        lines += lineOf(*found, number);
+    return lines;
+}
+
+QByteArray NewsCorpus::overviewReply(const QByteArray &group, const QByteArray &range, Form form, Crc crc) const
+{
+    const auto lines = rangeLines(group, range, [this](const Group &found, qint64 number) {
+        return overviewLine(found, number);
+    });
+    if (const auto *refusal = std::get_if<Refusal>(&lines))
+        return refusal->statusLine;
+    const QByteArray &text = std::get<QByteArray>(lines);
     if (form == Form::Compressed)
-        return multiLine("224 compressed data follows", lines, form, crc);
-    if (lines.isEmpty())
+        return multiLine("224 compressed data follows", text, form, crc);
+    if (text.isEmpty())
         return "224 No articles in " + range + "\r\n.\r\n";
-    return multiLine("224 Overview information for " + range + " follows", lines, form, crc);
+    return multiLine("224 Overview information for " + range + " follows", text, form, crc);
 }
 
 QByteArray NewsCorpus::referencesReply(const QByteArray &group, const QByteArray &range, Form form, Crc crc) const
 {
-    const auto found = groups.constFind(group);
-    if (found == groups.cend())
-        return QByteArray(NewsStatus::notInGroup) + "\r\n";
-    const auto numbers = parseRange(range, found->high);
-    if (!numbers)
-        return QByteArray(NewsStatus::syntaxError) + "\r\n";
-    QByteArray lines;
-    for (const qint64 number : numbersIn(*found, numbers->first, numbers->last))
-        lines += QByteArray::number(number) + ' ' + found->references.value(number) + "\r\n";
+    const auto lines = rangeLines(group, range, [](const Group &found, qint64 number) {
+        return QByteArray::number(number) + ' ' + found.references.value(number) + "\r\n";
+    });
+    if (const auto *refusal = std::get_if<Refusal>(&lines))
+        return refusal->statusLine;
     return multiLine(form == Form::Plain ? "221 Header or metadata information for References follows (from overview)"
                                          : "221 compressed data follows",
-                     lines, form, crc);
+                     std::get<QByteArray>(lines), form, crc);
 }
 
 QByteArray NewsCorpus::articleReply(const QByteArray &group, const QByteArray &argument) const

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <variant>
+
 #include <QByteArray>
 #include <QHash>
 #include <QMap>
@@ -63,6 +65,12 @@ private:
 
     Group &groupFor(const QByteArray &group, qint64 number);
     QList<qint64> numbersIn(const Group &group, qint64 first, qint64 last) const;
+    struct Refusal
+    {
+        QByteArray statusLine;
+    };
+    std::variant<QByteArray, Refusal> rangeLines(const QByteArray &group, const QByteArray &range,
+                                                 const std::function<QByteArray(const Group &, qint64)> &lineOf) const;
     QByteArray overviewLine(const Group &group, qint64 number) const;
 
     QHash<QByteArray, Group> groups;

@@ -215,3 +215,11 @@ public:
 private:
     const QString name = QStringLiteral("observer");
 };
+
+// Ends a test's session; an error() that the test did not take fails it.
+inline void endSession(std::unique_ptr<SyncSession> &session)
+{
+    const QStringList errors = session->takeErrors();
+    session.reset();
+    QCOMPARE(errors, QStringList());
+}

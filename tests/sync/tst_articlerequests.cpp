@@ -56,9 +56,7 @@ void TestArticleRequests::init()
 
 void TestArticleRequests::cleanup()
 {
-    const QStringList errors = session->takeErrors();
-    session.reset();
-    QCOMPARE(errors, QStringList());
+    endSession(session);
 }
 
 void TestArticleRequests::oneFetchPerId_data()

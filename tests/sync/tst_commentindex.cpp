@@ -39,9 +39,7 @@ void TestCommentIndex::init()
 
 void TestCommentIndex::cleanup()
 {
-    const QStringList errors = session->takeErrors();
-    session.reset();
-    QCOMPARE(errors, QStringList());
+    endSession(session);
 }
 
 void TestCommentIndex::serveComments(qint64 low, qint64 high, const References &references)

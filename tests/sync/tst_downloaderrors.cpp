@@ -59,9 +59,7 @@ void TestDownloadErrors::init()
 
 void TestDownloadErrors::cleanup()
 {
-    const QStringList errors = session->takeErrors();
-    session.reset();
-    QCOMPARE(errors, QStringList());
+    endSession(session);
 }
 
 void TestDownloadErrors::clientDropped_data()

@@ -39,9 +39,7 @@ void TestDownloadSpots::init()
 
 void TestDownloadSpots::cleanup()
 {
-    const QStringList errors = session->takeErrors();
-    session.reset();
-    QCOMPARE(errors, QStringList());
+    endSession(session);
 }
 
 void TestDownloadSpots::duplicates_data()
