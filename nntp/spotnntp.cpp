@@ -6,6 +6,7 @@
 #include "zlibstream.h"
 
 #include <QDebug>
+#include <QScopedValueRollback>
 #include <QSslCertificate>
 #include <QSslSocket>
 
@@ -221,6 +222,13 @@ void SpotNNTP::onConnected()
 
 void SpotNNTP::onReadyRead()
 {
+    // A TLS socket reports every decrypted record, also from inside an event-loop turn that
+    // a slot of ours runs (a progress notice, a dialog) while this loop is handing on a line.
+    // A second loop there would hand on later lines, and the end of the reply, before the
+    // earlier line has been handled. The loop further up the stack takes these bytes too.
+    if (reading)
+        return;
+    const QScopedValueRollback oneReader(reading, true);
     CallbackScope scope(*this);
     if (replyTimer.isActive())
         replyTimer.start(); // the server is alive

@@ -162,5 +162,6 @@ private:
     bool loginRetryPending = false;
     bool deleteRequested = false;
     int callbackDepth = 0; // inside a socket or timer callback: deletion must be deferred
+    bool reading = false;  // onReadyRead() is on the stack: it alone reads the socket
     bool deletionPending = false;
 };
