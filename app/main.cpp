@@ -15,9 +15,11 @@ int main(int argc, char *argv[])
     QCoreApplication::setOrganizationName(QStringLiteral("Tarnwick"));
     QCoreApplication::setApplicationName(QStringLiteral("Tarnwick"));
 
-    // Qt's own texts in Dutch; without the file they stay English.
+    // Qt's own texts in Dutch; without the file they stay English. Empty (not null) delimiters
+    // and suffix: Qt would otherwise fall back to "qt_nl", "qt.qm" and "qt".
     QTranslator translator;
-    (void)translator.load(QStringLiteral("qt_nl.qm"), QCoreApplication::applicationDirPath(), QString(), QString());
+    (void)translator.load(QStringLiteral("qt_nl.qm"), QCoreApplication::applicationDirPath(), QStringLiteral(""),
+                          QStringLiteral(""));
     application.installTranslator(&translator);
 
     try {

@@ -210,6 +210,9 @@ bool SpotsModel::load(int position, int &rowCount, Window &loaded) const
     windowQuery->finish();
     if (step == SqliteStatement::Result::Failed) {
         qDebug() << "Fout bij raadplegen database";
+        // Prepared again at the next request: a missing table may be there by then.
+        windowQuery.reset();
+        windowSql.clear();
         loaded.rows.clear();
         loaded.last = loaded.first - 1;
         return false;

@@ -100,6 +100,9 @@ SpotStore::SpotStore()
     , commentList(QStringLiteral("commentlist"), directory + QLatin1String("/reactielijst.db"),
                   tr("Fout bij openen reactielijst database"))
 {
+    // The statements run per header use Qt's handle with this program's SQLite.
+    if (!sameSqliteLibrary(spotsDatabase()))
+        throw DatabaseSetupError(tr("Fout bij openen spots database"));
     createSchema();
     prepareStatements();
 }
@@ -226,9 +229,11 @@ DuplicateCheck SpotStore::checkDuplicate(SpotTable table, qint64 spotDate, const
     return DuplicateCheck::Failed;
 }
 
-bool SpotStore::insertSpot(SpotTable table, const SpotRecord &spot)
+InsertResult SpotStore::insertSpot(SpotTable table, const SpotRecord &spot)
 {
     SqliteStatement &query = statementsFor(table).insert;
+    if (!query.isPrepared())
+        return InsertResult::Unavailable;
     query.bind(1, spot.cat);
     query.bind(2, spot.subcat);
     query.bind(3, spot.spotDate);
@@ -237,7 +242,7 @@ bool SpotStore::insertSpot(SpotTable table, const SpotRecord &spot)
     query.bind(6, spot.tag);
     query.bind(7, spot.msgid);
     query.bind(8, spot.othercats);
-    return query.run() == SqliteStatement::Result::Done;
+    return query.run() == SqliteStatement::Result::Done ? InsertResult::Inserted : InsertResult::Failed;
 }
 
 void SpotStore::expireSpotsBefore(qint64 spotDate)
@@ -271,22 +276,28 @@ bool SpotStore::writeCommentIndex(const QMap<QString, QList<quint32>> &numbersBy
     for (auto entry = numbersBySpot.cbegin(); entry != numbersBySpot.cend(); ++entry) {
         query.bindValue(0, entry.key());
         query.bindValue(1, CommentNumberList::encode(entry.value()));
-        query.exec();
+        // After a full disk SQLite may have ended the transaction itself: going on would
+        // store the rest outside it.
+        if (!query.exec())
+            return false;
     }
     return transaction.commit();
 }
 
 void SpotStore::storeArticle(const QByteArray &id, const QByteArray &article)
 {
+    // A row that no longer inflates reads as a miss: were it kept, the article would be
+    // fetched again at every request.
+    if (cachedArticle(id))
+        return;
     const QByteArray compressed = ZlibStream::deflateZlib(article, 6);
     if (compressed.isEmpty())
         return;
     QSqlQuery query(cacheDatabase());
-    query.prepare(QStringLiteral("INSERT INTO cache(id,dateadded,data) VALUES (?,?,?)"));
+    query.prepare(QStringLiteral("REPLACE INTO cache(id,dateadded,data) VALUES (?,?,?)"));
     query.addBindValue(id);
     query.addBindValue(QDateTime::currentSecsSinceEpoch());
     query.addBindValue(compressed);
-    // An id that is already stored fails the primary key and keeps its first article.
     query.exec();
 }
 

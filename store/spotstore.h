@@ -19,6 +19,12 @@ enum class SpotTable { Spots, EroticSpots };
 
 enum class DuplicateCheck { Unique, Duplicate, Failed };
 
+enum class InsertResult {
+    Inserted, // the row is stored (within the open transaction, if any)
+    Unavailable, // the statement could not be prepared (a table is missing): nothing was written
+    Failed, // the write itself failed (disk full, I/O error): the open transaction may be gone
+};
+
 // One row of spots or erospots as it is bound for insertion. Byte strings are stored
 // as BLOB, text as TEXT; title and tag are either, as the header they came from decides.
 // A null QString is stored as NULL: an empty text must be a non-null empty QString.
@@ -44,7 +50,8 @@ class SpotStore
 
 public:
     // Creates the directory and files as needed, the tables, and migrates older files.
-    // Throws DatabaseSetupError when the directory or a file cannot be made or opened.
+    // Throws DatabaseSetupError when the directory or a file cannot be made or opened, or
+    // when Qt's SQLite is not the library the statements of this program run on.
     SpotStore();
 
     QSqlDatabase spotsDatabase() const;
@@ -67,17 +74,18 @@ public:
     // given title as a LIKE pattern (ASCII case ignored; "%" and "_" are wildcards). Bind the
     // title as the insert binds it: text or bytes.
     DuplicateCheck checkDuplicate(SpotTable table, qint64 spotDate, const QVariant &title);
-    bool insertSpot(SpotTable table, const SpotRecord &spot);
+    InsertResult insertSpot(SpotTable table, const SpotRecord &spot);
     // Removes the spots of both tables posted before that time.
     void expireSpotsBefore(qint64 spotDate);
     // Rows in spots and erospots together.
     qint64 spotCount() const;
 
-    // Replaces the stored number lists of these spots, in one transaction.
-    // False when the transaction could not be committed.
+    // Replaces the stored number lists of these spots, in one transaction: all or none.
+    // False when a write failed or the transaction could not be committed.
     bool writeCommentIndex(const QMap<QString, QList<quint32>> &numbersBySpot);
 
-    // Keeps a fetched article compressed; an id already stored keeps its first article.
+    // Keeps a fetched article compressed. An id already stored keeps its first article,
+    // unless that one no longer inflates within the default bound: then it is replaced.
     void storeArticle(const QByteArray &id, const QByteArray &article);
     // The stored article, or nullopt when there is none or it does not inflate within the bound.
     std::optional<QByteArray> cachedArticle(const QByteArray &id,

@@ -1,6 +1,8 @@
 #include "sqlitestatement.h"
 
+#include <QDebug>
 #include <QSqlDriver>
+#include <QSqlQuery>
 
 #include <sqlite3.h>
 
@@ -17,6 +19,25 @@ sqlite3 *handleOf(const QSqlDatabase &db)
 }
 
 } // namespace
+
+bool sameSqliteLibrary(const QSqlDatabase &db)
+{
+    if (!handleOf(db)) {
+        qDebug() << "De SQLite-driver van Qt geeft geen sqlite3-handle:" << db.driver()->handle().typeName();
+        return false;
+    }
+    // A Qt with SQLite built in runs its own copy, whose version is the one SQL reports.
+    QSqlQuery query(db);
+    const QString qtVersion = query.exec(QStringLiteral("SELECT sqlite_version()")) && query.next()
+        ? query.value(0).toString()
+        : QString();
+    const QLatin1StringView ownVersion(sqlite3_libversion());
+    if (qtVersion != ownVersion) {
+        qDebug() << "SQLite van Qt en van het programma verschillen:" << qtVersion << ownVersion;
+        return false;
+    }
+    return true;
+}
 
 SqliteStatement::SqliteStatement(const QSqlDatabase &db, const QByteArray &sql)
 {
@@ -40,13 +61,23 @@ SqliteStatement::~SqliteStatement()
     sqlite3_finalize(statement);
 }
 
+bool SqliteStatement::isPrepared() const
+{
+    return statement != nullptr;
+}
+
+// SQLite does not take a null statement everywhere (sqlite3_clear_bindings dereferences it):
+// every member checks.
 void SqliteStatement::bind(int parameter, qint64 value)
 {
-    sqlite3_bind_int64(statement, parameter, value);
+    if (statement)
+        sqlite3_bind_int64(statement, parameter, value);
 }
 
 void SqliteStatement::bind(int parameter, const QByteArray &value)
 {
+    if (!statement)
+        return;
     if (value.isNull())
         sqlite3_bind_null(statement, parameter);
     else
@@ -55,6 +86,8 @@ void SqliteStatement::bind(int parameter, const QByteArray &value)
 
 void SqliteStatement::bind(int parameter, const QVariant &value)
 {
+    if (!statement)
+        return;
     if (value.metaType() == QMetaType::fromType<QByteArray>()) {
         bind(parameter, *static_cast<const QByteArray *>(value.constData()));
     } else if (value.metaType() == QMetaType::fromType<QString>()) {
@@ -89,22 +122,30 @@ void SqliteStatement::finish()
 {
     // A statement left on a row would keep the database from being compacted, and the
     // values were bound without a copy: none may outlive the run.
+    if (!statement)
+        return;
     sqlite3_reset(statement);
     sqlite3_clear_bindings(statement);
 }
 
 qint64 SqliteStatement::integer(int column) const
 {
+    if (!statement)
+        return 0;
     return sqlite3_column_int64(statement, column);
 }
 
 bool SqliteStatement::isText(int column) const
 {
+    if (!statement)
+        return false;
     return sqlite3_column_type(statement, column) == SQLITE_TEXT;
 }
 
 QByteArrayView SqliteStatement::bytes(int column) const
 {
+    if (!statement)
+        return {};
     // The pointer first, then the size: that is the order SQLite asks for.
     const auto *data = static_cast<const char *>(sqlite3_column_blob(statement, column));
     return QByteArrayView(data, sqlite3_column_bytes(statement, column));

@@ -19,12 +19,15 @@ public:
     enum class Result { Row, Done, Failed };
 
     SqliteStatement() = default;
-    // A failed prepare leaves a statement whose run() fails.
+    // A failed prepare leaves a statement whose run() and step() fail and whose other
+    // members do nothing.
     SqliteStatement(const QSqlDatabase &db, const QByteArray &sql);
     SqliteStatement(SqliteStatement &&other) noexcept;
     SqliteStatement &operator=(SqliteStatement &&other) noexcept;
     ~SqliteStatement();
     Q_DISABLE_COPY(SqliteStatement)
+
+    bool isPrepared() const;
 
     // Parameters count from 1. The values must stay alive until run() returns.
     void bind(int parameter, qint64 value);
@@ -46,3 +49,7 @@ public:
 private:
     sqlite3_stmt *statement = nullptr;
 };
+
+// Whether Qt's QSQLITE driver runs on the SQLite library this program links: only then may
+// a SqliteStatement use the driver's handle. Says why not on the debug output.
+bool sameSqliteLibrary(const QSqlDatabase &db);

@@ -98,10 +98,11 @@ private Q_SLOTS:
 
     void theDutchCatalogueLoadsWithItsParts()
     {
-        // qt_nl.qm only names its parts: a missing part makes the whole catalogue fail.
+        // qt_nl.qm only names its parts: a missing part makes the whole catalogue fail. Loaded
+        // as the program loads it, by its exact name.
         QTranslator translator;
         QVERIFY(translator.load(QStringLiteral("qt_nl.qm"), QFileInfo(QStringLiteral(TARNWICK_EXECUTABLE)).path(),
-                                QString(), QString()));
+                                QStringLiteral(""), QStringLiteral("")));
         QCOMPARE(translator.translate("QPlatformTheme", "Cancel"), QStringLiteral("Annuleren"));
     }
 

@@ -7,6 +7,7 @@
 #include <QAbstractItemModelTester>
 #include <QBrush>
 #include <QRegularExpression>
+#include <QScopeGuard>
 #include <QSignalSpy>
 #include <QSqlQuery>
 
@@ -204,6 +205,8 @@ private Q_SLOTS:
     void newSpotsInsertAtTheTopFewerReset_data();
     void newSpotsInsertAtTheTopFewerReset();
     void rowsPastTheRealEndShowNothing();
+    void missingEroticTableShowsNothingUntilItIsBack_data();
+    void missingEroticTableShowsNothingUntilItIsBack();
 
 private:
     bool store(SpotTable table, const SpotRecord &spot);
@@ -266,7 +269,7 @@ void TestSpotsModel::cleanupTestCase()
 
 bool TestSpotsModel::store(SpotTable table, const SpotRecord &spot)
 {
-    if (!spotStore->insertSpot(table, spot))
+    if (spotStore->insertSpot(table, spot) != InsertResult::Inserted)
         return false;
     stored.append({table, ++lastIds[int(table)], spot.cat, spot.subcat, asText(spot.title), asText(spot.spotter),
                    asText(spot.tag)});
@@ -607,6 +610,42 @@ void TestSpotsModel::rowsPastTheRealEndShowNothing()
     }
     // Rows that exist still show.
     QCOMPARE(model.data(model.index(0, 2), Qt::UserRole).toInt(), lastOld + 35);
+}
+
+void TestSpotsModel::missingEroticTableShowsNothingUntilItIsBack_data()
+{
+    QTest::addColumn<int>("category");
+    QTest::addColumn<int>("subcategory");
+
+    QTest::newRow("erotic-category") << 9 << 0;
+    QTest::newRow("erotic-subcategory") << 0 << 901;
+}
+
+void TestSpotsModel::missingEroticTableShowsNothingUntilItIsBack()
+{
+    QFETCH(int, category);
+    QFETCH(int, subcategory);
+
+    // As a failed migration leaves the file; renamed, so that the rows come back with the table.
+    const QString away = QStringLiteral("ALTER TABLE erospots RENAME TO erospots_away");
+    const QString back = QStringLiteral("ALTER TABLE erospots_away RENAME TO erospots");
+    QVERIFY(QSqlQuery(spotStore->spotsDatabase()).exec(away));
+    const auto restore = qScopeGuard([&] { QSqlQuery(spotStore->spotsDatabase()).exec(back); });
+
+    SpotsModel model(source.get(), nullptr);
+    QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
+    model.setFilter({}, category, subcategory);
+    QCOMPARE(model.rowCount(), 0);
+    Q_EMIT source->newSpots();
+    QCOMPARE(model.rowCount(), 0);
+
+    QVERIFY(QSqlQuery(spotStore->spotsDatabase()).exec(back));
+    Q_EMIT source->newSpots();
+    const QList<int> expected = expectedIds(
+        SpotTable::EroticSpots, [&](const StoredSpot &spot) { return subcategory == 0 || spot.subcat == subcategory; });
+    QVERIFY(!expected.isEmpty());
+    QCOMPARE(model.rowCount(), expected.size());
+    QCOMPARE(shownIds(model), expected);
 }
 
 TARNWICK_TEST_MAIN(TestSpotsModel)

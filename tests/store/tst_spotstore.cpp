@@ -1,6 +1,7 @@
 #include "databasesetuperror.h"
 #include "freepages.h"
 #include "spotstore.h"
+#include "sqlitestatement.h"
 #include "testmain.h"
 
 #include <QDateTime>
@@ -44,6 +45,13 @@ QVariant scalar(const QSqlDatabase &db, const QString &sql)
     return values.isEmpty() ? QVariant() : values.first();
 }
 
+// Without a tag column the copy into erospots fails, and erospots is not created.
+const QString unmigratableSpotsTable = QStringLiteral(
+    "CREATE TABLE spots(id INTEGER PRIMARY KEY AUTOINCREMENT,cat INT,subcat INT,"
+    "spotdate INT,title VARCHAR(255),spotter VARCHAR(255),msgid VARCHAR(255) )");
+
+enum class Obstacle { None, FailedMigration, ReadOnlyConnection };
+
 // A spots.db as written before erotic spots had a table of their own.
 void writeOldSpotsFile(const QString &createStatement)
 {
@@ -82,6 +90,7 @@ private Q_SLOTS:
 
     void freshProfileCreatesExactSchema();
     void connectionsAreDurable();
+    void qtRunsTheLinkedSqlite();
     void oldSpotsFileIsMigrated();
     void failedMigrationKeepsEveryRow();
     void tableExistsMatchesAnySchemaObject();
@@ -91,9 +100,12 @@ private Q_SLOTS:
     void commentNumbers_data();
     void commentNumbers();
     void insertedSpotKeepsBoundKinds();
+    void insertResult_data();
+    void insertResult();
     void duplicateCheck_data();
     void duplicateCheck();
     void executedStatementsDoNotBlockCompaction();
+    void failedCommentIndexWriteKeepsTheOldIndex();
 
     void articleRoundTrip_data();
     void articleRoundTrip();
@@ -153,6 +165,13 @@ void TestSpotStore::connectionsAreDurable()
     }
 }
 
+void TestSpotStore::qtRunsTheLinkedSqlite()
+{
+    SpotStore store;
+    QVERIFY(sameSqliteLibrary(store.spotsDatabase()));
+    QVERIFY(!sameSqliteLibrary(QSqlDatabase()));
+}
+
 void TestSpotStore::oldSpotsFileIsMigrated()
 {
     writeOldSpotsFile(QStringLiteral("CREATE TABLE spots(id INTEGER PRIMARY KEY AUTOINCREMENT,cat INT,subcat INT,"
@@ -172,9 +191,8 @@ void TestSpotStore::oldSpotsFileIsMigrated()
 
 void TestSpotStore::failedMigrationKeepsEveryRow()
 {
-    // Without a tag column the copy fails; the erotic rows must then stay where they are.
-    writeOldSpotsFile(QStringLiteral("CREATE TABLE spots(id INTEGER PRIMARY KEY AUTOINCREMENT,cat INT,subcat INT,"
-                                     "spotdate INT,title VARCHAR(255),spotter VARCHAR(255),msgid VARCHAR(255) )"));
+    // The erotic rows must stay where they are.
+    writeOldSpotsFile(unmigratableSpotsTable);
     SpotStore store;
     const QSqlDatabase db = store.spotsDatabase();
 
@@ -273,11 +291,11 @@ void TestSpotStore::insertedSpotKeepsBoundKinds()
 {
     SpotStore store;
     SpotRecord spot{3, 312, 1298000000, QByteArray("Mijn titel"), "poster", QStringLiteral(""), "key", "a01b04"};
-    QVERIFY(store.insertSpot(SpotTable::Spots, spot));
+    QCOMPARE(store.insertSpot(SpotTable::Spots, spot), InsertResult::Inserted);
     spot.title = QStringLiteral("HalloWereld");
     spot.tag = QByteArray("mijntag");
     spot.cat = 9;
-    QVERIFY(store.insertSpot(SpotTable::EroticSpots, spot));
+    QCOMPARE(store.insertSpot(SpotTable::EroticSpots, spot), InsertResult::Inserted);
 
     const QString kinds = QStringLiteral("SELECT typeof(cat) || typeof(subcat) || typeof(spotdate) || typeof(title) "
                                          "|| typeof(spotter) || typeof(tag) || typeof(msgid) || typeof(othercats) "
@@ -286,6 +304,46 @@ void TestSpotStore::insertedSpotKeepsBoundKinds()
              QStringLiteral("integerintegerintegerblobblobtextblobblob"));
     QCOMPARE(scalar(store.spotsDatabase(), kinds.arg(QLatin1String("erospots"))).toString(),
              QStringLiteral("integerintegerintegertextblobblobblobblob"));
+}
+
+void TestSpotStore::insertResult_data()
+{
+    QTest::addColumn<SpotTable>("table");
+    QTest::addColumn<Obstacle>("obstacle");
+    QTest::addColumn<DuplicateCheck>("duplicate");
+    QTest::addColumn<InsertResult>("result");
+
+    QTest::newRow("stored") << SpotTable::EroticSpots << Obstacle::None << DuplicateCheck::Unique
+                            << InsertResult::Inserted;
+    QTest::newRow("erotic-table-missing") << SpotTable::EroticSpots << Obstacle::FailedMigration
+                                          << DuplicateCheck::Failed << InsertResult::Unavailable;
+    QTest::newRow("spots-table-without-tag-column") << SpotTable::Spots << Obstacle::FailedMigration
+                                                    << DuplicateCheck::Unique << InsertResult::Unavailable;
+    QTest::newRow("write-refused") << SpotTable::Spots << Obstacle::ReadOnlyConnection << DuplicateCheck::Unique
+                                   << InsertResult::Failed;
+}
+
+void TestSpotStore::insertResult()
+{
+    QFETCH(SpotTable, table);
+    QFETCH(Obstacle, obstacle);
+    QFETCH(DuplicateCheck, duplicate);
+    QFETCH(InsertResult, result);
+
+    if (obstacle == Obstacle::FailedMigration)
+        writeOldSpotsFile(unmigratableSpotsTable);
+    SpotStore store;
+    if (obstacle == Obstacle::ReadOnlyConnection)
+        QVERIFY(QSqlQuery(store.spotsDatabase()).exec(QStringLiteral("PRAGMA query_only=ON")));
+    const qint64 before = store.spotCount();
+
+    const SpotRecord spot{9, 900, 1298000000, QByteArray("Mijn titel"), "p", QStringLiteral(""), "k", ""};
+    QCOMPARE(store.checkDuplicate(table, spot.spotDate, spot.title), duplicate);
+    QCOMPARE(store.insertSpot(table, spot), result);
+    QCOMPARE(store.spotCount(), before + (result == InsertResult::Inserted ? 1 : 0));
+    // The statements stay usable after a failure.
+    QCOMPARE(store.checkDuplicate(table, spot.spotDate, spot.title),
+             result == InsertResult::Inserted ? DuplicateCheck::Duplicate : duplicate);
 }
 
 void TestSpotStore::duplicateCheck_data()
@@ -322,10 +380,12 @@ void TestSpotStore::duplicateCheck()
 
     SpotStore store;
     // Titles stored both ways, as the header download stores them.
-    QVERIFY(store.insertSpot(SpotTable::Spots,
-                             {1, 100, 1298000000, QByteArray("Mijn titel"), "p", QStringLiteral(""), "k", ""}));
-    QVERIFY(store.insertSpot(SpotTable::Spots,
-                             {1, 100, 1298000000, QStringLiteral("Caf\u00e9 \u00e9\u00e9n"), "p", QStringLiteral(""), "k2", ""}));
+    QCOMPARE(store.insertSpot(SpotTable::Spots,
+                              {1, 100, 1298000000, QByteArray("Mijn titel"), "p", QStringLiteral(""), "k", ""}),
+             InsertResult::Inserted);
+    QCOMPARE(store.insertSpot(SpotTable::Spots, {1, 100, 1298000000, QStringLiteral("Caf\u00e9 \u00e9\u00e9n"), "p",
+                                                 QStringLiteral(""), "k2", ""}),
+             InsertResult::Inserted);
     QCOMPARE(store.checkDuplicate(table, spotDate, title), result);
     // The prepared statement is re-run with new values.
     QCOMPARE(store.checkDuplicate(table, spotDate, title), result);
@@ -336,7 +396,8 @@ void TestSpotStore::executedStatementsDoNotBlockCompaction()
     SpotStore store;
     leaveFreePages(store.spotsDatabase(), QStringLiteral("spots"), QStringLiteral("title"));
     leaveFreePages(store.commentListDatabase(), QStringLiteral("msgnrs"), QStringLiteral("nrs"));
-    QVERIFY(store.insertSpot(SpotTable::Spots, {1, 100, 1298000000, QStringLiteral("t"), "p", QStringLiteral(""), "k", ""}));
+    QCOMPARE(store.insertSpot(SpotTable::Spots, {1, 100, 1298000000, QStringLiteral("t"), "p", QStringLiteral(""), "k", ""}),
+             InsertResult::Inserted);
     QSqlQuery query(store.commentListDatabase());
     QVERIFY(query.exec(QStringLiteral("INSERT INTO msgnrs(post,nrs) VALUES ('k',x'00000001')")));
     QVERIFY(freePages(store.spotsDatabase()) > 0);
@@ -348,6 +409,32 @@ void TestSpotStore::executedStatementsDoNotBlockCompaction()
 
     QCOMPARE(freePages(store.spotsDatabase()), 0);
     QCOMPARE(freePages(store.commentListDatabase()), 0);
+}
+
+void TestSpotStore::failedCommentIndexWriteKeepsTheOldIndex()
+{
+    SpotStore store;
+    const QSqlDatabase db = store.commentListDatabase();
+    QVERIFY(store.writeCommentIndex({{QStringLiteral("kept"), {1, 2}}, {QStringLiteral("spot000"), {7}}}));
+    const QString contents = QStringLiteral("SELECT post || ' ' || hex(nrs) FROM msgnrs ORDER BY post");
+    const QVariantList before = column(db, contents);
+
+    // About 400 KB, of which only the first rows fit in the few pages the file may still grow by.
+    QMap<QString, QList<quint32>> numbersBySpot;
+    for (int spot = 0; spot < 400; ++spot)
+        numbersBySpot.insert(QStringLiteral("spot%1").arg(spot, 3, 10, QLatin1Char('0')), QList<quint32>(250, spot));
+    const int pages = scalar(db, QStringLiteral("PRAGMA page_count")).toInt();
+    QCOMPARE(scalar(db, QStringLiteral("PRAGMA max_page_count=%1").arg(pages + 4)).toInt(), pages + 4);
+
+    QVERIFY(!store.writeCommentIndex(numbersBySpot));
+    QCOMPARE(column(db, contents), before);
+
+    QVERIFY(scalar(db, QStringLiteral("PRAGMA max_page_count=1000000")).toInt() > pages + 4);
+    QVERIFY(store.writeCommentIndex(numbersBySpot));
+    QCOMPARE(scalar(db, QStringLiteral("SELECT count(*) FROM msgnrs")).toInt(), 401);
+    QCOMPARE(store.commentNumbers(QStringLiteral("spot000")), QList<quint32>(250, 0));
+    QCOMPARE(store.commentNumbers(QStringLiteral("spot399")), QList<quint32>(250, 399));
+    QCOMPARE(store.commentNumbers(QStringLiteral("kept")), (QList<quint32>{1, 2}));
 }
 
 void TestSpotStore::articleRoundTrip_data()
@@ -405,19 +492,25 @@ void TestSpotStore::cachedArticleRefused_data()
 {
     QTest::addColumn<QVariant>("storedData"); // null: no row
     QTest::addColumn<qsizetype>("sizeLimit");
+    QTest::addColumn<QByteArray>("afterStore"); // read within the default bound once a fresh copy was stored
 
-    const QByteArray bomb = ZlibStream::deflateZlib(QByteArray(1024 * 1024, '\0'));
-    QTest::newRow("no-row") << QVariant() << ZlibStream::defaultOutputLimit;
-    QTest::newRow("inflates-past-the-bound") << QVariant(bomb) << qsizetype(64 * 1024);
-    QTest::newRow("one-byte-past-the-bound") << QVariant(bomb) << qsizetype(1024 * 1024 - 1);
-    QTest::newRow("no-zlib-stream") << QVariant(QByteArray("plain text")) << ZlibStream::defaultOutputLimit;
-    QTest::newRow("stream-cut-short") << QVariant(bomb.left(bomb.size() - 4)) << ZlibStream::defaultOutputLimit;
+    const QByteArray zeros(1024 * 1024, '\0');
+    const QByteArray bomb = ZlibStream::deflateZlib(zeros);
+    const QByteArray fresh("fresh");
+    QTest::newRow("no-row") << QVariant() << ZlibStream::defaultOutputLimit << fresh;
+    // Within the default bound the row is good, and keeps its first article.
+    QTest::newRow("inflates-past-the-bound") << QVariant(bomb) << qsizetype(64 * 1024) << zeros;
+    QTest::newRow("one-byte-past-the-bound") << QVariant(bomb) << qsizetype(1024 * 1024 - 1) << zeros;
+    QTest::newRow("no-zlib-stream") << QVariant(QByteArray("plain text")) << ZlibStream::defaultOutputLimit << fresh;
+    QTest::newRow("stream-cut-short") << QVariant(bomb.left(bomb.size() - 4)) << ZlibStream::defaultOutputLimit
+                                      << fresh;
 }
 
 void TestSpotStore::cachedArticleRefused()
 {
     QFETCH(QVariant, storedData);
     QFETCH(qsizetype, sizeLimit);
+    QFETCH(QByteArray, afterStore);
 
     SpotStore store;
     if (!storedData.isNull()) {
@@ -428,6 +521,10 @@ void TestSpotStore::cachedArticleRefused()
         QVERIFY(query.exec());
     }
     QVERIFY(!store.cachedArticle("x@y", sizeLimit));
+
+    // As after fetching it from the server.
+    store.storeArticle("x@y", "fresh");
+    QVERIFY(store.cachedArticle("x@y").value_or("none") == afterStore);
 }
 
 TARNWICK_TEST_MAIN(TestSpotStore)
