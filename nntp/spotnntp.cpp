@@ -81,6 +81,7 @@ void SpotNNTP::fetchOverview(qint64 first, qint64 last)
         return;
     rangeFirst = first;
     rangeLast = last;
+    replyLines = 0;
     setState(State::OverviewRequested);
     sendCommand((compressing() ? "XZVER " : "XOVER ") + QByteArray::number(first) + '-' + QByteArray::number(last));
 }
@@ -91,6 +92,7 @@ void SpotNNTP::fetchReferences(qint64 first, qint64 last)
         return;
     rangeFirst = first;
     rangeLast = last;
+    replyLines = 0;
     setState(State::ReferencesRequested);
     sendCommand((compressing() ? "XZHDR References " : "XHDR References ") + QByteArray::number(first) + '-'
                 + QByteArray::number(last));
@@ -261,7 +263,8 @@ void SpotNNTP::onReadyRead()
 void SpotNNTP::onError(QAbstractSocket::SocketError socketError)
 {
     CallbackScope scope(*this);
-    if (currentState == State::Quitting && socketError == QAbstractSocket::RemoteHostClosedError) {
+    if (currentState == State::Quitting) {
+        // Nobody listens for a report any more: however the connection ended, the client ends.
         deleteWhenIdle();
         return;
     }
@@ -411,6 +414,8 @@ void SpotNNTP::handleSuccess(const QByteArray &line)
         break;
     case State::GroupRequested: {
         const NntpReply::Group reply = NntpReply::parseGroup(line);
+        if (reply.name != group)
+            group.clear(); // whatever the server selected, it is not the group asked for
         setState(State::Ready);
         emit groupResponse(reply.name, reply.low, reply.high);
         break;
@@ -510,6 +515,11 @@ void SpotNNTP::readDataLines()
 
 void SpotNNTP::deliverLine(const QByteArray &line)
 {
+    // One line per article of the range: a server that sends more would never end.
+    if (++replyLines > quint64(rangeLast) - quint64(rangeFirst) + 1) {
+        replyTooLarge(tr("regels"));
+        return;
+    }
     if (currentState == State::OverviewData) {
         emit headerLine(line);
     } else if (const auto references = NntpReply::parseReferences(line)) {

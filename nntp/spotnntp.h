@@ -23,11 +23,16 @@ class YencMemDecoder;
 //   fetchOverview()   -> headerLine() per line, the last one exactly ".\r\n"
 //   fetchReferences() -> xroverLine() per line, then xroverLine(-1, ".")
 //   fetchArticle()    -> articleData() or articleNotFound()
-// or error(): a refusal, a socket or TLS failure, or silence of replyTimeout() while a
-// reply is due, resets the connection (except codeReferencesRefused and codeBadCompressedData,
-// which keep it Ready). With compression on, XZVER/XZHDR are used and their replies
-// decoded to the same lines; a server that answers 500 to them gets the plain forms for
-// the rest of the connection.
+// or error(): a refusal, a socket or TLS failure, silence of replyTimeout() while a reply
+// is due, or a reply past its bounds (more lines than the range has articles, see also
+// maxLineLength and maxArticleSize) resets the connection (except codeReferencesRefused and
+// codeBadCompressedData, which keep it Ready). With compression on, XZVER/XZHDR are used and
+// their replies decoded to the same lines; a server that answers 500 to them gets the plain
+// forms for the rest of the connection.
+//
+// Lines are handed on strictly one after the other: while a slot handles one (even when it
+// runs an event loop), no later line, no end of reply and no other result is emitted.
+// A group reply that names another group than the one asked for leaves currentGroup() empty.
 class SpotNNTP : public QObject
 {
     Q_OBJECT
@@ -72,8 +77,8 @@ public:
     // id: a message-id without angle brackets (contains "@") or an article number of the current group.
     void fetchArticle(const QByteArray &id);
 
-    // Sends QUIT and deletes the client once the server has closed; with the socket
-    // already closed the client is deleted at once.
+    // Sends QUIT and deletes the client once the connection has ended, however it ends;
+    // with the socket already closed the client is deleted at once.
     void quit();
 
     bool isReady() const;
@@ -156,6 +161,7 @@ private:
     QByteArray group;
     qint64 rangeFirst = 0;
     qint64 rangeLast = 0;
+    quint64 replyLines = 0; // data lines of the reply to the range so far
 
     QTimer replyTimer;
     QTimer retryTimer;

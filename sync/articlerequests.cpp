@@ -44,6 +44,7 @@ void Tarnwick::serveQueue()
 void Tarnwick::onArticleData(const QByteArray &msgid, const QByteArray &data)
 {
     articleInFlight.clear();
+    articleFailures.remove(msgid);
     store.storeArticle(msgid, data);
     Q_EMIT articleData(msgid, data);
     onLoggedIn();
@@ -52,6 +53,7 @@ void Tarnwick::onArticleData(const QByteArray &msgid, const QByteArray &data)
 void Tarnwick::onArticleNotFound(const QByteArray &msgid)
 {
     articleInFlight.clear();
+    articleFailures.remove(msgid);
     Q_EMIT articleNotFound(msgid);
     onLoggedIn();
 }

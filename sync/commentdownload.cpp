@@ -16,12 +16,16 @@ constexpr qint64 progressEvery = 100;
 const QByteArrayView spotDomain = "@free.pt";
 // "<" + at least a two-character key + "@free.pt>"
 constexpr qsizetype shortestReference = 12;
+// A message-id is at most 250 bytes: anything longer names no spot, and would only make
+// the comment map of a hostile reply larger.
+constexpr qsizetype longestReference = 512;
 
 } // namespace
 
 std::optional<QString> spotKeyFromReference(QByteArrayView references)
 {
-    if (references.size() < shortestReference || !references.contains(spotDomain))
+    if (references.size() < shortestReference || references.size() > longestReference
+        || !references.contains(spotDomain))
         return std::nullopt;
     // "<key@free.pt>": the key lies between the bracket and the domain.
     return ByteText::toText(references.sliced(1, references.size() - 10).toByteArray());
@@ -37,11 +41,17 @@ void Tarnwick::onXroverLine(qint64 nr, const QByteArray &references)
 
 void Tarnwick::storeReference(qint64 nr, const QByteArray &references)
 {
+    if (!commentSyncBusy)
+        return;
     if (comments.current % progressEvery == 0) {
         progress(tr("Headeren van reacties %1 van %2").arg(comments.current).arg(comments.groupLast));
         if (!commentSyncBusy)
             return;
     }
+    // Only the articles asked for: with at most one line for each (the client sees to that)
+    // the map stays as small as the range, whatever the server sends.
+    if (!comments.contains(nr))
+        return;
     const std::optional<QString> key = spotKeyFromReference(references);
     if (!key)
         return;
@@ -50,7 +60,13 @@ void Tarnwick::storeReference(qint64 nr, const QByteArray &references)
     if (numbers == commentMap.end())
         numbers = commentMap.insert(*key, store.commentNumbers(*key));
     // The stored format holds 32 bits; larger article numbers keep their low 32 bits.
-    numbers->append(quint32(nr));
+    const quint32 number = quint32(nr);
+    // The server's numbers ascend: one at or below the spot's last (in serial arithmetic, so
+    // that the low 32 bits may wrap) was indexed before, in a range fetched again because
+    // the program ended before it could save the position.
+    if (!numbers->isEmpty() && qint32(number - numbers->last()) <= 0)
+        return;
+    numbers->append(number);
 }
 
 void Tarnwick::finishCommentRange()
@@ -66,8 +82,7 @@ void Tarnwick::finishCommentRange()
     commentSyncBusy = false;
     if (!written) {
         // The position stays where it was: the next cycle indexes this range again.
-        Q_EMIT notice(0, tr("Fout: %1").arg(tr("reactielijst kon niet in de database opgeslagen worden")));
-        refreshTimer.start();
+        cycleFailed(tr("reactielijst kon niet in de database opgeslagen worden"));
         return;
     }
     if (comments.current != 0)
@@ -79,8 +94,10 @@ void Tarnwick::finishCommentRange()
     }
     qint64 first = 0;
     if (comments.next(first)) {
-        commentSyncBusy = true;
         Q_EMIT notice(0, tr("Bezig met ophalen van reacties lijst"));
+        if (!client)
+            return; // a listener of the notice let it go
+        commentSyncBusy = true;
         client->fetchReferences(first, comments.batchEnd);
         return;
     }

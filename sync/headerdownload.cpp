@@ -14,6 +14,17 @@ namespace {
 const QByteArray endOfData = ".\r\n";
 constexpr qint64 secondsPerDay = 86400;
 constexpr qint64 progressEvery = 100;
+
+// How far current lies from start towards last, 0 to 100. In floating point: article numbers
+// of a hostile server may lie anywhere up to 2^63 - 1.
+int percentDone(qint64 current, qint64 start, qint64 last)
+{
+    const double span = double(last) - double(start);
+    if (span <= 0)
+        return 0;
+    return int(std::clamp((double(current) - double(start)) * 100 / span, 0.0, 100.0));
+}
+
 } // namespace
 
 void Tarnwick::onHeaderLine(const QByteArray &line)
@@ -26,16 +37,20 @@ void Tarnwick::onHeaderLine(const QByteArray &line)
 
 void Tarnwick::storeHeader(const QByteArray &line)
 {
+    if (!headerSyncBusy)
+        return; // the range was abandoned: the rest of its reply is not stored
     const SpotHeader header = SpotHeader::parse(line);
     if (header.outcome == SpotHeader::Outcome::Malformed) {
         qDebug() << "Foutief XOVER formaat";
         return;
     }
+    // Only the articles asked for: a line elsewhere would move the download position there.
+    if (!headers.contains(header.articleNumber))
+        return;
     headers.current = header.articleNumber;
     if (headers.current % progressEvery == 0) {
-        const qint64 span = headers.groupLast - runStart;
-        const qint64 percent = (headers.current - runStart) * 100 / (span == 0 ? 1 : span);
-        Q_EMIT headerProgress(int(std::clamp<qint64>(percent, 0, 100)));
+        const int percent = percentDone(headers.current, runStart, headers.groupLast);
+        Q_EMIT headerProgress(percent);
         progress(tr("Headeren %1 van %2 (%3% voltooid)").arg(headers.current).arg(headers.groupLast).arg(percent));
         // The user may have reconnected meanwhile, which rolled this range back.
         if (!headerSyncBusy)
@@ -55,22 +70,39 @@ void Tarnwick::storeHeader(const QByteArray &line)
     case DuplicateCheck::Unique:
         break;
     }
-    if (!store.insertSpot(header.table(), record)) {
+    switch (store.insertSpot(header.table(), record)) {
+    case InsertResult::Inserted:
+        ++(header.isErotic() ? rangeEroticSpotsAdded : rangeSpotsAdded);
+        break;
+    case InsertResult::Unavailable:
         qDebug() << "Fout bij toevoegen aan database";
-        return;
+        break;
+    case InsertResult::Failed:
+        // The disk is full or failing: going on would commit a range with holes in it.
+        qDebug() << "Fout bij toevoegen aan database";
+        endHeaderTransaction(false);
+        break;
     }
-    ++(header.isErotic() ? rangeEroticSpotsAdded : rangeSpotsAdded);
 }
 
 void Tarnwick::beginHeaderRange(qint64 first, const QString &noticeText)
 {
+    Q_EMIT notice(0, noticeText);
+    if (!client)
+        return; // a listener of the notice let it go
     const int maxDays = Settings::maxDays();
     const qint64 now = QDateTime::currentSecsSinceEpoch();
     expiryLimit = maxDays != 0 && now > maxDays * secondsPerDay ? now - maxDays * secondsPerDay : 0;
     headerSyncBusy = true;
     headerTransaction.emplace(store.spotsDatabase());
-    Q_EMIT notice(0, noticeText);
     client->fetchOverview(first, headers.batchEnd);
+}
+
+bool Tarnwick::commitHeaderRange()
+{
+    if (expiryLimit != 0)
+        store.expireSpotsBefore(expiryLimit);
+    return endHeaderTransaction(true);
 }
 
 bool Tarnwick::endHeaderTransaction(bool commit)
@@ -96,29 +128,20 @@ bool Tarnwick::endHeaderTransaction(bool commit)
 void Tarnwick::finishHeaderRange()
 {
     qDebug() << "S: [einde van XOVER data]";
-    if (!headerSyncBusy)
-        return; // the range was abandoned meanwhile
-    if (expiryLimit != 0)
-        store.expireSpotsBefore(expiryLimit);
-    if (!endHeaderTransaction(true)) {
-        // The position stays where it was: the next cycle fetches this range again.
-        Q_EMIT notice(0, tr("Fout: %1").arg(tr("headers konden niet in de database opgeslagen worden")));
-        refreshTimer.start();
+    // Not stored when a write failed half-way (the range was rolled back then) or the commit
+    // fails: the position stays, and the next cycle fetches this range again.
+    if (!headerSyncBusy || !commitHeaderRange()) {
+        cycleFailed(tr("headers konden niet in de database opgeslagen worden"));
         return;
     }
 
-    if (headers.current == 0) {
-        if (Settings::lastHeader() == 0) {
-            // Not one usable overview line ever: the provider offers no overview data.
-            forgetClient()->quit();
-            Q_EMIT error(0, tr("Je Usenet provider ondersteund het downloaden van headers niet!"));
-            return;
-        }
-    } else {
+    // A range without any line moves nothing: the group may have holes, or expired its oldest articles.
+    if (headers.current != 0) {
         Settings::setLastHeader(headers.current);
         Q_EMIT newSpots();
     }
-
+    if (!client)
+        return; // a listener of newSpots() let it go
     if (!articleQueue.isEmpty()) {
         onLoggedIn();
         return;
@@ -128,8 +151,16 @@ void Tarnwick::finishHeaderRange()
         beginHeaderRange(first, tr("Bezig met ophalen van nog meer headers"));
         return;
     }
+    if (Settings::lastHeader() == 0) {
+        // Not one usable overview line in all of a group that has articles: the provider
+        // offers no overview data.
+        forgetClient()->quit();
+        Q_EMIT error(0, tr("Je Usenet provider ondersteund het downloaden van headers niet!"));
+        return;
+    }
     Q_EMIT notice(0, tr("Klaar met headeren... %1 nieuwe spots, %2 totaal.")
                          .arg(spotsAdded + eroticSpotsAdded)
                          .arg(store.spotCount()));
-    client->selectGroup(commentGroup);
+    if (client)
+        client->selectGroup(commentGroup);
 }

@@ -13,6 +13,12 @@ constexpr qint64 rangeSpan = 50000; // a range is first to first + 50000
 constexpr int codeAuthenticationRequired = 480;
 constexpr int codePasswordWrong = 483;
 
+// first + rangeSpan, but never past last (and never overflowing on the way).
+qint64 rangeEnd(qint64 first, qint64 last)
+{
+    return last - first <= rangeSpan ? last : first + rangeSpan;
+}
+
 } // namespace
 
 const QByteArray Tarnwick::spotGroup = "free.pt";
@@ -20,24 +26,30 @@ const QByteArray Tarnwick::commentGroup = "free.usenet";
 
 qint64 Tarnwick::Range::start(qint64 lastDone, qint64 min, qint64 max, int maxArticles)
 {
-    const qint64 keep = qint64(maxArticles) - 1;
+    // At least the newest article, whatever the settings file says.
+    const qint64 keep = qint64(qMax(maxArticles, 1)) - 1;
     groupLast = max;
-    qint64 first = lastDone == 0 ? min : lastDone + 1;
+    first = lastDone == 0 ? min : lastDone + 1;
     if (first < max - keep)
         first = max - keep;
-    batchEnd = qMin(first + rangeSpan, max);
+    batchEnd = rangeEnd(first, max);
     current = 0;
     return first;
 }
 
-bool Tarnwick::Range::next(qint64 &first)
+bool Tarnwick::Range::next(qint64 &nextFirst)
 {
     if (batchEnd >= groupLast)
         return false;
-    first = batchEnd + 1;
-    batchEnd = qMin(batchEnd + rangeSpan + 1, groupLast);
+    first = nextFirst = batchEnd + 1;
+    batchEnd = rangeEnd(first, groupLast);
     current = 0;
     return true;
+}
+
+bool Tarnwick::Range::contains(qint64 number) const
+{
+    return first <= number && number <= batchEnd;
 }
 
 Tarnwick::Tarnwick(QObject *parent)
@@ -104,6 +116,12 @@ bool Tarnwick::deleteAllSpots()
     // A comment range in progress would write numbers of the old store back.
     commentMap.clear();
     commentSyncBusy = false;
+    // The spots that asked for these are gone; an article the server never delivers would
+    // otherwise keep the download from ever running again.
+    const QList<QByteArray> dropped = std::exchange(articleQueue, {});
+    articleFailures.clear();
+    for (const QByteArray &id : dropped)
+        Q_EMIT articleNotFound(id);
     // Positions first: a kill half-way then downloads again what is still stored (the
     // duplicate test skips it) instead of never again what is already gone.
     Settings::resetDownloadPositions();
@@ -158,13 +176,27 @@ SpotNNTP *Tarnwick::forgetClient()
     return forgotten;
 }
 
-void Tarnwick::dropClient()
+void Tarnwick::dropClient(SpotNNTP *dropped)
 {
-    forgetClient()->deleteLater();
+    if (!dropped)
+        return;
+    dropped->disconnect(this);
+    if (dropped == client)
+        client = nullptr;
+    dropped->deleteLater();
+}
+
+void Tarnwick::cycleFailed(const QString &reason)
+{
+    Q_EMIT notice(0, tr("Fout: %1").arg(reason));
+    refreshTimer.start();
 }
 
 void Tarnwick::onLoggedIn()
 {
+    // A listener of the answer that brought us here may have let the client go.
+    if (!client)
+        return;
     if (articleQueue.isEmpty()) {
         refreshTimer.stop();
         client->selectGroup(spotGroup);
@@ -181,13 +213,32 @@ void Tarnwick::onRefreshTimer()
 
 void Tarnwick::onGroupResponse(const QByteArray &group, qint64 min, qint64 max)
 {
+    if (!client)
+        return;
+    if (group.isEmpty() || group != client->currentGroup()) {
+        // Another group, or a reply that names none: nothing of this cycle can be asked for.
+        cycleFailed(tr("de Usenet server selecteerde een andere groep dan gevraagd"));
+        return;
+    }
     if (!articleQueue.isEmpty()) {
         serveQueue();
         return;
     }
+    // Empty: no article at all ("211 0 1001 1000"); there is no range to ask for.
+    const bool empty = max < 1 || min > max;
+    min = qMax<qint64>(min, 1);
     if (group == spotGroup) {
-        const qint64 last = Settings::lastHeader();
-        if (last >= max) {
+        qint64 last = Settings::lastHeader();
+        if (!empty && last > max) {
+            // The provider numbered the group anew: what we have is kept, the duplicate test
+            // keeps it single.
+            Q_EMIT notice(0, tr("De Usenet server heeft de spots opnieuw genummerd, de nieuwste spots worden "
+                                "opnieuw binnengehaald"));
+            Settings::setLastHeader(0);
+            last = 0;
+            runStart = 0;
+        }
+        if (empty || last >= max) {
             client->selectGroup(commentGroup);
             return;
         }
@@ -196,8 +247,16 @@ void Tarnwick::onGroupResponse(const QByteArray &group, qint64 min, qint64 max)
             runStart = first;
         beginHeaderRange(first, tr("Bezig met binnenhalen van nieuwe headers"));
     } else if (group == commentGroup) {
-        const qint64 last = Settings::lastCommentsHeader();
-        if (last >= max) {
+        qint64 last = Settings::lastCommentsHeader();
+        if (!empty && last > max) {
+            // The stored numbers name articles of the old numbering: they would fetch other comments.
+            Q_EMIT notice(0, tr("De Usenet server heeft de reacties opnieuw genummerd, de lijst met reacties wordt "
+                                "opnieuw opgebouwd"));
+            store.clearCommentIndex();
+            Settings::setLastCommentsHeader(0);
+            last = 0;
+        }
+        if (empty || last >= max) {
             refreshTimer.start();
             return;
         }
@@ -208,12 +267,27 @@ void Tarnwick::onGroupResponse(const QByteArray &group, qint64 min, qint64 max)
     }
 }
 
+std::optional<QByteArray> Tarnwick::requeueArticleInFlight()
+{
+    if (articleInFlight.isEmpty())
+        return std::nullopt;
+    QByteArray id = std::exchange(articleInFlight, {});
+    if (++articleFailures[id] >= articleTries) {
+        articleFailures.remove(id);
+        return id;
+    }
+    articleQueue.prepend(id);
+    return std::nullopt;
+}
+
 void Tarnwick::onError(int error, const QString &msg)
 {
-    auto *sender = qobject_cast<SpotNNTP *>(QObject::sender());
+    // The client that reported: a dialog shown for an earlier report may have run an event
+    // loop in which another client came and went.
+    auto *reportingClient = qobject_cast<SpotNNTP *>(QObject::sender());
+    const QPointer<SpotNNTP> reporter = reportingClient ? reportingClient : client.data();
     // An article cut off with its connection is asked for again, first.
-    if (!articleInFlight.isEmpty())
-        articleQueue.prepend(std::exchange(articleInFlight, {}));
+    const std::optional<QByteArray> givenUp = requeueArticleInFlight();
     if (headerSyncBusy) {
         endHeaderTransaction(false);
     } else if (commentSyncBusy) {
@@ -221,26 +295,27 @@ void Tarnwick::onError(int error, const QString &msg)
         commentSyncBusy = false;
     }
 
+    // The client goes first: the error box runs an event loop.
     switch (error) {
     case codeAuthenticationRequired:
+        dropClient(reporter);
         Q_EMIT this->error(0, tr("Vul het wachtwoord van je Usenet provider in bij de instellingen"));
-        dropClient();
         break;
     case codePasswordWrong:
+        dropClient(reporter);
         Q_EMIT this->error(0, tr("Wachtwoord onjuist. Controleer de instellingen"));
-        dropClient();
         break;
     case QAbstractSocket::HostNotFoundError:
+        dropClient(reporter);
         Q_EMIT this->error(0, tr("Server adres van Usenet provider onjuist. Controlleer instellingen"));
-        dropClient();
         break;
     case SpotNNTP::codeTlsVerification:
+        dropClient(reporter);
         Q_EMIT this->error(0, msg);
-        dropClient();
         break;
     case SpotNNTP::codeReconnectRequested:
+        dropClient(reporter);
         Q_EMIT notice(0, tr("Instellingen gewijzigd"));
-        dropClient();
         break;
     case SpotNNTP::codeReferencesRefused:
         Q_EMIT notice(0, tr("Usenet provider ondersteund geen XHDR, kan geen reacties ophalen"));
@@ -248,15 +323,17 @@ void Tarnwick::onError(int error, const QString &msg)
         break;
     default:
         Q_EMIT notice(0, tr("Fout: %1").arg(msg));
-        if (sender) {
-            sender->scheduleLogin(reconnectDelay);
+        if (reporter) {
+            reporter->scheduleLogin(reconnectDelay);
             // Bad compressed data leaves the connection up: the login retry would find it
             // open and do nothing, so the next cycle starts from the refresh timer.
-            if (sender->isReady())
+            if (reporter->isReady())
                 refreshTimer.start();
         }
         break;
     }
+    if (givenUp)
+        Q_EMIT articleNotFound(*givenUp);
 }
 
 void Tarnwick::progress(const QString &text)

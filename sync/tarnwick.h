@@ -5,6 +5,7 @@
 #include "sqltransaction.h"
 
 #include <QByteArray>
+#include <QHash>
 #include <QList>
 #include <QMap>
 #include <QPointer>
@@ -30,6 +31,8 @@ public:
     static const QByteArray commentGroup;
     static constexpr int refreshIntervalMs = 119000;
     static constexpr int reconnectDelaySeconds = 60;
+    // An article whose fetch failed this often (the connection broke each time) is not found.
+    static constexpr int articleTries = 3;
 
     // Opens the databases; throws DatabaseSetupError when that fails. Does not connect.
     explicit Tarnwick(QObject *parent = nullptr);
@@ -44,7 +47,8 @@ public:
     static bool tableExists(const QSqlDatabase &db, const QString &name);
     // Both refuse (false, nothing done) while a header download holds its transaction.
     bool optimizeDatabases();
-    // Also resets the download positions and the counters, then emits newSpots().
+    // Also resets the download positions and the counters, answers every queued article
+    // request with articleNotFound(), then emits newSpots().
     bool deleteAllSpots();
     void clearCommentIndex();
     QList<quint32> commentNumbers(const QString &spotKey);
@@ -98,30 +102,41 @@ protected:
     int eroticSpotsAdded = 0;
 
 private:
-    // One range of article numbers of a group, and where its download stands.
+    // One range of article numbers of a group, and where its download stands. The
+    // arithmetic never overflows, whatever numbers a server reports.
     struct Range
     {
         qint64 groupLast = 0; // highest article of the group when the download started
+        qint64 first = 0;     // first article of the range in progress
         qint64 batchEnd = 0;  // last article of the range in progress
         qint64 current = 0;   // last article handled in the range; 0 when none yet
 
-        // Sets up the first range after lastDone, keeping to the newest maxArticles.
+        // Sets up the first range after lastDone, keeping to the newest maxArticles, of a
+        // group with articles (1 <= min <= max).
         qint64 start(qint64 lastDone, qint64 min, qint64 max, int maxArticles);
         // Advances to the range after the current one; false when the group is done.
         bool next(qint64 &first);
+        bool contains(qint64 number) const;
     };
 
     void serveQueue();
     // Stops listening to the client and lets go of it; dropClient() also deletes it.
     SpotNNTP *forgetClient();
-    void dropClient();
+    void dropClient(SpotNNTP *dropped);
+    // The article that was on its way when its connection broke goes back to the front of
+    // the queue; after articleTries failures it is given up and returned.
+    std::optional<QByteArray> requeueArticleInFlight();
     void progress(const QString &text);
+    // The notice and the refresh timer of a cycle that cannot go on.
+    void cycleFailed(const QString &reason);
 
     void storeHeader(const QByteArray &line);
     // Commits the range's transaction or rolls it back; its rows count as new only once committed.
     bool endHeaderTransaction(bool commit);
     // Opens the transaction of a header range and asks for its overview.
     void beginHeaderRange(qint64 first, const QString &noticeText);
+    // Expires old spots and commits; false when the commit failed.
+    bool commitHeaderRange();
     void finishHeaderRange();
     void storeReference(qint64 nr, const QByteArray &references);
     void finishCommentRange();
@@ -133,6 +148,7 @@ private:
 
     QList<QByteArray> articleQueue;
     QByteArray articleInFlight; // asked of the client and not answered yet
+    QHash<QByteArray, int> articleFailures; // broken fetches per article id
     qint64 expiryLimit = 0;     // spots posted before this are expired; 0 when none are
     QPointer<SpotNNTP> client;
     Range headers;

@@ -64,8 +64,15 @@ void TestCommentIndex::numberLists_data()
                                                << QList<quint32>{10, 20, 35, 36} << 36LL;
     QTest::newRow("first-comment") << QByteArray() << References{{300, abc}} << QByteArray("0000012c")
                                    << QList<quint32>{300} << 300LL;
-    QTest::newRow("same-number-twice") << QByteArray("0000012c") << References{{300, abc}}
-                                       << QByteArray("0000012c0000012c") << QList<quint32>{300, 300} << 300LL;
+    // A range indexed again (the program ended between storing the index and its position)
+    // appends nothing twice; the position still moves on.
+    QTest::newRow("range-indexed-again") << QByteArray("0000012c00000130") << References{{300, abc}, {304, abc}}
+                                         << QByteArray("0000012c00000130") << QList<quint32>{300, 304} << 304LL;
+    QTest::newRow("partly-indexed-range") << QByteArray("0000012c") << References{{300, abc}, {301, abc}}
+                                          << QByteArray("0000012c0000012d") << QList<quint32>{300, 301} << 301LL;
+    // Serial arithmetic: the low 32 bits of a later article may be smaller.
+    QTest::newRow("wrapped-low-bits") << QByteArray("ffffffff") << References{{0x100000002LL, abc}}
+                                      << QByteArray("ffffffff00000002") << QList<quint32>{0xffffffffU, 2} << 0x100000002LL;
     QTest::newRow("too-short-reference-ignored") << QByteArray() << References{{300, abc}, {301, "<a@free.pt>"}}
                                                  << QByteArray("0000012c") << QList<quint32>{300} << 300LL;
     QTest::newRow("foreign-reference-ignored")

@@ -177,6 +177,22 @@ void TestDownloadErrors::cycleResumes_data()
     QTest::newRow("time-out-reconnects") << QVariantMap() << QByteArray("XOVER") << QByteArray() << false
                                          << QStringLiteral("Fout: Geen antwoord van de Usenet server (time-out)") << 2
                                          << 300;
+    const QString otherGroup = QStringLiteral("Fout: de Usenet server selecteerde een andere groep dan gevraagd");
+    QTest::newRow("group-reply-of-another-group") << QVariantMap() << QByteArray("GROUP free.pt")
+                                                  << QByteArray("211 1000 1 1000 free.usenet") << false << otherGroup
+                                                  << 1 << 0;
+    QTest::newRow("group-reply-in-other-case") << QVariantMap() << QByteArray("GROUP free.usenet")
+                                               << QByteArray("211 1000 1 1000 FREE.USENET") << false << otherGroup
+                                               << 1 << 0;
+    QTest::newRow("group-reply-without-name") << QVariantMap() << QByteArray("GROUP free.pt")
+                                              << QByteArray("211 1000 1 1000") << false << otherGroup << 1 << 0;
+    // More lines than the range has articles: the reply would never end.
+    QByteArray endless = "221 References header follows\r\n";
+    for (int line = 0; line <= 1000; ++line)
+        endless += "500 <spot" + QByteArray::number(line) + "@free.pt>\r\n";
+    QTest::newRow("endless-references-reconnect")
+        << QVariantMap() << QByteArray("XHDR") << endless + '.' << false
+        << QStringLiteral("Fout: Te groot antwoord van de Usenet server ontvangen (regels)") << 2 << 0;
 }
 
 // The user is told, and the cycle goes on by itself: over the same connection after the
