@@ -39,6 +39,7 @@ private Q_SLOTS:
     void articleCutOffIsFetchedAgain_data();
     void articleCutOffIsFetchedAgain();
     void deleteAllAnswersQueuedRequests();
+    void listenerLetsTheClientGo();
     void requestsDuringRange_data();
     void requestsDuringRange();
 
@@ -187,6 +188,24 @@ void TestArticleRequests::deleteAllAnswersQueuedRequests()
 
     QVERIFY(controller.deleteAllSpots());
     QCOMPARE(missing, QList<QVariantList>({{QByteArray("c1@free.pt")}, {QByteArray("c2@free.pt")}}));
+}
+
+// A page that hears its article may make the controller let go of its client (the settings
+// were cleared): nothing may use that client afterwards.
+void TestArticleRequests::listenerLetsTheClientGo()
+{
+    session->serveSpots(1, 100, 50);
+    Tarnwick &controller = session->start();
+    QVERIFY(session->waitForCycle());
+    connect(&controller, &Tarnwick::articleData, this, [&] {
+        QSettings().remove(Settings::Key::port);
+        controller.reconnectToServer();
+    });
+    QSignalSpy answers(&controller, &Tarnwick::articleData);
+    controller.requestArticle("a1@free.pt", false);
+    QTRY_COMPARE(answers.count(), 1);
+    QTRY_VERIFY(!controller.findChild<SpotNNTP *>());
+    QCOMPARE(session->commands().last(), "ARTICLE <a1@free.pt>");
 }
 
 void TestArticleRequests::requestsDuringRange_data()

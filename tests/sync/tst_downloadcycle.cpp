@@ -83,6 +83,9 @@ void TestDownloadCycle::ranges_data()
                                      QStringLiteral("100003-120000")};
     QTest::newRow("three-ranges") << 1LL << 120000LL << 0LL << 200000 << false << threeRanges;
     QTest::newRow("three-compressed-ranges") << 1LL << 120000LL << 0LL << 200000 << true << threeRanges;
+    QTest::newRow("empty-group") << 1001LL << 1000LL << 0LL << 30000 << false << QStringList();
+    QTest::newRow("maxspots-0-fetches-the-newest") << 1LL << 1000LL << 0LL << 0 << false
+                                                   << QStringList{QStringLiteral("1000-1000")};
 }
 
 void TestDownloadCycle::ranges()

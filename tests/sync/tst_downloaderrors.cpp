@@ -43,6 +43,7 @@ private Q_SLOTS:
     void clientDropped_data();
     void clientDropped();
     void errorDialogWhileClientQuits();
+    void clientMadeWhileErrorBoxIsOpen();
     void cycleResumes_data();
     void cycleResumes();
     void tls_data();
@@ -153,6 +154,30 @@ void TestDownloadErrors::errorDialogWhileClientQuits()
              QStringList{QStringLiteral("Je Usenet provider ondersteund het downloaden van headers niet!")});
     QTRY_VERIFY(!clientOf(controller));
     QCOMPARE(session->commands(), QList<QByteArray>({"GROUP free.pt", "XOVER 1-100", "QUIT"}));
+}
+
+// The user fixes the settings while the error box is open (its event loop runs inside the
+// client's callback): the new client stays, whatever became of the one that reported.
+void TestDownloadErrors::clientMadeWhileErrorBoxIsOpen()
+{
+    session->serveSpots(1, 1000, 100);
+    session->server.requireLogin("jan", password);
+    Tarnwick &controller = session->create();
+    connect(&controller, &Tarnwick::error, this, [&] {
+        session->configure(withAccount());
+        controller.connectToServer();
+        QEventLoop dialog;
+        QTimer::singleShot(100, &dialog, &QEventLoop::quit);
+        dialog.exec();
+    });
+    controller.connectToServer();
+
+    QVERIFY(session->waitForError());
+    QCOMPARE(session->takeErrors(),
+             QStringList{QStringLiteral("Vul het wachtwoord van je Usenet provider in bij de instellingen")});
+    QVERIFY(session->waitForCycle());
+    QCOMPARE(session->server.connectionCount(), 2);
+    QCOMPARE(countRows("spots", QStringLiteral("SELECT count(*) FROM spots")), 10);
 }
 
 void TestDownloadErrors::cycleResumes_data()
