@@ -81,7 +81,7 @@ void SpotNNTP::fetchOverview(qint64 first, qint64 last)
         return;
     rangeFirst = first;
     rangeLast = last;
-    replyLines = 0;
+    linesLeft = last >= first ? quint64(last) - quint64(first) + 1 : 0;
     setState(State::OverviewRequested);
     sendCommand((compressing() ? "XZVER " : "XOVER ") + QByteArray::number(first) + '-' + QByteArray::number(last));
 }
@@ -92,7 +92,7 @@ void SpotNNTP::fetchReferences(qint64 first, qint64 last)
         return;
     rangeFirst = first;
     rangeLast = last;
-    replyLines = 0;
+    linesLeft = last >= first ? quint64(last) - quint64(first) + 1 : 0;
     setState(State::ReferencesRequested);
     sendCommand((compressing() ? "XZHDR References " : "XHDR References ") + QByteArray::number(first) + '-'
                 + QByteArray::number(last));
@@ -516,10 +516,11 @@ void SpotNNTP::readDataLines()
 void SpotNNTP::deliverLine(const QByteArray &line)
 {
     // One line per article of the range: a server that sends more would never end.
-    if (++replyLines > quint64(rangeLast) - quint64(rangeFirst) + 1) {
+    if (linesLeft == 0) {
         replyTooLarge(tr("regels"));
         return;
     }
+    --linesLeft;
     if (currentState == State::OverviewData) {
         emit headerLine(line);
     } else if (const auto references = NntpReply::parseReferences(line)) {

@@ -161,7 +161,7 @@ private:
     QByteArray group;
     qint64 rangeFirst = 0;
     qint64 rangeLast = 0;
-    quint64 replyLines = 0; // data lines of the reply to the range so far
+    quint64 linesLeft = 0; // data lines the reply to the range may still bring
 
     QTimer replyTimer;
     QTimer retryTimer;

@@ -92,13 +92,12 @@ void Tarnwick::finishCommentRange()
         onLoggedIn();
         return;
     }
-    qint64 first = 0;
-    if (comments.next(first)) {
+    if (comments.next()) {
         Q_EMIT notice(0, tr("Bezig met ophalen van reacties lijst"));
         if (!client)
             return; // a listener of the notice let it go
         commentSyncBusy = true;
-        client->fetchReferences(first, comments.batchEnd);
+        client->fetchReferences(comments.first, comments.batchEnd);
         return;
     }
     Q_EMIT notice(0, tr("Klaar met binnenhalen van lijst met reacties..."));

@@ -85,7 +85,7 @@ void Tarnwick::storeHeader(const QByteArray &line)
     }
 }
 
-void Tarnwick::beginHeaderRange(qint64 first, const QString &noticeText)
+void Tarnwick::beginHeaderRange(const QString &noticeText)
 {
     Q_EMIT notice(0, noticeText);
     if (!client)
@@ -95,7 +95,7 @@ void Tarnwick::beginHeaderRange(qint64 first, const QString &noticeText)
     expiryLimit = maxDays != 0 && now > maxDays * secondsPerDay ? now - maxDays * secondsPerDay : 0;
     headerSyncBusy = true;
     headerTransaction.emplace(store.spotsDatabase());
-    client->fetchOverview(first, headers.batchEnd);
+    client->fetchOverview(headers.first, headers.batchEnd);
 }
 
 bool Tarnwick::commitHeaderRange()
@@ -146,9 +146,8 @@ void Tarnwick::finishHeaderRange()
         onLoggedIn();
         return;
     }
-    qint64 first = 0;
-    if (headers.next(first)) {
-        beginHeaderRange(first, tr("Bezig met ophalen van nog meer headers"));
+    if (headers.next()) {
+        beginHeaderRange(tr("Bezig met ophalen van nog meer headers"));
         return;
     }
     if (Settings::lastHeader() == 0) {

@@ -4,6 +4,7 @@
 
 #include <QString>
 
+#include <algorithm>
 #include <array>
 #include <limits>
 
@@ -169,7 +170,12 @@ QString decodeEncodedWords(QByteArrayView title)
     QString text = ByteText::toText(title.toByteArray().replace("?= =?", "?==?"));
     // Decoded text may complete an introducer that began at most this far before it.
     const qsizetype lookBack = introducer.size() - 1;
-    for (qsizetype from = 0;;) {
+    // Replacing each word in place would move all the text behind it every time. So text[0, done) is
+    // finished and text[from, size) still to be searched: a decoded word goes into the room its encoded
+    // form leaves, behind the last finished characters it may form an introducer with.
+    qsizetype done = 0;
+    qsizetype from = 0;
+    for (;;) {
         const qsizetype start = text.indexOf(introducer, from);
         if (start < 0)
             break;
@@ -177,12 +183,18 @@ QString decodeEncodedWords(QByteArrayView title)
         const qsizetype end = text.indexOf(closer, payload);
         if (end < 0)
             break;
-        const QByteArray encoded = text.mid(payload, end - payload).toLatin1();
-        const QByteArray decoded = QByteArray::fromBase64(encoded);
+        const QByteArray decoded = QByteArray::fromBase64(QStringView(text).sliced(payload, end - payload).toLatin1());
         const qsizetype nul = decoded.indexOf('\0');
-        text.replace(start, end + closer.size() - start, QString::fromUtf8(nul < 0 ? decoded : decoded.left(nul)));
-        // Text before the replaced word was searched already.
-        from = qMax<qsizetype>(0, start - lookBack);
+        const QString word = QString::fromUtf8(nul < 0 ? decoded : decoded.left(nul));
+        QChar *chars = text.data();
+        if (done < from) // until the first word there is no room, and nothing to move
+            std::copy(chars + from, chars + start, chars + done);
+        done += start - from;
+        const qsizetype kept = qMin(lookBack, done);
+        // Never longer than its payload, the decoded text fits where the word was.
+        from = end + closer.size() - kept - word.size();
+        std::copy(word.cbegin(), word.cend(), std::copy(chars + done - kept, chars + done, chars + from));
+        done -= kept;
     }
-    return text;
+    return text.remove(done, from - done);
 }

@@ -24,7 +24,7 @@ qint64 rangeEnd(qint64 first, qint64 last)
 const QByteArray Tarnwick::spotGroup = "free.pt";
 const QByteArray Tarnwick::commentGroup = "free.usenet";
 
-qint64 Tarnwick::Range::start(qint64 lastDone, qint64 min, qint64 max, int maxArticles)
+void Tarnwick::Range::start(qint64 lastDone, qint64 min, qint64 max, int maxArticles)
 {
     // At least the newest article, whatever the settings file says.
     const qint64 keep = qint64(qMax(maxArticles, 1)) - 1;
@@ -34,14 +34,13 @@ qint64 Tarnwick::Range::start(qint64 lastDone, qint64 min, qint64 max, int maxAr
         first = max - keep;
     batchEnd = rangeEnd(first, max);
     current = 0;
-    return first;
 }
 
-bool Tarnwick::Range::next(qint64 &nextFirst)
+bool Tarnwick::Range::next()
 {
     if (batchEnd >= groupLast)
         return false;
-    first = nextFirst = batchEnd + 1;
+    first = batchEnd + 1;
     batchEnd = rangeEnd(first, groupLast);
     current = 0;
     return true;
@@ -242,10 +241,10 @@ void Tarnwick::onGroupResponse(const QByteArray &group, qint64 min, qint64 max)
             client->selectGroup(commentGroup);
             return;
         }
-        const qint64 first = headers.start(last, min, max, Settings::maxSpots());
+        headers.start(last, min, max, Settings::maxSpots());
         if (runStart == 0)
-            runStart = first;
-        beginHeaderRange(first, tr("Bezig met binnenhalen van nieuwe headers"));
+            runStart = headers.first;
+        beginHeaderRange(tr("Bezig met binnenhalen van nieuwe headers"));
     } else if (group == commentGroup) {
         qint64 last = Settings::lastCommentsHeader();
         if (!empty && last > max) {
@@ -260,10 +259,10 @@ void Tarnwick::onGroupResponse(const QByteArray &group, qint64 min, qint64 max)
             refreshTimer.start();
             return;
         }
-        const qint64 first = comments.start(last, min, max, Settings::maxSpots());
+        comments.start(last, min, max, Settings::maxSpots());
         commentSyncBusy = true;
         Q_EMIT notice(0, tr("Bezig met binnenhalen van nieuwe reactielijst"));
-        client->fetchReferences(first, comments.batchEnd);
+        client->fetchReferences(comments.first, comments.batchEnd);
     }
 }
 

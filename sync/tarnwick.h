@@ -22,6 +22,12 @@ class SpotNNTP;
 //   GROUP free.usenet, reference ranges into the comment index, then the refresh timer.
 // Between ranges, and while idle, it fetches the articles that spot pages ask for.
 // Progress goes out as notice(), failures as error(), stored spots as newSpots().
+//
+// Positions move only to what was stored: lines outside the range asked for are ignored, a
+// range whose writes fail is rolled back whole, and a cycle that cannot go on (a group reply
+// for another group, a failed write) ends with a "Fout: " notice and the refresh timer. A
+// group whose numbers lie below the saved position was numbered anew: its newest articles
+// are fetched again (for the comment group, into an emptied index).
 class Tarnwick : public SpotSource
 {
     Q_OBJECT
@@ -113,9 +119,9 @@ private:
 
         // Sets up the first range after lastDone, keeping to the newest maxArticles, of a
         // group with articles (1 <= min <= max).
-        qint64 start(qint64 lastDone, qint64 min, qint64 max, int maxArticles);
+        void start(qint64 lastDone, qint64 min, qint64 max, int maxArticles);
         // Advances to the range after the current one; false when the group is done.
-        bool next(qint64 &first);
+        bool next();
         bool contains(qint64 number) const;
     };
 
@@ -133,8 +139,8 @@ private:
     void storeHeader(const QByteArray &line);
     // Commits the range's transaction or rolls it back; its rows count as new only once committed.
     bool endHeaderTransaction(bool commit);
-    // Opens the transaction of a header range and asks for its overview.
-    void beginHeaderRange(qint64 first, const QString &noticeText);
+    // Opens the transaction of the header range set up in headers and asks for its overview.
+    void beginHeaderRange(const QString &noticeText);
     // Expires old spots and commits; false when the commit failed.
     bool commitHeaderRange();
     void finishHeaderRange();

@@ -1,11 +1,13 @@
 #include "nntptestbed.h"
 #include "testmain.h"
+#include "yencencoder.h"
 
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QRegularExpression>
 #include <QTimer>
 
+#include <algorithm>
 #include <optional>
 
 namespace {
@@ -58,11 +60,14 @@ private Q_SLOTS:
     void busyReaderNeverTimesOut();
     void replyTooLarge_data();
     void replyTooLarge();
+    void moreLinesThanRange_data();
+    void moreLinesThanRange();
     void quitFromErrorSlot();
     void ownerLetsGoInsideCallback_data();
     void ownerLetsGoInsideCallback();
     void deleteLaterWhileRetryPending();
     void quitOnClosedSocket();
+    void quitOnOpenSocket_data();
     void quitOnOpenSocket();
     void quitReachesServerBeforeDelete();
 
@@ -356,6 +361,69 @@ void TestSpotNNTPFailures::replyTooLarge()
     QVERIFY(c.articleData.isEmpty());
 }
 
+void TestSpotNNTPFailures::moreLinesThanRange_data()
+{
+    QTest::addColumn<QByteArray>("command");
+    QTest::addColumn<qint64>("first");
+    QTest::addColumn<qint64>("last");
+    QTest::addColumn<int>("linesSent");
+    QTest::newRow("xover-exactly-the-range") << QByteArray("XOVER") << 1LL << 3LL << 3;
+    QTest::newRow("xover-one-line-too-many") << QByteArray("XOVER") << 1LL << 3LL << 4;
+    QTest::newRow("xover-reversed-range") << QByteArray("XOVER") << 5LL << 4LL << 1;
+    QTest::newRow("xover-range-reversed-by-two") << QByteArray("XOVER") << 6LL << 4LL << 1;
+    QTest::newRow("xhdr-exactly-the-range") << QByteArray("XHDR") << 1LL << 3LL << 3;
+    QTest::newRow("xhdr-one-line-too-many") << QByteArray("XHDR") << 1LL << 3LL << 4;
+    QTest::newRow("xzver-exactly-the-range") << QByteArray("XZVER") << 1LL << 3LL << 3;
+    QTest::newRow("xzver-one-line-too-many") << QByteArray("XZVER") << 1LL << 3LL << 4;
+    QTest::newRow("xzhdr-one-line-too-many") << QByteArray("XZHDR") << 1LL << 3LL << 4;
+}
+
+// A range reply has at most one line per article: the lines up to that bound are handed on;
+// a line past it resets the connection, and neither it nor the end of the reply is handed on.
+void TestSpotNNTPFailures::moreLinesThanRange()
+{
+    QFETCH(QByteArray, command);
+    QFETCH(qint64, first);
+    QFETCH(qint64, last);
+    QFETCH(int, linesSent);
+    const bool overview = command.endsWith("VER");
+    const bool compressed = command.startsWith("XZ");
+    const qint64 bound = std::max<qint64>(0, last - first + 1);
+    const bool tooMany = linesSent > bound;
+
+    QByteArray lines;
+    QList<QByteArray> expectedOverview;
+    QList<std::pair<qint64, QByteArray>> expectedReferences;
+    for (qint64 number = first; number < first + linesSent; ++number) {
+        const QByteArray reference = "<key" + QByteArray::number(number) + "@free.pt>";
+        lines += overview ? OverviewCorpus::line(number) : QByteArray::number(number) + ' ' + reference + "\r\n";
+        if (number - first < bound)
+            overview ? expectedOverview.append(OverviewCorpus::line(number))
+                     : expectedReferences.append({number, reference});
+    }
+    if (!tooMany)
+        overview ? expectedOverview.append(".\r\n") : expectedReferences.append({-1, "."});
+    // answer() adds the CR LF of the last line.
+    bed.server->answer(command, (overview ? "224 Overview information follows\r\n" : "221 References follow\r\n")
+                                    + (compressed ? YencFixture::compressedReply(lines).chopped(2) : lines + '.'));
+    ClientUnderTest &c = bed.makeClient(compressed);
+    QVERIFY(c.logIn());
+    QVERIFY(c.selectGroup(overview ? TestCorpus::spotGroup : TestCorpus::commentGroup));
+
+    overview ? c->fetchOverview(first, last) : c->fetchReferences(first, last);
+    QVERIFY(QTest::qWaitFor([&] { return c->isReady() || !c.error.isEmpty(); }));
+    QCOMPARE(c.error.count(), tooMany ? 1 : 0);
+    if (tooMany) {
+        QCOMPARE(c.error.takeFirst(),
+                 QVariantList({SpotNNTP::codeReplyTooLarge,
+                               QStringLiteral("Te groot antwoord van de Usenet server ontvangen (regels)")}));
+        QCOMPARE(c->state(), SpotNNTP::State::Disconnected);
+    }
+    QCOMPARE(c.headerLines(), expectedOverview);
+    QCOMPARE(c.referenceLines(), expectedReferences);
+    QCOMPARE(bed.server->receivedCommands().last().left(command.size()), command);
+}
+
 void TestSpotNNTPFailures::quitFromErrorSlot()
 {
     // The owner gives up on the client inside the error slot, while the client is still in
@@ -430,14 +498,34 @@ void TestSpotNNTPFailures::quitOnClosedSocket()
     QVERIFY(c.client.isNull());
 }
 
+void TestSpotNNTPFailures::quitOnOpenSocket_data()
+{
+    QTest::addColumn<QAbstractSocket::SocketError>("socketError");
+    QTest::newRow("server-closes") << QAbstractSocket::RemoteHostClosedError;
+    QTest::newRow("network-error") << QAbstractSocket::NetworkError;
+    QTest::newRow("tls-internal-error") << QAbstractSocket::SslInternalError;
+}
+
+// However the connection ends after QUIT, the client ends with it and reports nothing.
 void TestSpotNNTPFailures::quitOnOpenSocket()
 {
+    QFETCH(QAbstractSocket::SocketError, socketError);
+    const bool serverCloses = socketError == QAbstractSocket::RemoteHostClosedError;
+    if (!serverCloses)
+        bed.server->stayQuiet("QUIT");
     ClientUnderTest &c = bed.makeClient();
     QVERIFY(c.logIn());
     c->quit();
     QCOMPARE(c->state(), SpotNNTP::State::Quitting);
-    QTRY_VERIFY(c.client.isNull()); // once the server has closed
-    QCOMPARE(bed.server->receivedCommands(), QList<QByteArray>{"QUIT"});
+    QTRY_COMPARE(bed.server->receivedCommands(), QList<QByteArray>{"QUIT"});
+    if (!serverCloses) {
+        // Loopback gives no other error for real: the socket's report is handed on as it would be.
+        QVERIFY(QMetaObject::invokeMethod(c.client, "onError", Qt::DirectConnection,
+                                          Q_ARG(QAbstractSocket::SocketError, socketError)));
+        QVERIFY(!c.client.isNull()); // not deleted inside the socket's callback
+    }
+    QTRY_VERIFY(c.client.isNull());
+    QVERIFY(c.error.isEmpty());
 }
 
 // The owner may delete the client right after quit(): QUIT has gone out all the same.

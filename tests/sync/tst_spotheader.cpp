@@ -169,6 +169,16 @@ private Q_SLOTS:
         // The decoded "B?SGk=?=" completes the "=?UTF-8?" before it to a word of its own.
         QCOMPARE(decodeEncodedWords("=?UTF-8?=?UTF-8?B?" + QByteArray("B?SGk=?=").toBase64() + "?="),
                  QStringLiteral("Hi"));
+        // The farthest back an introducer can start: all but its last character before the decoded text.
+        QCOMPARE(decodeEncodedWords("a =?UTF-8?B=?UTF-8?B?" + QByteArray("?SGk=?=").toBase64() + "?= b"),
+                 QStringLiteral("a Hi b"));
+        // The decoded introducer takes its payload and closer from the text behind it.
+        QCOMPARE(decodeEncodedWords("=?UTF-8?B?" + QByteArray("=?UTF-8?B?").toBase64() + "?=SGk?= b"),
+                 QStringLiteral("Hi b"));
+        // A megabyte of empty words: empty text, not a null one.
+        const QString empty = decodeEncodedWords(QByteArray("=?UTF-8?B?" "?=").repeated((1 << 20) / 12));
+        QCOMPARE(empty, QStringLiteral(""));
+        QVERIFY(!empty.isNull());
     }
 };
 
