@@ -8,6 +8,7 @@
 #include "settings.h"
 #include "settingsdialog.h"
 #include "spotsmodel.h"
+#include "spotview.h"
 #include "tarnwick.h"
 
 #include <QCloseEvent>
@@ -113,8 +114,37 @@ void MainWindow::on_actionOver_Tarnwick_triggered()
 
 void MainWindow::on_tabWidget_tabCloseRequested(int index)
 {
-    if (index == 0)
+    if (index == 0) {
         showStatus(tr("Overzicht kan niet gesloten worden"));
+        return;
+    }
+    for (SpotView *spot : std::as_const(spotTabs)) {
+        if (spot->tabIndex() != index)
+            continue;
+        ui->tabWidget->removeTab(index);
+        spotTabs.remove(spot->spotId());
+        spot->deleteLater();
+        return;
+    }
+}
+
+void MainWindow::on_tableView_clicked(const QModelIndex &index)
+{
+    if (!index.isValid())
+        return;
+    const int spotId = index.data(Qt::UserRole).toInt();
+    if (spotTabs.contains(spotId))
+        return;
+    const QString title = index.siblingAtColumn(2).data().toString();
+    spotTabs.insert(spotId, new SpotView(controller, ui->tabWidget, spotId, title, this));
+}
+
+void MainWindow::on_tableView_doubleClicked(const QModelIndex &index)
+{
+    if (!index.isValid())
+        return;
+    if (SpotView *spot = spotTabs.value(index.data(Qt::UserRole).toInt()))
+        spot->showTab();
 }
 
 void MainWindow::on_actionConfiguratie_triggered()

@@ -1,11 +1,14 @@
 #pragma once
 
 #include <QMainWindow>
+#include <QMap>
 
 #include <memory>
 
+class QModelIndex;
 class QProgressBar;
 class QTreeWidgetItem;
+class SpotView;
 class SpotsModel;
 class Tarnwick;
 
@@ -35,6 +38,8 @@ private Q_SLOTS:
     void on_queryEdit_returnPressed();
     void on_actionOver_Tarnwick_triggered();
     void on_tabWidget_tabCloseRequested(int index);
+    void on_tableView_doubleClicked(const QModelIndex &index);
+    void on_tableView_clicked(const QModelIndex &index);
     void on_zoekButton_clicked();
     void on_actionConfiguratie_triggered();
     void on_actionAfsluiten_triggered();
@@ -54,4 +59,6 @@ private:
     Tarnwick *controller = nullptr;
     SpotsModel *model = nullptr;
     QProgressBar *headerProgress = nullptr;
+    // The open spot tabs by spot id (negative for an erotic spot).
+    QMap<int, SpotView *> spotTabs;
 };

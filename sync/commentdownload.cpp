@@ -43,7 +43,9 @@ void Tarnwick::storeReference(qint64 nr, const QByteArray &references)
 {
     if (!commentSyncBusy)
         return;
-    if (comments.current % progressEvery == 0) {
+    // Once per number: lines that name no spot leave it where it is.
+    if (comments.current % progressEvery == 0 && comments.reported != comments.current) {
+        comments.reported = comments.current;
         progress(tr("Headeren van reacties %1 van %2").arg(comments.current).arg(comments.groupLast));
         if (!commentSyncBusy)
             return;

@@ -34,6 +34,7 @@ void Tarnwick::Range::start(qint64 lastDone, qint64 min, qint64 max, int maxArti
         first = max - keep;
     batchEnd = rangeEnd(first, max);
     current = 0;
+    reported = -1;
 }
 
 bool Tarnwick::Range::next()
@@ -43,6 +44,7 @@ bool Tarnwick::Range::next()
     first = batchEnd + 1;
     batchEnd = rangeEnd(first, groupLast);
     current = 0;
+    reported = -1;
     return true;
 }
 
@@ -52,7 +54,7 @@ bool Tarnwick::Range::contains(qint64 number) const
 }
 
 Tarnwick::Tarnwick(QObject *parent)
-    : SpotSource(parent)
+    : ArticleSource(parent)
 {
     refreshTimer.setSingleShot(true);
     refreshTimer.setInterval(refreshIntervalMs);

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "spotsource.h"
+#include "articlesource.h"
 #include "spotstore.h"
 #include "sqltransaction.h"
 
@@ -28,7 +28,7 @@ class SpotNNTP;
 // for another group, a failed write) ends with a "Fout: " notice and the refresh timer. A
 // group whose numbers lie below the saved position was numbered anew: its newest articles
 // are fetched again (for the comment group, into an emptied index).
-class Tarnwick : public SpotSource
+class Tarnwick : public ArticleSource
 {
     Q_OBJECT
 
@@ -57,25 +57,20 @@ public:
     // request with articleNotFound(), then emits newSpots().
     bool deleteAllSpots();
     void clearCommentIndex();
-    QList<quint32> commentNumbers(const QString &spotKey);
+    QList<quint32> commentNumbers(const QString &spotKey) override;
 
     // Drops the client (notice "Instellingen gewijzigd") and connects anew with the settings.
     void reconnectToServer();
 
-    // Answers with articleData() or articleNotFound(), from the cache at once (inside this
-    // call) or later from the server. Urgent requests go ahead of those already waiting.
-    void requestArticle(const QByteArray &id, bool urgent);
-    // A comment article of free.usenet by number.
-    void requestArticleNumber(qint64 number);
+    // Answered from the cache at once (inside this call), or later from the server.
+    void requestArticle(const QByteArray &id, bool urgent) override;
+    void requestArticleNumber(qint64 number) override;
 
     // The delays of the cycle, shortened by tests.
     void setRefreshInterval(int milliseconds);
     void setReconnectDelay(int seconds);
 
 Q_SIGNALS:
-    // Every requested article ends in exactly one of these two.
-    void articleData(const QByteArray &msgid, const QByteArray &data);
-    void articleNotFound(const QByteArray &msgid);
     // code is always 0; msg is the text shown to the user.
     void error(int code, const QString &msg);
     void notice(int code, const QString &msg);
@@ -116,6 +111,7 @@ private:
         qint64 first = 0;     // first article of the range in progress
         qint64 batchEnd = 0;  // last article of the range in progress
         qint64 current = 0;   // last article handled in the range; 0 when none yet
+        qint64 reported = -1; // current when progress was last shown in the range
 
         // Sets up the first range after lastDone, keeping to the newest maxArticles, of a
         // group with articles (1 <= min <= max).

@@ -351,6 +351,36 @@ private Q_SLOTS:
         QCOMPARE(window.statusBar()->currentMessage(), QStringLiteral("Overzicht kan niet gesloten worden"));
     }
 
+    // A click opens a spot once, behind the list; a double click brings it to the front;
+    // closing a spot tab removes exactly that one, and the spot can be opened again.
+    void spotTabsOpenOnceAndClose()
+    {
+        configure(false);
+        storeSpots();
+        MainWindow window;
+        auto *tabs = window.findChild<QTabWidget *>(QStringLiteral("tabWidget"));
+        auto *list = window.findChild<QTableView *>(QStringLiteral("tableView"));
+        QAbstractItemModel *spots = list->model();
+        tree(window)->setCurrentItem(tree(window)->topLevelItem(1)); // "Alles"
+        QCOMPARE(spots->rowCount(), 5);
+        const auto row = [&](int number) { return spots->index(number, 2); };
+        Q_EMIT list->clicked(row(0));
+        Q_EMIT list->clicked(row(0));
+        Q_EMIT list->clicked(row(1));
+        QCOMPARE(tabs->count(), 3);
+        QCOMPARE(tabs->currentIndex(), 0);
+        QCOMPARE(tabs->tabText(1), row(0).data().toString());
+        Q_EMIT list->doubleClicked(row(1));
+        QCOMPARE(tabs->currentIndex(), 2);
+
+        Q_EMIT tabs->tabCloseRequested(1);
+        QCOMPARE(tabs->count(), 2);
+        QCOMPARE(tabs->tabText(1), row(1).data().toString());
+        Q_EMIT list->clicked(row(0));
+        QCOMPARE(tabs->count(), 3);
+        QCOMPARE(tabs->tabText(2), row(0).data().toString());
+    }
+
     void theAboutBoxNamesTheVersion()
     {
         configure(false);

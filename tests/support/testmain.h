@@ -17,6 +17,7 @@ using TestApplication = QCoreApplication;
     int main(int argc, char *argv[])                                                                \
     {                                                                                               \
         TestProfile profile;                                                                        \
+        QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts); /* for the web views */         \
         TestApplication app(argc, argv);                                                            \
         QCoreApplication::setOrganizationName(QStringLiteral("Tarnwick"));                          \
         QCoreApplication::setApplicationName(QStringLiteral("Tarnwick"));                           \

@@ -109,11 +109,13 @@ void TestCommentIndex::numberLists()
 }
 
 // The notice shows the number of the last accepted line before the one at hand, whenever
-// that is a multiple of 100, and 0 at the start of a range.
+// that is a multiple of 100, and 0 at the start of a range; once per number, however many
+// lines that name no spot follow it.
 void TestCommentIndex::progressNumbers()
 {
     const QByteArray abc = reference("abc");
-    serveComments(400, 700, {{450, abc}, {500, abc}, {501, abc}, {700, abc}});
+    const QByteArray foreign = "<abcdefgh@other.example>";
+    serveComments(400, 700, {{450, abc}, {500, abc}, {501, foreign}, {502, foreign}, {700, abc}});
     session->start();
     QVERIFY(session->waitForCycle());
     QCOMPARE(session->notices,

@@ -1,0 +1,5 @@
+<hr>
+Reactie van <b>{name}</b>
+<hr>
+
+{comment}

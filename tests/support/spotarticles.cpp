@@ -1,0 +1,92 @@
+#include "spotarticles.h"
+
+#include <zlib.h>
+
+namespace SpotArticles {
+namespace {
+
+QByteArray rawDeflate(const QByteArray &data)
+{
+    z_stream stream{};
+    deflateInit2(&stream, Z_BEST_COMPRESSION, Z_DEFLATED, -15, 8, Z_DEFAULT_STRATEGY);
+    QByteArray out(int(deflateBound(&stream, uLong(data.size()))), Qt::Uninitialized);
+    stream.next_in = reinterpret_cast<Bytef *>(const_cast<char *>(data.constData()));
+    stream.avail_in = uInt(data.size());
+    stream.next_out = reinterpret_cast<Bytef *>(out.data());
+    stream.avail_out = uInt(out.size());
+    deflate(&stream, Z_FINISH);
+    out.resize(qsizetype(stream.total_out));
+    deflateEnd(&stream);
+    return out;
+}
+
+} // namespace
+
+QByteArray spot(const QByteArray &xml, qsizetype pieceSize)
+{
+    QByteArray article = "From: Jan Spotter <Xk9Z@2101a01.a1.b2.1600000000.c3.d4>\nSubject: Een spot\n";
+    for (qsizetype at = 0; at < xml.size(); at += pieceSize)
+        article += "X-XML: " + xml.mid(at, pieceSize) + '\n';
+    return article + "\nDe spot zelf staat in de kopregels.\n";
+}
+
+QByteArray spotXml(const QList<std::pair<QByteArray, QByteArray>> &fields)
+{
+    QByteArray posting;
+    for (const auto &[name, value] : fields)
+        posting += '<' + name + '>' + value + "</" + name + '>';
+    return "<Spotnet><Posting>" + posting + "</Posting></Spotnet>";
+}
+
+QByteArray nzb(const QByteArray &nzbXml)
+{
+    QByteArray escaped;
+    for (const char byte : rawDeflate(nzbXml)) {
+        switch (byte) {
+        case '\0': escaped += "=A"; break;
+        case '\r': escaped += "=B"; break;
+        case '\n': escaped += "=C"; break;
+        case '=': escaped += "=D"; break;
+        default: escaped += byte;
+        }
+    }
+    QByteArray body;
+    for (qsizetype at = 0; at < escaped.size(); at += 120)
+        body += escaped.mid(at, 120) + '\n';
+    return "From: Jan Spotter <Xk9Z@free.pt>\nSubject: NZB\n\n" + body;
+}
+
+QByteArray nzbXml(const QList<QByteArray> &subjects, const QList<QByteArray> &groups)
+{
+    QByteArray groupList;
+    for (const QByteArray &group : groups)
+        groupList += "<group>" + group + "</group>";
+    QByteArray files;
+    for (const QByteArray &subject : subjects)
+        files += "<file poster=\"jan\" date=\"1600000000\" subject=\"" + subject + "\"><groups>" + groupList
+            + "</groups><segments><segment bytes=\"100\" number=\"1\">part@example</segment></segments></file>\n";
+    return "<?xml version=\"1.0\" encoding=\"iso-8859-1\" ?>\n<nzb xmlns=\"http://www.newzbin.com/DTD/2003/nzb\">\n"
+        + files + "</nzb>\n";
+}
+
+QByteArray comment(const QByteArray &poster, const QByteArray &text, bool isSigned)
+{
+    QByteArray article = "From: " + poster + " <" + poster + "@example>\nSubject: Re: Een spot\n";
+    if (isSigned)
+        article += "X-User-Signature: c2lnbmF0dXVy\n";
+    return article + '\n' + text + '\n';
+}
+
+QByteArray delivered(const QByteArray &text)
+{
+    QByteArray out;
+    for (QByteArray line : text.split('\n')) {
+        if (line.startsWith('.'))
+            line.prepend('.');
+        out += line + "\r\n";
+    }
+    out.chop(2); // the split's last piece follows the text's final LF
+    return out + ".\r\n";
+}
+
+} // namespace SpotArticles

@@ -1,0 +1,27 @@
+#pragma once
+
+#include <QByteArray>
+#include <QList>
+
+// Articles of the spot viewer, in the test server's form (LF line ends, not dot-stuffed:
+// NewsServer::addArticle) or as the client delivers them (delivered()).
+namespace SpotArticles {
+
+// A spot article whose "X-XML: " header lines carry xml, cut into pieces of pieceSize bytes.
+QByteArray spot(const QByteArray &xml, qsizetype pieceSize = 900);
+// The XML of a spot: the Posting fields given, in this order, as <Name>value</Name>.
+QByteArray spotXml(const QList<std::pair<QByteArray, QByteArray>> &fields);
+// An NZB article: nzb raw-deflated, escaped ("=A" NUL, "=B" CR, "=C" LF, "=D" "=") and cut
+// into lines.
+QByteArray nzb(const QByteArray &nzbXml);
+// An NZB document in the NZB 2003 namespace: one file per subject (written into the
+// attribute as given: escape quotes as "&quot;"), all in these groups.
+QByteArray nzbXml(const QList<QByteArray> &subjects, const QList<QByteArray> &groups);
+// A comment article; signed ones carry an "X-User-Signature: " line.
+QByteArray comment(const QByteArray &poster, const QByteArray &text, bool isSigned = true);
+
+// The article (text ending in LF) as the client hands it on: CR LF, dot-stuffed, ending in
+// "\r\n.\r\n".
+QByteArray delivered(const QByteArray &text);
+
+} // namespace SpotArticles

@@ -1,0 +1,52 @@
+#include "commentrenderer.h"
+
+#include "bytetext.h"
+#include "markup.h"
+
+#include <QDebug>
+
+QByteArray CommentRenderer::render(QByteArrayView article, const QByteArray &commentTemplate)
+{
+    const qsizetype headerEnd = article.indexOf(QByteArrayView("\r\n\r\n"));
+    if (headerEnd < 0)
+        return {};
+
+    QByteArrayView name("-");
+    bool isSigned = false;
+    const QByteArrayView headers = article.first(headerEnd);
+    qsizetype lineStart = 0;
+    while (lineStart <= headers.size()) {
+        qsizetype lineEnd = headers.indexOf('\n', lineStart);
+        if (lineEnd < 0)
+            lineEnd = headers.size();
+        const QByteArrayView line = headers.sliced(lineStart, lineEnd - lineStart);
+        if (line.startsWith(QByteArrayView("From: "))) {
+            // "Name <address>": a bare address leaves the name as it was.
+            const qsizetype angle = line.indexOf(QByteArrayView(" <"), 6);
+            if (angle >= 0)
+                name = line.sliced(6, angle - 6);
+        } else if (line.startsWith(QByteArrayView("X-User-Signature: "))) {
+            isSigned = true;
+        }
+        lineStart = lineEnd + 1;
+    }
+    if (!isSigned)
+        return {};
+
+    // The body as delivered, dot-stuffing and terminating "." included.
+    const QByteArrayView text = article.sliced(headerEnd + 4);
+    const QByteArray nameBytes = name.toByteArray();
+    const QByteArray textBytes = text.toByteArray();
+    const QString key = ByteText::toText(nameBytes + '\n' + textBytes);
+    if (seen.contains(key)) {
+        qDebug("Dubbele reactie verwijderd");
+        return {};
+    }
+    seen.insert(key);
+
+    // "{comment}" inside the inserted name is filled as well.
+    QByteArray fragment = commentTemplate;
+    fragment.replace(QByteArrayView("{name}"), convertMarkup(ByteText::toText(nameBytes)));
+    fragment.replace(QByteArrayView("{comment}"), convertMarkup(ByteText::toText(textBytes)));
+    return fragment;
+}

@@ -1,0 +1,60 @@
+#include "spotxml.h"
+
+#include "bytetext.h"
+#include "xmldocument.h"
+
+#include <QDebug>
+
+namespace {
+
+// The spot's XML, spread over its "X-XML: " header lines: joined without separators, so a
+// line break that the poster's software put inside the XML disappears.
+QByteArray spotXml(QByteArrayView headers)
+{
+    constexpr QByteArrayView xmlHeader("X-XML: ");
+    QByteArray xml;
+    for (qsizetype from = 0; from < headers.size();) {
+        qsizetype end = headers.indexOf('\n', from);
+        if (end < 0)
+            end = headers.size();
+        const QByteArrayView line = headers.sliced(from, end - from);
+        if (line.startsWith(xmlHeader))
+            xml += line.sliced(xmlHeader.size());
+        from = end + 1;
+    }
+    xml.removeIf([](char c) { return c == '\r'; });
+    return xml;
+}
+
+} // namespace
+
+std::optional<SpotFields> SpotFields::parseArticle(QByteArrayView article)
+{
+    const qsizetype headerEnd = article.indexOf(QByteArrayView("\r\n\r\n"));
+    if (headerEnd < 0)
+        return std::nullopt;
+    QByteArray xml = spotXml(article.first(headerEnd));
+    if (xml.isEmpty())
+        return std::nullopt;
+    // Some posters write the root element "SpotNet".
+    xml.replace(QByteArrayView("SpotNet>"), QByteArrayView("Spotnet>"));
+    const XmlDocument doc(xml);
+
+    SpotFields fields;
+    fields.description = doc.single("/Spotnet/Posting/Description[1]");
+    if (fields.description.isEmpty()) {
+        qDebug("Fout bij het parsen van XML");
+        return std::nullopt;
+    }
+    fields.size = doc.single("/Spotnet/Posting/Size[1]").toLongLong();
+    fields.image = doc.single("/Spotnet/Posting/Image[1]");
+    fields.website = doc.single("/Spotnet/Posting/Website[1]");
+    fields.newsgroup = doc.single("/Spotnet/Posting/Newsgroup[1]");
+    const QString segment = doc.single("/Spotnet/Posting/NZB/Segment[1]");
+    if (segment.isEmpty())
+        qDebug("Geen NZB referentie in spot informatie");
+    else
+        fields.nzbMessageId = ByteText::toBytes(segment);
+    fields.fileNames = doc.values("/Spotnet/Posting/Filename");
+    return fields;
+}

@@ -1,0 +1,27 @@
+#pragma once
+
+#include <QByteArray>
+#include <QByteArrayView>
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+
+// The fields of a spot as its article's "X-XML: " header lines carry them. Single values
+// (description, image, website, newsgroup) are written as XML text: "&", "<" and ">" come
+// out as "&amp;", "&lt;" and "&gt;", and line feeds are removed. File names are plain text.
+// The XML is parsed without entities, DTDs or network access; XML that does not parse
+// gives empty fields.
+struct SpotFields
+{
+    QString description;
+    qint64 size = 0; // 0 when not given or not a number
+    QString image;
+    QString website;
+    QString newsgroup;
+    QByteArray nzbMessageId; // first NZB segment; empty when the spot names none
+    QStringList fileNames;
+
+    // nullopt when the article is unusable: no end of headers, no XML, or no description.
+    static std::optional<SpotFields> parseArticle(QByteArrayView article);
+};

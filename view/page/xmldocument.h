@@ -1,0 +1,46 @@
+#pragma once
+
+#include <QByteArray>
+#include <QByteArrayView>
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+#include <memory>
+#include <utility>
+
+struct _xmlDoc;
+
+// A parsed XML document that answers XPath 1.0 queries. The bytes are read one character
+// per byte (ISO 8859-1, up to the first NUL, whatever encoding the document declares), so
+// text comes back as the byte-per-character rule gives it. Parsing never uses the network,
+// loads no DTD and refuses a document that declares any entity, so no entity is ever
+// expanded. A document that does not parse, or is refused, answers every query with nothing.
+class XmlDocument
+{
+public:
+    explicit XmlDocument(QByteArrayView bytes);
+    ~XmlDocument();
+    XmlDocument(const XmlDocument &) = delete;
+    XmlDocument &operator=(const XmlDocument &) = delete;
+
+    bool isParsed() const { return m_doc != nullptr; }
+
+    // Lets queries name the elements of namespace uri as prefix:name.
+    void registerNamespace(const QByteArray &prefix, const QByteArray &uri);
+
+    // The string value of each node that the expression selects, in document order.
+    QStringList values(const char *xpath) const;
+
+    // The values joined by one space and written as XML text ("&", "<" and ">" escaped),
+    // with every line feed removed.
+    QString single(const char *xpath) const;
+
+private:
+    struct FreeDoc
+    {
+        void operator()(_xmlDoc *doc) const;
+    };
+    std::unique_ptr<_xmlDoc, FreeDoc> m_doc;
+    QList<std::pair<QByteArray, QByteArray>> m_namespaces;
+};

@@ -1,0 +1,54 @@
+#include "pagecontent.h"
+
+#include <QBuffer>
+#include <QCoreApplication>
+#include <QWebEngineProfile>
+#include <QWebEngineUrlRequestJob>
+#include <QWebEngineUrlScheme>
+
+QWebEngineProfile *PageContent::profile()
+{
+    static QWebEngineProfile *const shared = [] {
+        // Registered before the first web engine object exists, as the engine requires.
+        QWebEngineUrlScheme pageScheme(scheme);
+        pageScheme.setSyntax(QWebEngineUrlScheme::Syntax::Path);
+        QWebEngineUrlScheme::registerScheme(pageScheme);
+        auto *made = new QWebEngineProfile(QCoreApplication::instance());
+        made->setHttpCacheType(QWebEngineProfile::MemoryHttpCache);
+        made->setPersistentCookiesPolicy(QWebEngineProfile::NoPersistentCookies);
+        made->installUrlSchemeHandler(scheme, &instance());
+        return made;
+    }();
+    return shared;
+}
+
+PageContent &PageContent::instance()
+{
+    static PageContent *const handler = new PageContent(QCoreApplication::instance());
+    return *handler;
+}
+
+QUrl PageContent::publish(const QByteArray &page)
+{
+    const QUrl url(QLatin1StringView(scheme) + QLatin1Char(':') + QString::number(++published));
+    pages.insert(url, page);
+    return url;
+}
+
+void PageContent::withdraw(const QUrl &url)
+{
+    pages.remove(url);
+}
+
+void PageContent::requestStarted(QWebEngineUrlRequestJob *job)
+{
+    const auto page = pages.constFind(job->requestUrl());
+    if (page == pages.cend()) {
+        job->fail(QWebEngineUrlRequestJob::UrlNotFound);
+        return;
+    }
+    auto *body = new QBuffer(job);
+    body->setData(*page);
+    body->open(QIODevice::ReadOnly);
+    job->reply(QByteArrayLiteral("text/html"), body);
+}

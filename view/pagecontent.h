@@ -1,0 +1,36 @@
+#pragma once
+
+#include <QByteArray>
+#include <QHash>
+#include <QUrl>
+#include <QWebEngineUrlSchemeHandler>
+
+class QWebEngineProfile;
+
+// Serves the bytes of spot pages to their web views under URLs of a scheme of our own, as
+// "text/html" with no charset (the page's meta element says UTF-8) and without the size
+// limit of setContent(). One off-the-record profile, without a disk cache or cookies of its
+// own, is shared by every spot page.
+class PageContent : public QWebEngineUrlSchemeHandler
+{
+    Q_OBJECT
+
+public:
+    static constexpr char scheme[] = "tarnwick-page";
+
+    // The profile of the spot pages, made (with the scheme registered) on first use.
+    static QWebEngineProfile *profile();
+    static PageContent &instance();
+
+    // A new URL that serves these bytes until withdraw().
+    QUrl publish(const QByteArray &page);
+    void withdraw(const QUrl &url);
+
+    void requestStarted(QWebEngineUrlRequestJob *job) override;
+
+private:
+    using QWebEngineUrlSchemeHandler::QWebEngineUrlSchemeHandler;
+
+    QHash<QUrl, QByteArray> pages;
+    quint64 published = 0;
+};

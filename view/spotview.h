@@ -1,0 +1,56 @@
+#pragma once
+
+#include "spotpage.h"
+
+#include <QByteArray>
+#include <QObject>
+#include <QPointer>
+#include <QString>
+#include <QUrl>
+
+class ArticleSource;
+class QTabWidget;
+class QWebEngineView;
+class SpotWebPage;
+
+// One spot in a tab of its own. It finds the spot's message-id in the spot tables, asks
+// the source for the spot article and the comments that the index lists (an answer from
+// the cache arrives inside the request, while the constructor runs), and, once the spot
+// article is read, urgently for its NZB. After each answer that changes the page it shows
+// the page again. Links go to the desktop, http and https ones only.
+//
+// The tab's web view goes with the spot view; the caller removes the tab and deletes the
+// view (deferred) when the tab is closed.
+class SpotView : public QObject
+{
+    Q_OBJECT
+
+public:
+    // Adds the tab, titled title, as the last tab of tabs without making it current.
+    SpotView(ArticleSource *source, QTabWidget *tabs, int spotId, const QString &title, QObject *parent);
+    ~SpotView() override;
+
+    int spotId() const;
+    // The index of the tab in the tab widget; -1 when it is not there.
+    int tabIndex() const;
+    void showTab();
+
+    QWebEngineView *webView() const;
+
+public Q_SLOTS:
+    void onArticleData(const QByteArray &msgid, const QByteArray &data);
+    void onArticleNotFound(const QByteArray &msgid);
+    void onLinkClick(const QUrl &url);
+
+private:
+    void setPageContent(const QByteArray &bytes);
+    void requestArticles();
+
+    ArticleSource *const source;
+    QPointer<QWebEngineView> view;
+    SpotWebPage *webPage = nullptr;
+    QTabWidget *const tabs;
+    const int id;
+    SpotPage page;
+    QUrl shownUrl;
+};
