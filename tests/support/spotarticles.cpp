@@ -3,14 +3,13 @@
 #include <zlib.h>
 
 namespace SpotArticles {
-namespace {
 
-QByteArray rawDeflate(const QByteArray &data)
+QByteArray rawDeflate(QByteArrayView data, int level)
 {
     z_stream stream{};
-    deflateInit2(&stream, Z_BEST_COMPRESSION, Z_DEFLATED, -15, 8, Z_DEFAULT_STRATEGY);
-    QByteArray out(int(deflateBound(&stream, uLong(data.size()))), Qt::Uninitialized);
-    stream.next_in = reinterpret_cast<Bytef *>(const_cast<char *>(data.constData()));
+    deflateInit2(&stream, level, Z_DEFLATED, -15, 8, Z_DEFAULT_STRATEGY);
+    QByteArray out(qsizetype(deflateBound(&stream, uLong(data.size()))), Qt::Uninitialized);
+    stream.next_in = reinterpret_cast<Bytef *>(const_cast<char *>(data.data()));
     stream.avail_in = uInt(data.size());
     stream.next_out = reinterpret_cast<Bytef *>(out.data());
     stream.avail_out = uInt(out.size());
@@ -20,7 +19,17 @@ QByteArray rawDeflate(const QByteArray &data)
     return out;
 }
 
-} // namespace
+QByteArray entityBombDeclarations()
+{
+    QByteArray subset = "<!ENTITY e0 \"lol\">";
+    for (int level = 1; level <= 9; ++level) {
+        subset += "<!ENTITY e" + QByteArray::number(level) + " \"";
+        for (int i = 0; i < 10; ++i)
+            subset += "&e" + QByteArray::number(level - 1) + ';';
+        subset += "\">";
+    }
+    return subset;
+}
 
 QByteArray spot(const QByteArray &xml, qsizetype pieceSize)
 {
@@ -40,8 +49,13 @@ QByteArray spotXml(const QList<std::pair<QByteArray, QByteArray>> &fields)
 
 QByteArray nzb(const QByteArray &nzbXml)
 {
+    return nzbArticle(rawDeflate(nzbXml));
+}
+
+QByteArray nzbArticle(QByteArrayView deflated)
+{
     QByteArray escaped;
-    for (const char byte : rawDeflate(nzbXml)) {
+    for (const char byte : deflated) {
         switch (byte) {
         case '\0': escaped += "=A"; break;
         case '\r': escaped += "=B"; break;

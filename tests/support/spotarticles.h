@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QByteArrayView>
 #include <QList>
 
 // Articles of the spot viewer, in the test server's form (LF line ends, not dot-stuffed:
@@ -14,6 +15,12 @@ QByteArray spotXml(const QList<std::pair<QByteArray, QByteArray>> &fields);
 // An NZB article: nzb raw-deflated, escaped ("=A" NUL, "=B" CR, "=C" LF, "=D" "=") and cut
 // into lines.
 QByteArray nzb(const QByteArray &nzbXml);
+// The same for bytes that are raw deflate data already (or are meant not to be).
+QByteArray nzbArticle(QByteArrayView deflated);
+// zlib's raw deflate (no header or trailer) at a level from 0 (stored blocks) to 9.
+QByteArray rawDeflate(QByteArrayView data, int level = 9);
+// A document type's internal subset that would expand "&e9;" to a billion "lol"s.
+QByteArray entityBombDeclarations();
 // An NZB document in the NZB 2003 namespace: one file per subject (written into the
 // attribute as given: escape quotes as "&quot;"), all in these groups.
 QByteArray nzbXml(const QList<QByteArray> &subjects, const QList<QByteArray> &groups);

@@ -1,45 +1,14 @@
 #include "nzbescape.h"
 #include "nzbreader.h"
+#include "spotarticles.h"
 #include "testmain.h"
-
-#include <zlib.h>
 
 namespace {
 
-QByteArray deflateRaw(QByteArrayView data, int level = Z_DEFAULT_COMPRESSION)
-{
-    z_stream stream{};
-    deflateInit2(&stream, level, Z_DEFLATED, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY);
-    QByteArray out(qsizetype(deflateBound(&stream, uLong(data.size()))), Qt::Uninitialized);
-    stream.next_in = reinterpret_cast<Bytef *>(const_cast<char *>(data.data()));
-    stream.avail_in = uInt(data.size());
-    stream.next_out = reinterpret_cast<Bytef *>(out.data());
-    stream.avail_out = uInt(out.size());
-    deflate(&stream, Z_FINISH);
-    out.truncate(qsizetype(stream.total_out));
-    deflateEnd(&stream);
-    return out;
-}
-
-// An NZB article as posters send it: the bytes escaped, cut into lines, dot-stuffed.
+// An NZB article as the client delivers it.
 QByteArray article(QByteArrayView deflated)
 {
-    QByteArray escaped;
-    for (const char c : deflated) {
-        switch (c) {
-        case '\0': escaped += "=A"; break;
-        case '\r': escaped += "=B"; break;
-        case '\n': escaped += "=C"; break;
-        case '=': escaped += "=D"; break;
-        default: escaped += c;
-        }
-    }
-    QByteArray text = "Message-ID: <nzb1@spot.net>\r\nSubject: nzb\r\n\r\n";
-    for (qsizetype from = 0; from < escaped.size(); from += 100) {
-        const QByteArray line = escaped.mid(from, 100);
-        text += (line.startsWith('.') ? "." : "") + line + "\r\n";
-    }
-    return text + ".\r\n";
+    return SpotArticles::delivered(SpotArticles::nzbArticle(deflated));
 }
 
 QByteArray nzbFile(const QByteArray &subject, const QByteArray &groups = "<group>alt.binaries.x</group>")
@@ -61,13 +30,7 @@ QByteArray quoted(const QByteArray &name)
 
 QByteArray entityBomb()
 {
-    QByteArray subset = "<!ENTITY e0 \"lol\">";
-    for (int level = 1; level <= 9; ++level) {
-        subset += "<!ENTITY e" + QByteArray::number(level) + " \"";
-        for (int i = 0; i < 10; ++i)
-            subset += "&e" + QByteArray::number(level - 1) + ';';
-        subset += "\">";
-    }
+    const QByteArray subset = SpotArticles::entityBombDeclarations();
     return "<?xml version=\"1.0\"?><!DOCTYPE nzb [" + subset + "]><nzb xmlns=\"http://www.newzbin.com/DTD/2003/nzb\">"
         + nzbFile("&e9;.rar", "<group>&e9;</group>") + "</nzb>";
 }
@@ -95,38 +58,38 @@ private Q_SLOTS:
         const auto s = [](const char *text) { return QString::fromLatin1(text); };
 
         QTest::newRow("rar-set-drops-nfo")
-            << article(deflateRaw(nzb(nzbFile(quoted("x.part2.rar")) + nzbFile(quoted("x.part1.rar")) + nzbFile(quoted("x.nfo")))))
+            << article(SpotArticles::rawDeflate(nzb(nzbFile(quoted("x.part2.rar")) + nzbFile(quoted("x.part1.rar")) + nzbFile(quoted("x.nfo")))))
             << QString() << QStringList() << s("alt.binaries.x") << QStringList{s("x.part1.rar"), s("x.part2.rar")} << QStringList();
         QTest::newRow("rar-filter-keeps-dot-r-and-covers-spot-names")
-            << article(deflateRaw(nzb(nzbFile(quoted("x.rar")) + nzbFile(quoted("my.release.nfo")))))
+            << article(SpotArticles::rawDeflate(nzb(nzbFile(quoted("x.rar")) + nzbFile(quoted("my.release.nfo")))))
             << spotGroup << QStringList{s("cover.jpg"), s("x.r00")} << s("alt.binaries.x")
             << QStringList{s("my.release.nfo"), s("x.r00"), s("x.rar")} << QStringList();
         QTest::newRow("no-rar-sorted-none-removed")
-            << article(deflateRaw(nzb(nzbFile(quoted("b.mkv")) + nzbFile(quoted("a.nfo")))))
+            << article(SpotArticles::rawDeflate(nzb(nzbFile(quoted("b.mkv")) + nzbFile(quoted("a.nfo")))))
             << QString() << QStringList{s("c.jpg")} << s("alt.binaries.x") << QStringList{s("a.nfo"), s("b.mkv"), s("c.jpg")}
             << QStringList();
         QTest::newRow("two-groups-joined-by-one-space")
-            << article(deflateRaw(nzb(nzbFile(quoted("a.avi"), "<group>a.b.one</group>\n<group>a.b.two</group>")
+            << article(SpotArticles::rawDeflate(nzb(nzbFile(quoted("a.avi"), "<group>a.b.one</group>\n<group>a.b.two</group>")
                                       + nzbFile(quoted("b.avi"), "<group>a.b.three</group>"))))
             << spotGroup << QStringList() << s("a.b.one a.b.two") << QStringList{s("a.avi"), s("b.avi")} << QStringList();
         QTest::newRow("group-written-as-xml")
-            << article(deflateRaw(nzb(nzbFile(quoted("a.avi"), "<group>a&amp;b&#10;</group>"))))
+            << article(SpotArticles::rawDeflate(nzb(nzbFile(quoted("a.avi"), "<group>a&amp;b&#10;</group>"))))
             << spotGroup << QStringList() << s("a&amp;b") << QStringList{s("a.avi")} << QStringList();
         QTest::newRow("escaped-equals-before-C")
-            << article(deflateRaw(nzb(nzbFile(quoted("a=C=B.avi"))), Z_NO_COMPRESSION))
+            << article(SpotArticles::rawDeflate(nzb(nzbFile(quoted("a=C=B.avi"))), 0))
             << QString() << QStringList() << s("alt.binaries.x") << QStringList{s("a=C=B.avi")} << QStringList();
         QTest::newRow("no-namespace-first-group-and-subject-by-pattern")
-            << article(deflateRaw(nzb(nzbFile(quoted("b.rar"), "<group>\n  alt.first \n</group>") + nzbFile(quoted("a.rar")), "<nzb>")))
+            << article(SpotArticles::rawDeflate(nzb(nzbFile(quoted("b.rar"), "<group>\n  alt.first \n</group>") + nzbFile(quoted("a.rar")), "<nzb>")))
             << spotGroup << QStringList{s("z.nfo")} << s("alt.first \n") << QStringList{s("z.nfo"), s("b.rar")}
             << QStringList{badXml, QStringLiteral("\"[1/3] - &quot;b.rar&quot; yEnc (1/20)\"")};
         QTest::newRow("xml-does-not-parse")
-            << article(deflateRaw("<nzb><file subject=\"a.rar\"><group>g.h</group></nzb>")) << QString() << QStringList()
+            << article(SpotArticles::rawDeflate("<nzb><file subject=\"a.rar\"><group>g.h</group></nzb>")) << QString() << QStringList()
             << s("g.h") << QStringList{s("a.rar")} << QStringList{badXml, QStringLiteral("\"a.rar\"")};
         QTest::newRow("long-white-space-before-a-later-group")
-            << article(deflateRaw("<nzb>\n<group>" + QByteArray(200000, ' ') + "<group>alt.late</group>\n</nzb>"))
+            << article(SpotArticles::rawDeflate("<nzb>\n<group>" + QByteArray(200000, ' ') + "<group>alt.late</group>\n</nzb>"))
             << QString() << QStringList() << s("alt.late") << QStringList() << QStringList{badXml};
         QTest::newRow("entity-bomb-never-expanded")
-            << article(deflateRaw(entityBomb())) << spotGroup << QStringList() << s("&e9;") << QStringList{s("e9;.rar")}
+            << article(SpotArticles::rawDeflate(entityBomb())) << spotGroup << QStringList() << s("&e9;") << QStringList{s("e9;.rar")}
             << QStringList{badXml, QStringLiteral("\"&e9;.rar\"")};
         QTest::newRow("corrupt-deflate-keeps-spot-fields")
             << article("this is no deflate data") << spotGroup << QStringList{s("a.rar")} << spotGroup
@@ -135,12 +98,12 @@ private Q_SLOTS:
             << article("\x01\x02\x03") << QString() << QStringList() << QString() << QStringList()
             << QStringList{undecodable, untagged};
         QTest::newRow("truncated-deflate")
-            << article(deflateRaw(nzb(nzbFile(quoted("a.rar")))).chopped(8)) << spotGroup << QStringList() << spotGroup
+            << article(SpotArticles::rawDeflate(nzb(nzbFile(quoted("a.rar")))).chopped(8)) << spotGroup << QStringList() << spotGroup
             << QStringList() << QStringList{undecodable, untagged};
         QTest::newRow("inflates-past-the-bound")
-            << article(deflateRaw(QByteArray(NzbReader::maxNzbSize + 1024 * 1024, 'n'))) << spotGroup << QStringList()
+            << article(SpotArticles::rawDeflate(QByteArray(NzbReader::maxNzbSize + 1024 * 1024, 'n'))) << spotGroup << QStringList()
             << spotGroup << QStringList() << QStringList{undecodable, untagged};
-        QTest::newRow("no-nzb-tag") << article(deflateRaw("<html><group>g</group></html>")) << spotGroup << QStringList()
+        QTest::newRow("no-nzb-tag") << article(SpotArticles::rawDeflate("<html><group>g</group></html>")) << spotGroup << QStringList()
                                     << spotGroup << QStringList() << QStringList{untagged};
     }
 

@@ -1,4 +1,5 @@
 #include "bytetext.h"
+#include "spotarticles.h"
 #include "spotxml.h"
 #include "testmain.h"
 
@@ -28,13 +29,7 @@ QByteArray article(const QByteArray &xml)
 // Ten levels of ten references each: a billion "lol"s if anything expanded it.
 QByteArray entityBomb()
 {
-    QByteArray subset = "<!ENTITY e0 \"lol\">";
-    for (int level = 1; level <= 9; ++level) {
-        subset += "<!ENTITY e" + QByteArray::number(level) + " \"";
-        for (int i = 0; i < 10; ++i)
-            subset += "&e" + QByteArray::number(level - 1) + ';';
-        subset += "\">";
-    }
+    const QByteArray subset = SpotArticles::entityBombDeclarations();
     return "<?xml version=\"1.0\"?><!DOCTYPE Spotnet [" + subset + "]>"
         + posting("<Description>&e9;</Description>" + segment);
 }
