@@ -94,25 +94,25 @@ XmlDocument::XmlDocument(QByteArrayView bytes)
     std::unique_ptr<xmlDoc, FreeDoc> doc(parser->myDoc);
     parser->myDoc = nullptr;
     if (doc && parser->wellFormed && !refused && !declaresEntities(doc.get()))
-        m_doc = std::move(doc);
+        document = std::move(doc);
 }
 
 XmlDocument::~XmlDocument() = default;
 
 void XmlDocument::registerNamespace(const QByteArray &prefix, const QByteArray &uri)
 {
-    m_namespaces.append({prefix, uri});
+    namespaces.append({prefix, uri});
 }
 
 QStringList XmlDocument::values(const char *xpath) const
 {
     QStringList result;
-    if (!m_doc)
+    if (!document)
         return result;
-    const std::unique_ptr<xmlXPathContext, FreeContext> context(xmlXPathNewContext(m_doc.get()));
+    const std::unique_ptr<xmlXPathContext, FreeContext> context(xmlXPathNewContext(document.get()));
     if (!context)
         return result;
-    for (const auto &[prefix, uri] : m_namespaces)
+    for (const auto &[prefix, uri] : namespaces)
         xmlXPathRegisterNs(context.get(), xml(prefix.constData()), xml(uri.constData()));
 
     const std::unique_ptr<xmlXPathObject, FreeObject> found(xmlXPathEvalExpression(xml(xpath), context.get()));

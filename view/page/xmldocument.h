@@ -24,8 +24,6 @@ public:
     XmlDocument(const XmlDocument &) = delete;
     XmlDocument &operator=(const XmlDocument &) = delete;
 
-    bool isParsed() const { return m_doc != nullptr; }
-
     // Lets queries name the elements of namespace uri as prefix:name.
     void registerNamespace(const QByteArray &prefix, const QByteArray &uri);
 
@@ -41,6 +39,6 @@ private:
     {
         void operator()(_xmlDoc *doc) const;
     };
-    std::unique_ptr<_xmlDoc, FreeDoc> m_doc;
-    QList<std::pair<QByteArray, QByteArray>> m_namespaces;
+    std::unique_ptr<_xmlDoc, FreeDoc> document;
+    QList<std::pair<QByteArray, QByteArray>> namespaces;
 };
