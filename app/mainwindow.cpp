@@ -15,6 +15,8 @@
 #include <QHeaderView>
 #include <QProgressBar>
 
+#include <utility>
+
 namespace {
 constexpr int statusMessageMs = 300000;
 // The "Erotiek" item is the seventh top-level item of the tree.
@@ -119,7 +121,7 @@ void MainWindow::on_tabWidget_tabCloseRequested(int index)
         return;
     }
     for (SpotView *spot : std::as_const(spotTabs)) {
-        if (spot->tabIndex() != index)
+        if (!spot || spot->tabIndex() != index)
             continue;
         ui->tabWidget->removeTab(index);
         spotTabs.remove(spot->spotId());
@@ -136,15 +138,26 @@ void MainWindow::on_tableView_clicked(const QModelIndex &index)
     if (spotTabs.contains(spotId))
         return;
     const QString title = index.siblingAtColumn(2).data().toString();
-    spotTabs.insert(spotId, new SpotView(controller, ui->tabWidget, spotId, title, this));
+    // The entry stands before the page exists: the first page starts the web engine, which
+    // runs the event loop, and the double click that follows this click may arrive there.
+    spotTabs.insert(spotId, nullptr);
+    auto *spot = new SpotView(controller, ui->tabWidget, spotId, title, this);
+    spotTabs.insert(spotId, spot);
+    if (std::exchange(frontWhenOpened, 0) == spotId)
+        spot->showTab();
 }
 
 void MainWindow::on_tableView_doubleClicked(const QModelIndex &index)
 {
     if (!index.isValid())
         return;
-    if (SpotView *spot = spotTabs.value(index.data(Qt::UserRole).toInt()))
+    const int spotId = index.data(Qt::UserRole).toInt();
+    if (!spotTabs.contains(spotId))
+        return;
+    if (SpotView *spot = spotTabs.value(spotId))
         spot->showTab();
+    else
+        frontWhenOpened = spotId;
 }
 
 void MainWindow::on_actionConfiguratie_triggered()

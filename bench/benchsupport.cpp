@@ -2,10 +2,19 @@
 
 #include <QRandomGenerator>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 
 namespace Bench {
+
+double median(QList<double> values)
+{
+    require(!values.isEmpty(), "no runs to take the median of");
+    const auto middle = values.begin() + values.size() / 2;
+    std::nth_element(values.begin(), middle, values.end());
+    return *middle;
+}
 
 QByteArray randomBytes(qsizetype size, quint32 seed)
 {

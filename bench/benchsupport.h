@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QElapsedTimer>
+#include <QList>
 
 #include <algorithm>
 #include <limits>
@@ -26,6 +27,24 @@ double bestSeconds(Run run, int runs = 5)
         best = std::min(best, double(timer.nsecsElapsed()) / 1e9);
     }
     return best;
+}
+
+// The middle one of values taken from runs (the upper middle one of an even count).
+double median(QList<double> values);
+
+// The median of many runs, for work of a few milliseconds that one disturbance would spoil.
+template<typename Run>
+double medianSeconds(Run run, int runs)
+{
+    QList<double> seconds;
+    seconds.reserve(runs);
+    for (int i = 0; i < runs; ++i) {
+        QElapsedTimer timer;
+        timer.start();
+        run();
+        seconds.append(double(timer.nsecsElapsed()) / 1e9);
+    }
+    return median(seconds);
 }
 
 // Deterministic random bytes, the stand-in for compressed data.

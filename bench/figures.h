@@ -32,3 +32,21 @@ double syncFigure()
 {
     return syncFigure(figure, storedMillions);
 }
+
+// A typical spot (spotpagecorpus.h): its page built from the spot article, the NZB and the
+// comments without a web view (median, milliseconds), and an NZB article of 5 MB read
+// (megabytes of article per second).
+double spotPageBuildMs();
+double nzbReadMBps();
+double nzbFilesReadPerSecond();
+
+// From the click on that spot (a new SpotView, every article from the cache) to the load of
+// its whole page in the web view, in milliseconds: the first page of the process, or the
+// median of the 5th to the 9th.
+enum class SpotPageShown { First, Later };
+double spotPageShownMs(SpotPageShown page);
+template<SpotPageShown page>
+double spotPageShownMs()
+{
+    return spotPageShownMs(page);
+}

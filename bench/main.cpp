@@ -1,11 +1,13 @@
 #include "figures.h"
 
-#include <QCoreApplication>
+#include <QApplication>
 #include <QStringList>
 
 #include <algorithm>
 #include <cstdio>
 #include <iterator>
+
+#include <unistd.h>
 
 namespace {
 
@@ -61,6 +63,11 @@ const Figure figures[] = {
     {"sync_vs_limit_xover_2m", "x", syncFigure<SyncFigure::RatioXover, 2>, 2},
     {"sync_vs_limit_xzver_2m", "x", syncFigure<SyncFigure::RatioXzver, 2>, 2},
     {"client_overview_lines_per_s", "lines/s", clientOverviewLinesPerSecond},
+    {"spot_page_build_ms", "ms", spotPageBuildMs, 3},
+    {"nzb_read_MBps", "MB/s", nzbReadMBps, 1},
+    {"nzb_files_read_per_s", "files/s", nzbFilesReadPerSecond},
+    {"spot_page_shown_first_ms", "ms", spotPageShownMs<SpotPageShown::First>, 1},
+    {"spot_page_shown_ms", "ms", spotPageShownMs<SpotPageShown::Later>, 1},
 };
 
 } // namespace
@@ -68,7 +75,14 @@ const Figure figures[] = {
 // tarnwick-bench [name...]: measures the named figures, or all of them.
 int main(int argc, char *argv[])
 {
-    QCoreApplication app(argc, argv);
+    // The spot page figures show pages in Qt WebEngine: windowless unless a platform is
+    // chosen, and as root only without the engine's sandbox.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    if (geteuid() == 0 && !qEnvironmentVariableIsSet("QTWEBENGINE_DISABLE_SANDBOX"))
+        qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    QApplication app(argc, argv);
     const QStringList wanted = app.arguments().mid(1);
     for (const QString &name : wanted) {
         if (std::none_of(std::begin(figures), std::end(figures),

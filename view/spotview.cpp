@@ -2,7 +2,6 @@
 
 #include "articlesource.h"
 #include "bytetext.h"
-#include "pagecontent.h"
 #include "settings.h"
 #include "spotwebpage.h"
 
@@ -52,7 +51,6 @@ SpotView::SpotView(ArticleSource *source, QTabWidget *tabs, int spotId, const QS
 
 SpotView::~SpotView()
 {
-    PageContent::instance().withdraw(shownUrl);
     delete view; // unless it went with the tab widget already
 }
 
@@ -116,9 +114,6 @@ void SpotView::onLinkClick(const QUrl &url)
 
 void SpotView::setPageContent(const QByteArray &bytes)
 {
-    const QUrl previous = shownUrl;
-    shownUrl = PageContent::instance().publish(bytes);
-    if (webPage)
-        webPage->show(shownUrl);
-    PageContent::instance().withdraw(previous);
+    if (view)
+        webPage->showPage(bytes);
 }

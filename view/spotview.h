@@ -6,7 +6,6 @@
 #include <QObject>
 #include <QPointer>
 #include <QString>
-#include <QUrl>
 
 class ArticleSource;
 class QTabWidget;
@@ -52,5 +51,4 @@ private:
     QTabWidget *const tabs;
     const int id;
     SpotPage page;
-    QUrl shownUrl;
 };

@@ -4,16 +4,49 @@
 
 #include <QWebEngineUrlRequestInfo>
 
+#include <utility>
+
 SpotWebPage::SpotWebPage(bool showImages, QObject *parent)
     : QWebEnginePage(PageContent::profile(), parent)
 {
     setUrlRequestInterceptor(new RequestFilter(showImages, this));
+    connect(this, &QWebEnginePage::loadFinished, this, &SpotWebPage::onLoadFinished);
 }
 
-void SpotWebPage::show(const QUrl &url)
+SpotWebPage::~SpotWebPage()
 {
-    shown = url;
-    load(url);
+    PageContent::instance().withdraw(shown);
+    PageContent::instance().withdraw(loading);
+}
+
+void SpotWebPage::showPage(const QByteArray &bytes)
+{
+    waiting = bytes;
+    // A second load would cancel the one on its way, and the engine may keep either. The
+    // first waits for the event loop, so that pages given one after the other (answers
+    // from the cache) load only the newest.
+    if (!std::exchange(pageWaiting, true) && loading.isEmpty())
+        QMetaObject::invokeMethod(this, &SpotWebPage::loadWaiting, Qt::QueuedConnection);
+}
+
+void SpotWebPage::loadWaiting()
+{
+    if (!pageWaiting || !loading.isEmpty())
+        return;
+    pageWaiting = false;
+    loading = PageContent::instance().publish(std::exchange(waiting, {}));
+    load(loading);
+}
+
+void SpotWebPage::onLoadFinished()
+{
+    if (loading.isEmpty())
+        return;
+    PageContent::instance().withdraw(std::exchange(shown, std::exchange(loading, {})));
+    if (pageWaiting)
+        loadWaiting();
+    else
+        Q_EMIT pageShown();
 }
 
 bool SpotWebPage::acceptNavigationRequest(const QUrl &url, NavigationType type, bool isMainFrame)
@@ -22,7 +55,7 @@ bool SpotWebPage::acceptNavigationRequest(const QUrl &url, NavigationType type, 
         Q_EMIT linkClicked(url);
         return false;
     }
-    return isMainFrame && url == shown;
+    return isMainFrame && url == loading;
 }
 
 SpotWebPage::RequestFilter::RequestFilter(bool showImages, QObject *parent)

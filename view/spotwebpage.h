@@ -1,24 +1,31 @@
 #pragma once
 
+#include <QByteArray>
 #include <QUrl>
 #include <QWebEnginePage>
 #include <QWebEngineUrlRequestInterceptor>
 
-// The web page of a spot tab. It goes only where show() sends it: a click on a link is
-// refused and reported as linkClicked(), every other navigation is refused. Of the network
-// it loads nothing but, when images are shown, images over http or https (the page's only
-// image is the spot's own: article text never makes a tag).
+// The web page of a spot tab. It shows the pages it is given, one load at a time: a page
+// given while another still loads waits for that load to finish, and only the newest of
+// the waiting ones is shown, so the last page given is always the one that stays. It goes
+// nowhere else: a click on a link is refused and reported as linkClicked(), every other
+// navigation is refused. Of the network it loads nothing but, when images are shown,
+// images over http or https (the page's only image is the spot's own: article text never
+// makes a tag).
 class SpotWebPage : public QWebEnginePage
 {
     Q_OBJECT
 
 public:
     SpotWebPage(bool showImages, QObject *parent);
+    ~SpotWebPage() override;
 
-    void show(const QUrl &url);
+    void showPage(const QByteArray &bytes);
 
 Q_SIGNALS:
     void linkClicked(const QUrl &url);
+    // A load finished with no newer page waiting: the page given last is the one shown.
+    void pageShown();
 
 protected:
     bool acceptNavigationRequest(const QUrl &url, NavigationType type, bool isMainFrame) override;
@@ -34,5 +41,11 @@ private:
         const bool showImages;
     };
 
-    QUrl shown;
+    void loadWaiting();
+    void onLoadFinished();
+
+    QUrl shown;   // the page loaded last
+    QUrl loading; // the page on its way; empty when none
+    QByteArray waiting;
+    bool pageWaiting = false;
 };

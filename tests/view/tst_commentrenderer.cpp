@@ -22,19 +22,21 @@ private Q_SLOTS:
     {
         QTest::addColumn<QByteArray>("article");
         QTest::addColumn<QByteArray>("fragment");
-        QTest::newRow("name-and-text-as-delivered") << comment("Jan <jan@example>", "Mooi\r\n..dank")
-                                                    << QByteArray("<Jan:Mooi\r\n..dank\r\n.\r\n>");
+        QTest::newRow("text-as-written") << comment("Jan <jan@example>", "Mooi\r\n..dank")
+                                         << QByteArray("<Jan:Mooi\r\n.dank\r\n>");
+        QTest::newRow("empty-text") << comment("Jan <jan@example>", "").replace("\r\n\r\n\r\n", "\r\n\r\n")
+                                    << QByteArray("<Jan:>");
         QTest::newRow("unsigned-not-shown") << comment("Jan <jan@example>", "Mooi", false) << QByteArray();
         QTest::newRow("signature-needs-its-space")
             << QByteArray("From: Jan <j@x>\r\nX-User-Signature:c2ln\r\n\r\nMooi\r\n.\r\n") << QByteArray();
-        QTest::newRow("address-only-gives-dash") << comment("jan@example", "Mooi") << QByteArray("<-:Mooi\r\n.\r\n>");
+        QTest::newRow("address-only-gives-dash") << comment("jan@example", "Mooi") << QByteArray("<-:Mooi\r\n>");
         QTest::newRow("later-from-line-wins")
             << QByteArray("From: Jan <j@x>\r\nFrom: Piet <p@x>\r\nX-User-Signature: c2ln\r\n\r\nMooi")
             << QByteArray("<Piet:Mooi>");
         QTest::newRow("no-header-end") << QByteArray("From: Jan <j@x>\r\nX-User-Signature: c2ln\r\nMooi\r\n.\r\n")
                                        << QByteArray();
         QTest::newRow("name-containing-comment-placeholder")
-            << comment("{comment} <j@x>", "Mooi") << QByteArray("<Mooi\r\n.\r\n:Mooi\r\n.\r\n>");
+            << comment("{comment} <j@x>", "Mooi") << QByteArray("<Mooi\r\n:Mooi\r\n>");
     }
 
     void fragments()
@@ -48,16 +50,16 @@ private Q_SLOTS:
     void sameNameAndTextShownOnce()
     {
         CommentRenderer renderer;
-        QCOMPARE(renderer.render(comment("Jan <j@x>", "Mooi"), commentTemplate), QByteArray("<Jan:Mooi\r\n.\r\n>"));
+        QCOMPARE(renderer.render(comment("Jan <j@x>", "Mooi"), commentTemplate), QByteArray("<Jan:Mooi\r\n>"));
         QTest::ignoreMessage(QtDebugMsg, "Dubbele reactie verwijderd");
         QCOMPARE(renderer.render(comment("Jan <other@x>", "Mooi"), commentTemplate), QByteArray());
-        QCOMPARE(renderer.render(comment("Piet <j@x>", "Mooi"), commentTemplate), QByteArray("<Piet:Mooi\r\n.\r\n>"));
+        QCOMPARE(renderer.render(comment("Piet <j@x>", "Mooi"), commentTemplate), QByteArray("<Piet:Mooi\r\n>"));
         QCOMPARE(renderer.render(comment("Jan <j@x>", "Anders"), commentTemplate),
-                 QByteArray("<Jan:Anders\r\n.\r\n>"));
+                 QByteArray("<Jan:Anders\r\n>"));
         // An unsigned comment leaves no trace: its signed twin is still shown.
         CommentRenderer fresh;
         QCOMPARE(fresh.render(comment("Jan <j@x>", "Mooi", false), commentTemplate), QByteArray());
-        QCOMPARE(fresh.render(comment("Jan <j@x>", "Mooi"), commentTemplate), QByteArray("<Jan:Mooi\r\n.\r\n>"));
+        QCOMPARE(fresh.render(comment("Jan <j@x>", "Mooi"), commentTemplate), QByteArray("<Jan:Mooi\r\n>"));
     }
 };
 

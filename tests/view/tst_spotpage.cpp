@@ -21,10 +21,10 @@ QByteArray comment(const QByteArray &name, const QByteArray &text)
     return SpotArticles::delivered(SpotArticles::comment(name, text));
 }
 
-// The fragment of comment(name, text): the text still carries the terminating line.
+// The fragment of comment(name, text): the text as written, without its transfer's end.
 QByteArray shown(const QByteArray &name, const QByteArray &text)
 {
-    return '<' + name + ':' + text + "\r\n.\r\n>";
+    return '<' + name + ':' + text + "\r\n>";
 }
 
 QByteArray page(const QByteArray &description, const QByteArray &size = "-", const QByteArray &files = "N=-|F=-|L=-",
@@ -92,11 +92,14 @@ private Q_SLOTS:
         const QByteArray imageTag
             = "<img style=\"float:left; margin-right: 10px; margin-bottom:15px;\" alt=\"Plaatje\" "
               "onload=\"resizeme(this);\" onmouseover=\"supersizeme(this);\" onmouseout=\"resizeme(this);\" "
-              "src=\"http://i.example/a.jpg?x=1&amp;amp;y=2\"> ";
-        QTest::newRow("website-escaped-again")
+              "src=\"http://i.example/a.jpg?x=1&amp;y=2\"> ";
+        QTest::newRow("website-written-once")
             << QByteArray("<Description>d</Description><Website>http://w.example/?a=1&amp;b=\"2\"</Website>") << false
-            << QByteArray("D=d|S=-|W=<a href=\"http://w.example/?a=1&amp;amp;b=2\">http://w.example/?a=1&amp;amp;b=2</a>"
+            << QByteArray("D=d|S=-|W=<a href=\"http://w.example/?a=1&amp;b=2\">http://w.example/?a=1&amp;b=2</a>"
                           "|N=-|F=-|L=-|G=-|C=");
+        QTest::newRow("website-without-http-is-no-link")
+            << QByteArray("<Description>d</Description><Website>javascript:alert(1)</Website>") << false
+            << QByteArray("D=d|S=-|W=javascript:alert(1)|N=-|F=-|L=-|G=-|C=");
         QTest::newRow("image-shown") << "<Description>d</Description>" + image << true << page(imageTag + "d");
         QTest::newRow("image-hidden") << "<Description>d</Description>" + image << false << page("d");
         QTest::newRow("no-image") << QByteArray("<Description>d</Description>") << true << page("d");

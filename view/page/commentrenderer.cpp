@@ -5,6 +5,30 @@
 
 #include <QDebug>
 
+namespace {
+
+// The body as the poster wrote it: without the line that ends the transfer and without the
+// dots that dot-stuffing put before lines starting with ".".
+QByteArray asWritten(QByteArrayView body)
+{
+    if (body == QByteArrayView(".\r\n"))
+        return {};
+    if (body.endsWith(QByteArrayView("\r\n.\r\n")))
+        body.chop(3);
+    QByteArray text;
+    text.reserve(body.size());
+    for (qsizetype lineStart = 0; lineStart < body.size();) {
+        qsizetype lineEnd = body.indexOf('\n', lineStart);
+        lineEnd = lineEnd < 0 ? body.size() : lineEnd + 1;
+        const QByteArrayView line = body.sliced(lineStart, lineEnd - lineStart);
+        text += line.startsWith(QByteArrayView("..")) ? line.sliced(1) : line;
+        lineStart = lineEnd;
+    }
+    return text;
+}
+
+} // namespace
+
 QByteArray CommentRenderer::render(QByteArrayView article, const QByteArray &commentTemplate)
 {
     const qsizetype headerEnd = article.indexOf(QByteArrayView("\r\n\r\n"));
@@ -33,10 +57,8 @@ QByteArray CommentRenderer::render(QByteArrayView article, const QByteArray &com
     if (!isSigned)
         return {};
 
-    // The body as delivered, dot-stuffing and terminating "." included.
-    const QByteArrayView text = article.sliced(headerEnd + 4);
     const QByteArray nameBytes = name.toByteArray();
-    const QByteArray textBytes = text.toByteArray();
+    const QByteArray textBytes = asWritten(article.sliced(headerEnd + 4));
     const QString key = ByteText::toText(nameBytes + '\n' + textBytes);
     if (seen.contains(key)) {
         qDebug("Dubbele reactie verwijderd");

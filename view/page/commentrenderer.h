@@ -6,7 +6,8 @@
 #include <QString>
 
 // The comments of one spot page: signed comment articles rendered with the comment
-// template, each poster name and text shown once per page.
+// template, each poster name and text shown once per page. The text is shown as the poster
+// wrote it: without the dot-stuffing and the final "." line of its transfer.
 class CommentRenderer
 {
 public:

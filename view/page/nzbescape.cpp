@@ -9,17 +9,19 @@ namespace NzbEscape {
 // as "\n\r.." holds no "\n..".
 QByteArray decodeBody(QByteArrayView body)
 {
-    QByteArray out;
-    out.reserve(body.size());
+    // Never longer than the body: written through a pointer, cut to size at the end.
+    QByteArray out(body.size(), Qt::Uninitialized);
+    char *next = out.data();
     bool lineStart = true;
     bool escape = false;
-    for (qsizetype i = 0; i < body.size(); ++i) {
-        const char c = body[i];
+    const char *const end = body.data() + body.size();
+    for (const char *at = body.data(); at != end; ++at) {
+        const char c = *at;
         if (c == '\n' || c == '\r') {
             lineStart = c == '\n';
             continue;
         }
-        if (lineStart && c == '.' && i + 1 < body.size() && body[i + 1] == '.') {
+        if (lineStart && c == '.' && at + 1 != end && at[1] == '.') {
             lineStart = false;
             continue;
         }
@@ -28,29 +30,30 @@ QByteArray decodeBody(QByteArrayView body)
             escape = false;
             switch (c) {
             case 'A':
-                out += '\0';
+                *next++ = '\0';
                 continue;
             case 'B':
-                out += '\r';
+                *next++ = '\r';
                 continue;
             case 'C':
-                out += '\n';
+                *next++ = '\n';
                 continue;
             case 'D':
-                out += '=';
+                *next++ = '=';
                 continue;
             default:
-                out += '=';
+                *next++ = '=';
             }
         }
         if (c == '=')
             escape = true;
         else
-            out += c;
+            *next++ = c;
     }
     if (escape)
-        out += '=';
-    out.chop(1);
+        *next++ = '=';
+    // The last byte is the "." of the terminating line.
+    out.truncate(qMax<qsizetype>(next - out.data() - 1, 0));
     return out;
 }
 

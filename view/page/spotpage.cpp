@@ -6,15 +6,20 @@
 
 namespace {
 
-// Text that goes into an attribute as given: escaped once more (a URL from the spot XML is
-// escaped already), without double quotes.
-QString escapedForAttribute(QString text)
+// A URL of the spot XML in an attribute: it is written as XML text already ("&", "<" and
+// ">" escaped), which is what an attribute needs; a second escape would give the browser
+// another URL. Without double quotes it cannot leave the attribute.
+QByteArray forAttribute(QString url)
 {
-    text.replace(QLatin1Char('<'), QLatin1StringView("&lt;"));
-    text.replace(QLatin1Char('>'), QLatin1StringView("&gt;"));
-    text.replace(QLatin1Char('&'), QLatin1StringView("&amp;"));
-    text.remove(QLatin1Char('"'));
-    return text;
+    url.remove(QLatin1Char('"'));
+    return ByteText::toBytes(url);
+}
+
+// Only web addresses become links: a "javascript:" one would run the poster's script.
+bool isWebAddress(const QString &url)
+{
+    return url.startsWith(QLatin1StringView("http://"), Qt::CaseInsensitive)
+        || url.startsWith(QLatin1StringView("https://"), Qt::CaseInsensitive);
 }
 
 QByteArray sizeText(qint64 size)
@@ -75,7 +80,7 @@ SpotPage::Update SpotPage::articleData(const QByteArray &id, const QByteArray &d
             descriptionHtml = "<img style=\"float:left; margin-right: 10px; margin-bottom:15px;\" alt=\"Plaatje\" "
                               "onload=\"resizeme(this);\" onmouseover=\"supersizeme(this);\" "
                               "onmouseout=\"resizeme(this);\" src=\""
-                + ByteText::toBytes(escapedForAttribute(fields->image)) + "\"> ";
+                + forAttribute(fields->image) + "\"> ";
         }
         descriptionHtml += convertMarkup(fields->description);
         size = fields->size;
@@ -133,8 +138,8 @@ QByteArray SpotPage::render() const
 
     QByteArray websiteHtml = QByteArrayLiteral("-");
     if (!website.isEmpty()) {
-        const QByteArray w = ByteText::toBytes(escapedForAttribute(website));
-        websiteHtml = "<a href=\"" + w + "\">" + w + "</a>";
+        const QByteArray w = forAttribute(website);
+        websiteHtml = isWebAddress(website) ? "<a href=\"" + w + "\">" + w + "</a>" : w;
     }
     page.replace(QByteArrayView("{website}"), websiteHtml);
 
