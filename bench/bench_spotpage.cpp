@@ -13,19 +13,30 @@ namespace {
 
 constexpr int buildRuns = 101;
 constexpr qsizetype largeNzbSize = 5'000'000;
-constexpr int sampleFiles = 4000;
+constexpr int sampleFiles = 200;
 
-// An NZB article of fileCount files whose subjects carry 32 random hex digits each (as the
-// names of an obfuscated post do), so that deflate cannot shrink the XML far.
+constexpr int segmentsPerFile = 40;
+
+// An NZB article of fileCount files as posting programs write them: every file in 40
+// segments, each with a message-id of its own (random, as they are), which is what keeps
+// a real NZB from compressing far.
 QByteArray nzbArticle(int fileCount)
 {
-    const QByteArray hex = Bench::randomBytes(qsizetype(fileCount) * 16).toHex();
-    QList<QByteArray> subjects;
-    subjects.reserve(fileCount);
-    for (int file = 0; file < fileCount; ++file)
-        subjects += "[" + QByteArray::number(file + 1) + "] - &quot;" + hex.mid(qsizetype(file) * 32, 32) + ".part"
-            + QByteArray::number(file + 1) + ".rar&quot; yEnc (1/50)";
-    return SpotArticles::delivered(SpotArticles::nzb(SpotArticles::nzbXml(subjects, {"alt.binaries.boneless"})));
+    const QByteArray ids = Bench::randomBytes(qsizetype(fileCount) * segmentsPerFile * 12).toHex();
+    QByteArray files;
+    for (int file = 0; file < fileCount; ++file) {
+        const QByteArray number = QByteArray::number(file + 1);
+        files += "<file poster=\"Jan Spotter &lt;jan@example&gt;\" date=\"1700000000\" subject=\"[" + number
+            + "] - &quot;Vuurtoren.part" + number + ".rar&quot; yEnc (1/" + QByteArray::number(segmentsPerFile)
+            + ")\"><groups><group>alt.binaries.boneless</group></groups><segments>";
+        for (int segment = 0; segment < segmentsPerFile; ++segment)
+            files += "<segment bytes=\"768000\" number=\"" + QByteArray::number(segment + 1) + "\">"
+                + ids.mid((qsizetype(file) * segmentsPerFile + segment) * 24, 24) + "@news.example</segment>";
+        files += "</segments></file>\n";
+    }
+    return SpotArticles::delivered(SpotArticles::nzb(
+        "<?xml version=\"1.0\" encoding=\"iso-8859-1\" ?>\n<nzb xmlns=\"http://www.newzbin.com/DTD/2003/nzb\">\n" + files
+        + "</nzb>\n"));
 }
 
 } // namespace
