@@ -8,11 +8,14 @@
 #include "settings.h"
 #include "settingsdialog.h"
 #include "spotsmodel.h"
+#include "spotpage.h"
+#include "spotrow.h"
 #include "spotview.h"
 #include "tarnwick.h"
 
 #include <QCloseEvent>
 #include <QHeaderView>
+#include <QMenu>
 #include <QProgressBar>
 
 #include <utility>
@@ -143,8 +146,36 @@ void MainWindow::on_tableView_clicked(const QModelIndex &index)
     spotTabs.insert(spotId, nullptr);
     auto *spot = new SpotView(controller, ui->tabWidget, spotId, title, this);
     spotTabs.insert(spotId, spot);
+    connect(spot, &SpotView::nzbRequested, this,
+            [this, spotId, title](NzbHandOffJob::Mode mode) { handOffNzb(spotId, title, mode); });
     if (std::exchange(frontWhenOpened, 0) == spotId)
         spot->showTab();
+}
+
+void MainWindow::on_tableView_customContextMenuRequested(const QPoint &pos)
+{
+    const QModelIndex index = ui->tableView->indexAt(pos);
+    if (!index.isValid())
+        return;
+    const int spotId = index.data(Qt::UserRole).toInt();
+    const QString title = index.siblingAtColumn(2).data().toString();
+    QMenu menu(this);
+    menu.addAction(tr("NZB opslaan"), this, [=] { handOffNzb(spotId, title, NzbHandOffJob::Mode::Save); });
+    menu.addAction(tr("Downloaden"), this, [=] { handOffNzb(spotId, title, NzbHandOffJob::Mode::Download); });
+    menu.exec(ui->tableView->viewport()->mapToGlobal(pos));
+}
+
+void MainWindow::handOffNzb(int spotId, const QString &title, NzbHandOffJob::Mode mode)
+{
+    const std::optional<SpotRow> spot = SpotRow::find(controller->spotsDatabase(), spotId);
+    if (!spot)
+        return;
+    auto *job = new NzbHandOffJob(controller, SpotPage::articleIdOf(spot->messageId), title,
+                                  CategoryScheme::categoryName(spot->category), mode, this);
+    connect(job, &NzbHandOffJob::status, this, &MainWindow::showStatus);
+    connect(job, &NzbHandOffJob::failed, this,
+            [this](const QString &reason) { MessageBoxes::critical(this, tr("NZB"), reason); });
+    job->start();
 }
 
 void MainWindow::on_tableView_doubleClicked(const QModelIndex &index)

@@ -1,11 +1,14 @@
 #pragma once
 
+#include "nzbhandoffjob.h"
+
 #include <QMainWindow>
 #include <QMap>
 
 #include <memory>
 
 class QModelIndex;
+class QPoint;
 class QProgressBar;
 class QTreeWidgetItem;
 class SpotView;
@@ -40,6 +43,7 @@ private Q_SLOTS:
     void on_tabWidget_tabCloseRequested(int index);
     void on_tableView_doubleClicked(const QModelIndex &index);
     void on_tableView_clicked(const QModelIndex &index);
+    void on_tableView_customContextMenuRequested(const QPoint &pos);
     void on_zoekButton_clicked();
     void on_actionConfiguratie_triggered();
     void on_actionAfsluiten_triggered();
@@ -54,6 +58,8 @@ private:
     // Shows a status text and lets it paint before work that blocks the window.
     void showStatusNow(const QString &text);
     void search();
+    // Fetches the spot's whole NZB and saves it or hands it to the downloader.
+    void handOffNzb(int spotId, const QString &title, NzbHandOffJob::Mode mode);
 
     std::unique_ptr<Ui::MainWindow> ui;
     Tarnwick *controller = nullptr;

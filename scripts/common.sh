@@ -7,6 +7,7 @@ packages=(
     cmake ninja-build g++ pkg-config
     qt6-base-dev libqt6sql6-sqlite qt6-webengine-dev qt6-translations-l10n
     libgl-dev libxml2-dev zlib1g-dev libssl-dev openssl libsqlite3-dev
+    nzbget # the download tests hand NZBs to a real NZBGet
 )
 
 as_root() {

@@ -4,6 +4,8 @@
 
 #include <QSettings>
 
+#include <utility>
+
 namespace Settings {
 
 bool isConfigured()
@@ -96,6 +98,66 @@ QByteArray geometry()
 void setGeometry(const QByteArray &geometry)
 {
     QSettings().setValue(Key::geometry, geometry);
+}
+
+namespace {
+
+using Destination = NzbHandOff::Destination;
+
+// Stored as words, so that a settings file stays readable and a new destination never
+// changes the meaning of an old value.
+const std::pair<Destination, QLatin1StringView> destinationNames[] = {
+    {Destination::Save, QLatin1StringView("opslaan")},
+    {Destination::Folder, QLatin1StringView("map")},
+    {Destination::NzbGet, QLatin1StringView("nzbget")},
+    {Destination::Sabnzbd, QLatin1StringView("sabnzbd")},
+};
+
+} // namespace
+
+NzbHandOff nzbHandOff()
+{
+    const QSettings settings;
+    NzbHandOff handOff;
+    const QString destination = settings.value(Key::nzbDestination).toString();
+    for (const auto &[value, name] : destinationNames) {
+        if (destination == name)
+            handOff.destination = value;
+    }
+    handOff.folder = settings.value(Key::nzbFolder).toString();
+    handOff.nzbgetUrl = settings.value(Key::nzbgetUrl).toString();
+    handOff.nzbgetUser = settings.value(Key::nzbgetUser).toString();
+    handOff.nzbgetPassword = decodePassword(settings.value(Key::nzbgetPass).toByteArray());
+    handOff.nzbgetCategory = settings.value(Key::nzbgetCategory).toBool();
+    handOff.sabnzbdUrl = settings.value(Key::sabnzbdUrl).toString();
+    handOff.sabnzbdKey = settings.value(Key::sabnzbdKey).toString();
+    return handOff;
+}
+
+void setNzbHandOff(const NzbHandOff &handOff)
+{
+    QSettings settings;
+    for (const auto &[value, name] : destinationNames) {
+        if (handOff.destination == value)
+            settings.setValue(Key::nzbDestination, QString(name));
+    }
+    settings.setValue(Key::nzbFolder, handOff.folder);
+    settings.setValue(Key::nzbgetUrl, handOff.nzbgetUrl);
+    settings.setValue(Key::nzbgetUser, handOff.nzbgetUser);
+    settings.setValue(Key::nzbgetPass, encodePassword(handOff.nzbgetPassword));
+    settings.setValue(Key::nzbgetCategory, handOff.nzbgetCategory);
+    settings.setValue(Key::sabnzbdUrl, handOff.sabnzbdUrl);
+    settings.setValue(Key::sabnzbdKey, handOff.sabnzbdKey);
+}
+
+QString nzbSaveFolder()
+{
+    return QSettings().value(Key::nzbSaveFolder).toString();
+}
+
+void setNzbSaveFolder(const QString &folder)
+{
+    QSettings().setValue(Key::nzbSaveFolder, folder);
 }
 
 } // namespace Settings

@@ -24,6 +24,16 @@ inline constexpr QLatin1StringView ero{"ero"};
 inline constexpr QLatin1StringView lastHeader{"lastheader"};
 inline constexpr QLatin1StringView lastCommentsHeader{"lastcommentsheader"};
 inline constexpr QLatin1StringView geometry{"geometry"};
+// Where a spot's NZB goes: "opslaan", "map", "nzbget" or "sabnzbd".
+inline constexpr QLatin1StringView nzbDestination{"nzbdestination"};
+inline constexpr QLatin1StringView nzbFolder{"nzbfolder"};
+inline constexpr QLatin1StringView nzbSaveFolder{"nzbsavefolder"};
+inline constexpr QLatin1StringView nzbgetUrl{"nzbgeturl"};
+inline constexpr QLatin1StringView nzbgetUser{"nzbgetuser"};
+inline constexpr QLatin1StringView nzbgetPass{"nzbgetpass"};
+inline constexpr QLatin1StringView nzbgetCategory{"nzbgetcategory"};
+inline constexpr QLatin1StringView sabnzbdUrl{"sabnzbdurl"};
+inline constexpr QLatin1StringView sabnzbdKey{"sabnzbdkey"};
 } // namespace Key
 
 // What the controller needs to open a connection to the Usenet server.
@@ -59,5 +69,24 @@ void resetDownloadPositions();
 
 QByteArray geometry();
 void setGeometry(const QByteArray &geometry);
+
+// Where "Downloaden" sends a spot's whole NZB.
+struct NzbHandOff
+{
+    enum class Destination { Save, Folder, NzbGet, Sabnzbd };
+    Destination destination = Destination::Save;
+    QString folder;         // the downloader's watch folder
+    QString nzbgetUrl;      // e.g. "http://127.0.0.1:6789"
+    QString nzbgetUser;
+    QString nzbgetPassword; // decoded; stored like "pass"
+    bool nzbgetCategory = false; // the spot's category as NZBGet's category
+    QString sabnzbdUrl;     // e.g. "http://127.0.0.1:8080"
+    QString sabnzbdKey;
+};
+NzbHandOff nzbHandOff();
+void setNzbHandOff(const NzbHandOff &handOff);
+// The folder the save dialog showed last.
+QString nzbSaveFolder();
+void setNzbSaveFolder(const QString &folder);
 
 } // namespace Settings

@@ -77,4 +77,13 @@ QString shortCategoryName(int subcat)
     return QStringLiteral("???");
 }
 
+QString categoryName(int cat)
+{
+    for (const Entry &entry : entries()) {
+        if (entry.code == cat && entry.topLevel && entry.treeText && cat > allSpots && cat < firstSubcategory)
+            return QCoreApplication::translate("MainWindow", entry.treeText);
+    }
+    return {};
+}
+
 } // namespace CategoryScheme

@@ -29,5 +29,7 @@ const std::vector<Entry> &entries();
 
 // The list's short name of a sub-category code, "???" for a code without one.
 QString shortCategoryName(int subcat);
+// The tree's (translated) name of a main category code, e.g. "Beeld"; empty for another code.
+QString categoryName(int cat);
 
 } // namespace CategoryScheme

@@ -3,31 +3,18 @@
 #include "articlesource.h"
 #include "bytetext.h"
 #include "settings.h"
+#include "spotrow.h"
 #include "spotwebpage.h"
 
 #include <QDesktopServices>
-#include <QSqlQuery>
+#include <QHBoxLayout>
+#include <QPushButton>
 #include <QTabWidget>
-#include <QVariant>
+#include <QVBoxLayout>
 #include <QWebEngineView>
 
 #include <optional>
 
-namespace {
-
-// The spot's message-id as the spot table stores it; erotic spots have negative ids.
-std::optional<QByteArray> storedMessageId(const QSqlDatabase &db, int spotId)
-{
-    QSqlQuery query(db);
-    query.prepare(spotId < 0 ? QStringLiteral("SELECT msgid FROM erospots WHERE id=?")
-                             : QStringLiteral("SELECT msgid FROM spots WHERE id=?"));
-    query.addBindValue(spotId < 0 ? -qint64(spotId) : qint64(spotId));
-    if (!query.exec() || !query.next())
-        return std::nullopt;
-    return query.value(0).toByteArray();
-}
-
-} // namespace
 
 SpotView::SpotView(ArticleSource *source, QTabWidget *tabs, int spotId, const QString &title, QObject *parent)
     : QObject(parent)
@@ -40,28 +27,52 @@ SpotView::SpotView(ArticleSource *source, QTabWidget *tabs, int spotId, const QS
     connect(source, &ArticleSource::articleData, this, &SpotView::onArticleData);
     connect(source, &ArticleSource::articleNotFound, this, &SpotView::onArticleNotFound);
 
-    view = new QWebEngineView(tabs);
+    tabPage = new QWidget(tabs);
+    auto *layout = new QVBoxLayout(tabPage);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    layout->addWidget(makeBar());
+    view = new QWebEngineView(tabPage);
+    layout->addWidget(view, 1);
     webPage = new SpotWebPage(Settings::showImages(), view);
     view->setPage(webPage);
     connect(webPage, &SpotWebPage::linkClicked, this, &SpotView::onLinkClick);
     setPageContent(SpotPage::loadingPage());
-    tabs->addTab(view, title);
+    tabs->addTab(tabPage, title);
     requestArticles();
 }
 
 SpotView::~SpotView()
 {
-    delete view; // unless it went with the tab widget already
+    delete tabPage; // unless it went with the tab widget already
+}
+
+QWidget *SpotView::makeBar()
+{
+    auto *bar = new QWidget(tabPage);
+    auto *layout = new QHBoxLayout(bar);
+    layout->setContentsMargins(4, 2, 4, 2);
+    saveButton = new QPushButton(tr("NZB opslaan"), bar);
+    downloadButton = new QPushButton(tr("Downloaden"), bar);
+    for (QPushButton *button : {saveButton, downloadButton}) {
+        button->setEnabled(false);
+        layout->addWidget(button);
+    }
+    layout->addStretch();
+    connect(saveButton, &QPushButton::clicked, this, [this] { Q_EMIT nzbRequested(NzbHandOffJob::Mode::Save); });
+    connect(downloadButton, &QPushButton::clicked, this,
+            [this] { Q_EMIT nzbRequested(NzbHandOffJob::Mode::Download); });
+    return bar;
 }
 
 void SpotView::requestArticles()
 {
-    const std::optional<QByteArray> stored = storedMessageId(source->spotsDatabase(), id);
-    if (!stored) {
+    const std::optional<SpotRow> spot = SpotRow::find(source->spotsDatabase(), id);
+    if (!spot) {
         setPageContent(SpotPage::notInDatabasePage());
         return;
     }
-    page.open(*stored, source->commentNumbers(ByteText::toText(*stored)));
+    page.open(spot->messageId, source->commentNumbers(ByteText::toText(spot->messageId)));
     // Taken before the first request: answers from the cache change the pending list.
     const QList<qint32> comments = page.pendingComments();
     source->requestArticle(page.spotMessageId(), false);
@@ -76,18 +87,18 @@ int SpotView::spotId() const
 
 int SpotView::tabIndex() const
 {
-    return view ? tabs->indexOf(view) : -1;
+    return tabPage ? tabs->indexOf(tabPage) : -1;
 }
 
 void SpotView::showTab()
 {
-    if (view)
-        tabs->setCurrentWidget(view);
+    if (tabPage)
+        tabs->setCurrentWidget(tabPage);
 }
 
 QWebEngineView *SpotView::webView() const
 {
-    return view;
+    return tabPage ? view : nullptr;
 }
 
 void SpotView::onArticleData(const QByteArray &msgid, const QByteArray &data)
@@ -95,6 +106,10 @@ void SpotView::onArticleData(const QByteArray &msgid, const QByteArray &data)
     const SpotPage::Update update = page.articleData(msgid, data);
     if (!update.page.isEmpty())
         setPageContent(update.page);
+    if (tabPage) {
+        saveButton->setEnabled(page.namesNzb());
+        downloadButton->setEnabled(page.namesNzb());
+    }
     if (!update.urgentRequest.isEmpty())
         source->requestArticle(update.urgentRequest, true);
 }
@@ -114,6 +129,6 @@ void SpotView::onLinkClick(const QUrl &url)
 
 void SpotView::setPageContent(const QByteArray &bytes)
 {
-    if (view)
+    if (tabPage)
         webPage->showPage(bytes);
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "nzbhandoffjob.h"
 #include "spotpage.h"
 
 #include <QByteArray>
@@ -8,6 +9,7 @@
 #include <QString>
 
 class ArticleSource;
+class QPushButton;
 class QTabWidget;
 class QWebEngineView;
 class SpotWebPage;
@@ -18,8 +20,11 @@ class SpotWebPage;
 // article is read, urgently for its NZB. After each answer that changes the page it shows
 // the page again. Links go to the desktop, http and https ones only.
 //
-// The tab's web view goes with the spot view; the caller removes the tab and deletes the
-// view (deferred) when the tab is closed.
+// Above the page, "NZB opslaan" and "Downloaden" ask for the spot's NZB with
+// nzbRequested(); both are enabled once the spot article is read and names an NZB.
+//
+// The tab's page goes with the spot view; the caller removes the tab and deletes the view
+// (deferred) when the tab is closed.
 class SpotView : public QObject
 {
     Q_OBJECT
@@ -36,6 +41,9 @@ public:
 
     QWebEngineView *webView() const;
 
+Q_SIGNALS:
+    void nzbRequested(NzbHandOffJob::Mode mode);
+
 public Q_SLOTS:
     void onArticleData(const QByteArray &msgid, const QByteArray &data);
     void onArticleNotFound(const QByteArray &msgid);
@@ -44,9 +52,13 @@ public Q_SLOTS:
 private:
     void setPageContent(const QByteArray &bytes);
     void requestArticles();
+    QWidget *makeBar();
 
     ArticleSource *const source;
-    QPointer<QWebEngineView> view;
+    QPointer<QWidget> tabPage; // the bar and the web view
+    QWebEngineView *view = nullptr;
+    QPushButton *saveButton = nullptr;
+    QPushButton *downloadButton = nullptr;
     SpotWebPage *webPage = nullptr;
     QTabWidget *const tabs;
     const int id;

@@ -52,7 +52,7 @@ QByteArray nzb(const QByteArray &nzbXml)
     return nzbArticle(rawDeflate(nzbXml));
 }
 
-QByteArray nzbArticle(QByteArrayView deflated)
+QByteArray nzbEscaped(QByteArrayView deflated)
 {
     QByteArray escaped;
     for (const char byte : deflated) {
@@ -64,10 +64,37 @@ QByteArray nzbArticle(QByteArrayView deflated)
         default: escaped += byte;
         }
     }
+    return escaped;
+}
+
+namespace {
+
+QByteArray nzbArticleOfEscaped(const QByteArray &escaped)
+{
     QByteArray body;
     for (qsizetype at = 0; at < escaped.size(); at += 120)
         body += escaped.mid(at, 120) + '\n';
     return "From: Jan Spotter <Xk9Z@free.pt>\nSubject: NZB\n\n" + body;
+}
+
+} // namespace
+
+QByteArray nzbArticle(QByteArrayView deflated)
+{
+    return nzbArticleOfEscaped(nzbEscaped(deflated));
+}
+
+QList<QByteArray> nzbArticles(QByteArrayView deflated, const QList<qsizetype> &cuts)
+{
+    const QByteArray escaped = nzbEscaped(deflated);
+    QList<QByteArray> articles;
+    qsizetype from = 0;
+    for (const qsizetype cut : cuts) {
+        articles.append(nzbArticleOfEscaped(escaped.mid(from, cut - from)));
+        from = cut;
+    }
+    articles.append(nzbArticleOfEscaped(escaped.mid(from)));
+    return articles;
 }
 
 QByteArray nzbXml(const QList<QByteArray> &subjects, const QList<QByteArray> &groups)

@@ -17,6 +17,11 @@ QByteArray spotXml(const QList<std::pair<QByteArray, QByteArray>> &fields);
 QByteArray nzb(const QByteArray &nzbXml);
 // The same for bytes that are raw deflate data already (or are meant not to be).
 QByteArray nzbArticle(QByteArrayView deflated);
+// The escaped form of an NZB article's data, before it is cut into lines.
+QByteArray nzbEscaped(QByteArrayView deflated);
+// The segment articles of a whole NZB: the escaped form of deflated cut at the given
+// offsets (ascending; equal ones give an empty article), each piece as nzbArticle makes it.
+QList<QByteArray> nzbArticles(QByteArrayView deflated, const QList<qsizetype> &cuts);
 // zlib's raw deflate (no header or trailer) at a level from 0 (stored blocks) to 9.
 QByteArray rawDeflate(QByteArrayView data, int level = 9);
 // A document type's internal subset that would expand "&e9;" to a billion "lol"s.

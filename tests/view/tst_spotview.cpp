@@ -14,6 +14,8 @@
 #include <QWebEnginePage>
 #include <QWebEngineView>
 
+#include <memory>
+
 namespace {
 
 const QByteArray spotKey = "spotA";
@@ -31,19 +33,21 @@ QByteArray spotArticle(const QByteArray &description)
 // The text the page shows, once it holds needle (empty on time-out).
 QString waitForText(QWebEngineView *view, const QString &needle, int timeoutMs = 20000)
 {
-    QString text;
+    // The engine may answer after a wait has given up (at the latest when the page goes):
+    // the answer lands in memory that outlives this call.
+    const auto text = std::make_shared<QString>();
     const bool shown = QTest::qWaitFor(
         [&] {
-            bool answered = false;
+            const auto answered = std::make_shared<bool>(false);
             view->page()->runJavaScript(QStringLiteral("document.body ? document.body.innerText : ''"),
-                                        [&](const QVariant &result) {
-                                            text = result.toString();
-                                            answered = true;
+                                        [text, answered](const QVariant &result) {
+                                            *text = result.toString();
+                                            *answered = true;
                                         });
-            return QTest::qWaitFor([&] { return answered; }, 2000) && text.contains(needle);
+            return QTest::qWaitFor([&] { return *answered; }, 5000) && text->contains(needle);
         },
         timeoutMs);
-    return shown ? text : QString();
+    return shown ? *text : QString();
 }
 
 } // namespace

@@ -109,6 +109,29 @@ private Q_SLOTS:
         QCOMPARE(fields->fileNames, files);
     }
 
+    void nzbSegments_data()
+    {
+        QTest::addColumn<QByteArray>("segments");
+        QTest::addColumn<QByteArray>("first");
+        QTest::addColumn<QList<QByteArray>>("all");
+        QTest::newRow("several-in-order")
+            << QByteArray("<Segment>c@x</Segment><Segment>a@x</Segment><Segment>b@x</Segment>") << QByteArray("c@x")
+            << QList<QByteArray>{"c@x", "a@x", "b@x"};
+        QTest::newRow("as-given-not-written-as-xml") << QByteArray("<Segment>a&amp;b@x</Segment><Segment>c&lt;d@x</Segment>")
+                                                     << QByteArray("a&amp;b@x") << QList<QByteArray>{"a&b@x", "c<d@x"};
+    }
+
+    void nzbSegments()
+    {
+        QFETCH(QByteArray, segments);
+        QFETCH(QByteArray, first);
+        QFETCH(QList<QByteArray>, all);
+        const auto fields = SpotFields::parseArticle(article(posting("<Description>d</Description><NZB>" + segments + "</NZB>")));
+        QVERIFY(fields);
+        QCOMPARE(fields->nzbMessageId, first);
+        QCOMPARE(fields->nzbSegments, all);
+    }
+
     void unusable_data()
     {
         QTest::addColumn<QByteArray>("article");

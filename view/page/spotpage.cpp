@@ -50,9 +50,7 @@ SpotPage::SpotPage(const PageTemplates &templates, bool showImages)
 
 void SpotPage::open(const QByteArray &storedMessageId, const QList<quint32> &commentNumbers)
 {
-    messageId = storedMessageId;
-    if (!messageId.contains('@'))
-        messageId += "@free.pt";
+    messageId = articleIdOf(storedMessageId);
     pending.clear();
     pending.reserve(commentNumbers.size());
     for (quint32 number : commentNumbers)
@@ -62,6 +60,16 @@ void SpotPage::open(const QByteArray &storedMessageId, const QList<quint32> &com
 QByteArray SpotPage::spotMessageId() const
 {
     return messageId;
+}
+
+QByteArray SpotPage::articleIdOf(const QByteArray &storedMessageId)
+{
+    return storedMessageId.contains('@') ? storedMessageId : storedMessageId + "@free.pt";
+}
+
+bool SpotPage::namesNzb() const
+{
+    return !nzbMessageId.isEmpty();
 }
 
 QList<qint32> SpotPage::pendingComments() const

@@ -24,6 +24,10 @@ public:
     // name has no "@"), then every pending comment by number.
     void open(const QByteArray &storedMessageId, const QList<quint32> &commentNumbers);
     QByteArray spotMessageId() const;
+    // The spot article's message-id for a spot key as the spot table stores it.
+    static QByteArray articleIdOf(const QByteArray &storedMessageId);
+    // The spot article has been read and names an NZB.
+    bool namesNzb() const;
     QList<qint32> pendingComments() const;
 
     // What an answer changes: the page to show (empty: the page stays) and an article to

@@ -55,6 +55,8 @@ std::optional<SpotFields> SpotFields::parseArticle(QByteArrayView article)
         qDebug("Geen NZB referentie in spot informatie");
     else
         fields.nzbMessageId = ByteText::toBytes(segment);
+    for (const QString &id : doc.values("/Spotnet/Posting/NZB/Segment"))
+        fields.nzbSegments.append(ByteText::toBytes(id));
     fields.fileNames = doc.values("/Spotnet/Posting/Filename");
     return fields;
 }

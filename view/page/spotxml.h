@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QByteArrayView>
+#include <QList>
 #include <QString>
 #include <QStringList>
 
@@ -20,6 +21,7 @@ struct SpotFields
     QString website;
     QString newsgroup;
     QByteArray nzbMessageId; // first NZB segment; empty when the spot names none
+    QList<QByteArray> nzbSegments; // every NZB segment's message-id in order, as given (not escaped)
     QStringList fileNames;
 
     // nullopt when the article is unusable: no end of headers, no XML, or no description.

@@ -1,0 +1,81 @@
+#include "nzbdownload.h"
+
+#include "articlesource.h"
+#include "nzbassembly.h"
+#include "spotxml.h"
+
+NzbDownload::NzbDownload(ArticleSource *source, const QByteArray &spotMessageId, QObject *parent)
+    : QObject(parent), source(source), spotId(spotMessageId)
+{
+    connect(source, &ArticleSource::articleData, this, &NzbDownload::onArticleData);
+    connect(source, &ArticleSource::articleNotFound, this, &NzbDownload::onArticleNotFound);
+}
+
+void NzbDownload::start()
+{
+    source->requestArticle(spotId, true);
+}
+
+void NzbDownload::onArticleData(const QByteArray &msgid, const QByteArray &data)
+{
+    if (done)
+        return;
+    if (segments.isEmpty()) {
+        if (msgid == spotId)
+            requestSegments(data);
+        return;
+    }
+    if (!segments.contains(msgid) || received.contains(msgid))
+        return;
+    received.insert(msgid, data);
+    Q_EMIT progress(int(received.size()), int(segments.size()));
+    finishIfComplete();
+}
+
+void NzbDownload::onArticleNotFound(const QByteArray &msgid)
+{
+    if (done)
+        return;
+    if (segments.isEmpty() && msgid == spotId)
+        fail(tr("Spot informatie niet aanwezig op Usenet server"));
+    else if (segments.contains(msgid) && !received.contains(msgid))
+        fail(tr("Een deel van de NZB ontbreekt op de Usenet server (%1)").arg(QString::fromLatin1(msgid)));
+}
+
+void NzbDownload::requestSegments(const QByteArray &spotArticle)
+{
+    const std::optional<SpotFields> fields = SpotFields::parseArticle(spotArticle);
+    if (!fields || fields->nzbSegments.isEmpty()) {
+        fail(tr("Deze spot noemt geen NZB"));
+        return;
+    }
+    for (const QByteArray &segment : fields->nzbSegments) {
+        if (!segments.contains(segment))
+            segments += segment;
+    }
+    // Urgent requests go to the front one by one: the last asked for is fetched first.
+    for (auto segment = segments.crbegin(); segment != segments.crend() && !done; ++segment)
+        source->requestArticle(*segment, true);
+}
+
+void NzbDownload::finishIfComplete()
+{
+    if (received.size() < segments.size())
+        return;
+    QList<QByteArray> articles;
+    for (const QByteArray &segment : std::as_const(segments))
+        articles += received.value(segment);
+    const NzbAssembly::Result nzb = NzbAssembly::join(articles);
+    if (!nzb.nzb) {
+        fail(nzb.error);
+        return;
+    }
+    done = true;
+    Q_EMIT finished(*nzb.nzb);
+}
+
+void NzbDownload::fail(const QString &reason)
+{
+    done = true;
+    Q_EMIT failed(reason);
+}
