@@ -3,6 +3,21 @@
 
 #include "messageboxes.h"
 
+#include <QDir>
+#include <QFileDialog>
+
+#include <iterator>
+
+namespace {
+
+using Destination = Settings::NzbHandOff::Destination;
+
+// The destinations in the order of nzbDestinationBox's items and nzbStack's pages.
+constexpr Destination destinations[] = {Destination::Save, Destination::Folder, Destination::NzbGet,
+                                        Destination::Sabnzbd};
+
+} // namespace
+
 SettingsDialog::SettingsDialog(QWidget *parent)
     : QDialog(parent)
     , ui(new Ui::SettingsDialog)
@@ -10,6 +25,7 @@ SettingsDialog::SettingsDialog(QWidget *parent)
     ui->setupUi(this);
     if (const auto stored = SettingsForm::fromSettings())
         fill(*stored);
+    fill(Settings::nzbHandOff());
 }
 
 SettingsDialog::~SettingsDialog()
@@ -74,6 +90,50 @@ QWidget *SettingsDialog::widgetFor(SettingsForm::Field field) const
     return nullptr;
 }
 
+void SettingsDialog::fill(const Settings::NzbHandOff &handOff)
+{
+    for (int index = 0; index < int(std::size(destinations)); ++index) {
+        if (destinations[index] == handOff.destination)
+            ui->nzbDestinationBox->setCurrentIndex(index);
+    }
+    ui->nzbFolderEdit->setText(handOff.folder);
+    ui->nzbgetUrlEdit->setText(handOff.nzbgetUrl);
+    ui->nzbgetUserEdit->setText(handOff.nzbgetUser);
+    ui->nzbgetPassEdit->setText(handOff.nzbgetPassword);
+    ui->nzbgetCategoryCheck->setChecked(handOff.nzbgetCategory);
+    ui->sabnzbdUrlEdit->setText(handOff.sabnzbdUrl);
+    ui->sabnzbdKeyEdit->setText(handOff.sabnzbdKey);
+}
+
+Settings::NzbHandOff SettingsDialog::nzbHandOff() const
+{
+    Settings::NzbHandOff handOff;
+    handOff.destination = destinations[ui->nzbDestinationBox->currentIndex()];
+    handOff.folder = ui->nzbFolderEdit->text();
+    handOff.nzbgetUrl = ui->nzbgetUrlEdit->text();
+    handOff.nzbgetUser = ui->nzbgetUserEdit->text();
+    handOff.nzbgetPassword = ui->nzbgetPassEdit->text();
+    handOff.nzbgetCategory = ui->nzbgetCategoryCheck->isChecked();
+    handOff.sabnzbdUrl = ui->sabnzbdUrlEdit->text();
+    handOff.sabnzbdKey = ui->sabnzbdKeyEdit->text();
+    return NzbHandOffForm::trimmed(handOff);
+}
+
+QWidget *SettingsDialog::widgetFor(NzbHandOffForm::Field field) const
+{
+    switch (field) {
+    case NzbHandOffForm::Field::Folder:
+        return ui->nzbFolderEdit;
+    case NzbHandOffForm::Field::NzbgetUrl:
+        return ui->nzbgetUrlEdit;
+    case NzbHandOffForm::Field::SabnzbdUrl:
+        return ui->sabnzbdUrlEdit;
+    case NzbHandOffForm::Field::SabnzbdKey:
+        return ui->sabnzbdKeyEdit;
+    }
+    return nullptr;
+}
+
 void SettingsDialog::accept()
 {
     const SettingsForm entered = form();
@@ -82,8 +142,28 @@ void SettingsDialog::accept()
         widgetFor(problem->field)->setFocus();
         return;
     }
+    const Settings::NzbHandOff handOff = nzbHandOff();
+    if (const auto problem = NzbHandOffForm::problem(handOff)) {
+        MessageBoxes::critical(this, problem->title, problem->text);
+        widgetFor(problem->field)->setFocus();
+        return;
+    }
     entered.store();
+    Settings::setNzbHandOff(handOff);
     QDialog::accept();
+}
+
+QString SettingsDialog::chooseNzbFolder(const QString &start)
+{
+    return QFileDialog::getExistingDirectory(this, tr("Map van de downloader"),
+                                             start.isEmpty() ? QDir::homePath() : start);
+}
+
+void SettingsDialog::on_nzbFolderButton_clicked()
+{
+    const QString folder = chooseNzbFolder(ui->nzbFolderEdit->text().trimmed());
+    if (!folder.isEmpty())
+        ui->nzbFolderEdit->setText(QDir::toNativeSeparators(folder));
 }
 
 void SettingsDialog::on_sslBox_clicked(bool checked)

@@ -5,8 +5,21 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QFile>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QSettings>
+#include <QTemporaryDir>
+
+// Answers the folder question of the "Kies..." button instead of the user.
+class FolderPickingDialog : public SettingsDialog
+{
+public:
+    QString answer;
+
+protected:
+    QString chooseNzbFolder(const QString &) override { return answer; }
+};
 
 // Drives the settings dialog through its widgets, as a user would.
 class TestSettingsDialog : public QObject
@@ -15,6 +28,7 @@ class TestSettingsDialog : public QObject
 
 private:
     QList<MessageBoxes::Message> shown;
+    QTemporaryDir downloads; // a writable watch folder, holding one file
 
     template<typename T>
     static T *field(SettingsDialog &dialog, const char *name)
@@ -46,6 +60,13 @@ private:
     }
 
 private Q_SLOTS:
+    void initTestCase()
+    {
+        QVERIFY(downloads.isValid());
+        QFile file(downloads.filePath(QStringLiteral("spot.nzb")));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+    }
+
     void init()
     {
         QSettings().clear();
@@ -297,6 +318,150 @@ private Q_SLOTS:
         acceptWithServer(QStringLiteral("other.example"));
         QCOMPARE(Settings::lastHeader(), 0);
         QCOMPARE(Settings::lastCommentsHeader(), 0);
+    }
+
+    // Destination indexes: 0 save, 1 folder, 2 NZBGet, 3 SABnzbd.
+    void refusedDownloadFormsNameTheFieldAndWriteNothing_data()
+    {
+        QTest::addColumn<QString>("server");
+        QTest::addColumn<int>("destination");
+        QTest::addColumn<QString>("folder");
+        QTest::addColumn<QString>("nzbgetUrl");
+        QTest::addColumn<QString>("sabnzbdUrl");
+        QTest::addColumn<QString>("sabnzbdKey");
+        QTest::addColumn<QString>("title");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("focus");
+
+        const QString ok = QStringLiteral("news.example");
+        const QString folder = QStringLiteral("Kies een bestaande map waarin geschreven kan worden");
+        const QString nzbget = QStringLiteral("Vul het adres van NZBGet in, bijvoorbeeld http://127.0.0.1:6789");
+        const QString sabnzbd = QStringLiteral("Vul het adres van SABnzbd in, bijvoorbeeld http://127.0.0.1:8080");
+        const auto row = [&](const char *name, int destination, const QString &folderPath, const char *nzbgetUrl,
+                             const char *sabnzbdUrl, const char *key, const char *title, const QString &text,
+                             const char *focus, const QString &server) {
+            QTest::newRow(name) << server << destination << folderPath << nzbgetUrl << sabnzbdUrl << key << title
+                                << text << focus;
+        };
+        row("folder-empty", 1, QString(), "", "", "", "Map?", folder, "nzbFolderEdit", ok);
+        row("folder-missing", 1, downloads.filePath(QStringLiteral("weg")), "", "", "", "Map?", folder,
+            "nzbFolderEdit", ok);
+        row("folder-is-a-file", 1, downloads.filePath(QStringLiteral("spot.nzb")), "", "", "", "Map?", folder,
+            "nzbFolderEdit", ok);
+        row("folder-relative", 1, QStringLiteral("."), "", "", "", "Map?", folder, "nzbFolderEdit", ok);
+        row("nzbget-empty", 2, QString(), " ", "", "", "NZBGet?", nzbget, "nzbgetUrlEdit", ok);
+        row("nzbget-without-scheme", 2, QString(), "127.0.0.1:6789", "", "", "NZBGet?", nzbget, "nzbgetUrlEdit", ok);
+        row("nzbget-ftp", 2, QString(), "ftp://127.0.0.1:6789", "", "", "NZBGet?", nzbget, "nzbgetUrlEdit", ok);
+        row("nzbget-without-host", 2, QString(), "http://", "", "", "NZBGet?", nzbget, "nzbgetUrlEdit", ok);
+        row("nzbget-port-too-big", 2, QString(), "http://127.0.0.1:99999", "", "", "NZBGet?", nzbget,
+            "nzbgetUrlEdit", ok);
+        row("sabnzbd-without-scheme", 3, QString(), "", "localhost:8080", "abc", "SABnzbd?", sabnzbd,
+            "sabnzbdUrlEdit", ok);
+        row("sabnzbd-address-before-key", 3, QString(), "", "", "", "SABnzbd?", sabnzbd, "sabnzbdUrlEdit", ok);
+        row("sabnzbd-empty-key", 3, QString(), "", "http://127.0.0.1:8080", "  ", "API-sleutel?",
+            QStringLiteral("Vul de API-sleutel van SABnzbd in"), "sabnzbdKeyEdit", ok);
+        row("server-form-first", 2, QString(), "", "", "", "Server?",
+            QStringLiteral("Voer de server van uw Usenet provider in"), "serverEdit", QString());
+    }
+
+    void refusedDownloadFormsNameTheFieldAndWriteNothing()
+    {
+        QFETCH(QString, server);
+        QFETCH(int, destination);
+        QFETCH(QString, folder);
+        QFETCH(QString, nzbgetUrl);
+        QFETCH(QString, sabnzbdUrl);
+        QFETCH(QString, sabnzbdKey);
+        QFETCH(QString, title);
+        QFETCH(QString, text);
+        QFETCH(QString, focus);
+
+        SettingsDialog dialog;
+        dialog.show();
+        QVERIFY(QTest::qWaitForWindowActive(&dialog));
+        setText(dialog, "serverEdit", server);
+        field<QComboBox>(dialog, "nzbDestinationBox")->setCurrentIndex(destination);
+        setText(dialog, "nzbFolderEdit", folder);
+        setText(dialog, "nzbgetUrlEdit", nzbgetUrl);
+        setText(dialog, "sabnzbdUrlEdit", sabnzbdUrl);
+        setText(dialog, "sabnzbdKeyEdit", sabnzbdKey);
+        dialog.accept();
+
+        QCOMPARE(shown.size(), 1);
+        QCOMPARE(shown.first().kind, MessageBoxes::Kind::Critical);
+        QCOMPARE(shown.first().title, title);
+        QCOMPARE(shown.first().text, text);
+        QVERIFY(QApplication::focusWidget());
+        QCOMPARE(QApplication::focusWidget()->objectName(), focus);
+        QVERIFY(dialog.isVisible());
+        QVERIFY(QSettings().allKeys().isEmpty());
+    }
+
+    // Only the chosen destination is checked: the save row keeps broken fields of the others.
+    void eachDestinationIsStoredAndShownAgain_data()
+    {
+        QTest::addColumn<int>("destination");
+        QTest::addColumn<QString>("folder");
+        QTest::addColumn<QString>("nzbgetUrl");
+        QTest::addColumn<QString>("sabnzbdUrl");
+        QTest::addColumn<QString>("sabnzbdKey");
+        QTest::newRow("save") << 0 << "/bestaat/niet" << "geen adres" << "" << "";
+        QTest::newRow("folder") << 1 << downloads.path() << "" << "" << "";
+        QTest::newRow("nzbget") << 2 << "" << " http://127.0.0.1:6789 " << "" << "";
+        QTest::newRow("sabnzbd") << 3 << "" << "" << " https://sab.example:9090/sabnzbd " << " 0123abcd ";
+    }
+
+    void eachDestinationIsStoredAndShownAgain()
+    {
+        QFETCH(int, destination);
+        QFETCH(QString, folder);
+        QFETCH(QString, nzbgetUrl);
+        QFETCH(QString, sabnzbdUrl);
+        QFETCH(QString, sabnzbdKey);
+        const QString password = QStringLiteral("g\u00e9heim");
+        {
+            FolderPickingDialog dialog;
+            setText(dialog, "serverEdit", QStringLiteral("news.example"));
+            field<QComboBox>(dialog, "nzbDestinationBox")->setCurrentIndex(destination);
+            dialog.answer = folder; // empty: the user cancelled and the field stays empty
+            field<QPushButton>(dialog, "nzbFolderButton")->click();
+            setText(dialog, "nzbgetUrlEdit", nzbgetUrl);
+            setText(dialog, "nzbgetUserEdit", QStringLiteral(" jan "));
+            setText(dialog, "nzbgetPassEdit", password);
+            click(dialog, "nzbgetCategoryCheck");
+            setText(dialog, "sabnzbdUrlEdit", sabnzbdUrl);
+            setText(dialog, "sabnzbdKeyEdit", sabnzbdKey);
+            dialog.accept();
+            QVERIFY(shown.isEmpty());
+            QCOMPARE(dialog.result(), int(QDialog::Accepted));
+        }
+        const Settings::NzbHandOff stored = Settings::nzbHandOff();
+        QCOMPARE(int(stored.destination), destination);
+        QCOMPARE(stored.folder, folder);
+        QCOMPARE(stored.nzbgetUrl, nzbgetUrl.trimmed());
+        QCOMPARE(stored.nzbgetUser, QStringLiteral("jan"));
+        QCOMPARE(stored.nzbgetPassword, password);
+        QCOMPARE(QSettings().value(QStringLiteral("nzbgetpass")).toByteArray(), QByteArray("Z+loZWlt"));
+        QVERIFY(stored.nzbgetCategory);
+        QCOMPARE(stored.sabnzbdUrl, sabnzbdUrl.trimmed());
+        QCOMPARE(stored.sabnzbdKey, sabnzbdKey.trimmed());
+
+        SettingsDialog dialog;
+        QCOMPARE(field<QComboBox>(dialog, "nzbDestinationBox")->currentIndex(), destination);
+        const char *pages[] = {"nzbSavePage", "nzbFolderPage", "nzbgetPage", "sabnzbdPage"};
+        for (int page = 0; page < 4; ++page)
+            QCOMPARE(field<QWidget>(dialog, pages[page])->isVisibleTo(&dialog), page == destination);
+        QCOMPARE(field<QLineEdit>(dialog, "nzbFolderEdit")->text(), folder);
+        QCOMPARE(field<QLineEdit>(dialog, "nzbgetUrlEdit")->text(), nzbgetUrl.trimmed());
+        QCOMPARE(field<QLineEdit>(dialog, "nzbgetUserEdit")->text(), QStringLiteral("jan"));
+        QCOMPARE(field<QLineEdit>(dialog, "nzbgetPassEdit")->text(), password);
+        QVERIFY(field<QCheckBox>(dialog, "nzbgetCategoryCheck")->isChecked());
+        QCOMPARE(field<QLineEdit>(dialog, "sabnzbdUrlEdit")->text(), sabnzbdUrl.trimmed());
+        QCOMPARE(field<QLineEdit>(dialog, "sabnzbdKeyEdit")->text(), sabnzbdKey.trimmed());
+        QCOMPARE(field<QLineEdit>(dialog, "nzbgetPassEdit")->echoMode(), QLineEdit::Password);
+        QCOMPARE(field<QLineEdit>(dialog, "sabnzbdKeyEdit")->echoMode(), QLineEdit::Password);
+        QCOMPARE(field<QLineEdit>(dialog, "nzbgetUrlEdit")->placeholderText(), QStringLiteral("http://127.0.0.1:6789"));
+        QCOMPARE(field<QLineEdit>(dialog, "sabnzbdUrlEdit")->placeholderText(), QStringLiteral("http://127.0.0.1:8080"));
     }
 };
 
