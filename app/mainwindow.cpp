@@ -18,8 +18,6 @@
 #include <QMenu>
 #include <QProgressBar>
 
-#include <utility>
-
 namespace {
 constexpr int statusMessageMs = 300000;
 // The "Erotiek" item is the seventh top-level item of the tree.
@@ -124,7 +122,7 @@ void MainWindow::on_tabWidget_tabCloseRequested(int index)
         return;
     }
     for (SpotView *spot : std::as_const(spotTabs)) {
-        if (!spot || spot->tabIndex() != index)
+        if (spot->tabIndex() != index)
             continue;
         ui->tabWidget->removeTab(index);
         spotTabs.remove(spot->spotId());
@@ -141,15 +139,10 @@ void MainWindow::on_tableView_clicked(const QModelIndex &index)
     if (spotTabs.contains(spotId))
         return;
     const QString title = index.siblingAtColumn(2).data().toString();
-    // The entry stands before the page exists: the first page starts the web engine, which
-    // runs the event loop, and the double click that follows this click may arrive there.
-    spotTabs.insert(spotId, nullptr);
     auto *spot = new SpotView(controller, ui->tabWidget, spotId, title, this);
     spotTabs.insert(spotId, spot);
     connect(spot, &SpotView::nzbRequested, this,
             [this, spotId, title](NzbHandOffJob::Mode mode) { handOffNzb(spotId, title, mode); });
-    if (std::exchange(frontWhenOpened, 0) == spotId)
-        spot->showTab();
 }
 
 void MainWindow::on_tableView_customContextMenuRequested(const QPoint &pos)
@@ -182,13 +175,8 @@ void MainWindow::on_tableView_doubleClicked(const QModelIndex &index)
 {
     if (!index.isValid())
         return;
-    const int spotId = index.data(Qt::UserRole).toInt();
-    if (!spotTabs.contains(spotId))
-        return;
-    if (SpotView *spot = spotTabs.value(spotId))
+    if (SpotView *spot = spotTabs.value(index.data(Qt::UserRole).toInt()))
         spot->showTab();
-    else
-        frontWhenOpened = spotId;
 }
 
 void MainWindow::on_actionConfiguratie_triggered()

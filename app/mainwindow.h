@@ -65,8 +65,6 @@ private:
     Tarnwick *controller = nullptr;
     SpotsModel *model = nullptr;
     QProgressBar *headerProgress = nullptr;
-    // The open spot tabs by spot id (negative for an erotic spot); null while the page is
-    // being made.
+    // The open spot tabs by spot id (negative for an erotic spot).
     QMap<int, SpotView *> spotTabs;
-    int frontWhenOpened = 0; // a spot double-clicked while its page was being made
 };
