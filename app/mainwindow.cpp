@@ -17,6 +17,7 @@
 #include <QHeaderView>
 #include <QMenu>
 #include <QProgressBar>
+#include <QTimer>
 
 namespace {
 constexpr int statusMessageMs = 300000;
@@ -62,6 +63,8 @@ MainWindow::MainWindow(QWidget *parent)
         restoreGeometry(Settings::geometry());
     }
     controller->connectToServer();
+    // Once the window is up, so that the first spot opened is quick.
+    QTimer::singleShot(0, this, [this] { SpotView::startWebEngine(this); });
     applyEroticaVisibility();
     model->setFilter(QByteArray(), CategoryScheme::newSpots, 0);
 }

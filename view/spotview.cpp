@@ -2,6 +2,7 @@
 
 #include "articlesource.h"
 #include "bytetext.h"
+#include "pagecontent.h"
 #include "settings.h"
 #include "spotrow.h"
 #include "spotwebpage.h"
@@ -11,6 +12,7 @@
 #include <QPushButton>
 #include <QTabWidget>
 #include <QVBoxLayout>
+#include <QWebEnginePage>
 #include <QWebEngineView>
 
 #include <optional>
@@ -45,6 +47,16 @@ SpotView::SpotView(ArticleSource *source, QTabWidget *tabs, int spotId, const QS
 SpotView::~SpotView()
 {
     delete tabPage; // unless it went with the tab widget already
+}
+
+void SpotView::startWebEngine(QWidget *window)
+{
+    auto *warm = new QWebEngineView(window);
+    warm->setPage(new QWebEnginePage(PageContent::profile(), warm));
+    warm->setAttribute(Qt::WA_DontShowOnScreen);
+    warm->show();
+    connect(warm->page(), &QWebEnginePage::loadFinished, warm, &QObject::deleteLater);
+    warm->load(QUrl(QStringLiteral("about:blank")));
 }
 
 QWidget *SpotView::makeBar()

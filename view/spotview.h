@@ -34,6 +34,11 @@ public:
     SpotView(ArticleSource *source, QTabWidget *tabs, int spotId, const QString &title, QObject *parent);
     ~SpotView() override;
 
+    // Starts the web engine with a hidden page of the spot pages' profile, so that the
+    // first spot opened does not: starting it inside the click handler swallowed the
+    // second click of a double click.
+    static void startWebEngine(QWidget *window);
+
     int spotId() const;
     // The index of the tab in the tab widget; -1 when it is not there.
     int tabIndex() const;
