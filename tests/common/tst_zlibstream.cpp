@@ -1,9 +1,9 @@
+#include "spotarticles.h"
 #include "testmain.h"
 #include "zlibstream.h"
 
 #include <QRandomGenerator>
 
-#include <zlib.h>
 
 namespace {
 
@@ -17,17 +17,7 @@ QByteArray randomBytes(qsizetype size)
 
 QByteArray rawDeflate(QByteArrayView data)
 {
-    z_stream stream{};
-    deflateInit2(&stream, 6, Z_DEFLATED, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY);
-    QByteArray out(qsizetype(deflateBound(&stream, uLong(data.size()))), Qt::Uninitialized);
-    stream.next_in = reinterpret_cast<Bytef *>(const_cast<char *>(data.data()));
-    stream.avail_in = uInt(data.size());
-    stream.next_out = reinterpret_cast<Bytef *>(out.data());
-    stream.avail_out = uInt(out.size());
-    deflate(&stream, Z_FINISH);
-    out.truncate(qsizetype(stream.total_out));
-    deflateEnd(&stream);
-    return out;
+    return SpotArticles::rawDeflate(data, 6);
 }
 
 } // namespace
