@@ -4,7 +4,6 @@
 
 #include <QRandomGenerator>
 
-
 namespace {
 
 QByteArray randomBytes(qsizetype size)
