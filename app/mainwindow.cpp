@@ -169,8 +169,10 @@ void MainWindow::handOffNzb(int spotId, const QString &title, NzbHandOffJob::Mod
     auto *job = new NzbHandOffJob(controller, SpotPage::articleIdOf(spot->messageId), title,
                                   CategoryScheme::categoryName(spot->category), mode, this);
     connect(job, &NzbHandOffJob::status, this, &MainWindow::showStatus);
-    connect(job, &NzbHandOffJob::failed, this,
-            [this](const QString &reason) { MessageBoxes::critical(this, tr("NZB"), reason); });
+    connect(job, &NzbHandOffJob::failed, this, [this](const QString &reason) {
+        ui->statusBar->clearMessage(); // the progress it showed is over
+        MessageBoxes::critical(this, tr("NZB"), reason);
+    });
     job->start();
 }
 

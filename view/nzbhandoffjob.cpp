@@ -88,9 +88,13 @@ void NzbHandOffJob::handOff(const QByteArray &nzb)
 
 void NzbHandOffJob::save(const QByteArray &nzb)
 {
+    // The folder used last, else the downloads folder, else home: never one that is gone.
     QString folder = Settings::nzbSaveFolder();
-    if (folder.isEmpty())
-        folder = QStandardPaths::writableLocation(QStandardPaths::DownloadLocation);
+    for (const QString &fallback : {QStandardPaths::writableLocation(QStandardPaths::DownloadLocation), QDir::homePath()}) {
+        if (!folder.isEmpty() && QDir(folder).exists())
+            break;
+        folder = fallback;
+    }
     const QString path = askWhereToSave(window, QDir(folder).filePath(NzbFile::fileNameFor(title)));
     if (path.isEmpty()) {
         end();
