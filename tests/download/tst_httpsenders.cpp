@@ -323,11 +323,8 @@ void TestHttpSenders::tls()
     HttpTestServer server;
     server.useTls(localhost.certificate, localhost.key);
     server.respond = [&](const HttpRequest &) { return accepted(program); };
-    if (trusted) {
-        QSslConfiguration configuration = QSslConfiguration::defaultConfiguration();
-        configuration.addCaCertificate(localhost.certificate);
-        QSslConfiguration::setDefaultConfiguration(configuration);
-    }
+    if (trusted)
+        localhost.trust();
     const QString name = program == Program::NzbGet ? QStringLiteral("NZBGet") : QStringLiteral("SABnzbd");
     const auto sender = senderFor(program, server.url());
 

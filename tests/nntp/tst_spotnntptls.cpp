@@ -21,8 +21,6 @@ private Q_SLOTS:
     void otherErrorText();
 
 private:
-    // Lets the client's side trust this certificate, as if a real authority had signed it.
-    static void trust(const QSslCertificate &certificate);
 
     TestCertificate localhost;
     TestCertificate wrongHost;
@@ -50,17 +48,10 @@ void TestSpotNNTPTls::cleanup()
     CLIENT_TEST_CLEANUP(bed);
 }
 
-void TestSpotNNTPTls::trust(const QSslCertificate &certificate)
-{
-    QSslConfiguration configuration = QSslConfiguration::defaultConfiguration();
-    configuration.addCaCertificate(certificate);
-    QSslConfiguration::setDefaultConfiguration(configuration);
-}
-
 void TestSpotNNTPTls::trustedCertificate()
 {
     bed.server->useTls(localhost.certificate, localhost.key);
-    trust(localhost.certificate);
+    localhost.trust();
     ClientUnderTest &c = bed.makeClient(true, {}, {}, QStringLiteral("localhost"), true);
 
     QVERIFY(c.logIn());
@@ -91,7 +82,7 @@ void TestSpotNNTPTls::verificationFails()
     const TestCertificate &served = wrongName ? wrongHost : localhost;
     bed.server->useTls(served.certificate, served.key);
     if (wrongName)
-        trust(served.certificate); // so that the name is the only fault
+        served.trust(); // so that the name is the only fault
     ClientUnderTest &c = bed.makeClient(false, {}, {}, QStringLiteral("localhost"), true);
 
     c->login();

@@ -2,6 +2,7 @@
 
 #include <QFile>
 #include <QProcess>
+#include <QSslConfiguration>
 #include <QTemporaryDir>
 
 namespace {
@@ -38,4 +39,11 @@ TestCertificate TestCertificate::generate(const QString &commonName)
 bool TestCertificate::isNull() const
 {
     return certificate.isNull() || key.isNull();
+}
+
+void TestCertificate::trust() const
+{
+    QSslConfiguration configuration = QSslConfiguration::defaultConfiguration();
+    configuration.addCaCertificate(certificate);
+    QSslConfiguration::setDefaultConfiguration(configuration);
 }

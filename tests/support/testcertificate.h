@@ -13,4 +13,7 @@ struct TestCertificate
 
     static TestCertificate generate(const QString &commonName);
     bool isNull() const;
+    // Lets every TLS client of the process trust this certificate, as if a real authority had
+    // signed it; the test restores the default configuration it saved.
+    void trust() const;
 };

@@ -282,11 +282,8 @@ void TestDownloadErrors::tls()
     const TestCertificate tls = TestCertificate::generate(QStringLiteral("localhost"));
     QVERIFY(!tls.isNull());
     const QSslConfiguration systemDefault = QSslConfiguration::defaultConfiguration();
-    if (trusted) {
-        QSslConfiguration withTestCa = systemDefault;
-        withTestCa.addCaCertificate(tls.certificate);
-        QSslConfiguration::setDefaultConfiguration(withTestCa);
-    }
+    if (trusted)
+        tls.trust();
     session->serveSpots(1, 1000, 100);
     session->server.useTls(tls.certificate, tls.key);
     session->configure({{Settings::Key::server, QStringLiteral("localhost")}, {Settings::Key::ssl, true}});
