@@ -1,9 +1,8 @@
 #include "spotnntp.h"
 
 #include "bytetext.h"
+#include "compressedreply.h"
 #include "nntpreply.h"
-#include "yencdecoder.h"
-#include "zlibstream.h"
 
 #include <QDebug>
 #include <QScopedValueRollback>
@@ -57,7 +56,7 @@ SpotNNTP::SpotNNTP(const QString &host, int port, const QString &user, const QSt
     connect(socket, &QIODevice::readyRead, this, &SpotNNTP::onReadyRead);
     connect(socket, &QAbstractSocket::errorOccurred, this, &SpotNNTP::onError);
     if (compressed)
-        decoder = new YencMemDecoder(this);
+        this->compressed = std::make_unique<CompressedReply>();
 
     replyTimer.setSingleShot(true);
     replyTimer.setInterval(defaultReplyTimeout);
@@ -65,6 +64,8 @@ SpotNNTP::SpotNNTP(const QString &host, int port, const QString &user, const QSt
     retryTimer.setSingleShot(true);
     connect(&retryTimer, &QTimer::timeout, this, &SpotNNTP::login);
 }
+
+SpotNNTP::~SpotNNTP() = default;
 
 void SpotNNTP::selectGroup(const QByteArray &name)
 {
@@ -314,7 +315,7 @@ bool SpotNNTP::readyForCommand()
 
 bool SpotNNTP::compressing() const
 {
-    return decoder && !compressionRefused;
+    return compressed && !compressionRefused;
 }
 
 void SpotNNTP::setState(State next)
@@ -349,8 +350,8 @@ void SpotNNTP::reset()
     group.clear();
     received.clear();
     body.clear();
-    if (decoder)
-        decoder->reset(); // a reply cut off half-way must not leak into the next one
+    if (compressed)
+        compressed->reset(); // a reply cut off half-way must not leak into the next one
     setState(State::Disconnected);
     socket->abort();
 }
@@ -500,11 +501,24 @@ void SpotNNTP::readDataLines()
         if (line.isEmpty())
             return;
         if (compressing()) {
-            decoder->decode(line);
-            if (NntpReply::isTerminator(line))
-                finishCompressedReply();
-            else if (decoder->decodedData().size() > ZlibStream::defaultOutputLimit)
+            switch (compressed->add(line)) {
+            case CompressedReply::Outcome::Pending:
+                break;
+            case CompressedReply::Outcome::TooLarge:
                 replyTooLarge(tr("gecomprimeerde headers"));
+                break;
+            case CompressedReply::Outcome::BadCrc:
+                setState(State::Ready);
+                emit error(codeBadCompressedData, tr("Foutieve gecompreseerde headers ontvangen (yenc crc niet ok)"));
+                break;
+            case CompressedReply::Outcome::BadData:
+                setState(State::Ready);
+                emit error(codeBadCompressedData, tr("Foutieve gecompreseerde headers ontvangen (inflate mislukt)"));
+                break;
+            case CompressedReply::Outcome::Complete:
+                deliverCompressedReply();
+                break;
+            }
         } else if (NntpReply::isTerminator(line)) {
             finishReply();
         } else {
@@ -538,31 +552,17 @@ void SpotNNTP::finishReply()
         emit xroverLine(-1, QByteArrayLiteral("."));
 }
 
-void SpotNNTP::finishCompressedReply()
+void SpotNNTP::deliverCompressedReply()
 {
-    const bool crcOk = decoder->crcOk();
-    std::optional<QByteArray> text;
-    if (crcOk) {
-        qDebug() << decoder->decodedData().size();
-        text = ZlibStream::inflateRaw(decoder->decodedData());
-    }
-    decoder->reset(); // so that the next compressed reply decodes, whatever became of this one
-    if (!text) {
-        setState(State::Ready);
-        emit error(codeBadCompressedData, crcOk ? tr("Foutieve gecompreseerde headers ontvangen (inflate mislukt)")
-                                                : tr("Foutieve gecompreseerde headers ontvangen (yenc crc niet ok)"));
-        return;
-    }
     // The state stays as for plain data until the last line, and a slot that resets stops the lines.
     const State replyState = currentState;
-    for (qsizetype start = 0; start < text->size() && currentState == replyState;) {
-        const qsizetype newline = text->indexOf('\n', start);
-        const qsizetype end = newline < 0 ? text->size() : newline + 1;
-        const QByteArray line = text->sliced(start, end - start);
+    while (currentState == replyState) {
+        const QByteArray line = compressed->takeLine();
+        if (line.isEmpty())
+            break;
         // Only the reply's own end may end it.
         if (!NntpReply::isTerminator(line))
             deliverLine(line);
-        start = end;
     }
     if (currentState == replyState)
         finishReply();

@@ -9,8 +9,10 @@
 #include <QString>
 #include <QTimer>
 
+#include <memory>
+
+class CompressedReply;
 class QTcpSocket;
-class YencMemDecoder;
 
 // One connection to the Usenet server, plain or TLS, running one command at a time.
 //
@@ -70,6 +72,7 @@ public:
 
     SpotNNTP(const QString &host, int port, const QString &user, const QString &password, bool ssl,
              bool compressed, QObject *parent = nullptr);
+    ~SpotNNTP() override;
 
     void selectGroup(const QByteArray &group);
     void fetchOverview(qint64 first, qint64 last);
@@ -141,7 +144,7 @@ private:
     void readDataLines();
     void deliverLine(const QByteArray &line);
     void finishReply();
-    void finishCompressedReply();
+    void deliverCompressedReply();
     void onReplyTimeout();
 
     const QString host;
@@ -151,7 +154,7 @@ private:
     const bool ssl;
 
     QTcpSocket *socket = nullptr;
-    YencMemDecoder *decoder = nullptr;
+    std::unique_ptr<CompressedReply> compressed; // only when compressed headers were asked for
     bool compressionRefused = false; // the server answered 500 to XZVER/XZHDR on this connection
 
     State currentState = State::Disconnected;
