@@ -44,6 +44,19 @@ int digitValue(char c)
     return c >= '0' && c <= '9' ? c - '0' : 0;
 }
 
+// The sub-category number: its digits only, 0 when any is none (a sign or blank would make
+// a number of another category's range).
+int subcategoryNumber(QByteArrayView digits)
+{
+    int value = 0;
+    for (const char c : digits) {
+        if (c < '0' || c > '9')
+            return 0;
+        value = value * 10 + (c - '0');
+    }
+    return value;
+}
+
 // A decimal number, 0 when the text is not one or does not fit.
 template<typename Int>
 Int number(QByteArrayView text)
@@ -113,7 +126,7 @@ SpotHeader SpotHeader::parse(QByteArrayView line)
     header.cat = digitValue(block[0]);
     const bool shortLayout = block[1] == '1';
     const qsizetype subcatAt = shortLayout ? 2 : 3;
-    header.subcat = header.cat * 100 + number<int>(block.sliced(subcatAt).first(qMin<qsizetype>(2, block.size() - subcatAt)));
+    header.subcat = header.cat * 100 + subcategoryNumber(block.sliced(subcatAt).first(qMin<qsizetype>(2, block.size() - subcatAt)));
     header.otherCats = block.size() > subcatAt + 2 ? block.sliced(subcatAt + 2) : QByteArrayView();
     if (header.cat == 1) {
         if (const auto erotic = eroticSubcat(block)) {

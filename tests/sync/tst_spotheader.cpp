@@ -37,6 +37,8 @@ private Q_SLOTS:
         QTest::newRow("marks-only-count-for-category-1") << QByteArray("2100d23") << 2 << 200 << QByteArray("d23");
         QTest::newRow("category-9-block") << QByteArray("9102z") << 9 << 902 << QByteArray("z");
         QTest::newRow("letters-as-numbers-read-0") << QByteArray("x1ab") << 0 << 0 << QByteArray();
+        // Read as a number, "-4" made 296: a sub-category of category 2.
+        QTest::newRow("signed-sub-category-reads-0") << QByteArray("31-4") << 3 << 300 << QByteArray();
     }
 
     void categoryBlocks()
