@@ -2,7 +2,25 @@
 #include "mainwindow.h"
 #include "singleapplication.h"
 
+#include <QLibraryInfo>
 #include <QTranslator>
+
+// Qt's own texts in Dutch, from the first directory that holds the whole catalogue: beside the
+// executable (a build, or a program copied with its catalogue), the installation's data
+// directory, Qt's own translations. qt_nl.qm only names its parts (qtbase_nl.qm, ...) and does
+// not load when one is missing, so such a directory is passed over. Empty (not null) delimiters
+// and suffix: Qt would otherwise fall back to "qt_nl", "qt.qm" and "qt". Without any catalogue
+// Qt's texts stay English.
+static void loadQtCatalogue(QTranslator &translator)
+{
+    const QString programDirectory = QCoreApplication::applicationDirPath();
+    const QString directories[] = {programDirectory, programDirectory + QStringLiteral("/" TARNWICK_CATALOGUE_DIR),
+                                   QLibraryInfo::path(QLibraryInfo::TranslationsPath)};
+    for (const QString &directory : directories) {
+        if (translator.load(QStringLiteral("qt_nl.qm"), directory, QStringLiteral(""), QStringLiteral("")))
+            return;
+    }
+}
 
 int main(int argc, char *argv[])
 {
@@ -15,11 +33,8 @@ int main(int argc, char *argv[])
     QCoreApplication::setOrganizationName(QStringLiteral("Tarnwick"));
     QCoreApplication::setApplicationName(QStringLiteral("Tarnwick"));
 
-    // Qt's own texts in Dutch; without the file they stay English. Empty (not null) delimiters
-    // and suffix: Qt would otherwise fall back to "qt_nl", "qt.qm" and "qt".
     QTranslator translator;
-    (void)translator.load(QStringLiteral("qt_nl.qm"), QCoreApplication::applicationDirPath(), QStringLiteral(""),
-                          QStringLiteral(""));
+    loadQtCatalogue(translator);
     application.installTranslator(&translator);
 
     try {

@@ -1,54 +1,20 @@
+#include "programprocess.h"
 #include "testmain.h"
 
 #include <QDir>
 #include <QFile>
-#include <QProcess>
+#include <QLibraryInfo>
 #include <QSettings>
-#include <QStandardPaths>
 #include <QTemporaryDir>
-#include <QTranslator>
 
 #include <csignal>
+
+using namespace ProgramProcess;
 
 // Starts the real program as a process, in this test's profile.
 class TestStartup : public QObject
 {
     Q_OBJECT
-
-private:
-    QString runtimeDir = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
-
-    // The process id written into the instance lock of the given installation, or 0.
-    qint64 lockOwner() const
-    {
-        const QStringList locks = QDir(runtimeDir).entryList({QStringLiteral("tarnwick-*.lock")}, QDir::Files);
-        if (locks.size() != 1)
-            return 0;
-        QFile lock(runtimeDir + QLatin1Char('/') + locks.first());
-        if (!lock.open(QIODevice::ReadOnly))
-            return 0;
-        return lock.readLine().trimmed().toLongLong();
-    }
-
-    static void start(QProcess &process, const QString &program = QStringLiteral(TARNWICK_EXECUTABLE))
-    {
-        process.setProgram(program);
-        process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        process.start();
-        QVERIFY(process.waitForStarted());
-    }
-
-    static void stop(QProcess &process)
-    {
-        process.kill();
-        QVERIFY(process.waitForFinished());
-    }
-
-    void removeLocks()
-    {
-        for (const QString &lock : QDir(runtimeDir).entryList({QStringLiteral("tarnwick-*.lock")}, QDir::Files))
-            QFile::remove(runtimeDir + QLatin1Char('/') + lock);
-    }
 
 private Q_SLOTS:
     void initTestCase()
@@ -68,11 +34,11 @@ private Q_SLOTS:
     void aSecondStartEndsAtOnceWithStatusZero()
     {
         QProcess first;
-        start(first);
+        start(first, QStringLiteral(TARNWICK_EXECUTABLE));
         QTRY_COMPARE_WITH_TIMEOUT(lockOwner(), first.processId(), 60000);
 
         QProcess second;
-        start(second);
+        start(second, QStringLiteral(TARNWICK_EXECUTABLE));
         QVERIFY(second.waitForFinished(60000));
         QCOMPARE(second.exitStatus(), QProcess::NormalExit);
         QCOMPARE(second.exitCode(), 0);
@@ -84,38 +50,55 @@ private Q_SLOTS:
     void aStartAfterAKilledInstanceWorks()
     {
         QProcess killed;
-        start(killed);
+        start(killed, QStringLiteral(TARNWICK_EXECUTABLE));
         QTRY_COMPARE_WITH_TIMEOUT(lockOwner(), killed.processId(), 60000);
         ::kill(pid_t(killed.processId()), SIGKILL);
         QVERIFY(killed.waitForFinished());
 
         QProcess next;
-        start(next);
+        start(next, QStringLiteral(TARNWICK_EXECUTABLE));
         QTRY_COMPARE_WITH_TIMEOUT(lockOwner(), next.processId(), 60000);
         QCOMPARE(next.state(), QProcess::Running);
         stop(next);
     }
 
-    void theDutchCatalogueLoadsWithItsParts()
+    void theProgramLoadsTheFirstWholeDutchCatalogue_data()
     {
-        // qt_nl.qm only names its parts: a missing part makes the whole catalogue fail. Loaded
-        // as the program loads it, by its exact name.
-        QTranslator translator;
-        QVERIFY(translator.load(QStringLiteral("qt_nl.qm"), QFileInfo(QStringLiteral(TARNWICK_EXECUTABLE)).path(),
-                                QStringLiteral(""), QStringLiteral("")));
-        QCOMPARE(translator.translate("QPlatformTheme", "Cancel"), QStringLiteral("Annuleren"));
+        QTest::addColumn<bool>("copied");
+        QTest::addColumn<QStringList>("besideTheCopy");
+        QTest::addColumn<bool>("fromQt");
+
+        QTest::newRow("the-built-program-takes-the-one-beside-it") << false << QStringList() << false;
+        QTest::newRow("a-copy-without-one-takes-qts-own") << true << QStringList() << true;
+        // qt_nl.qm only names its parts: without them it does not load.
+        QTest::newRow("a-copy-with-qt_nl-but-not-its-parts-takes-qts-own")
+            << true << QStringList{QStringLiteral("qt_nl.qm")} << true;
     }
 
-    void aMissingDutchCatalogueIsHarmless()
+    void theProgramLoadsTheFirstWholeDutchCatalogue()
     {
+        QFETCH(bool, copied);
+        QFETCH(QStringList, besideTheCopy);
+        QFETCH(bool, fromQt);
+
+        const QString built = QStringLiteral(TARNWICK_EXECUTABLE);
         QTemporaryDir installation;
-        const QString copy = installation.filePath(QStringLiteral("tarnwick"));
-        QVERIFY(QFile::copy(QStringLiteral(TARNWICK_EXECUTABLE), copy));
-        QVERIFY(!QFile::exists(installation.filePath(QStringLiteral("qt_nl.qm"))));
+        QString program = built;
+        if (copied) {
+            program = installation.filePath(QStringLiteral("tarnwick"));
+            QVERIFY(QFile::copy(built, program));
+            for (const QString &catalogue : besideTheCopy)
+                QVERIFY(QFile::copy(QFileInfo(built).dir().filePath(catalogue), installation.filePath(catalogue)));
+        }
+        const QDir expected(fromQt ? QLibraryInfo::path(QLibraryInfo::TranslationsPath) : QFileInfo(built).path());
 
         QProcess process;
-        start(process, copy);
-        QTRY_COMPARE_WITH_TIMEOUT(lockOwner(), process.processId(), 60000);
+        start(process, program);
+        for (const char *catalogue : {"qt_nl.qm", "qtbase_nl.qm", "qtmultimedia_nl.qm"}) {
+            const QString path = QFileInfo(expected.filePath(QLatin1String(catalogue))).canonicalFilePath();
+            QVERIFY2(!path.isEmpty(), catalogue);
+            QTRY_VERIFY2_WITH_TIMEOUT(mappedFiles(process.processId()).contains(path), qPrintable(path), 60000);
+        }
         QCOMPARE(process.state(), QProcess::Running);
         stop(process);
     }
