@@ -67,7 +67,7 @@ Replies overviewReplies(bool compressed)
         const QByteArray range = QByteArray::number(first) + '-' + QByteArray::number(last);
         // answer() adds the CR LF of the last line.
         if (compressed)
-            replies.append({"XZVER " + range, "224 compressed data follows\r\n" + YencFixture::compressedReply(lines).chopped(2)});
+            replies.append({"XZVER " + range, "224 compressed data follows\r\n" + YencEncoder::compressedReply(lines).chopped(2)});
         else
             replies.append({"XOVER " + range, "224 Overview information follows\r\n" + lines + '.'});
     }

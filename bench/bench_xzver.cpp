@@ -17,8 +17,8 @@ constexpr qint64 rangeSize = 50001; // one download range: 26.5 MB of overview t
 double xzverDecodeInflateMBps()
 {
     const QByteArray plain = OverviewCorpus::lines(1, rangeSize);
-    const QByteArray reply = YencFixture::compressedReply(plain);
-    const QList<QByteArrayView> replyLines = YencFixture::splitLines(reply);
+    const QByteArray reply = YencEncoder::compressedReply(plain);
+    const QList<QByteArrayView> replyLines = YencEncoder::splitLines(reply);
 
     YencMemDecoder decoder;
     qint64 lineCount = 0;
@@ -32,7 +32,7 @@ double xzverDecodeInflateMBps()
         Bench::require(text.has_value(), "compressed reply did not inflate");
         lineCount = 0;
         textSize = 0;
-        for (const QByteArrayView line : YencFixture::splitLines(*text)) {
+        for (const QByteArrayView line : YencEncoder::splitLines(*text)) {
             ++lineCount;
             textSize += line.size();
         }

@@ -8,8 +8,8 @@
 double yencDecodeMBps()
 {
     const QByteArray data = Bench::randomBytes(24'000'000);
-    const QByteArray text = YencFixture::encode(data) + ".\r\n";
-    const QList<QByteArrayView> lines = YencFixture::splitLines(text);
+    const QByteArray text = YencEncoder::encode(data) + ".\r\n";
+    const QList<QByteArrayView> lines = YencEncoder::splitLines(text);
 
     YencMemDecoder decoder;
     const double seconds = Bench::bestSeconds([&] {

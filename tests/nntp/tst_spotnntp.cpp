@@ -235,7 +235,7 @@ void TestSpotNNTP::badCompressedData()
     if (wrongCrc)
         bed.server->corruptYencCrc();
     else
-        bed.server->answer("XZVER", "224 compressed data follows\r\n" + YencFixture::encode("no deflate stream") + '.');
+        bed.server->answer("XZVER", "224 compressed data follows\r\n" + YencEncoder::encode("no deflate stream") + '.');
     ClientUnderTest &c = bed.makeClient(true);
     QVERIFY(c.logIn());
     QVERIFY(c.selectGroup(TestCorpus::spotGroup));
@@ -298,7 +298,7 @@ void TestSpotNNTP::negativeReferenceNumberDropped()
     QFETCH(bool, compressed);
     const QByteArray lines = "1 <key1@free.pt>\r\n-1 <x@free.pt>\r\n4 <key4@free.pt>\r\n";
     // answer() adds the CR LF of the last line.
-    const QByteArray data = compressed ? YencFixture::compressedReply(lines).chopped(2) : lines + '.';
+    const QByteArray data = compressed ? YencEncoder::compressedReply(lines).chopped(2) : lines + '.';
     bed.server->answer(compressed ? "XZHDR" : "XHDR", "221 References follow\r\n" + data);
     ClientUnderTest &c = bed.makeClient(compressed);
     QVERIFY(c.logIn());

@@ -405,7 +405,7 @@ void TestSpotNNTPFailures::moreLinesThanRange()
         overview ? expectedOverview.append(".\r\n") : expectedReferences.append({-1, "."});
     // answer() adds the CR LF of the last line.
     bed.server->answer(command, (overview ? "224 Overview information follows\r\n" : "221 References follow\r\n")
-                                    + (compressed ? YencFixture::compressedReply(lines).chopped(2) : lines + '.'));
+                                    + (compressed ? YencEncoder::compressedReply(lines).chopped(2) : lines + '.'));
     ClientUnderTest &c = bed.makeClient(compressed);
     QVERIFY(c.logIn());
     QVERIFY(c.selectGroup(overview ? TestCorpus::spotGroup : TestCorpus::commentGroup));

@@ -7,7 +7,7 @@
 #include <QRandomGenerator>
 #include <QRegularExpression>
 
-using YencFixture::Trailer;
+using YencEncoder::Trailer;
 
 namespace {
 
@@ -29,7 +29,7 @@ void feed(YencMemDecoder &decoder, const QByteArray &stream, Feed how)
         decoder.decode(stream);
         break;
     case Feed::Lines:
-        for (const QByteArrayView line : YencFixture::splitLines(stream))
+        for (const QByteArrayView line : YencEncoder::splitLines(stream))
             decoder.decode(line);
         break;
     case Feed::Bytes:
@@ -98,7 +98,7 @@ private Q_SLOTS:
         YencMemDecoder decoder;
         for (const QByteArray &data : {QByteArray("first stream"), QByteArray("abc")}) {
             decoder.reset();
-            const QByteArray stream = YencFixture::encode(data);
+            const QByteArray stream = YencEncoder::encode(data);
             QVERIFY(stream.startsWith("=ybegin line=128 "));
             feed(decoder, stream, Feed::Lines);
             QCOMPARE(decoder.decodedData(), data);
@@ -181,11 +181,11 @@ private Q_SLOTS:
             QByteArray expected;
             bool crcOk;
         } streams[] = {
-            {"random", YencFixture::encode(random) + ".\r\n", random, true},
-            {"dot-lines", YencFixture::encode(dots) + ".\r\n", dots, true},
-            {"escapes-only", YencFixture::encode(escapes) + ".\r\n", escapes, true},
-            {"text-before-header", "kkk\r\n..k\r\n" + YencFixture::encode(random), random, true},
-            {"wrong-crc", YencFixture::encode(random, Trailer::WrongCrc) + ".\r\n", random, false},
+            {"random", YencEncoder::encode(random) + ".\r\n", random, true},
+            {"dot-lines", YencEncoder::encode(dots) + ".\r\n", dots, true},
+            {"escapes-only", YencEncoder::encode(escapes) + ".\r\n", escapes, true},
+            {"text-before-header", "kkk\r\n..k\r\n" + YencEncoder::encode(random), random, true},
+            {"wrong-crc", YencEncoder::encode(random, Trailer::WrongCrc) + ".\r\n", random, false},
         };
         const struct
         {
@@ -224,7 +224,7 @@ private Q_SLOTS:
         QFETCH(qsizetype, size);
         const QByteArray data = randomBytes(size, quint32(size));
         YencMemDecoder decoder;
-        feed(decoder, YencFixture::encode(data) + ".\r\n", Feed::Lines);
+        feed(decoder, YencEncoder::encode(data) + ".\r\n", Feed::Lines);
         QCOMPARE(decoder.decodedData(), data);
         QVERIFY(decoder.crcOk());
     }
@@ -233,7 +233,7 @@ private Q_SLOTS:
     {
         const QByteArray plain = OverviewCorpus::lines(1, 300);
         QCOMPARE(plain.size(), 300 * OverviewCorpus::lineLength);
-        const QByteArray reply = YencFixture::compressedReply(plain);
+        const QByteArray reply = YencEncoder::compressedReply(plain);
         QVERIFY(reply.endsWith("\r\n.\r\n"));
         QCOMPARE(reply.count("\n.\r\n"), 1); // stuffed data lines never end the reply early
 

@@ -1,5 +1,6 @@
 // A spot in its tab, in the real web view: what the page shows, where its links go, and
 // what it asks of the controller and the news server.
+#include "democorpus.h"
 #include "spotarticles.h"
 #include "spotview.h"
 #include "syncsession.h"
@@ -105,6 +106,7 @@ private Q_SLOTS:
     void imagesOnlyWhenShown();
     void pageOfThreeMegabytes();
     void closedPageIgnoresLateAnswers();
+    void demoSpot();
 
 private:
     std::unique_ptr<SyncSession> session;
@@ -255,6 +257,38 @@ void TestSpotView::closedPageIgnoresLateAnswers()
     delete new SpotView(&controller, &tabs, 1, QStringLiteral("Spot 1"), &tabs);
     QCOMPARE(tabs.count(), 1);
     QTRY_COMPARE(countRows("cache", QStringLiteral("SELECT count(*) FROM cache")), 1);
+}
+
+// A spot of the demo corpus, as a click on it in scripts/run shows it: the description
+// with its markup undone, the file list of its NZB and its signed comments.
+void TestSpotView::demoSpot()
+{
+    const DemoCorpus demo({DemoCorpus::Options().seed, 300, 0});
+    session->server.setGenerator(&demo);
+    Tarnwick &controller = session->start();
+    QVERIFY(session->waitForCycle());
+    // The newest commented spot with a signed comment and an NZB of one segment.
+    DemoCorpus::Comment comment;
+    for (qint64 number = demo.commentCount(); number > 0 && comment.number == 0; --number) {
+        const DemoCorpus::Comment candidate = demo.comment(number);
+        if (candidate.isSigned && !demo.spot(candidate.spot).isErotic()
+            && demo.spot(candidate.spot).nzbMessageIds.size() == 1)
+            comment = candidate;
+    }
+    const DemoCorpus::Spot spot = demo.spot(comment.spot);
+    QSqlQuery id(controller.spotsDatabase());
+    id.prepare(QStringLiteral("SELECT id FROM spots WHERE msgid=?"));
+    id.addBindValue(spot.key);
+    QVERIFY(id.exec() && id.next());
+
+    auto *view = new SpotView(&controller, &tabs, id.value(0).toInt(), QString::fromUtf8(spot.title), &tabs);
+    const QString text = waitForText(view->webView(), QString::fromUtf8(comment.text.left(12)));
+    QVERIFY2(!text.isEmpty(), "the page never showed the comment");
+    const QList<DemoCorpus::File> files = DemoCorpus::files(spot);
+    for (const QString &shown : {QStringLiteral("Veel plezier!"), QString::fromLatin1(files.first().name),
+                                 QString::fromLatin1(spot.newsgroup), QString::fromUtf8(comment.poster)})
+        QVERIFY2(text.contains(shown), qPrintable(shown + QStringLiteral(" not in: ") + text));
+    delete view;
 }
 
 TARNWICK_TEST_MAIN(TestSpotView)

@@ -6,7 +6,7 @@
 
 // Builds compressed replies the way servers that offer XZVER and XZHDR send them, and the
 // yEnc text inside them, for tests and the benchmark.
-namespace YencFixture {
+namespace YencEncoder {
 
 enum class Trailer { Correct, WrongCrc };
 
@@ -25,4 +25,4 @@ QByteArray compressedReply(QByteArrayView plainLines, Trailer trailer = Trailer:
 // The text cut after every LF, as a client reads it line by line.
 QList<QByteArrayView> splitLines(QByteArrayView text);
 
-} // namespace YencFixture
+} // namespace YencEncoder

@@ -7,8 +7,31 @@
 #include <QMap>
 
 #include <functional>
+#include <optional>
 
-// Status lines of a real server (INN 2.7.1), as the test server sends them.
+// Articles made when they are asked for, so that a large corpus is never held in memory.
+// Every call may name any group, number or message-id, also ones the generator never made.
+class ArticleGenerator
+{
+public:
+    struct Bounds
+    {
+        qint64 low = 0;
+        qint64 high = -1;
+    };
+
+    virtual ~ArticleGenerator() = default;
+    // The group's numbers as GROUP reports them; nullopt: no such group.
+    virtual std::optional<Bounds> bounds(const QByteArray &group) const = 0;
+    // For a number within the bounds; an empty result means no article has that number.
+    virtual QByteArray overviewLine(const QByteArray &group, qint64 number) const = 0;
+    virtual QByteArray references(const QByteArray &group, qint64 number) const = 0;
+    virtual QByteArray messageId(const QByteArray &group, qint64 number) const = 0;
+    // The text as NewsCorpus::addArticle() takes it; empty: no such article.
+    virtual QByteArray article(const QByteArray &messageId) const = 0;
+};
+
+// Status lines of a real server (INN 2.7.1), as NewsServer sends them.
 namespace NewsStatus {
 inline constexpr char greeting[] = "200 news.example InterNetNews NNRP server INN 2.7.1 ready (no posting)";
 inline constexpr char authenticationRequired[] = "480 Authentication required for command";
@@ -20,10 +43,11 @@ inline constexpr char notInGroup[] = "412 Not in a newsgroup";
 inline constexpr char noSuchArticle[] = "430 No such article";
 inline constexpr char unknownCommand[] = "500 What?";
 inline constexpr char syntaxError[] = "501 Syntax error";
+inline constexpr char lineTooLong[] = "500 Line too long";
 inline constexpr char bye[] = "205 Bye!";
 } // namespace NewsStatus
 
-// The articles a test server serves, by group and number and by message-id, and the
+// The articles a news server serves, by group and number and by message-id, and the
 // complete replies (status line, dot-stuffed CR LF data, ".") to the reading commands.
 // Message-ids are given and answered without angle brackets in the API.
 class NewsCorpus
@@ -42,6 +66,9 @@ public:
     void addReferences(const QByteArray &group, qint64 number, const QByteArray &value);
     // Article text: header lines, empty line, body; LF or CR LF line ends, not dot-stuffed.
     void addArticle(const QByteArray &group, qint64 number, const QByteArray &messageId, const QByteArray &text);
+
+    // Groups and articles that were not added are asked of the generator (not owned).
+    void setGenerator(const ArticleGenerator *generator);
 
     bool hasGroup(const QByteArray &group) const;
 
@@ -63,16 +90,22 @@ private:
         std::function<QByteArray(qint64)> overviewSource;
     };
 
+    enum class Field { Overview, References };
+
     Group &groupFor(const QByteArray &group, qint64 number);
+    std::optional<ArticleGenerator::Bounds> boundsOf(const QByteArray &group) const;
     QList<qint64> numbersIn(const Group &group, qint64 first, qint64 last) const;
     struct Refusal
     {
         QByteArray statusLine;
     };
-    std::variant<QByteArray, Refusal> rangeLines(const QByteArray &group, const QByteArray &range,
-                                                 const std::function<QByteArray(const Group &, qint64)> &lineOf) const;
-    QByteArray overviewLine(const Group &group, qint64 number) const;
+    // The data lines of a range of the group, one per article, or the refusal of the command.
+    std::variant<QByteArray, Refusal> rangeLines(const QByteArray &group, const QByteArray &range, Field field) const;
+    QByteArray fieldLine(const QByteArray &group, const Group *held, qint64 number, Field field) const;
+    QByteArray messageIdOf(const QByteArray &group, qint64 number) const;
+    QByteArray wireArticle(const QByteArray &messageId) const;
 
+    const ArticleGenerator *generator = nullptr;
     QHash<QByteArray, Group> groups;
     QHash<QByteArray, QByteArray> articles; // message-id -> dot-stuffed text with CR LF
 };

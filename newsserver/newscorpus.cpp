@@ -61,8 +61,8 @@ QByteArray multiLine(const QByteArray &statusLine, const QByteArray &lines, News
 {
     if (form == NewsCorpus::Form::Plain)
         return statusLine + "\r\n" + wireText(lines) + ".\r\n";
-    const auto trailer = crc == NewsCorpus::Crc::Wrong ? YencFixture::Trailer::WrongCrc : YencFixture::Trailer::Correct;
-    return statusLine + "\r\n" + YencFixture::compressedReply(lines, trailer);
+    const auto trailer = crc == NewsCorpus::Crc::Wrong ? YencEncoder::Trailer::WrongCrc : YencEncoder::Trailer::Correct;
+    return statusLine + "\r\n" + YencEncoder::compressedReply(lines, trailer);
 }
 
 } // namespace
@@ -97,43 +97,78 @@ void NewsCorpus::addArticle(const QByteArray &group, qint64 number, const QByteA
     articles.insert(messageId, wireText(text));
 }
 
+void NewsCorpus::setGenerator(const ArticleGenerator *source)
+{
+    generator = source;
+}
+
 bool NewsCorpus::hasGroup(const QByteArray &group) const
 {
-    return groups.contains(group);
+    return boundsOf(group).has_value();
+}
+
+std::optional<ArticleGenerator::Bounds> NewsCorpus::boundsOf(const QByteArray &group) const
+{
+    const auto found = groups.constFind(group);
+    if (found != groups.cend())
+        return ArticleGenerator::Bounds{found->low, found->high};
+    return generator ? generator->bounds(group) : std::nullopt;
 }
 
 QByteArray NewsCorpus::groupReply(const QByteArray &group) const
 {
-    const auto found = groups.constFind(group);
-    if (found == groups.cend())
+    const auto bounds = boundsOf(group);
+    if (!bounds)
         return "411 No such group " + group + "\r\n";
-    const qint64 count = std::max<qint64>(0, found->high - found->low + 1);
-    return "211 " + QByteArray::number(count) + ' ' + QByteArray::number(found->low) + ' '
-           + QByteArray::number(std::max(found->high, qint64(0))) + ' ' + group + "\r\n";
+    const qint64 count = std::max<qint64>(0, bounds->high - bounds->low + 1);
+    return "211 " + QByteArray::number(count) + ' ' + QByteArray::number(bounds->low) + ' '
+           + QByteArray::number(std::max(bounds->high, qint64(0))) + ' ' + group + "\r\n";
 }
 
-// The data lines of a range of the group, one per article, or the refusal of the command.
-std::variant<QByteArray, NewsCorpus::Refusal>
-NewsCorpus::rangeLines(const QByteArray &group, const QByteArray &range,
-                       const std::function<QByteArray(const Group &, qint64)> &lineOf) const
+std::variant<QByteArray, NewsCorpus::Refusal> NewsCorpus::rangeLines(const QByteArray &group, const QByteArray &range,
+                                                                      Field field) const
 {
-    const auto found = groups.constFind(group);
-    if (found == groups.cend())
+    const auto bounds = boundsOf(group);
+    if (!bounds)
         return Refusal{QByteArray(NewsStatus::notInGroup) + "\r\n"};
-    const auto numbers = parseRange(range, found->high);
+    const auto numbers = parseRange(range, bounds->high);
     if (!numbers)
         return Refusal{QByteArray(NewsStatus::syntaxError) + "\r\n"};
     QByteArray lines;
-    for (const qint64 number : numbersIn(*found, numbers->first, numbers->last))
-        lines += lineOf(*found, number);
+    const auto held = groups.constFind(group);
+    if (held != groups.cend()) {
+        for (const qint64 number : numbersIn(*held, numbers->first, numbers->last))
+            lines += fieldLine(group, &*held, number, field);
+        return lines;
+    }
+    for (qint64 number = std::max(numbers->first, bounds->low); number <= std::min(numbers->last, bounds->high);
+         ++number)
+        lines += fieldLine(group, nullptr, number, field);
     return lines;
+}
+
+// One line of an XOVER or XHDR References reply; empty where no article has the number.
+QByteArray NewsCorpus::fieldLine(const QByteArray &group, const Group *held, qint64 number, Field field) const
+{
+    if (field == Field::References) {
+        if (!held && generator->messageId(group, number).isEmpty())
+            return {};
+        const QByteArray value = held ? held->references.value(number) : generator->references(group, number);
+        return QByteArray::number(number) + ' ' + value + "\r\n";
+    }
+    if (held) {
+        const auto stored = held->overview.constFind(number);
+        if (stored != held->overview.cend())
+            return *stored;
+        return held->overviewSource ? withCrLf(held->overviewSource(number)) : QByteArray();
+    }
+    const QByteArray line = generator->overviewLine(group, number);
+    return line.isEmpty() ? line : withCrLf(line);
 }
 
 QByteArray NewsCorpus::overviewReply(const QByteArray &group, const QByteArray &range, Form form, Crc crc) const
 {
-    const auto lines = rangeLines(group, range, [this](const Group &found, qint64 number) {
-        return overviewLine(found, number);
-    });
+    const auto lines = rangeLines(group, range, Field::Overview);
     if (const auto *refusal = std::get_if<Refusal>(&lines))
         return refusal->statusLine;
     const QByteArray &text = std::get<QByteArray>(lines);
@@ -146,9 +181,7 @@ QByteArray NewsCorpus::overviewReply(const QByteArray &group, const QByteArray &
 
 QByteArray NewsCorpus::referencesReply(const QByteArray &group, const QByteArray &range, Form form, Crc crc) const
 {
-    const auto lines = rangeLines(group, range, [](const Group &found, qint64 number) {
-        return QByteArray::number(number) + ' ' + found.references.value(number) + "\r\n";
-    });
+    const auto lines = rangeLines(group, range, Field::References);
     if (const auto *refusal = std::get_if<Refusal>(&lines))
         return refusal->statusLine;
     return multiLine(form == Form::Plain ? "221 Header or metadata information for References follows (from overview)"
@@ -156,26 +189,42 @@ QByteArray NewsCorpus::referencesReply(const QByteArray &group, const QByteArray
                      std::get<QByteArray>(lines), form, crc);
 }
 
+QByteArray NewsCorpus::messageIdOf(const QByteArray &group, qint64 number) const
+{
+    const auto held = groups.constFind(group);
+    if (held != groups.cend())
+        return held->messageIds.value(number);
+    return generator ? generator->messageId(group, number) : QByteArray();
+}
+
+QByteArray NewsCorpus::wireArticle(const QByteArray &messageId) const
+{
+    const auto text = articles.constFind(messageId);
+    if (text != articles.cend())
+        return *text;
+    const QByteArray made = generator ? generator->article(messageId) : QByteArray();
+    return made.isEmpty() ? made : wireText(made);
+}
+
 QByteArray NewsCorpus::articleReply(const QByteArray &group, const QByteArray &argument) const
 {
     if (argument.startsWith('<') && argument.endsWith('>')) {
-        const QByteArray messageId = argument.mid(1, argument.size() - 2);
-        const auto text = articles.constFind(messageId);
-        if (text == articles.cend())
+        const QByteArray text = wireArticle(argument.mid(1, argument.size() - 2));
+        if (text.isEmpty())
             return QByteArray(NewsStatus::noSuchArticle) + "\r\n";
-        return "220 0 " + argument + " article\r\n" + *text + ".\r\n";
+        return "220 0 " + argument + " article\r\n" + text + ".\r\n";
     }
-    const auto found = groups.constFind(group);
-    if (found == groups.cend())
+    if (!hasGroup(group))
         return QByteArray(NewsStatus::notInGroup) + "\r\n";
     bool ok = false;
     const qint64 number = argument.toLongLong(&ok);
     if (!ok)
         return QByteArray(NewsStatus::syntaxError) + "\r\n";
-    const QByteArray messageId = found->messageIds.value(number);
-    if (messageId.isEmpty())
+    const QByteArray messageId = messageIdOf(group, number);
+    const QByteArray text = messageId.isEmpty() ? QByteArray() : wireArticle(messageId);
+    if (text.isEmpty())
         return "423 No such article number " + argument + "\r\n";
-    return "220 " + argument + " <" + messageId + "> article\r\n" + articles.value(messageId) + ".\r\n";
+    return "220 " + argument + " <" + messageId + "> article\r\n" + text + ".\r\n";
 }
 
 NewsCorpus::Group &NewsCorpus::groupFor(const QByteArray &group, qint64 number)
@@ -204,12 +253,4 @@ QList<qint64> NewsCorpus::numbersIn(const Group &group, qint64 first, qint64 las
     std::sort(numbers.begin(), numbers.end());
     numbers.erase(std::unique(numbers.begin(), numbers.end()), numbers.end());
     return numbers;
-}
-
-QByteArray NewsCorpus::overviewLine(const Group &group, qint64 number) const
-{
-    const auto stored = group.overview.constFind(number);
-    if (stored != group.overview.cend())
-        return *stored;
-    return group.overviewSource ? withCrLf(group.overviewSource(number)) : QByteArray();
 }

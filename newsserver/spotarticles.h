@@ -4,7 +4,7 @@
 #include <QByteArrayView>
 #include <QList>
 
-// Articles of the spot viewer, in the test server's form (LF line ends, not dot-stuffed:
+// Articles of the spot formats, in the news server's form (LF line ends, not dot-stuffed:
 // NewsServer::addArticle) or as the client delivers them (delivered()).
 namespace SpotArticles {
 
@@ -19,6 +19,8 @@ QByteArray nzb(const QByteArray &nzbXml);
 QByteArray nzbArticle(QByteArrayView deflated);
 // The escaped form of an NZB article's data, before it is cut into lines.
 QByteArray nzbEscaped(QByteArrayView deflated);
+// The body of an NZB article: the escaped data cut into lines of 120 bytes.
+QByteArray nzbBody(QByteArrayView escaped);
 // The segment articles of a whole NZB: the escaped form of deflated cut at the given
 // offsets (ascending; equal ones give an empty article), each piece as nzbArticle makes it.
 QList<QByteArray> nzbArticles(QByteArrayView deflated, const QList<qsizetype> &cuts);

@@ -14,6 +14,10 @@ NewsSession::NewsSession(NewsServer &server, QTcpSocket *socket, bool tls)
     socket->setSocketOption(QAbstractSocket::LowDelayOption, 1); // small pieces must not wait for ACKs
     connect(socket, &QIODevice::readyRead, this, &NewsSession::onReadyRead);
     connect(socket, &QAbstractSocket::disconnected, this, &QObject::deleteLater);
+    idleTimer.setSingleShot(true);
+    connect(&idleTimer, &QTimer::timeout, socket, &QAbstractSocket::disconnectFromHost);
+    if (server.idleTimeout > 0)
+        idleTimer.start(server.idleTimeout);
     if (tls) {
         auto *tlsSocket = static_cast<QSslSocket *>(socket);
         connect(tlsSocket, &QSslSocket::encrypted, this, &NewsSession::greet);
@@ -31,12 +35,27 @@ void NewsSession::greet()
 
 void NewsSession::onReadyRead()
 {
-    while (socket->canReadLine()) {
-        const QByteArray line = socket->readLine();
+    input += socket->readAll();
+    qsizetype start = 0;
+    for (qsizetype newline; (newline = input.indexOf('\n', start)) >= 0; start = newline + 1) {
+        const QByteArray line = input.mid(start, newline + 1 - start);
+        if (skippingLongLine || line.size() > NewsServer::maxCommandLength) {
+            skippingLongLine = false;
+            send(QByteArray(NewsStatus::lineTooLong) + "\r\n", {}, -1, false);
+            continue;
+        }
         const QByteArray command = line.endsWith("\r\n") ? line.chopped(2) : line;
         server.record(command);
         handle(command);
     }
+    input.remove(0, start);
+    // A line that outgrows the limit is dropped as it comes and answered once it ends.
+    if (input.size() > NewsServer::maxCommandLength) {
+        input.clear();
+        skippingLongLine = true;
+    }
+    if (server.idleTimeout > 0)
+        idleTimer.start(server.idleTimeout);
 }
 
 void NewsSession::handle(const QByteArray &command)

@@ -3,11 +3,13 @@
 #include <QByteArray>
 #include <QList>
 #include <QObject>
+#include <QTimer>
 
 class NewsServer;
 class QTcpSocket;
 
-// One connection of the test server: reads command lines, answers them from the corpus
+// One connection of the news server: reads command lines (bounded in length; an idle
+// connection is closed), answers them from the corpus
 // or the scripts, and writes the replies in the pieces the scripts ask for.
 class NewsSession : public QObject
 {
@@ -28,6 +30,9 @@ private:
 
     NewsServer &server;
     QTcpSocket *socket;
+    QByteArray input;
+    bool skippingLongLine = false;
+    QTimer idleTimer;
     QByteArray group;
     QByteArray pendingUser;
     bool authenticated = false;

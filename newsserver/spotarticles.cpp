@@ -67,14 +67,19 @@ QByteArray nzbEscaped(QByteArrayView deflated)
     return escaped;
 }
 
+QByteArray nzbBody(QByteArrayView escaped)
+{
+    QByteArray body;
+    for (qsizetype at = 0; at < escaped.size(); at += 120)
+        body += escaped.sliced(at, std::min<qsizetype>(120, escaped.size() - at)).toByteArray() + '\n';
+    return body;
+}
+
 namespace {
 
 QByteArray nzbArticleOfEscaped(const QByteArray &escaped)
 {
-    QByteArray body;
-    for (qsizetype at = 0; at < escaped.size(); at += 120)
-        body += escaped.mid(at, 120) + '\n';
-    return "From: Jan Spotter <Xk9Z@free.pt>\nSubject: NZB\n\n" + body;
+    return "From: Jan Spotter <Xk9Z@free.pt>\nSubject: NZB\n\n" + nzbBody(escaped);
 }
 
 } // namespace

@@ -2,7 +2,7 @@
 
 #include <zlib.h>
 
-namespace YencFixture {
+namespace YencEncoder {
 namespace {
 
 constexpr qsizetype lineLength = 128;
@@ -84,4 +84,4 @@ QList<QByteArrayView> splitLines(QByteArrayView text)
     return lines;
 }
 
-} // namespace YencFixture
+} // namespace YencEncoder

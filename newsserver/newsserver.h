@@ -14,9 +14,10 @@
 
 class QIODevice;
 
-// An NNTP server in the test's own process, on 127.0.0.1 and a port the system picks.
-// It serves a corpus like a real server (INN's status lines, CR LF, dot-stuffing, and the
-// compressed XZVER / XZHDR References replies) and can be scripted to misbehave.
+// An NNTP server inside the calling process, on 127.0.0.1. It serves a corpus like a real
+// server (INN's status lines, CR LF, dot-stuffing, and the compressed XZVER / XZHDR
+// References replies) to any number of connections, and can be scripted to misbehave.
+// Command lines longer than maxCommandLength get "500 Line too long" and are not obeyed.
 //
 //   NewsServer server;
 //   server.addOverview("free.pt", 1, line);      // or setOverviewSource() for many
@@ -46,13 +47,21 @@ public:
     void setOverviewSource(const QByteArray &group, std::function<QByteArray(qint64 number)> source);
     void addReferences(const QByteArray &group, qint64 number, const QByteArray &value);
     void addArticle(const QByteArray &group, qint64 number, const QByteArray &messageId, const QByteArray &text);
+    // Groups and articles made on demand (not owned); added ones come first.
+    void setGenerator(const ArticleGenerator *generator);
 
     // Reader commands before a successful AUTHINFO get 480; without this any login succeeds.
     void requireLogin(const QByteArray &user, const QByteArray &password);
     // Speak TLS on every connection from now on.
     void useTls(const QSslCertificate &certificate, const QSslKey &key);
 
-    bool start();
+    // The longest command line obeyed, CR LF included (as RFC 3977 allows).
+    static constexpr qsizetype maxCommandLength = 512;
+    // Close a connection that sends nothing for this long; 0 (the default): never.
+    void setIdleTimeout(int milliseconds);
+
+    // Listens on 127.0.0.1, on the port given or one the system picks.
+    bool start(quint16 port = 0);
     quint16 port() const;
 
     // --- Scripts
@@ -119,6 +128,7 @@ private:
     QSslKey tlsKey;
     QPointer<QIODevice> pacer;
     int chunkInterval = 0;
+    int idleTimeout = 0;
     QList<QByteArray> commands;
     int connections = 0;
 };

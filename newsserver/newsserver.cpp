@@ -47,9 +47,19 @@ void NewsServer::useTls(const QSslCertificate &certificate, const QSslKey &key)
     tlsKey = key;
 }
 
-bool NewsServer::start()
+void NewsServer::setGenerator(const ArticleGenerator *generator)
 {
-    return listen(QHostAddress::LocalHost, 0);
+    corpus.setGenerator(generator);
+}
+
+void NewsServer::setIdleTimeout(int milliseconds)
+{
+    idleTimeout = milliseconds;
+}
+
+bool NewsServer::start(quint16 port)
+{
+    return listen(QHostAddress::LocalHost, port);
 }
 
 quint16 NewsServer::port() const
@@ -159,5 +169,5 @@ NewsServer::Script NewsServer::scriptFor(const QByteArray &command) const
 void NewsServer::record(const QByteArray &command)
 {
     commands += command;
-    emit commandReceived(command);
+    Q_EMIT commandReceived(command);
 }
