@@ -1,0 +1,61 @@
+// CommentRenderer::render() on any comment article: only signed articles with a header end
+// give a fragment, the same one twice gives it once, the fragment holds no tags but those of
+// the markup, its size is bounded by the article's, and a comment as posters write it comes
+// back as written.
+#include "bytetext.h"
+#include "commentrenderer.h"
+#include "fuzzinput.h"
+#include "markup.h"
+#include "spotarticles.h"
+
+namespace {
+
+const QByteArray commentTemplate = "{name}|{comment}";
+const QByteArrayView tags[] = {"<br>", "<b>", "<i>", "<u>", "</b>", "</i>", "</u>"};
+
+bool onlyMarkupTags(QByteArray html)
+{
+    for (const QByteArrayView tag : tags)
+        html.replace(tag, "");
+    return !html.contains('<') && !html.contains('>');
+}
+
+bool isSigned(const QByteArray &article)
+{
+    const qsizetype headerEnd = article.indexOf("\r\n\r\n");
+    if (headerEnd < 0)
+        return false;
+    const QByteArray headers = '\n' + article.first(headerEnd);
+    return headers.contains("\nX-User-Signature: ");
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size)
+{
+    FuzzInput input(data, size);
+    const qsizetype posterLength = input.byte();
+    const QByteArray bytes = input.rest().toByteArray();
+
+    CommentRenderer renderer;
+    const QByteArray fragment = renderer.render(bytes, commentTemplate);
+    FUZZ_CHECK(fragment.isEmpty() || isSigned(bytes));
+    FUZZ_CHECK(onlyMarkupTags(fragment));
+    // The name and the text, and a name holding "{comment}" once more: each four bytes per byte at most.
+    FUZZ_CHECK(fragment.size() <= commentTemplate.size() + 4 * 3 * bytes.size());
+    FUZZ_CHECK(renderer.render(bytes, commentTemplate).isEmpty());
+
+    // The bytes as a poster's name (one that fits a From line) and text, posted and delivered.
+    const QByteArray poster = bytes.left(posterLength);
+    if (poster.contains('\n') || poster.contains(" <") || poster.contains('{'))
+        return 0;
+    const QByteArray text = bytes.mid(posterLength);
+    const QByteArray article = SpotArticles::delivered(SpotArticles::comment(poster, text));
+    QByteArray written = text;
+    written.replace("\n", "\r\n");
+    written += "\r\n";
+    CommentRenderer fresh;
+    FUZZ_CHECK(fresh.render(article, commentTemplate)
+               == convertMarkup(ByteText::toText(poster)) + '|' + convertMarkup(ByteText::toText(written)));
+    return 0;
+}

@@ -1,0 +1,82 @@
+// SpotFields::parseArticle() on any article, and on any XML spread over "X-XML: " lines as
+// the fuzzer cuts it: no crash, nothing expanded beyond the escaping of single values (which
+// hold no "<", ">" or line feed), the first segment leading its single value, and the same fields
+// however the XML is cut into header lines.
+#include "fuzzinput.h"
+#include "spotxml.h"
+
+namespace {
+
+QString writtenAsXml(QString text)
+{
+    return text.remove(QLatin1Char('\n'))
+        .replace(QLatin1Char('&'), QLatin1StringView("&amp;"))
+        .replace(QLatin1Char('<'), QLatin1StringView("&lt;"))
+        .replace(QLatin1Char('>'), QLatin1StringView("&gt;"));
+}
+
+bool isXmlText(const QString &value)
+{
+    return !value.contains(QLatin1Char('<')) && !value.contains(QLatin1Char('>')) && !value.contains(QLatin1Char('\n'));
+}
+
+void checkFields(const std::optional<SpotFields> &fields, qsizetype xmlSize)
+{
+    if (!fields)
+        return;
+    FUZZ_CHECK(!fields->description.isEmpty());
+    qsizetype total = 0;
+    for (const QString *value : {&fields->description, &fields->image, &fields->website, &fields->newsgroup}) {
+        FUZZ_CHECK(isXmlText(*value));
+        total += value->size();
+    }
+    for (const QByteArray &segment : fields->nzbSegments)
+        total += segment.size();
+    for (const QString &name : fields->fileNames)
+        total += name.size();
+    // Text is at most five times its XML ("&" written as "&amp;"), and all of it came from there.
+    FUZZ_CHECK(total <= 5 * xmlSize);
+    // The first segment of every NZB element, joined: the first of all comes first.
+    if (fields->nzbSegments.isEmpty())
+        FUZZ_CHECK(fields->nzbMessageId.isEmpty());
+    else
+        FUZZ_CHECK(QString::fromLatin1(fields->nzbMessageId).startsWith(writtenAsXml(QString::fromLatin1(fields->nzbSegments.first()))));
+}
+
+bool sameFields(const std::optional<SpotFields> &a, const std::optional<SpotFields> &b)
+{
+    if (!a || !b)
+        return !a && !b;
+    return a->description == b->description && a->size == b->size && a->image == b->image && a->website == b->website
+        && a->newsgroup == b->newsgroup && a->nzbMessageId == b->nzbMessageId && a->nzbSegments == b->nzbSegments
+        && a->fileNames == b->fileNames;
+}
+
+QByteArray articleOf(const QList<QByteArrayView> &xmlLines)
+{
+    QByteArray article = "From: Jan Spotter <Xk9Z@2101a01.a1.b2.1600000000.c3.d4>\r\n";
+    for (const QByteArrayView line : xmlLines)
+        article += "X-XML: " + line.toByteArray() + "\r\n";
+    return article + "Subject: Een spot\r\n\r\nDe spot zelf staat in de kopregels.\r\n.\r\n";
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size)
+{
+    FuzzInput input(data, size);
+    const bool wholeArticle = input.byte() & 1;
+    const QList<qsizetype> lengths = input.lengths();
+    QByteArray bytes = input.rest().toByteArray();
+
+    if (wholeArticle) {
+        checkFields(SpotFields::parseArticle(bytes), bytes.size());
+        return 0;
+    }
+    // Line breaks inside the XML would end its header line.
+    bytes.removeIf([](char c) { return c == '\r' || c == '\n'; });
+    const std::optional<SpotFields> oneLine = SpotFields::parseArticle(articleOf({bytes}));
+    checkFields(oneLine, bytes.size());
+    FUZZ_CHECK(sameFields(SpotFields::parseArticle(articleOf(cut(bytes, lengths))), oneLine));
+    return 0;
+}
