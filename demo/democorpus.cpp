@@ -19,7 +19,9 @@ constexpr qint64 megabyte = 1024 * 1024;
 constexpr int maxFilesPerSpot = 100;
 constexpr int maxSegmentsPerFile = 40;
 constexpr qint64 segmentBytes = 768000;
-constexpr int filesPerNzbSegment = 50;
+// The NZBs of the largest releases are split over several segment articles.
+constexpr qint64 splitNzbFrom = 20LL * 1024 * megabyte;
+constexpr int splitNzbSegments = 7;
 constexpr qsizetype xmlPieceSize = 900;
 const QByteArray nzbDomain = "nzb.demo";
 const QByteArray path = "Path: demo.tarnwick!not-for-mail\n";
@@ -224,8 +226,6 @@ int partsFor(qint64 size)
     return int(std::clamp<qint64>((size + partSize - 1) / partSize, 1, maxFilesPerSpot));
 }
 
-constexpr int recoveryAndInfoFiles = 4;
-
 } // namespace
 
 // A RAR set with its recovery files and its .nfo, as uploaders post a release.
@@ -327,8 +327,8 @@ DemoCorpus::Spot DemoCorpus::spot(qint64 number) const
     spot.website = websiteFor(random, spot.subcategory);
     spot.newsgroup = main.newsgroup;
     spot.release = releaseName(spot.title, number);
-    const qsizetype nzbSegments = 1 + (partsFor(spot.size) + recoveryAndInfoFiles) / filesPerNzbSegment;
-    for (qsizetype k = 0; k < nzbSegments; ++k)
+    const int nzbSegments = spot.size >= splitNzbFrom ? splitNzbSegments : 1;
+    for (int k = 0; k < nzbSegments; ++k)
         spot.nzbMessageIds += randomText(random, 8) + '.' + QByteArray::number(number) + '.' + QByteArray::number(k)
             + '@' + nzbDomain;
     return spot;

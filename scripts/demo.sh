@@ -1,6 +1,6 @@
 # Shared by scripts/run, scripts/screenshots and scripts/soak: tarnwick-demo on a free
 # loopback port, and a fresh throwaway profile of Tarnwick's that is set up for it.
-# Needs common.sh and a build in $top/build/release.
+# Needs common.sh and a build in $TARNWICK_BUILD.
 
 # start_demo <profile directory> [tarnwick-demo options...]
 # Leaves XDG_* exported to the profile, the server running as $demo_PID (it stops when this
@@ -14,7 +14,7 @@ start_demo() {
     export XDG_CONFIG_HOME=$demo_profile/config XDG_DATA_HOME=$demo_profile/data \
         XDG_CACHE_HOME=$demo_profile/cache XDG_RUNTIME_DIR=$demo_profile/runtime
 
-    coproc demo { exec "$top/build/release/demo/tarnwick-demo" --stop-on-eof \
+    coproc demo { exec "$TARNWICK_BUILD/demo/tarnwick-demo" --stop-on-eof \
         --port-file "$demo_profile/port" "$@" >"$demo_profile/demo.log" 2>&1; }
     trap stop_demo EXIT
     for _ in $(seq 100); do

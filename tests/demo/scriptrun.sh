@@ -1,0 +1,53 @@
+#!/usr/bin/env bash
+# scripts/run as a user starts it: the demo server and the program come up and download, and
+# when the program ends (killed) or the user presses Ctrl-C, nothing of them is left running.
+# Usage: scriptrun.sh <build directory> <source directory>
+set -euo pipefail
+build=$1
+top=$2
+export TARNWICK_BUILD=$build
+profile=$build/demo-profile
+log=$(mktemp)
+trap 'rm -f "$log"' EXIT
+
+fail() { echo "FAIL: $*"; cat "$log"; exit 1; }
+
+running() { pgrep -f "^$build/(app/tarnwick|demo/tarnwick-demo)( |$)" || true; }
+
+# Starts the script in a process group of its own, as a terminal would, and waits until the
+# program has finished its first download from the demo server.
+start() {
+    setsid "$top/scripts/run" >"$log" 2>&1 &
+    script=$!
+    for _ in $(seq 600); do
+        grep -qs '^lastcommentsheader=' "$profile/config/Tarnwick/Tarnwick.conf" && break
+        kill -0 "$script" 2>/dev/null || fail "scripts/run ended early"
+        sleep 0.2
+    done
+    grep -qs '^lastcommentsheader=' "$profile/config/Tarnwick/Tarnwick.conf" || fail "no download"
+    [ -s "$profile/data/Tarnwick/Tarnwick/spots.db" ] || fail "no spots database in the demo profile"
+    program=$(pgrep -f "^$build/app/tarnwick$")
+    [ -n "$program" ] || fail "the program is not running"
+}
+
+ends() {
+    for _ in $(seq 100); do
+        kill -0 "$script" 2>/dev/null || break
+        sleep 0.1
+    done
+    kill -0 "$script" 2>/dev/null && fail "scripts/run still runs"
+    sleep 0.5
+    [ -z "$(running)" ] || fail "left running: $(running)"
+}
+
+[ -z "$(running)" ] || fail "already running: $(running)"
+
+start
+kill -KILL "$program"
+ends
+echo "PASS: the program killed, the server stopped"
+
+start
+kill -INT -- "-$script"
+ends
+echo "PASS: Ctrl-C stopped both"
