@@ -14,10 +14,13 @@ fail() { echo "FAIL: $*"; cat "$log"; exit 1; }
 
 running() { pgrep -f "^$build/(app/tarnwick|demo/tarnwick-demo)( |$)" || true; }
 
-# Starts the script in a process group of its own, as a terminal would, and waits until the
-# program has finished its first download from the demo server.
+# Starts the script in a process group of its own, as a terminal would (with SIGINT heeded:
+# a shell starts background jobs with it ignored), and waits until the program has finished
+# its first download from the demo server.
 start() {
-    setsid "$top/scripts/run" >"$log" 2>&1 &
+    rm -rf "$profile"
+    python3 -c 'import os, signal, sys; signal.signal(signal.SIGINT, signal.SIG_DFL); os.setsid(); os.execv(sys.argv[1], sys.argv[1:])' \
+        "$top/scripts/run" >"$log" 2>&1 &
     script=$!
     for _ in $(seq 600); do
         grep -qs '^lastcommentsheader=' "$profile/config/Tarnwick/Tarnwick.conf" && break
@@ -35,9 +38,14 @@ ends() {
         kill -0 "$script" 2>/dev/null || break
         sleep 0.1
     done
-    kill -0 "$script" 2>/dev/null && fail "scripts/run still runs"
+    if kill -0 "$script" 2>/dev/null; then
+        pkill -KILL -g "$script" || true
+        fail "scripts/run still runs"
+    fi
     sleep 0.5
-    [ -z "$(running)" ] || fail "left running: $(running)"
+    local left
+    left=$(running)
+    [ -z "$left" ] || { kill -KILL $left; fail "left running: $left"; }
 }
 
 [ -z "$(running)" ] || fail "already running: $(running)"
