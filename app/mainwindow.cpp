@@ -1,7 +1,6 @@
 #include "mainwindow.h"
 #include "ui_mainwindow.h"
 
-#include "bytetext.h"
 #include "categoryscheme.h"
 #include "databasesetuperror.h"
 #include "messageboxes.h"
@@ -106,6 +105,12 @@ void MainWindow::closeEvent(QCloseEvent *event)
 {
     Settings::setGeometry(saveGeometry());
     event->accept();
+}
+
+// Ctrl+W, as in a browser: the spot tab in front.
+void MainWindow::on_actionTabblad_sluiten_triggered()
+{
+    on_tabWidget_tabCloseRequested(ui->tabWidget->currentIndex());
 }
 
 void MainWindow::on_actionAfsluiten_triggered()
@@ -242,7 +247,8 @@ void MainWindow::on_treeWidget_currentItemChanged(QTreeWidgetItem *current, QTre
 void MainWindow::search()
 {
     const QString text = ui->queryEdit->text();
-    model->setFilter(ByteText::toBytes(text), 0, 0);
+    // As UTF-8: the list finds it in UTF-8, Latin-1 and text titles alike, also beyond Latin-1.
+    model->setFilter(text.toUtf8(), 0, 0);
     ui->tabWidget->setTabText(0, tr("Zoekresultaten: ") + text);
     ui->tabWidget->setCurrentIndex(0);
     showStatus(tr("%1 resultaten voor zoekopdracht '%2'").arg(model->rowCount()).arg(text));

@@ -46,6 +46,7 @@ private Q_SLOTS:
     void on_tableView_customContextMenuRequested(const QPoint &pos);
     void on_zoekButton_clicked();
     void on_actionConfiguratie_triggered();
+    void on_actionTabblad_sluiten_triggered();
     void on_actionAfsluiten_triggered();
     void onError(int code, const QString &msg);
     void onNotice(int code, const QString &msg);

@@ -379,6 +379,14 @@ private Q_SLOTS:
         Q_EMIT list->clicked(row(0));
         QCOMPARE(tabs->count(), 3);
         QCOMPARE(tabs->tabText(2), row(0).data().toString());
+
+        // "Tabblad sluiten" (Ctrl+W) closes the tab in front.
+        QAction *closeTab = action(window, "actionTabblad_sluiten");
+        QCOMPARE(closeTab->shortcut(), QKeySequence(QStringLiteral("Ctrl+W")));
+        tabs->setCurrentIndex(1);
+        closeTab->trigger();
+        QCOMPARE(tabs->count(), 2);
+        QCOMPARE(tabs->tabText(1), row(0).data().toString());
     }
 
     void theAboutBoxNamesTheVersion()
