@@ -39,8 +39,8 @@ void checkFields(const std::optional<SpotFields> &fields, qsizetype xmlSize)
     // The first segment of every NZB element, joined: the first of all comes first.
     if (fields->nzbSegments.isEmpty())
         FUZZ_CHECK(fields->nzbMessageId.isEmpty());
-    else
-        FUZZ_CHECK(QString::fromLatin1(fields->nzbMessageId).startsWith(writtenAsXml(QString::fromLatin1(fields->nzbSegments.first()))));
+    else if (const QString first = writtenAsXml(QString::fromLatin1(fields->nzbSegments.first())); !first.isEmpty())
+        FUZZ_CHECK(QString::fromLatin1(fields->nzbMessageId).startsWith(first));
 }
 
 bool sameFields(const std::optional<SpotFields> &a, const std::optional<SpotFields> &b)
