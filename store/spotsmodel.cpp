@@ -1,8 +1,9 @@
 #include "spotsmodel.h"
 
-#include "bytetext.h"
 #include "categoryscheme.h"
+#include "spotindexbuilder.h"
 #include "spotsource.h"
+#include "spottext.h"
 
 #include <QBrush>
 #include <QDateTime>
@@ -25,7 +26,7 @@ const QLatin1StringView newestFirst(" ORDER BY id DESC LIMIT ? OFFSET ?");
 
 enum class Counting { NewSpots, NewEroticSpots, Statement, FromSearchRows };
 
-// The statements and values of one filter.
+// The statements and values of one filter, for reading by offset.
 struct FilterQuery
 {
     QString select;
@@ -41,40 +42,75 @@ int maxId(const QSqlDatabase &database, const QString &table)
     return query.next() ? query.value(0).toInt() : 0;
 }
 
-// Title and spotter as 8-bit strings: text as Latin-1, a blob byte for byte.
-QByteArray eightBit(const SqliteStatement &row, int column)
+QString tableOf(const SpotFilter &filter)
 {
-    const QByteArrayView bytes = row.bytes(column);
-    return row.isText(column) ? ByteText::toBytes(QString::fromUtf8(bytes)) : bytes.toByteArray();
+    return filter.readsEroticTable() ? QStringLiteral("erospots") : QStringLiteral("spots");
 }
 
-// Which rows a filter shows, and how they are counted. The filters are tried in order:
-// a search wins over any category, a sub-category over a category.
-FilterQuery filterQuery(const QByteArray &search, int category, int subcategory, const QString &table,
-                        int baselineSpotId, int baselineEroticId)
+FilterQuery filterQuery(const SpotFilter &filter, int baselineSpotId, int baselineEroticId)
 {
+    const QString table = tableOf(filter);
     const QString from = selectColumns + table;
     const QString countFrom = QStringLiteral("SELECT count(*) FROM ") + table;
-    if (!search.isEmpty()) {
-        const QVariantList text{search, search, search};
+    switch (filter.kind()) {
+    case SpotFilter::Kind::Search: {
+        const QVariantList text{filter.search, filter.search, filter.search};
         return {from + searchCondition + newestFirst, text, Counting::FromSearchRows, countFrom + searchCondition, text};
     }
-    if (category == CategoryScheme::newSpots)
+    case SpotFilter::Kind::New:
         return {from + QLatin1String(" WHERE id>?") + newestFirst, {baselineSpotId}, Counting::NewSpots, {}, {}};
-    if (category == CategoryScheme::allSpots && subcategory == 0)
+    case SpotFilter::Kind::All:
         return {from + newestFirst, {}, Counting::Statement, countFrom, {}};
-    if (subcategory != 0 && category != CategoryScheme::newEroticSpots) {
-        return {from + QLatin1String(" WHERE subcat=?") + newestFirst, {subcategory}, Counting::Statement,
-                countFrom + QLatin1String(" WHERE subcat=?"), {subcategory}};
-    }
-    if (category == CategoryScheme::newEroticSpots) {
+    case SpotFilter::Kind::Subcategory:
+        return {from + QLatin1String(" WHERE subcat=?") + newestFirst, {filter.subcategory}, Counting::Statement,
+                countFrom + QLatin1String(" WHERE subcat=?"), {filter.subcategory}};
+    case SpotFilter::Kind::EroticNew:
         return {QStringLiteral("SELECT id,subcat,spotdate,title,spotter FROM erospots WHERE id>? ORDER BY id DESC LIMIT ? OFFSET ?"),
                 {baselineEroticId}, Counting::NewEroticSpots, {}, {}};
+    case SpotFilter::Kind::Category:
+        break;
     }
-    return {from + QLatin1String(" WHERE cat=?") + newestFirst, {category}, Counting::Statement,
-            countFrom + QLatin1String(" WHERE cat=?"), {category}};
+    return {from + QLatin1String(" WHERE cat=?") + newestFirst, {filter.category}, Counting::Statement,
+            countFrom + QLatin1String(" WHERE cat=?"), {filter.category}};
 }
 
+// The rows of a window by their ids: one statement for all of them.
+QByteArray selectByIds(const QString &table)
+{
+    QByteArray sql = QByteArray("SELECT id,subcat,spotdate,title,spotter FROM ") + table.toLatin1() + " WHERE id IN (?";
+    for (int i = 1; i < windowSize; ++i)
+        sql += ",?";
+    return sql + ") ORDER BY id DESC";
+}
+
+// Runs the window statement (prepared again when its text changed or it failed last time)
+// and appends its rows; false when it failed.
+template<typename Bind, typename Take>
+bool runWindow(std::optional<SqliteStatement> &query, QByteArray &preparedSql, const QSqlDatabase &database,
+               const QByteArray &sql, Bind bind, Take take)
+{
+    if (preparedSql != sql) {
+        query.emplace(database, sql);
+        preparedSql = sql;
+    }
+    bind(*query);
+    SqliteStatement::Result step;
+    while ((step = query->step()) == SqliteStatement::Result::Row)
+        take(*query);
+    query->finish();
+    if (step != SqliteStatement::Result::Failed)
+        return true;
+    qDebug() << "Fout bij raadplegen database";
+    // Prepared again at the next request: a missing table may be there by then.
+    query.reset();
+    preparedSql.clear();
+    return false;
+}
+
+QString shownColumn(const SqliteStatement &row, int column)
+{
+    return SpotText::shown(row.bytes(column), row.isText(column));
+}
 } // namespace
 
 SpotsModel::SpotsModel(SpotSource *controller, QObject *parent)
@@ -85,6 +121,78 @@ SpotsModel::SpotsModel(SpotSource *controller, QObject *parent)
     , baselineEroticId(maxId(database, QStringLiteral("erospots")))
 {
     connect(controller, &SpotSource::newSpots, this, &SpotsModel::onNewSpots);
+    startIndexBuild();
+}
+
+SpotsModel::~SpotsModel() = default;
+
+void SpotsModel::startIndexBuild()
+{
+    builder = std::make_unique<SpotIndexBuilder>(database.databaseName(), nullptr);
+    connect(builder.get(), &SpotIndexBuilder::built, this, &SpotsModel::onIndexBuilt);
+}
+
+void SpotsModel::onIndexBuilt()
+{
+    spotIndex = builder->take();
+    builder.reset();
+    // What was stored while the builder read: a few thousand rows at most.
+    if (!spotIndex || !updateIndex())
+        return;
+    Selection chosen = select();
+    if (chosen.count != rows) {
+        beginResetModel();
+        selectedIds = std::move(chosen.ids);
+        rows = chosen.count;
+        window = {};
+        endResetModel();
+    } else {
+        selectedIds = std::move(chosen.ids);
+        window = {};
+    }
+    windowQuery.reset();
+    windowSql.clear();
+    Q_EMIT indexed();
+}
+
+bool SpotsModel::updateIndex()
+{
+    if (spotIndex->update(sqliteHandle(database)) == SpotListIndex::Update::Done)
+        return true;
+    // Rows appeared below the newest: another program wrote the file. Read it all again.
+    spotIndex.reset();
+    selectedIds.clear();
+    windowQuery.reset();
+    windowSql.clear();
+    startIndexBuild();
+    return false;
+}
+
+SpotsModel::Selection SpotsModel::select() const
+{
+    Selection chosen{spotIndex->select(filter, baselineSpotId, baselineEroticId), 0};
+    // The new lists count what the download stored, whether or not the rows are still there.
+    switch (filter.kind()) {
+    case SpotFilter::Kind::New:
+        chosen.count = controller->newSpotCount();
+        break;
+    case SpotFilter::Kind::EroticNew:
+        chosen.count = controller->newEroticSpotCount();
+        break;
+    default:
+        chosen.count = int(chosen.ids.size());
+    }
+    return chosen;
+}
+
+bool SpotsModel::isIndexed() const
+{
+    return spotIndex != nullptr;
+}
+
+qsizetype SpotsModel::indexMemoryBytes() const
+{
+    return spotIndex ? spotIndex->memoryBytes() + qsizetype(selectedIds.capacity() * sizeof(int)) : 0;
 }
 
 int SpotsModel::rowCount(const QModelIndex &parent) const
@@ -114,14 +222,6 @@ QVariant SpotsModel::headerData(int section, Qt::Orientation orientation, int ro
     return {};
 }
 
-bool SpotsModel::readsEroticTable() const
-{
-    if (!searchText.isEmpty())
-        return false;
-    return categoryFilter == CategoryScheme::erotic || categoryFilter == CategoryScheme::newEroticSpots
-        || subcategoryFilter > 899;
-}
-
 QVariant SpotsModel::data(const QModelIndex &index, int role) const
 {
     if (index.row() < 0 || index.column() < 0 || !index.model())
@@ -132,7 +232,9 @@ QVariant SpotsModel::data(const QModelIndex &index, int role) const
             return {};
     }
     const SpotRow &row = window.rows.at(position - window.first);
-    const bool erotic = readsEroticTable();
+    if (row.id == 0)
+        return {};
+    const bool erotic = filter.readsEroticTable();
     switch (role) {
     case Qt::DisplayRole:
         return displayValue(row, index.column());
@@ -154,9 +256,9 @@ QVariant SpotsModel::displayValue(const SpotRow &row, int column) const
     case 1:
         return CategoryScheme::shortCategoryName(row.subcat);
     case 2:
-        return ByteText::toText(row.title);
+        return row.title;
     case 3:
-        return ByteText::toText(row.spotter);
+        return row.spotter;
     }
     return {};
 }
@@ -179,62 +281,94 @@ bool SpotsModel::load(int position, int &rowCount, Window &loaded) const
     loaded.rows.clear();
     loaded.first = qMax(position - windowLead, 0);
     loaded.last = loaded.first - 1;
+    return spotIndex ? loadByIds(position, loaded) : loadByOffset(position, rowCount, loaded);
+}
 
-    const QString table = readsEroticTable() ? QStringLiteral("erospots") : QStringLiteral("spots");
-    const FilterQuery filter =
-        filterQuery(searchText, categoryFilter, subcategoryFilter, table, baselineSpotId, baselineEroticId);
+
+bool SpotsModel::loadByOffset(int position, int &rowCount, Window &loaded) const
+{
+    const FilterQuery query = filterQuery(filter, baselineSpotId, baselineEroticId);
     if (rowCount == 0) {
-        if (filter.counting == Counting::NewSpots)
+        if (query.counting == Counting::NewSpots)
             rowCount = controller->newSpotCount();
-        else if (filter.counting == Counting::NewEroticSpots)
+        else if (query.counting == Counting::NewEroticSpots)
             rowCount = controller->newEroticSpotCount();
-        else if (filter.counting == Counting::Statement)
-            rowCount = count(filter.countStatement, filter.countValues);
+        else if (query.counting == Counting::Statement)
+            rowCount = count(query.countStatement, query.countValues);
     }
-
-    if (windowSql != filter.select) {
-        windowQuery.emplace(database, filter.select.toUtf8());
-        windowSql = filter.select;
-    }
-    int parameter = 1;
-    for (const QVariant &value : filter.values)
-        windowQuery->bind(parameter++, value);
-    windowQuery->bind(parameter++, qint64(windowSize));
-    windowQuery->bind(parameter, qint64(loaded.first));
-    SqliteStatement::Result step;
-    while ((step = windowQuery->step()) == SqliteStatement::Result::Row) {
-        loaded.rows.append({int(windowQuery->integer(0)), int(windowQuery->integer(1)), windowQuery->integer(2),
-                            eightBit(*windowQuery, 3), eightBit(*windowQuery, 4)});
-        ++loaded.last;
-    }
-    windowQuery->finish();
-    if (step == SqliteStatement::Result::Failed) {
-        qDebug() << "Fout bij raadplegen database";
-        // Prepared again at the next request: a missing table may be there by then.
-        windowQuery.reset();
-        windowSql.clear();
+    const bool ran = runWindow(
+        windowQuery, windowSql, database, query.select.toUtf8(),
+        [&](SqliteStatement &statement) {
+            int parameter = 1;
+            for (const QVariant &value : query.values)
+                statement.bind(parameter++, value);
+            statement.bind(parameter++, qint64(windowSize));
+            statement.bind(parameter, qint64(loaded.first));
+        },
+        [&](const SqliteStatement &row) {
+            loaded.rows.append({int(row.integer(0)), int(row.integer(1)), row.integer(2), shownColumn(row, 3), shownColumn(row, 4)});
+            ++loaded.last;
+        });
+    if (!ran) {
         loaded.rows.clear();
         loaded.last = loaded.first - 1;
         return false;
     }
-    if (filter.counting == Counting::FromSearchRows && rowCount == 0) {
+    if (query.counting == Counting::FromSearchRows && rowCount == 0) {
         rowCount = loaded.last + 1;
         if (rowCount == windowSize)
-            rowCount = count(filter.countStatement, filter.countValues);
+            rowCount = count(query.countStatement, query.countValues);
     }
+    return loaded.first <= position && position <= loaded.last;
+}
+
+// The window's ids come from the index; a row deleted since then stays in place, empty.
+bool SpotsModel::loadByIds(int position, Window &loaded) const
+{
+    const qsizetype first = loaded.first;
+    const qsizetype end = std::min(qsizetype(selectedIds.size()), first + windowSize);
+    if (first >= end)
+        return false;
+    QList<SpotRow> found;
+    const bool ran = runWindow(
+        windowQuery, windowSql, database, selectByIds(tableOf(filter)),
+        [&](SqliteStatement &statement) {
+            for (qsizetype i = first; i < end; ++i)
+                statement.bind(int(i - first + 1), qint64(selectedIds[size_t(i)]));
+        },
+        [&](const SqliteStatement &row) {
+            found.append({int(row.integer(0)), int(row.integer(1)), row.integer(2), shownColumn(row, 3), shownColumn(row, 4)});
+        });
+    if (!ran)
+        return false;
+    // Both newest first.
+    qsizetype next = 0;
+    for (qsizetype i = first; i < end; ++i) {
+        const int id = selectedIds[size_t(i)];
+        if (next < found.size() && found.at(next).id == id)
+            loaded.rows.append(found.at(next++));
+        else
+            loaded.rows.append(SpotRow());
+    }
+    loaded.last = int(end - 1);
     return loaded.first <= position && position <= loaded.last;
 }
 
 void SpotsModel::setFilter(const QByteArray &search, int category, int subcategory)
 {
-    if (search == searchText && category == categoryFilter && subcategory == subcategoryFilter)
+    const SpotFilter chosen{search, category, subcategory};
+    if (chosen == filter)
         return;
-    searchText = search;
-    categoryFilter = category;
-    subcategoryFilter = subcategory;
+    filter = chosen;
 
     beginResetModel();
     rows = 0;
+    // The rows as they are now, as a query would read them, whether announced or not.
+    if (spotIndex && updateIndex()) {
+        Selection selection = select();
+        selectedIds = std::move(selection.ids);
+        rows = selection.count;
+    }
     load(0, rows, window);
     endResetModel();
 }
@@ -243,21 +377,34 @@ void SpotsModel::onNewSpots()
 {
     const int old = rows;
     int counted = 0;
+    std::vector<int> ids;
+    if (spotIndex && updateIndex()) {
+        Selection selection = select();
+        ids = std::move(selection.ids);
+        counted = selection.count;
+    }
+    // The window is read with the new ids in place.
+    std::swap(ids, selectedIds);
     Window reloaded;
     load(0, counted, reloaded);
+    std::swap(ids, selectedIds);
 
-    if (counted > old) {
-        beginInsertRows(QModelIndex(), 0, counted - old - 1);
+    const auto take = [&] {
         rows = counted;
         window = reloaded;
+        if (spotIndex)
+            selectedIds = std::move(ids);
+    };
+    if (counted > old) {
+        beginInsertRows(QModelIndex(), 0, counted - old - 1);
+        take();
         endInsertRows();
     } else if (counted < old) {
         beginResetModel();
-        rows = counted;
-        window = reloaded;
+        take();
         endResetModel();
     } else {
-        window = reloaded;
+        take();
         // The same number of rows can still be other rows (expired ones replaced by new ones).
         if (rows > 0)
             Q_EMIT dataChanged(index(0, 0), index(rows - 1, columns - 1));

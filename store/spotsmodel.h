@@ -1,47 +1,66 @@
 #pragma once
 
+#include "spotfilter.h"
+#include "spotlistindex.h"
+#include "sqlitestatement.h"
+
 #include <QAbstractTableModel>
 #include <QByteArray>
 #include <QList>
-#include "sqlitestatement.h"
-
 #include <QSqlDatabase>
 
+#include <memory>
 #include <optional>
+#include <vector>
 
+class SpotIndexBuilder;
 class SpotSource;
 
 // The spot list: one filtered view of the spot tables, newest first. Only a window of at
-// most 200 rows is held; any other row is read by querying again with LIMIT and OFFSET.
-// Rows stored since the program started are shown in dark green.
+// most 200 rows is held. Rows stored since the program started are shown in dark green.
+//
+// Which ids a filter shows, in which order, and how many, come from a SpotListIndex that a
+// SpotIndexBuilder makes in the background at construction; the model keeps it up at every
+// newSpots(). Until it is there (a second or two for millions of spots), the rows are read
+// with LIMIT and OFFSET and searched with SQLite's LIKE alone, as before; when it arrives
+// the list is reset only if the count it gives differs.
 class SpotsModel : public QAbstractTableModel
 {
     Q_OBJECT
 
 public:
     SpotsModel(SpotSource *controller, QObject *parent);
+    ~SpotsModel() override;
 
     int rowCount(const QModelIndex &parent = QModelIndex()) const override;
     int columnCount(const QModelIndex &parent = QModelIndex()) const override;
     QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;
     QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
 
-    // A non-empty search text searches titles, spotters and tags; otherwise the category
-    // (a top-level tree code) or the sub-category (100 and up) selects the rows.
+    // A non-empty search text searches titles, spotters and tags (SpotSearch); otherwise the
+    // category (a top-level tree code) or the sub-category (100 and up) selects the rows.
     void setFilter(const QByteArray &search, int category, int subcategory);
+
+    // Whether the index is in use; bytes of memory it and the chosen ids take.
+    bool isIndexed() const;
+    qsizetype indexMemoryBytes() const;
 
 public Q_SLOTS:
     // Re-reads the current filter; more rows are announced as inserted at the top.
     void onNewSpots();
 
+Q_SIGNALS:
+    // The index is in use from now on.
+    void indexed();
+
 private:
     struct SpotRow
     {
-        int id;
-        int subcat;
-        qint64 spotDate;
-        QByteArray title;
-        QByteArray spotter;
+        int id = 0; // 0: the row is no longer in the database
+        int subcat = 0;
+        qint64 spotDate = 0;
+        QString title;
+        QString spotter;
     };
 
     struct Window
@@ -51,9 +70,23 @@ private:
         QList<SpotRow> rows;
     };
 
-    bool readsEroticTable() const;
+    // The filter's ids and count as the index gives them.
+    struct Selection
+    {
+        std::vector<int> ids;
+        int count = 0;
+    };
+
+    void startIndexBuild();
+    void onIndexBuilt();
+    // Brings the index up with the database; drops it (and builds anew) when it cannot be.
+    bool updateIndex();
+    Selection select() const;
+
     // Loads the rows around position into window, counting the rows first when rowCount is 0.
     bool load(int position, int &rowCount, Window &window) const;
+    bool loadByOffset(int position, int &rowCount, Window &window) const;
+    bool loadByIds(int position, Window &window) const;
     int count(const QString &statement, const QVariantList &values) const;
     QVariant displayValue(const SpotRow &row, int column) const;
 
@@ -61,15 +94,16 @@ private:
     QSqlDatabase database;
     int baselineSpotId;
     int baselineEroticId;
+    SpotFilter filter;
 
-    QByteArray searchText;
-    int categoryFilter = -1;
-    int subcategoryFilter = 0;
+    std::unique_ptr<SpotIndexBuilder> builder;
+    std::unique_ptr<SpotListIndex> spotIndex;
+    std::vector<int> selectedIds;
 
     // Filled on demand by data(), which the view calls as const.
     mutable int rows = 0;
     mutable Window window;
     // The window select, prepared once per filter: scrolling runs it again and again.
     mutable std::optional<SqliteStatement> windowQuery;
-    mutable QString windowSql;
+    mutable QByteArray windowSql;
 };

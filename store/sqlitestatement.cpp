@@ -8,9 +8,7 @@
 
 #include <utility>
 
-namespace {
-
-sqlite3 *handleOf(const QSqlDatabase &db)
+sqlite3 *sqliteHandle(const QSqlDatabase &db)
 {
     const QVariant handle = db.driver()->handle();
     if (qstrcmp(handle.typeName(), "sqlite3*") != 0)
@@ -18,11 +16,9 @@ sqlite3 *handleOf(const QSqlDatabase &db)
     return *static_cast<sqlite3 *const *>(handle.constData());
 }
 
-} // namespace
-
 bool sameSqliteLibrary(const QSqlDatabase &db)
 {
-    if (!handleOf(db)) {
+    if (!sqliteHandle(db)) {
         qDebug() << "De SQLite-driver van Qt geeft geen sqlite3-handle:" << db.driver()->handle().typeName();
         return false;
     }
@@ -40,8 +36,13 @@ bool sameSqliteLibrary(const QSqlDatabase &db)
 }
 
 SqliteStatement::SqliteStatement(const QSqlDatabase &db, const QByteArray &sql)
+    : SqliteStatement(sqliteHandle(db), sql)
 {
-    if (sqlite3 *handle = handleOf(db))
+}
+
+SqliteStatement::SqliteStatement(sqlite3 *handle, const QByteArray &sql)
+{
+    if (handle)
         sqlite3_prepare_v3(handle, sql.constData(), int(sql.size()), SQLITE_PREPARE_PERSISTENT, &statement, nullptr);
 }
 
@@ -140,6 +141,11 @@ bool SqliteStatement::isText(int column) const
     if (!statement)
         return false;
     return sqlite3_column_type(statement, column) == SQLITE_TEXT;
+}
+
+bool SqliteStatement::isNull(int column) const
+{
+    return !statement || sqlite3_column_type(statement, column) == SQLITE_NULL;
 }
 
 QByteArrayView SqliteStatement::bytes(int column) const

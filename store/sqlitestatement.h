@@ -5,6 +5,7 @@
 #include <QSqlDatabase>
 #include <QVariant>
 
+struct sqlite3;
 struct sqlite3_stmt;
 
 // A statement prepared once on the SQLite handle of a connection and run without QtSql, for
@@ -22,6 +23,8 @@ public:
     // A failed prepare leaves a statement whose run() and step() fail and whose other
     // members do nothing.
     SqliteStatement(const QSqlDatabase &db, const QByteArray &sql);
+    // On a connection of this program's own (another thread's, say).
+    SqliteStatement(sqlite3 *handle, const QByteArray &sql);
     SqliteStatement(SqliteStatement &&other) noexcept;
     SqliteStatement &operator=(SqliteStatement &&other) noexcept;
     ~SqliteStatement();
@@ -43,12 +46,16 @@ public:
     void finish();
     qint64 integer(int column) const;
     bool isText(int column) const;
+    bool isNull(int column) const;
     // Text (UTF-8) or blob bytes, valid until the next step().
     QByteArrayView bytes(int column) const;
 
 private:
     sqlite3_stmt *statement = nullptr;
 };
+
+// The SQLite handle under a QSQLITE connection; null for any other driver.
+sqlite3 *sqliteHandle(const QSqlDatabase &db);
 
 // Whether Qt's QSQLITE driver runs on the SQLite library this program links: only then may
 // a SqliteStatement use the driver's handle. Says why not on the debug output.

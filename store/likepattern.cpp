@@ -1,0 +1,122 @@
+#include "likepattern.h"
+
+#include <cstring>
+
+namespace {
+
+quint64 bigramBit(uchar first, uchar second)
+{
+    const quint32 hash = (quint32(first) << 8 | second) * 0x9E3779B1u;
+    return quint64(1) << (hash >> 26);
+}
+
+// The length of the UTF-8 sequence that starts with this byte.
+qsizetype sequenceLength(uchar lead)
+{
+    return lead < 0xc0 ? 1 : lead < 0xe0 ? 2 : lead < 0xf0 ? 3 : 4;
+}
+
+} // namespace
+
+LikePattern::LikePattern(QByteArrayView foldedText)
+{
+    Group group;
+    const auto endGroup = [&] {
+        if (!group.empty())
+            groups.push_back(std::move(group));
+        group.clear();
+    };
+    for (const char c : foldedText) {
+        if (c == '%') {
+            endGroup();
+        } else if (c == '_') {
+            if (group.empty() || !group.back().literal.isEmpty())
+                group.push_back({});
+            ++group.back().anyCharacters;
+        } else {
+            if (group.empty() || group.back().anyCharacters > 0)
+                group.push_back({});
+            group.back().literal += c;
+        }
+    }
+    endGroup();
+    for (const Group &each : groups) {
+        for (const Token &token : each) {
+            const QByteArray &literal = token.literal;
+            for (qsizetype i = 1; i < literal.size(); ++i)
+                bigrams |= bigramBit(uchar(literal[i - 1]), uchar(literal[i]));
+        }
+    }
+}
+
+quint64 LikePattern::bigramMask(const char *text, qsizetype size)
+{
+    quint64 mask = 0;
+    for (qsizetype i = 1; i < size; ++i)
+        mask |= bigramBit(uchar(text[i - 1]), uchar(text[i]));
+    return mask;
+}
+
+bool LikePattern::matches(const char *text, qsizetype size) const
+{
+    qsizetype at = 0;
+    for (const Group &group : groups) {
+        at = find(group, text, size, at);
+        if (at < 0)
+            return false;
+    }
+    return true;
+}
+
+// Where the group ends when it starts at `at`, or -1.
+qsizetype LikePattern::matchAt(const Group &group, const char *text, qsizetype size, qsizetype at)
+{
+    for (const Token &token : group) {
+        if (token.anyCharacters == 0) {
+            const qsizetype length = token.literal.size();
+            if (size - at < length || std::memcmp(text + at, token.literal.constData(), size_t(length)) != 0)
+                return -1;
+            at += length;
+            continue;
+        }
+        for (int i = 0; i < token.anyCharacters; ++i) {
+            if (at >= size)
+                return -1;
+            at += sequenceLength(uchar(text[at]));
+        }
+        if (at > size)
+            return -1;
+    }
+    return at;
+}
+
+// The end of the leftmost place at or after `from` where the group matches, or -1. A literal
+// of valid UTF-8 found in valid UTF-8 always starts at a character: only groups that begin
+// with "_" step from character to character.
+qsizetype LikePattern::find(const Group &group, const char *text, qsizetype size, qsizetype from)
+{
+    const QByteArray &first = group.front().literal;
+    if (first.isEmpty()) {
+        for (qsizetype at = from; at <= size; at += sequenceLength(uchar(text[at]))) {
+            const qsizetype end = matchAt(group, text, size, at);
+            if (end >= 0 || at == size)
+                return end;
+        }
+        return -1;
+    }
+    const char lead = first.front();
+    const qsizetype length = first.size();
+    for (qsizetype at = from; size - at >= length;) {
+        const void *hit = std::memchr(text + at, lead, size_t(size - at - length + 1));
+        if (!hit)
+            return -1;
+        at = static_cast<const char *>(hit) - text;
+        if (std::memcmp(text + at + 1, first.constData() + 1, size_t(length - 1)) == 0) {
+            const qsizetype end = group.size() == 1 ? at + length : matchAt(group, text, size, at);
+            if (end >= 0)
+                return end;
+        }
+        ++at;
+    }
+    return -1;
+}

@@ -1,0 +1,30 @@
+#include "spotfilter.h"
+
+#include "categoryscheme.h"
+
+SpotFilter::Kind SpotFilter::kind() const
+{
+    if (!search.isEmpty())
+        return Kind::Search;
+    if (category == CategoryScheme::newSpots)
+        return Kind::New;
+    if (category == CategoryScheme::allSpots && subcategory == 0)
+        return Kind::All;
+    if (subcategory != 0 && category != CategoryScheme::newEroticSpots)
+        return Kind::Subcategory;
+    if (category == CategoryScheme::newEroticSpots)
+        return Kind::EroticNew;
+    return Kind::Category;
+}
+
+bool SpotFilter::readsEroticTable() const
+{
+    if (!search.isEmpty())
+        return false;
+    return category == CategoryScheme::erotic || category == CategoryScheme::newEroticSpots || subcategory > 899;
+}
+
+bool SpotFilter::operator==(const SpotFilter &other) const
+{
+    return search == other.search && category == other.category && subcategory == other.subcategory;
+}

@@ -1,0 +1,64 @@
+#include "spotindexbuilder.h"
+
+#include <QFile>
+
+#include <sqlite3.h>
+
+namespace {
+
+// Another pass when the previous one read more rows than the list may read at once.
+constexpr qsizetype fewRows = 5000;
+
+bool execute(sqlite3 *connection, const char *sql)
+{
+    return sqlite3_exec(connection, sql, nullptr, nullptr, nullptr) == SQLITE_OK;
+}
+
+} // namespace
+
+SpotIndexBuilder::SpotIndexBuilder(const QString &fileName, QObject *parent)
+    : QObject(parent)
+    , worker([this, fileName] { build(fileName); })
+{
+}
+
+SpotIndexBuilder::~SpotIndexBuilder()
+{
+    cancel = true;
+    worker.join();
+}
+
+std::unique_ptr<SpotListIndex> SpotIndexBuilder::take()
+{
+    std::lock_guard<std::mutex> lock(resultLock);
+    return std::move(result);
+}
+
+void SpotIndexBuilder::build(const QString &fileName)
+{
+    sqlite3 *connection = nullptr;
+    // Never creates the file, and only reads: the program's own connection does the writing.
+    bool ok = sqlite3_open_v2(QFile::encodeName(fileName).constData(), &connection, SQLITE_OPEN_READWRITE, nullptr)
+            == SQLITE_OK
+        && execute(connection, "PRAGMA query_only=1");
+    auto index = std::make_unique<SpotListIndex>();
+    while (ok) {
+        // One read transaction per pass: both tables as of one moment.
+        ok = execute(connection, "BEGIN");
+        const SpotListIndex::Update update = ok ? index->update(connection, &cancel) : SpotListIndex::Update::Cancelled;
+        execute(connection, "COMMIT");
+        ok = ok && update == SpotListIndex::Update::Done;
+        if (!ok || index->rowsRead() <= fewRows)
+            break;
+    }
+    sqlite3_close(connection);
+    index->squeeze();
+    if (cancel)
+        return;
+    {
+        std::lock_guard<std::mutex> lock(resultLock);
+        if (ok)
+            result = std::move(index);
+    }
+    QMetaObject::invokeMethod(this, [this] { Q_EMIT built(); }, Qt::QueuedConnection);
+}

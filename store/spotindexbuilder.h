@@ -1,0 +1,40 @@
+#pragma once
+
+#include "spotlistindex.h"
+
+#include <QObject>
+#include <QString>
+
+#include <atomic>
+#include <memory>
+#include <mutex>
+#include <thread>
+
+// Builds a SpotListIndex of a spots.db on a thread of its own, over a connection of its own,
+// so that the window goes on while millions of rows are read. It reads again until a pass
+// finds few new rows, so that what the taker still has to read is small.
+class SpotIndexBuilder : public QObject
+{
+    Q_OBJECT
+
+public:
+    // Starts at once.
+    SpotIndexBuilder(const QString &fileName, QObject *parent);
+    // Stops a build in progress and waits for its thread (one batch of rows at most).
+    ~SpotIndexBuilder() override;
+
+    // The index once built() was emitted; null when the file could not be read.
+    std::unique_ptr<SpotListIndex> take();
+
+Q_SIGNALS:
+    // Emitted on the builder's own thread of creation, once.
+    void built();
+
+private:
+    void build(const QString &fileName);
+
+    std::atomic<bool> cancel{false};
+    std::mutex resultLock;
+    std::unique_ptr<SpotListIndex> result;
+    std::thread worker;
+};

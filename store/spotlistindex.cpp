@@ -1,0 +1,288 @@
+#include "spotlistindex.h"
+
+#include "sparevector.h"
+#include "spotsearch.h"
+#include "sqlitestatement.h"
+
+#include <algorithm>
+#include <thread>
+
+namespace {
+
+constexpr int cancelCheckEvery = 4096;
+// Rows compared per step when looking for the rows that are gone.
+constexpr qint64 idBatch = 4096;
+// Rows from which a pass over them is split between two threads.
+constexpr size_t parallelFrom = 200'000;
+
+QByteArray sql(const char *before, const char *table, const char *after = "")
+{
+    return QByteArray(before) + table + after;
+}
+
+template<typename T>
+void retainIn(std::vector<T> &values, const std::vector<bool> &keep)
+{
+    size_t kept = 0;
+    for (size_t i = 0; i < values.size(); ++i) {
+        if (keep[i])
+            values[kept++] = values[i];
+    }
+    values.resize(kept);
+}
+
+template<typename T>
+qsizetype capacityBytes(const std::vector<T> &values)
+{
+    return qsizetype(values.capacity() * sizeof(T));
+}
+
+} // namespace
+
+void SpotListIndex::Table::clear()
+{
+    *this = Table();
+}
+
+void SpotListIndex::Table::retain(const std::vector<bool> &keep)
+{
+    retainIn(ids, keep);
+    retainIn(cats, keep);
+    retainIn(subcats, keep);
+    if (!spotterOf.empty()) {
+        retainIn(spotterOf, keep);
+        retainIn(tagOf, keep);
+        titles.retain(keep);
+    }
+}
+
+SpotListIndex::Update SpotListIndex::update(sqlite3 *connection, const std::atomic<bool> *cancel)
+{
+    lastRowsRead = 0;
+    const Update result = updateTable(connection, "spots", spots, true, cancel);
+    if (result != Update::Done)
+        return result;
+    return updateTable(connection, "erospots", erotic, false, cancel);
+}
+
+SpotListIndex::Update SpotListIndex::updateTable(sqlite3 *connection, const char *name, Table &table, bool searched,
+                                                 const std::atomic<bool> *cancel)
+{
+    SqliteStatement added(connection, searched ? sql("SELECT id,cat,subcat,title,spotter,tag FROM ", name, " WHERE id>? ORDER BY id")
+                                               : sql("SELECT id,cat,subcat FROM ", name, " WHERE id>? ORDER BY id"));
+    SqliteStatement count(connection, sql("SELECT count(*) FROM ", name));
+    added.bind(1, qint64(table.ids.empty() ? 0 : table.ids.back()));
+    if (!appendRows(added, table, searched, cancel)) {
+        if (cancel && cancel->load())
+            return Update::Cancelled;
+        table.clear(); // a table that is missing shows no rows
+        return Update::Done;
+    }
+    if (count.step() != SqliteStatement::Result::Row) {
+        table.clear();
+        return Update::Done;
+    }
+    const qint64 stored = count.integer(0);
+    count.finish();
+    if (stored == qint64(table.ids.size()))
+        return Update::Done;
+    if (stored == 0) {
+        table.clear();
+        return Update::Done;
+    }
+    if (stored > qint64(table.ids.size()))
+        return Update::Inconsistent;
+    return dropMissingRows(connection, name, table, stored);
+}
+
+bool SpotListIndex::appendRows(SqliteStatement &query, Table &table, bool searched, const std::atomic<bool> *cancel)
+{
+    SqliteStatement::Result step;
+    qsizetype read = 0;
+    while ((step = query.step()) == SqliteStatement::Result::Row) {
+        appendSparingly(table.ids, int(query.integer(0)));
+        appendSparingly(table.cats, int(query.integer(1)));
+        appendSparingly(table.subcats, int(query.integer(2)));
+        if (searched) {
+            table.titles.append(query.bytes(3), query.isText(3), query.isNull(3));
+            appendSparingly(table.spotterOf, distinctValue(query, 4, table.spotters, table.spotterIds));
+            appendSparingly(table.tagOf, distinctValue(query, 5, table.tags, table.tagIds));
+        }
+        if (++read % cancelCheckEvery == 0 && cancel && cancel->load())
+            break;
+    }
+    query.finish();
+    lastRowsRead += read;
+    return step == SqliteStatement::Result::Done;
+}
+
+quint32 SpotListIndex::distinctValue(const SqliteStatement &row, int column, SearchTexts &texts,
+                                     QHash<QByteArray, quint32> &known)
+{
+    // Keyed by kind and bytes: a text and a blob of the same bytes may be shown differently.
+    const char kind = row.isNull(column) ? 'n' : row.isText(column) ? 't' : 'b';
+    QByteArray key = kind + row.bytes(column).toByteArray();
+    const auto found = known.constFind(key);
+    if (found != known.constEnd())
+        return *found;
+    const quint32 value = quint32(texts.size());
+    texts.append(row.bytes(column), kind == 't', kind == 'n');
+    known.insert(std::move(key), value);
+    return value;
+}
+
+// Expiry takes the oldest rows and a rolled-back range the newest, so the ids are compared
+// from both ends inwards until as many rows as are gone have been found.
+SpotListIndex::Update SpotListIndex::dropMissingRows(sqlite3 *connection, const char *name, Table &table, qint64 stored)
+{
+    SqliteStatement upwards(connection, sql("SELECT id FROM ", name, " WHERE id>=? AND id<=? ORDER BY id LIMIT ?"));
+    SqliteStatement downwards(connection, sql("SELECT id FROM ", name, " WHERE id>=? AND id<=? ORDER BY id DESC LIMIT ?"));
+    const std::vector<int> &ids = table.ids;
+    std::vector<bool> keep(ids.size(), true);
+    qint64 missing = qint64(ids.size()) - stored;
+    qint64 low = 0; // ids[low, high) are not compared yet
+    qint64 high = qint64(ids.size());
+
+    // Compares one batch from the low end (step 1) or the high end (step -1); false when the
+    // database holds an id that the index does not.
+    const auto compare = [&](SqliteStatement &query, int direction) {
+        query.bind(1, qint64(ids[size_t(low)]));
+        query.bind(2, qint64(ids[size_t(high - 1)]));
+        query.bind(3, idBatch);
+        qint64 rows = 0;
+        SqliteStatement::Result step;
+        while ((step = query.step()) == SqliteStatement::Result::Row) {
+            ++rows;
+            const int id = int(query.integer(0));
+            qint64 &at = direction > 0 ? low : high;
+            while (low < high && (direction > 0 ? ids[size_t(low)] < id : ids[size_t(high - 1)] > id)) {
+                keep[size_t(direction > 0 ? low : high - 1)] = false;
+                --missing;
+                at += direction;
+            }
+            if (low == high || ids[size_t(direction > 0 ? low : high - 1)] != id) {
+                query.finish();
+                return false;
+            }
+            at += direction;
+        }
+        query.finish();
+        if (step == SqliteStatement::Result::Failed)
+            return false;
+        if (rows < idBatch) { // the database has nothing more in between
+            for (qint64 i = low; i < high; ++i)
+                keep[size_t(i)] = false;
+            missing -= high - low;
+            high = low;
+        }
+        return true;
+    };
+    while (missing > 0 && low < high) {
+        if (!compare(upwards, 1))
+            return Update::Inconsistent;
+        if (missing > 0 && low < high && !compare(downwards, -1))
+            return Update::Inconsistent;
+    }
+    if (missing != 0)
+        return Update::Inconsistent;
+    table.retain(keep);
+    return Update::Done;
+}
+
+void SpotListIndex::Table::squeeze()
+{
+    for (std::vector<int> *values : {&ids, &cats, &subcats})
+        values->shrink_to_fit();
+    spotterOf.shrink_to_fit();
+    tagOf.shrink_to_fit();
+    titles.squeeze();
+}
+
+void SpotListIndex::squeeze()
+{
+    spots.squeeze();
+    erotic.squeeze();
+}
+
+// The ids of the rows for which shown(row) holds, newest first: the older half is looked
+// at on a second thread.
+template<typename Shown>
+std::vector<int> SpotListIndex::pick(const Table &table, Shown shown)
+{
+    const size_t rows = table.ids.size();
+    const auto part = [&](size_t from, size_t to, std::vector<int> &chosen) {
+        for (size_t row = to; row-- > from;) {
+            if (shown(row))
+                chosen.push_back(table.ids[row]);
+        }
+    };
+    std::vector<int> newer;
+    if (rows < parallelFrom) {
+        part(0, rows, newer);
+        return newer;
+    }
+    std::vector<int> older;
+    std::thread helper(part, 0, rows / 2, std::ref(older));
+    part(rows / 2, rows, newer);
+    helper.join();
+    newer.insert(newer.end(), older.begin(), older.end());
+    return newer;
+}
+
+std::vector<int> SpotListIndex::select(const SpotFilter &filter, int baselineSpotId, int baselineEroticId) const
+{
+    const SpotFilter::Kind kind = filter.kind();
+    const Table &table = filter.readsEroticTable() ? erotic : spots;
+    std::vector<int> chosen;
+    switch (kind) {
+    case SpotFilter::Kind::Search: {
+        const SpotSearch search(filter.search);
+        // Spotters and tags repeat: each distinct one is compared once.
+        const auto found = [&](const SearchTexts &texts) {
+            std::vector<quint8> matched(size_t(texts.size()));
+            for (qsizetype i = 0; i < texts.size(); ++i)
+                matched[size_t(i)] = texts.matches(i, search);
+            return matched;
+        };
+        const std::vector<quint8> spotterFound = found(table.spotters);
+        const std::vector<quint8> tagFound = found(table.tags);
+        chosen = pick(table, [&](size_t row) {
+            return spotterFound[table.spotterOf[row]] || tagFound[table.tagOf[row]]
+                || table.titles.matches(qsizetype(row), search);
+        });
+        break;
+    }
+    case SpotFilter::Kind::New:
+    case SpotFilter::Kind::EroticNew: {
+        const int baseline = kind == SpotFilter::Kind::New ? baselineSpotId : baselineEroticId;
+        const auto newest = std::upper_bound(table.ids.begin(), table.ids.end(), baseline);
+        chosen.assign(table.ids.rbegin(), std::make_reverse_iterator(newest));
+        break;
+    }
+    case SpotFilter::Kind::All:
+        chosen.assign(table.ids.rbegin(), table.ids.rend());
+        break;
+    case SpotFilter::Kind::Subcategory:
+        chosen = pick(table, [&](size_t row) { return table.subcats[row] == filter.subcategory; });
+        break;
+    case SpotFilter::Kind::Category:
+        chosen = pick(table, [&](size_t row) { return table.cats[row] == filter.category; });
+        break;
+    }
+    return chosen;
+}
+
+qsizetype SpotListIndex::memoryBytes() const
+{
+    qsizetype bytes = 0;
+    for (const Table *table : {&spots, &erotic}) {
+        bytes += capacityBytes(table->ids) + capacityBytes(table->cats) + capacityBytes(table->subcats)
+            + capacityBytes(table->spotterOf) + capacityBytes(table->tagOf) + table->titles.memoryBytes()
+            + table->spotters.memoryBytes() + table->tags.memoryBytes();
+        for (const QHash<QByteArray, quint32> *known : {&table->spotterIds, &table->tagIds}) {
+            for (auto entry = known->cbegin(); entry != known->cend(); ++entry)
+                bytes += entry.key().capacity() + qsizetype(sizeof(QByteArray) + 2 * sizeof(quint32));
+        }
+    }
+    return bytes;
+}

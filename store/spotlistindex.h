@@ -1,0 +1,79 @@
+#pragma once
+
+#include "searchtexts.h"
+#include "spotfilter.h"
+
+#include <QByteArray>
+#include <QHash>
+
+#include <atomic>
+#include <vector>
+
+struct sqlite3;
+class SqliteStatement;
+
+// The ids and categories of spots and erospots, and the titles, spotters and tags of spots,
+// held in memory so that the list can choose, count and place its rows without scanning the
+// database: a search or a category is one pass over these arrays, and the spot at any list
+// position is one array element. The rows themselves are still read from the database.
+//
+// It derives everything from the tables and keeps nothing on disk: update() brings it up to
+// date with whatever a connection sees (rows added, rows gone), so it is never stale for
+// longer than until the next update.
+class SpotListIndex
+{
+public:
+    enum class Update {
+        Done,
+        Cancelled, // the flag was raised: the index is partly updated, and must be dropped
+        Inconsistent, // rows appeared below the highest id: only a new index is right
+    };
+
+    // Reads the rows added above the highest ids held, then drops the rows that are gone.
+    // A table that cannot be read counts as empty, as the list shows it. Runs on any thread
+    // that owns the connection.
+    Update update(sqlite3 *connection, const std::atomic<bool> *cancel = nullptr);
+    // Rows read by the last update().
+    qsizetype rowsRead() const { return lastRowsRead; }
+
+    // The ids of the filter's rows, newest first. baselines: the highest ids at start-up.
+    std::vector<int> select(const SpotFilter &filter, int baselineSpotId, int baselineEroticId) const;
+
+    // Gives back the memory that reading kept in reserve.
+    void squeeze();
+    qsizetype memoryBytes() const;
+
+private:
+    struct Table
+    {
+        std::vector<int> ids; // ascending
+        std::vector<int> cats;
+        std::vector<int> subcats;
+        // spots only: the searched columns, spotters and tags once per distinct value
+        SearchTexts titles;
+        std::vector<quint32> spotterOf;
+        std::vector<quint32> tagOf;
+        SearchTexts spotters;
+        SearchTexts tags;
+        QHash<QByteArray, quint32> spotterIds;
+        QHash<QByteArray, quint32> tagIds;
+
+        void clear();
+        void retain(const std::vector<bool> &keep);
+        void squeeze();
+    };
+
+    template<typename Shown>
+    static std::vector<int> pick(const Table &table, Shown shown);
+
+    Update updateTable(sqlite3 *connection, const char *name, Table &table, bool searched,
+                       const std::atomic<bool> *cancel);
+    bool appendRows(SqliteStatement &query, Table &table, bool searched, const std::atomic<bool> *cancel);
+    Update dropMissingRows(sqlite3 *connection, const char *name, Table &table, qint64 stored);
+    static quint32 distinctValue(const SqliteStatement &row, int column, SearchTexts &texts,
+                                 QHash<QByteArray, quint32> &known);
+
+    Table spots;
+    Table erotic;
+    qsizetype lastRowsRead = 0;
+};
