@@ -11,15 +11,18 @@ double xzverDecodeInflateMBps();
 double clientOverviewLinesPerSecond();
 
 // The spot list over a generated store of millions spots, in milliseconds: through the
-// controller and SpotsModel, or (CApi) the same statements through SQLite's C API.
-enum class SpotListStep { WindowAtOffset0, WindowAtOffset900000, CountCategory, SearchRare, SearchCommon, StartupToFirstRows };
+// controller and SpotsModel (its index built), or (CApi) the statements the list ran before
+// it had an index, through SQLite's C API. Cold: the store's pages forgotten before each run.
+enum class SpotListStep { WindowAtOffset0, WindowAtOffset900000, WindowAtLastOffset, TreeItem, StartupToFirstRows };
 enum class SpotListPath { Model, CApi };
-double spotListMs(int millions, SpotListStep step, SpotListPath path);
-template<int millions, SpotListStep step, SpotListPath path>
-double spotListMs()
-{
-    return spotListMs(millions, step, path);
-}
+enum class SpotListWord { Rare, Common, None, Short };
+double spotListMs(int millions, SpotListStep step, SpotListPath path, bool cold);
+// A search: until its first rows show, or until its count is known.
+double spotSearchMs(int millions, SpotListWord word, bool count, SpotListPath path, bool cold);
+// The list's index: seconds from start-up until it is in use (after the store's pages were
+// forgotten: cold), megabytes it holds, and megabytes the process grew by for it.
+enum class SpotIndexFigure { BuildSeconds, BuildSecondsCold, IndexMegabytes, ModelMemoryMegabytes };
+double spotIndexFigure(int millions, SpotIndexFigure figure);
 
 // The download of 200,000 spot headers (four ranges, 1% reposts) from the in-process server
 // into a store that already holds storedMillions million spots: headers per second through

@@ -4,6 +4,9 @@
 #include <QStringList>
 
 #include <algorithm>
+#include <functional>
+#include <string>
+#include <vector>
 #include <cstdio>
 #include <iterator>
 
@@ -13,55 +16,30 @@ namespace {
 
 struct Figure
 {
-    const char *name;
+    std::string name;
     const char *unit;
-    double (*measure)();
+    std::function<double()> measure;
     int decimals = 0;
 };
 
-using Step = SpotListStep;
-constexpr SpotListPath model = SpotListPath::Model;
-constexpr SpotListPath capi = SpotListPath::CApi;
-
-const Figure figures[] = {
+const Figure leadingFigures[] = {
     {"yenc_decode_MBps", "MB/s", yencDecodeMBps},
     {"crc32_MBps", "MB/s", crc32MBps},
     {"crc32_cached_MBps", "MB/s", crc32CachedMBps},
     {"xzver_decode_inflate_MBps", "MB/s", xzverDecodeInflateMBps},
-    {"model_window_ms_offset_0_1m", "ms", spotListMs<1, Step::WindowAtOffset0, model>, 3},
-    {"model_window_ms_offset_0_1m_capi", "ms", spotListMs<1, Step::WindowAtOffset0, capi>, 3},
-    {"model_window_ms_offset_900000_1m", "ms", spotListMs<1, Step::WindowAtOffset900000, model>, 3},
-    {"model_window_ms_offset_900000_1m_capi", "ms", spotListMs<1, Step::WindowAtOffset900000, capi>, 3},
-    {"model_count_category_ms_1m", "ms", spotListMs<1, Step::CountCategory, model>, 3},
-    {"model_count_category_ms_1m_capi", "ms", spotListMs<1, Step::CountCategory, capi>, 3},
-    {"model_search_rare_ms_1m", "ms", spotListMs<1, Step::SearchRare, model>, 3},
-    {"model_search_rare_ms_1m_capi", "ms", spotListMs<1, Step::SearchRare, capi>, 3},
-    {"model_search_common_ms_1m", "ms", spotListMs<1, Step::SearchCommon, model>, 3},
-    {"model_search_common_ms_1m_capi", "ms", spotListMs<1, Step::SearchCommon, capi>, 3},
-    {"startup_to_first_rows_ms_1m", "ms", spotListMs<1, Step::StartupToFirstRows, model>, 3},
-    {"startup_to_first_rows_ms_1m_capi", "ms", spotListMs<1, Step::StartupToFirstRows, capi>, 3},
-    {"model_window_ms_offset_0_3m", "ms", spotListMs<3, Step::WindowAtOffset0, model>, 3},
-    {"model_window_ms_offset_0_3m_capi", "ms", spotListMs<3, Step::WindowAtOffset0, capi>, 3},
-    {"model_window_ms_offset_900000_3m", "ms", spotListMs<3, Step::WindowAtOffset900000, model>, 3},
-    {"model_window_ms_offset_900000_3m_capi", "ms", spotListMs<3, Step::WindowAtOffset900000, capi>, 3},
-    {"model_count_category_ms_3m", "ms", spotListMs<3, Step::CountCategory, model>, 3},
-    {"model_count_category_ms_3m_capi", "ms", spotListMs<3, Step::CountCategory, capi>, 3},
-    {"model_search_rare_ms_3m", "ms", spotListMs<3, Step::SearchRare, model>, 3},
-    {"model_search_rare_ms_3m_capi", "ms", spotListMs<3, Step::SearchRare, capi>, 3},
-    {"model_search_common_ms_3m", "ms", spotListMs<3, Step::SearchCommon, model>, 3},
-    {"model_search_common_ms_3m_capi", "ms", spotListMs<3, Step::SearchCommon, capi>, 3},
-    {"startup_to_first_rows_ms_3m", "ms", spotListMs<3, Step::StartupToFirstRows, model>, 3},
-    {"startup_to_first_rows_ms_3m_capi", "ms", spotListMs<3, Step::StartupToFirstRows, capi>, 3},
-    {"sync_headers_per_s_xover", "headers/s", syncFigure<SyncFigure::HeadersPerSecondXover, 0>},
-    {"sync_headers_per_s_xzver", "headers/s", syncFigure<SyncFigure::HeadersPerSecondXzver, 0>},
-    {"store_insert_limit_rows_per_s", "rows/s", syncFigure<SyncFigure::LimitRowsPerSecond, 0>},
-    {"sync_vs_limit_xover", "x", syncFigure<SyncFigure::RatioXover, 0>, 2},
-    {"sync_vs_limit_xzver", "x", syncFigure<SyncFigure::RatioXzver, 0>, 2},
-    {"sync_headers_per_s_xover_2m", "headers/s", syncFigure<SyncFigure::HeadersPerSecondXover, 2>},
-    {"sync_headers_per_s_xzver_2m", "headers/s", syncFigure<SyncFigure::HeadersPerSecondXzver, 2>},
-    {"store_insert_limit_rows_per_s_2m", "rows/s", syncFigure<SyncFigure::LimitRowsPerSecond, 2>},
-    {"sync_vs_limit_xover_2m", "x", syncFigure<SyncFigure::RatioXover, 2>, 2},
-    {"sync_vs_limit_xzver_2m", "x", syncFigure<SyncFigure::RatioXzver, 2>, 2},
+};
+
+const Figure trailingFigures[] = {
+    {"sync_headers_per_s_xover", "headers/s", [] { return syncFigure<SyncFigure::HeadersPerSecondXover, 0>(); }},
+    {"sync_headers_per_s_xzver", "headers/s", [] { return syncFigure<SyncFigure::HeadersPerSecondXzver, 0>(); }},
+    {"store_insert_limit_rows_per_s", "rows/s", [] { return syncFigure<SyncFigure::LimitRowsPerSecond, 0>(); }},
+    {"sync_vs_limit_xover", "x", [] { return syncFigure<SyncFigure::RatioXover, 0>(); }, 2},
+    {"sync_vs_limit_xzver", "x", [] { return syncFigure<SyncFigure::RatioXzver, 0>(); }, 2},
+    {"sync_headers_per_s_xover_2m", "headers/s", [] { return syncFigure<SyncFigure::HeadersPerSecondXover, 2>(); }},
+    {"sync_headers_per_s_xzver_2m", "headers/s", [] { return syncFigure<SyncFigure::HeadersPerSecondXzver, 2>(); }},
+    {"store_insert_limit_rows_per_s_2m", "rows/s", [] { return syncFigure<SyncFigure::LimitRowsPerSecond, 2>(); }},
+    {"sync_vs_limit_xover_2m", "x", [] { return syncFigure<SyncFigure::RatioXover, 2>(); }, 2},
+    {"sync_vs_limit_xzver_2m", "x", [] { return syncFigure<SyncFigure::RatioXzver, 2>(); }, 2},
     {"client_overview_lines_per_s", "lines/s", clientOverviewLinesPerSecond},
     {"spot_page_build_ms", "ms", spotPageBuildMs, 3},
     {"nzb_read_MBps", "MB/s", nzbReadMBps, 1},
@@ -69,6 +47,52 @@ const Figure figures[] = {
     {"spot_page_shown_first_ms", "ms", spotPageShownMs<SpotPageShown::First>, 1},
     {"spot_page_shown_ms", "ms", spotPageShownMs<SpotPageShown::Later>, 1},
 };
+
+// The spot list figures of one store size: each through the model and (_capi) through the
+// statements of old, warm and (_cold) with the store's pages forgotten.
+void addSpotListFigures(std::vector<Figure> &figures, int millions)
+{
+    const std::string size = '_' + std::to_string(millions) + 'm';
+    figures.push_back({"search_index_build_s" + size, "s", [=] { return spotIndexFigure(millions, SpotIndexFigure::BuildSeconds); }, 2});
+    figures.push_back({"search_index_build_s" + size + "_cold", "s", [=] { return spotIndexFigure(millions, SpotIndexFigure::BuildSecondsCold); }, 2});
+    figures.push_back({"search_index_mb" + size, "MB", [=] { return spotIndexFigure(millions, SpotIndexFigure::IndexMegabytes); }, 1});
+    figures.push_back({"model_memory_mb" + size, "MB", [=] { return spotIndexFigure(millions, SpotIndexFigure::ModelMemoryMegabytes); }, 1});
+
+    using Measure = std::function<double(SpotListPath, bool)>;
+    std::vector<std::pair<std::string, Measure>> steps = {
+        {"model_window_ms_offset_0", [=](SpotListPath path, bool cold) { return spotListMs(millions, SpotListStep::WindowAtOffset0, path, cold); }},
+        {"model_window_ms_offset_900000", [=](SpotListPath path, bool cold) { return spotListMs(millions, SpotListStep::WindowAtOffset900000, path, cold); }},
+        {"model_window_ms_offset_last", [=](SpotListPath path, bool cold) { return spotListMs(millions, SpotListStep::WindowAtLastOffset, path, cold); }},
+        {"model_tree_item_ms", [=](SpotListPath path, bool cold) { return spotListMs(millions, SpotListStep::TreeItem, path, cold); }},
+    };
+    const std::pair<const char *, SpotListWord> words[] = {
+        {"rare", SpotListWord::Rare}, {"common", SpotListWord::Common}, {"none", SpotListWord::None}, {"short", SpotListWord::Short}};
+    for (const auto &[name, word] : words) {
+        for (const bool count : {false, true}) {
+            steps.push_back({std::string("model_search_") + name + (count ? "_count_ms" : "_first_rows_ms"),
+                             [=](SpotListPath path, bool cold) { return spotSearchMs(millions, word, count, path, cold); }});
+        }
+    }
+    steps.push_back({"startup_to_first_rows_ms", [=](SpotListPath path, bool cold) { return spotListMs(millions, SpotListStep::StartupToFirstRows, path, cold); }});
+
+    for (const bool cold : {false, true}) {
+        for (const auto &[name, measure] : steps) {
+            for (const SpotListPath path : {SpotListPath::Model, SpotListPath::CApi}) {
+                const std::string full = name + size + (path == SpotListPath::CApi ? "_capi" : "") + (cold ? "_cold" : "");
+                figures.push_back({full, "ms", [=] { return measure(path, cold); }, 3});
+            }
+        }
+    }
+}
+
+std::vector<Figure> allFigures()
+{
+    std::vector<Figure> figures(std::begin(leadingFigures), std::end(leadingFigures));
+    addSpotListFigures(figures, 1);
+    addSpotListFigures(figures, 3);
+    figures.insert(figures.end(), std::begin(trailingFigures), std::end(trailingFigures));
+    return figures;
+}
 
 } // namespace
 
@@ -84,17 +108,18 @@ int main(int argc, char *argv[])
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     QApplication app(argc, argv);
     const QStringList wanted = app.arguments().mid(1);
+    const std::vector<Figure> figures = allFigures();
     for (const QString &name : wanted) {
-        if (std::none_of(std::begin(figures), std::end(figures),
-                         [&](const Figure &figure) { return name == QLatin1StringView(figure.name); })) {
+        if (std::none_of(figures.begin(), figures.end(),
+                         [&](const Figure &figure) { return name == QString::fromStdString(figure.name); })) {
             std::fprintf(stderr, "tarnwick-bench: unknown figure %s\n", qPrintable(name));
             return 2;
         }
     }
     for (const Figure &figure : figures) {
-        if (!wanted.isEmpty() && !wanted.contains(QLatin1StringView(figure.name)))
+        if (!wanted.isEmpty() && !wanted.contains(QString::fromStdString(figure.name)))
             continue;
-        std::printf("%s: %.*f %s\n", figure.name, figure.decimals, figure.measure(), figure.unit);
+        std::printf("%s: %.*f %s\n", figure.name.c_str(), figure.decimals, figure.measure(), figure.unit);
         std::fflush(stdout);
     }
     return 0;

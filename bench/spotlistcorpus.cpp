@@ -117,8 +117,15 @@ GeneratedSpot generatedSpot(QRandomGenerator &random, qint64 number, const QList
     QByteArray bytes = title(random, spot.cat);
     if (number % 100'000 == 4242)
         bytes += QByteArray(" ") + rareWord;
-    if (random.bounded(100) < 8)
-        spot.title = QString::fromUtf16(pick(random, accentedWords)) + QLatin1Char(' ') + QString::fromLatin1(bytes);
+    // Most posters write UTF-8 today; a few old spots are Latin-1.
+    const int encoding = random.bounded(100);
+    const QString accented = QString::fromUtf16(pick(random, accentedWords)) + QLatin1Char(' ');
+    if (encoding < 8)
+        spot.title = accented + QString::fromLatin1(bytes);
+    else if (encoding < 20)
+        spot.title = accented.toUtf8() + bytes;
+    else if (encoding < 23)
+        spot.title = accented.toLatin1() + bytes;
     else
         spot.title = bytes;
     spot.spotter = spotters.at(random.bounded(int(spotters.size())));
@@ -134,8 +141,10 @@ GeneratedSpot generatedSpot(QRandomGenerator &random, qint64 number, const QList
 QList<QByteArray> spotterNames(QRandomGenerator &random)
 {
     QList<QByteArray> names;
-    for (int i = 0; i < 5000; ++i)
-        names << pick(random, titleWords) + OverviewCorpus::keyMaterial(random, random.bounded(0, 4)) + QByteArray::number(random.bounded(100));
+    for (int i = 0; i < 5000; ++i) {
+        const QByteArray first = i % 10 == 0 ? QString::fromUtf16(pick(random, accentedWords)).toUtf8() : QByteArray(pick(random, titleWords));
+        names << first + OverviewCorpus::keyMaterial(random, random.bounded(0, 4)) + QByteArray::number(random.bounded(100));
+    }
     return names;
 }
 
@@ -185,7 +194,8 @@ void generate(const QString &folder, int millions)
 
 QString useStore(int millions)
 {
-    const QString folder = cacheFolder() + QStringLiteral("/spots-%1m").arg(millions);
+    // Named after the kinds of titles it holds: a store of other titles is generated anew.
+    const QString folder = cacheFolder() + QStringLiteral("/spots-utf8-%1m").arg(millions);
     if (!QDir(folder).exists())
         generate(folder, millions);
     pointDataAt(folder);

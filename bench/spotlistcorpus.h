@@ -4,13 +4,16 @@
 
 // Stores of one or more million generated spots for the spot list figures. Each is written
 // once, the way the download writes it (through SpotStore, 50,001 spots per transaction,
-// erotic ones in erospots, titles as bytes or as decoded text), and kept in the bench's
-// cache folder for later runs.
+// erotic ones in erospots; titles as ASCII, UTF-8 or Latin-1 bytes or as decoded text,
+// spotters partly in UTF-8), and kept in the bench's cache folder for later runs.
 namespace SpotListCorpus {
 
-// Search words: in one title of 100,000, and in about one of six.
+// Search words: in one title of 100,000; in about one of six; in none; and a two-letter
+// word in about one of six.
 inline constexpr char rareWord[] = "Vuurtoren";
 inline constexpr char commonWord[] = "1080p";
+inline constexpr char noWord[] = "Zeppelinwerf";
+inline constexpr char shortWord[] = "nl";
 // The category with the most spots.
 inline constexpr int largestCategory = 1;
 
