@@ -9,6 +9,7 @@ packages=(
     libgl-dev libxml2-dev zlib1g-dev libssl-dev openssl libsqlite3-dev
     nzbget # the download tests hand NZBs to a real NZBGet
     inn2 # the INN tests run a private INN on loopback
+    desktop-file-utils appstream dpkg-dev # the install test validates the desktop files and builds the .deb
 )
 
 as_root() {
@@ -40,6 +41,6 @@ finish_inn2() {
 build() {
     local dir=$1
     shift
-    cmake -S "$top" -B "$dir" -G Ninja "$@" >/dev/null
+    cmake -S "$top" -B "$dir" -G Ninja "$@"
     cmake --build "$dir"
 }
