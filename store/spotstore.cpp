@@ -5,6 +5,7 @@
 #include "sqltransaction.h"
 
 #include <QDateTime>
+#include <QDebug>
 #include <QDir>
 #include <QSqlRecord>
 #include <QStandardPaths>
@@ -172,6 +173,16 @@ bool SpotStore::tableExists(const QSqlDatabase &db, const QString &name)
     query.prepare(QStringLiteral("SELECT name FROM sqlite_master WHERE name=?"));
     query.addBindValue(name);
     return query.exec() && query.next();
+}
+
+bool SpotStore::checkpoint(const QSqlDatabase &db)
+{
+    // One row: whether it was kept from finishing, the frames in the log, the frames written.
+    QSqlQuery query(db);
+    if (query.exec(QStringLiteral("PRAGMA wal_checkpoint(TRUNCATE)")) && query.next() && query.value(0).toInt() == 0)
+        return true;
+    qDebug() << "Fout bij wegschrijven van het database log";
+    return false;
 }
 
 void SpotStore::optimize()

@@ -87,7 +87,9 @@ void Tarnwick::finishCommentRange()
         cycleFailed(tr("reactielijst kon niet in de database opgeslagen worden"));
         return;
     }
-    if (comments.current != 0)
+    // As for the spots: the position is saved once the range is in the file itself; the
+    // numbers of a range indexed again are recognised as indexed before.
+    if (comments.current != 0 && SpotStore::checkpoint(store.commentListDatabase()))
         Settings::setLastCommentsHeader(comments.current);
 
     if (!articleQueue.isEmpty()) {

@@ -137,7 +137,11 @@ void Tarnwick::finishHeaderRange()
 
     // A range without any line moves nothing: the group may have holes, or expired its oldest articles.
     if (headers.current != 0) {
-        Settings::setLastHeader(headers.current);
+        // The saved position promises that the range is stored: only once it is in the file
+        // itself. Otherwise a later range's position covers this one, or the next cycle
+        // fetches it again (its spots are then found as duplicates).
+        if (SpotStore::checkpoint(store.spotsDatabase()))
+            Settings::setLastHeader(headers.current);
         Q_EMIT newSpots();
     }
     if (!client)
