@@ -74,34 +74,6 @@ Replies overviewReplies(bool compressed)
     return replies;
 }
 
-// A profile of its own in a temporary folder, optionally holding a copy of an existing spots.db.
-class FreshProfile
-{
-public:
-    explicit FreshProfile(const QString &spotsFile)
-    {
-        Bench::require(dir.isValid(), "no temporary folder");
-        if (QCoreApplication::organizationName().isEmpty()) {
-            QCoreApplication::setOrganizationName(QStringLiteral("Tarnwick"));
-            QCoreApplication::setApplicationName(QStringLiteral("Tarnwick"));
-        }
-        qputenv("XDG_DATA_HOME", QFile::encodeName(dir.filePath(QStringLiteral("data"))));
-        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, dir.filePath(QStringLiteral("config")));
-        const QString data = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
-        Bench::require(QDir().mkpath(data), "cannot make the data folder");
-        if (!spotsFile.isEmpty())
-            Bench::require(QFile::copy(spotsFile, data + QLatin1String("/spots.db")), "cannot copy the stored spots");
-    }
-
-    QString spotsFile() const
-    {
-        return QStandardPaths::writableLocation(QStandardPaths::AppDataLocation) + QLatin1String("/spots.db");
-    }
-
-private:
-    QTemporaryDir dir;
-};
-
 // The spots.db to start from: none, or a store of that many million generated spots.
 QString storedSpots(int millions)
 {
@@ -121,7 +93,7 @@ qint64 storedRows(const QSqlDatabase &db)
 double programSeconds(bool compressed, int storedMillions)
 {
     const Replies replies = overviewReplies(compressed);
-    const FreshProfile profile(storedSpots(storedMillions));
+    const Bench::FreshProfile profile(storedSpots(storedMillions));
     NewsServer server;
     server.addGroup(Tarnwick::spotGroup, 1, headerCount);
     server.addGroup(Tarnwick::commentGroup, 1, 0);
@@ -234,7 +206,7 @@ QList<ParsedSpot> parsedSpots()
 double limitSeconds(int storedMillions)
 {
     const QList<ParsedSpot> spots = parsedSpots();
-    const FreshProfile profile(storedSpots(storedMillions));
+    const Bench::FreshProfile profile(storedSpots(storedMillions));
     qint64 before = 0;
     {
         const SpotStore schema; // the tables and indexes exactly as the program makes them

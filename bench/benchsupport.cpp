@@ -1,6 +1,11 @@
 #include "benchsupport.h"
 
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
 #include <QRandomGenerator>
+#include <QSettings>
+#include <QStandardPaths>
 
 #include <algorithm>
 #include <cstdio>
@@ -32,6 +37,26 @@ void require(bool condition, const char *what)
         return;
     std::fprintf(stderr, "tarnwick-bench: %s\n", what);
     std::exit(EXIT_FAILURE);
+}
+
+FreshProfile::FreshProfile(const QString &spotsFile)
+{
+    require(dir.isValid(), "no temporary folder");
+    if (QCoreApplication::organizationName().isEmpty()) {
+        QCoreApplication::setOrganizationName(QStringLiteral("Tarnwick"));
+        QCoreApplication::setApplicationName(QStringLiteral("Tarnwick"));
+    }
+    qputenv("XDG_DATA_HOME", QFile::encodeName(dir.filePath(QStringLiteral("data"))));
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, dir.filePath(QStringLiteral("config")));
+    const QString data = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
+    require(QDir().mkpath(data), "cannot make the data folder");
+    if (!spotsFile.isEmpty())
+        require(QFile::copy(spotsFile, data + QLatin1String("/spots.db")), "cannot copy the stored spots");
+}
+
+QString FreshProfile::spotsFile() const
+{
+    return QStandardPaths::writableLocation(QStandardPaths::AppDataLocation) + QLatin1String("/spots.db");
 }
 
 } // namespace Bench

@@ -3,6 +3,8 @@
 #include <QByteArray>
 #include <QElapsedTimer>
 #include <QList>
+#include <QString>
+#include <QTemporaryDir>
 
 #include <algorithm>
 #include <limits>
@@ -52,5 +54,18 @@ QByteArray randomBytes(qsizetype size, quint32 seed = 1);
 
 // Stops the program when a run did not do the work it measures.
 void require(bool condition, const char *what);
+
+// A profile of its own in a temporary folder for settings and databases, optionally holding a
+// copy of an existing spots.db; the settings start empty.
+class FreshProfile
+{
+public:
+    explicit FreshProfile(const QString &spotsFile = QString());
+
+    QString spotsFile() const;
+
+private:
+    QTemporaryDir dir;
+};
 
 } // namespace Bench

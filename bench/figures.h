@@ -53,3 +53,14 @@ double spotPageShownMs()
 {
     return spotPageShownMs(page);
 }
+
+// From "Downloaden" on a spot of the demo corpus whose NZB spans seven segment articles to
+// the NZB in a watch folder, in milliseconds: the articles from the demo server (in this
+// process), or the same again from the cache.
+enum class NzbHandOffRun { FromServer, FromCache };
+double nzbHandOffMs(NzbHandOffRun run);
+template<NzbHandOffRun run>
+double nzbHandOffMs()
+{
+    return nzbHandOffMs(run);
+}

@@ -46,6 +46,8 @@ const Figure trailingFigures[] = {
     {"nzb_files_read_per_s", "files/s", nzbFilesReadPerSecond},
     {"spot_page_shown_first_ms", "ms", spotPageShownMs<SpotPageShown::First>, 1},
     {"spot_page_shown_ms", "ms", spotPageShownMs<SpotPageShown::Later>, 1},
+    {"nzb_handoff_7_segments_ms", "ms", nzbHandOffMs<NzbHandOffRun::FromServer>, 1},
+    {"nzb_handoff_7_segments_cached_ms", "ms", nzbHandOffMs<NzbHandOffRun::FromCache>, 1},
 };
 
 // The spot list figures of one store size: each through the model and (_capi) through the
