@@ -38,7 +38,8 @@ void SpotIndexBuilder::build(const QString &fileName)
 {
     sqlite3 *connection = nullptr;
     // Never creates the file, and only reads: the program's own connection does the writing.
-    bool ok = sqlite3_open_v2(QFile::encodeName(fileName).constData(), &connection, SQLITE_OPEN_READWRITE, nullptr)
+    bool ok = sqlite3_open_v2(QFile::encodeName(fileName).constData(), &connection,
+                        SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr)
             == SQLITE_OK
         && execute(connection, "PRAGMA query_only=1");
     auto index = std::make_unique<SpotListIndex>();

@@ -4,7 +4,10 @@
 #include "spotsearch.h"
 #include "sqlitestatement.h"
 
+#include <sqlite3.h>
+
 #include <algorithm>
+#include <optional>
 #include <thread>
 
 namespace {
@@ -59,10 +62,38 @@ void SpotListIndex::Table::retain(const std::vector<bool> &keep)
 SpotListIndex::Update SpotListIndex::update(sqlite3 *connection, const std::atomic<bool> *cancel)
 {
     lastRowsRead = 0;
-    const Update result = updateTable(connection, "spots", spots, true, cancel);
-    if (result != Update::Done)
-        return result;
-    return updateTable(connection, "erospots", erotic, false, cancel);
+    const std::optional<Fingerprint> now = fingerprint(connection);
+    if (now && connection == seenConnection && *now == seen)
+        return Update::Done;
+    seenConnection = nullptr;
+    Update result = updateTable(connection, "spots", spots, true, cancel);
+    if (result == Update::Done)
+        result = updateTable(connection, "erospots", erotic, false, cancel);
+    // Rows read inside a transaction may yet be rolled back, which no count shows.
+    if (result == Update::Done && now && sqlite3_get_autocommit(connection)) {
+        seenConnection = connection;
+        seen = *now;
+    }
+    return result;
+}
+
+// The rows this connection wrote, the commits of the others, and the schema (a table
+// renamed or made): as long as none of them moved, the tables hold the same rows.
+std::optional<SpotListIndex::Fingerprint> SpotListIndex::fingerprint(sqlite3 *connection)
+{
+    const auto pragma = [&](const char *sql) -> std::optional<qint64> {
+        SqliteStatement query(connection, sql);
+        if (query.step() != SqliteStatement::Result::Row)
+            return std::nullopt;
+        const qint64 value = query.integer(0);
+        query.finish();
+        return value;
+    };
+    const std::optional<qint64> dataVersion = pragma("PRAGMA data_version");
+    const std::optional<qint64> schemaVersion = pragma("PRAGMA schema_version");
+    if (!dataVersion || !schemaVersion)
+        return std::nullopt;
+    return Fingerprint{sqlite3_total_changes64(connection), *dataVersion, *schemaVersion};
 }
 
 SpotListIndex::Update SpotListIndex::updateTable(sqlite3 *connection, const char *name, Table &table, bool searched,
@@ -210,11 +241,13 @@ template<typename Shown>
 std::vector<int> SpotListIndex::pick(const Table &table, Shown shown)
 {
     const size_t rows = table.ids.size();
+    // Forwards through memory, which the processor reads ahead best; reversed at the end.
     const auto part = [&](size_t from, size_t to, std::vector<int> &chosen) {
-        for (size_t row = to; row-- > from;) {
+        for (size_t row = from; row < to; ++row) {
             if (shown(row))
                 chosen.push_back(table.ids[row]);
         }
+        std::reverse(chosen.begin(), chosen.end());
     };
     std::vector<int> newer;
     if (rows < parallelFrom) {

@@ -7,6 +7,7 @@
 #include <QHash>
 
 #include <atomic>
+#include <optional>
 #include <vector>
 
 struct sqlite3;
@@ -29,9 +30,10 @@ public:
         Inconsistent, // rows appeared below the highest id: only a new index is right
     };
 
-    // Reads the rows added above the highest ids held, then drops the rows that are gone.
-    // A table that cannot be read counts as empty, as the list shows it. Runs on any thread
-    // that owns the connection.
+    // Reads the rows added above the highest ids held, then drops the rows that are gone;
+    // nothing at all when the connection has written nothing and no other has committed since
+    // the last update through it. A table that cannot be read counts as empty, as the list
+    // shows it. Runs on any thread that owns the connection.
     Update update(sqlite3 *connection, const std::atomic<bool> *cancel = nullptr);
     // Rows read by the last update().
     qsizetype rowsRead() const { return lastRowsRead; }
@@ -76,4 +78,18 @@ private:
     Table spots;
     Table erotic;
     qsizetype lastRowsRead = 0;
+    struct Fingerprint
+    {
+        qint64 changes;
+        qint64 dataVersion;
+        qint64 schemaVersion;
+        bool operator==(const Fingerprint &other) const
+        {
+            return changes == other.changes && dataVersion == other.dataVersion && schemaVersion == other.schemaVersion;
+        }
+    };
+    static std::optional<Fingerprint> fingerprint(sqlite3 *connection);
+    // What the last complete update saw through which connection.
+    sqlite3 *seenConnection = nullptr;
+    Fingerprint seen{};
 };
