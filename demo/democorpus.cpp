@@ -461,7 +461,9 @@ QList<QByteArray> DemoCorpus::nzbArticles(const Spot &spot) const
 
 qint64 DemoCorpus::addSpot(qint64 postedAt)
 {
-    postedSpots.insert(++spots, Posted{std::max(postedAt, spotDate(spots - 1)), 0});
+    // Never before the newest spot: the group stays in the order of posting.
+    const qint64 date = std::max(postedAt, spotDate(spots));
+    postedSpots.insert(++spots, Posted{date, 0});
     return spots;
 }
 
