@@ -8,7 +8,7 @@
 #include <algorithm>
 
 NewsSession::NewsSession(NewsServer &server, QTcpSocket *socket, bool tls)
-    : QObject(&server), server(server), socket(socket)
+    : QObject(&server), server(server), socket(socket), reader(NewsServer::maxCommandLength)
 {
     socket->setParent(this);
     socket->setSocketOption(QAbstractSocket::LowDelayOption, 1); // small pieces must not wait for ACKs
@@ -35,24 +35,13 @@ void NewsSession::greet()
 
 void NewsSession::onReadyRead()
 {
-    input += socket->readAll();
-    qsizetype start = 0;
-    for (qsizetype newline; (newline = input.indexOf('\n', start)) >= 0; start = newline + 1) {
-        const QByteArray line = input.mid(start, newline + 1 - start);
-        if (skippingLongLine || line.size() > NewsServer::maxCommandLength) {
-            skippingLongLine = false;
+    for (const CommandReader::Line &line : reader.feed(socket->readAll())) {
+        if (line.tooLong) {
             send(QByteArray(NewsStatus::lineTooLong) + "\r\n", {}, -1, false);
             continue;
         }
-        const QByteArray command = line.endsWith("\r\n") ? line.chopped(2) : line;
-        server.record(command);
-        handle(command);
-    }
-    input.remove(0, start);
-    // A line that outgrows the limit is dropped as it comes and answered once it ends.
-    if (input.size() > NewsServer::maxCommandLength) {
-        input.clear();
-        skippingLongLine = true;
+        server.record(line.command);
+        handle(line.command);
     }
     if (server.idleTimeout > 0)
         idleTimer.start(server.idleTimeout);

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "commandreader.h"
+
 #include <QByteArray>
 #include <QList>
 #include <QObject>
@@ -30,8 +32,7 @@ private:
 
     NewsServer &server;
     QTcpSocket *socket;
-    QByteArray input;
-    bool skippingLongLine = false;
+    CommandReader reader;
     QTimer idleTimer;
     QByteArray group;
     QByteArray pendingUser;
