@@ -16,9 +16,11 @@
 #include <QDateTime>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QSet>
 #include <QTableView>
 #include <QThread>
+#include <QTimer>
 #include <QtEndian>
 #include <QTreeWidget>
 
@@ -33,10 +35,13 @@ constexpr quint32 corpusSeed = 4242;
 constexpr int momentTimeoutMs = 240000;
 const char spotPageArgument[] = "--open-a-spot-page";
 
-enum class Counter { None, Read, Written };
+// Read and Written: the bytes the process has read or written since the line; LogEmptied:
+// the database's write-ahead log is empty (a finished range was checkpointed into the file,
+// and its position is saved right after).
+enum class Counter { None, Read, Written, LogEmptied };
 
 // Kill once the debug output has shown a line starting with `line` and then, if a counter
-// is named, the program has read or written that many bytes more.
+// is named, the program has read or written that many bytes more, or emptied that log.
 struct Moment
 {
     const char *name;
@@ -45,6 +50,7 @@ struct Moment
     Counter counter = Counter::None;
     qint64 bytes = 0;
     bool spotPage = false; // the child's main window, with a spot opened
+    const char *log = nullptr; // for LogEmptied
 };
 
 // In this order: each starts where the kill before it left the download. Every header range
@@ -59,14 +65,15 @@ const Moment moments[] = {
     {"while-a-plain-comment-range-streams-in", false, "R: \"221", Counter::Read, 1 << 20},
     {"while-a-comment-range-commits", true, "S: [einde van XHDR data]"},
     {"as-the-next-comment-range-is-asked-for", true, "S: \"XZHDR References 50002-"},
-    {"while-a-plain-comment-range-commits", false, "S: [einde van XHDR data]"},
+    {"between-a-plain-comment-range-and-its-position", false, "S: [einde van XHDR data]", Counter::LogEmptied, 0,
+     false, "reactielijst.db-wal"},
     {"while-a-spot-page-loads", true, "R: \"220", Counter::None, 0, true},
 };
 
 qint64 ioCounter(qint64 processId, Counter counter)
 {
     QFile io(QStringLiteral("/proc/%1/io").arg(processId));
-    if (counter == Counter::None || !io.open(QIODevice::ReadOnly))
+    if ((counter != Counter::Read && counter != Counter::Written) || !io.open(QIODevice::ReadOnly))
         return 0;
     const QByteArray field = counter == Counter::Read ? "rchar: " : "wchar: ";
     for (const QByteArray &line : io.readAll().split('\n')) {
@@ -88,8 +95,17 @@ int openSpotPage(int argc, char *argv[])
     window.show();
     auto *tree = window.findChild<QTreeWidget *>(QStringLiteral("treeWidget"));
     tree->setCurrentItem(tree->topLevelItem(1));
+    // Clicked as soon as the list shows a row: it may count its rows in the background.
     auto *list = window.findChild<QTableView *>(QStringLiteral("tableView"));
-    Q_EMIT list->clicked(list->model()->index(0, 2));
+    QTimer opener;
+    QObject::connect(&opener, &QTimer::timeout, [list, &opener] {
+        const QModelIndex first = list->model()->index(0, 2);
+        if (!first.isValid())
+            return;
+        opener.stop();
+        Q_EMIT list->clicked(first);
+    });
+    opener.start(100);
     return application.exec();
 }
 
@@ -150,6 +166,7 @@ void TestKilledDownload::runUntil(const Moment *moment)
     clock.start();
     bool lineSeen = false;
     qint64 counterStart = 0;
+    bool logFilled = false;
     const auto reached = [&] {
         if (!moment) {
             return DemoProfile::setting("lastheader") == demo.spots()
@@ -164,6 +181,12 @@ void TestKilledDownload::runUntil(const Moment *moment)
                 }
             }
         }
+        if (lineSeen && moment->counter == Counter::LogEmptied) {
+            // Filled by the commit first: it may have been empty before.
+            const qint64 size = QFileInfo(DemoProfile::databaseFile(QLatin1String(moment->log))).size();
+            logFilled = logFilled || size > 0;
+            return logFilled && size == 0;
+        }
         return lineSeen
             && ioCounter(program.processId(), moment->counter) - counterStart >= moment->bytes;
     };
@@ -177,9 +200,14 @@ void TestKilledDownload::runUntil(const Moment *moment)
     QVERIFY(program.waitForFinished());
     QCOMPARE(program.exitStatus(), QProcess::CrashExit);
     QVERIFY2(log.faults().isEmpty(), log.faults().constData());
-    qInfo("%s after %.1f s: lastheader %lld -> %lld, lastcommentsheader %lld -> %lld",
+    // Where the kill fell: a commit that went through before its position was saved, say.
+    qInfo("%s after %.1f s: lastheader %lld -> %lld with %lld spots, lastcommentsheader %lld -> %lld with %lld numbers",
           moment ? moment->name : "done", double(clock.elapsed()) / 1000, before, DemoProfile::setting("lastheader"),
-          commentsBefore, DemoProfile::setting("lastcommentsheader"));
+          DatabaseReader(DemoProfile::databaseFile(QStringLiteral("spots.db")))
+              .scalar(QStringLiteral("SELECT (SELECT count(*) FROM spots) + (SELECT count(*) FROM erospots)")),
+          commentsBefore, DemoProfile::setting("lastcommentsheader"),
+          DatabaseReader(DemoProfile::databaseFile(QStringLiteral("reactielijst.db")))
+              .scalar(QStringLiteral("SELECT total(length(nrs)) / 4 FROM msgnrs")));
 }
 
 void TestKilledDownload::killedAt_data()
