@@ -4,8 +4,9 @@
 // server's last articles.
 //
 // The moments are found from outside, as the program runs undisturbed: by its debug lines
-// (every command and status line, the end of each range) and by how much it has read or
-// written since (the kernel's counters in /proc/PID/io). The program itself cannot be made
+// (every command and status line, the end of each range), by how much it has read or
+// written since (the kernel's counters in /proc/PID/io) or by a write-ahead log it has just
+// emptied into its database file. The program itself cannot be made
 // to open a spot page without a window system, so for that moment this test program runs
 // the same main window in a child process, opens a spot and is killed while it loads.
 #include "demorun.h"
