@@ -121,7 +121,8 @@ SpotsModel::SpotsModel(SpotSource *controller, QObject *parent)
     , baselineEroticId(maxId(database, QStringLiteral("erospots")))
 {
     connect(controller, &SpotSource::newSpots, this, &SpotsModel::onNewSpots);
-    startIndexBuild();
+    // Once the event loop runs: reading millions of rows must not slow down the first rows.
+    QMetaObject::invokeMethod(this, &SpotsModel::startIndexBuild, Qt::QueuedConnection);
 }
 
 SpotsModel::~SpotsModel() = default;

@@ -20,10 +20,10 @@ class SpotSource;
 // most 200 rows is held. Rows stored since the program started are shown in dark green.
 //
 // Which ids a filter shows, in which order, and how many, come from a SpotListIndex that a
-// SpotIndexBuilder makes in the background at construction; the model keeps it up at every
-// newSpots(). Until it is there (a second or two for millions of spots), the rows are read
-// with LIMIT and OFFSET and searched with SQLite's LIKE alone, as before; when it arrives
-// the list is reset only if the count it gives differs.
+// SpotIndexBuilder makes in the background once the event loop runs; the model keeps it up at
+// every setFilter() and newSpots(). Until it is there (seconds for millions of spots), the rows
+// are read with LIMIT and OFFSET and searched with SQLite's LIKE alone, as before; when it
+// arrives the list is reset only if the count it gives differs.
 class SpotsModel : public QAbstractTableModel
 {
     Q_OBJECT
