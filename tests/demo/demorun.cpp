@@ -21,7 +21,8 @@ void DemoServerProcess::start(const QStringList &options)
 {
     const QString portFile = dir.filePath(QStringLiteral("port"));
     demo.setProgram(QStringLiteral(TARNWICK_DEMO_EXECUTABLE));
-    demo.setArguments(options + QStringList{QStringLiteral("--port-file"), portFile});
+    // --stop-on-eof: a test that dies takes the server with it, as its end closes the pipe.
+    demo.setArguments(options + QStringList{QStringLiteral("--port-file"), portFile, QStringLiteral("--stop-on-eof")});
     demo.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     demo.start();
     // A large corpus is only counted, never made, at start: this is quick.
