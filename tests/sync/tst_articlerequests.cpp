@@ -166,7 +166,8 @@ void TestArticleRequests::articleCutOffIsFetchedAgain()
     QCOMPARE((found ? missing : answers).count(), 0);
     QCOMPARE(session->noticesStartingWith(QStringLiteral("Fout: ")).size(), cuts);
     QCOMPARE(session->commands("ARTICLE"), QList<QByteArray>(found ? cuts + 1 : cuts, "ARTICLE <a1@free.pt>"));
-    QCOMPARE(session->server.connectionCount(), cuts + 1);
+    // After the last broken try the answer may come before the new connection is made.
+    QTRY_COMPARE(session->server.connectionCount(), cuts + 1);
     // With the queue empty the new connection goes on with a cycle, and delivers nothing twice.
     QTRY_COMPARE(session->commands().mid(session->commands().lastIndexOf("ARTICLE <a1@free.pt>") + 1, 1),
                  QList<QByteArray>{"GROUP free.pt"});
