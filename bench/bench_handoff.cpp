@@ -15,21 +15,11 @@
 #include <QPointer>
 #include <QSettings>
 #include <QTemporaryDir>
-#include <QTimer>
 #include <QWidget>
 
 namespace {
 
 constexpr int timeoutMs = 120'000;
-
-void waitFor(QEventLoop &loop, const char *what)
-{
-    QTimer timeout;
-    timeout.setSingleShot(true);
-    QObject::connect(&timeout, &QTimer::timeout, [what] { Bench::require(false, what); });
-    timeout.start(timeoutMs);
-    loop.exec();
-}
 
 // The time of one hand-off, in milliseconds, until the job reports where the NZB went.
 double handOffMs(Tarnwick &controller, const DemoCorpus::Spot &spot, QWidget &window)
@@ -48,7 +38,7 @@ double handOffMs(Tarnwick &controller, const DemoCorpus::Spot &spot, QWidget &wi
     timer.start();
     job->start();
     if (QPointer<NzbHandOffJob>(job))
-        waitFor(loop, "the hand-off took too long");
+        Bench::runLoop(loop, "the hand-off took too long", timeoutMs);
     const double ms = double(timer.nsecsElapsed()) / 1e6;
     Bench::require(outcome.startsWith(QLatin1String("NZB in map gezet")), "the NZB did not reach the folder");
     return ms;
@@ -86,7 +76,7 @@ double nzbHandOffMs(NzbHandOffRun run)
             synced.quit();
     });
     controller.connectToServer();
-    waitFor(synced, "the download of the demo corpus took too long");
+    Bench::runLoop(synced, "the download of the demo corpus took too long", timeoutMs);
 
     QWidget window;
     const double first = handOffMs(controller, spot, window);

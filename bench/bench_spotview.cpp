@@ -65,16 +65,6 @@ private:
     QList<quint32> numbers;
 };
 
-// Runs loop until it quits; one that waits too long stops the bench.
-void run(QEventLoop &loop, const char *what)
-{
-    QTimer timeout;
-    timeout.setSingleShot(true);
-    QObject::connect(&timeout, &QTimer::timeout, [what] { Bench::require(false, what); });
-    timeout.start(timeoutMs);
-    loop.exec();
-}
-
 QString shownText(QWebEnginePage *page)
 {
     QString text;
@@ -83,7 +73,7 @@ QString shownText(QWebEnginePage *page)
         text = result.toString();
         loop.quit();
     });
-    run(loop, "the page did not answer");
+    Bench::runLoop(loop, "the page did not answer", timeoutMs);
     return text;
 }
 
@@ -101,7 +91,7 @@ double shownMs(CachedArticles &source, QTabWidget &tabs, const QByteArray &lastP
         ms = double(timer.nsecsElapsed()) / 1e6;
         loop.quit();
     });
-    run(loop, "the page with the comments never loaded");
+    Bench::runLoop(loop, "the page with the comments never loaded", timeoutMs);
     Bench::require(shownText(page).contains(QStringLiteral("Reactie van ") + ByteText::toText(lastPoster)),
                    "the page shows no comments");
     return ms;

@@ -2,10 +2,12 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QEventLoop>
 #include <QFile>
 #include <QRandomGenerator>
 #include <QSettings>
 #include <QStandardPaths>
+#include <QTimer>
 
 #include <algorithm>
 #include <cstdio>
@@ -37,6 +39,15 @@ void require(bool condition, const char *what)
         return;
     std::fprintf(stderr, "tarnwick-bench: %s\n", what);
     std::exit(EXIT_FAILURE);
+}
+
+void runLoop(QEventLoop &loop, const char *what, int timeoutMs)
+{
+    QTimer timeout;
+    timeout.setSingleShot(true);
+    QObject::connect(&timeout, &QTimer::timeout, [what] { require(false, what); });
+    timeout.start(timeoutMs);
+    loop.exec();
 }
 
 FreshProfile::FreshProfile(const QString &spotsFile)

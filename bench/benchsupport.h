@@ -6,6 +6,8 @@
 #include <QString>
 #include <QTemporaryDir>
 
+class QEventLoop;
+
 #include <algorithm>
 #include <limits>
 
@@ -54,6 +56,9 @@ QByteArray randomBytes(qsizetype size, quint32 seed = 1);
 
 // Stops the program when a run did not do the work it measures.
 void require(bool condition, const char *what);
+
+// Runs loop until it quits; one that waits longer than timeoutMs stops the bench with what.
+void runLoop(QEventLoop &loop, const char *what, int timeoutMs = 60'000);
 
 // A profile of its own in a temporary folder for settings and databases, optionally holding a
 // copy of an existing spots.db; the settings start empty.
