@@ -13,7 +13,6 @@
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QTabWidget>
-#include <QTimer>
 #include <QWebEnginePage>
 #include <QWebEngineView>
 
