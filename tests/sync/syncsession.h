@@ -210,10 +210,13 @@ public:
         return query.exec(sql) && query.next() ? query.value(0).toLongLong() : -1;
     }
 
+    QList<QVariantList> rows(const QString &sql) const { return selectRows(connection, sql); }
+
     Q_DISABLE_COPY_MOVE(Observer)
 
 private:
-    const QString name = QStringLiteral("observer");
+    static constexpr char connection[] = "observer";
+    const QString name = QLatin1String(connection);
 };
 
 // Ends a test's session; an error() that the test did not take fails it.

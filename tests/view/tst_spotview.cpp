@@ -1,6 +1,7 @@
 // A spot in its tab, in the real web view: what the page shows, where its links go, and
 // what it asks of the controller and the news server.
 #include "democorpus.h"
+#include "pagetext.h"
 #include "spotarticles.h"
 #include "spotview.h"
 #include "syncsession.h"
@@ -29,26 +30,6 @@ QByteArray spotArticle(const QByteArray &description)
                                                      {"Website", "http://example.com/?a=1&amp;b=2"},
                                                      {"Newsgroup", "alt.binaries.spot"},
                                                      {"NZB", "<Segment>" + nzbId + "</Segment>"}}));
-}
-
-// The text the page shows, once it holds needle (empty on time-out).
-QString waitForText(QWebEngineView *view, const QString &needle, int timeoutMs = 20000)
-{
-    // The engine may answer after a wait has given up (at the latest when the page goes):
-    // the answer lands in memory that outlives this call.
-    const auto text = std::make_shared<QString>();
-    const bool shown = QTest::qWaitFor(
-        [&] {
-            const auto answered = std::make_shared<bool>(false);
-            view->page()->runJavaScript(QStringLiteral("document.body ? document.body.innerText : ''"),
-                                        [text, answered](const QVariant &result) {
-                                            *text = result.toString();
-                                            *answered = true;
-                                        });
-            return QTest::qWaitFor([&] { return *answered; }, 5000) && text->contains(needle);
-        },
-        timeoutMs);
-    return shown ? *text : QString();
 }
 
 } // namespace
