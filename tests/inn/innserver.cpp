@@ -28,8 +28,6 @@ const char innConf[] = R"(pathhost: inn.tarnwick.test
 domain: tarnwick.test
 organization: "Tarnwick tests"
 mta: "/bin/false %s"
-runasuser: news
-runasgroup: news
 bindaddress: 127.0.0.1
 port: %2
 artcutoff: 0
@@ -64,17 +62,20 @@ const char readersConf[] = "auth local { hosts: \"127.0.0.1\" default: \"<local>
 const char storageConf[] = "method timehash { newsgroups: * class: 0 }\n";
 const char newsfeeds[] = "ME:*::\n";
 
-// Runs a server ("$@" after the first argument) in the process group that the watchdog
-// leads. When the test closes the watchdog's standard input, or dies, the first argument
-// stops the server ($server: its process id), which has ten seconds for that; when the server
-// ends, whatever it forked goes with the group.
+// Runs a server ("$@" after two arguments) in the process group that the watchdog leads.
+// When the test closes the watchdog's standard input, or dies, the first argument stops the
+// server ($server: its process id), which has ten seconds for that; then the directory that
+// the second names (if any) is removed, and whatever the server forked goes with the group.
 const char watchdog[] = R"(stop=$1
-shift
+remove=$2
+shift 2
 exec 3<&0
 "$@" </dev/null 3<&- &
 server=$!
-{ read -r _ <&3; eval "$stop"; sleep 10; kill -9 0; } &
+{ read -r _ <&3; eval "$stop"; sleep 10; kill -9 "$server"; } &
 wait "$server"
+read -r _ <&3
+[ -z "$remove" ] || rm -rf "$remove"
 kill -9 0
 )";
 // innd takes its time over a SIGTERM; told through its control socket, it stops at once.
@@ -166,7 +167,7 @@ bool InnServer::start(const QList<QByteArray> &groups, const TestCertificate &ce
         || !run(QStringLiteral("makedbz"), {QStringLiteral("-i"), QStringLiteral("-o")}))
         return false;
     // -d: in the foreground, logging to standard output.
-    innd.reset(launch(QStringLiteral("innd"), {QStringLiteral("-d")}, QLatin1String(stopInnd)));
+    innd.reset(launch(QStringLiteral("innd"), {QStringLiteral("-d")}, QLatin1String(stopInnd), dir.path()));
     return answers(innPort, *innd, true);
 }
 
@@ -182,7 +183,7 @@ quint16 InnServer::startReader(Reader reader)
                           QStringLiteral("-p"), QString::number(port)};
     if (reader == Reader::Tls)
         arguments += QStringLiteral("-S");
-    readers.emplace_back(launch(QStringLiteral("nnrpd"), arguments, QLatin1String(stopReader)));
+    readers.emplace_back(launch(QStringLiteral("nnrpd"), arguments, QLatin1String(stopReader), {}));
     // A TLS reader greets only after the handshake: that it takes the connection must do.
     return port != 0 && answers(port, *readers.back(), reader == Reader::Plain) ? port : 0;
 }
@@ -220,7 +221,8 @@ bool InnServer::run(const QString &tool, const QStringList &arguments)
     return process.waitForFinished() && process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
 }
 
-QProcess *InnServer::launch(const QString &tool, const QStringList &arguments, const QString &stop)
+QProcess *InnServer::launch(const QString &tool, const QStringList &arguments, const QString &stop,
+                             const QString &removeAfter)
 {
     auto *process = new QProcess;
     process->setProcessEnvironment(environment());
@@ -230,7 +232,8 @@ QProcess *InnServer::launch(const QString &tool, const QStringList &arguments, c
     process->setStandardOutputFile(path(QStringLiteral("%1-%2.out").arg(tool).arg(++launched)));
     process->setChildProcessModifier([] { setpgid(0, 0); });
     process->start(QStringLiteral("/bin/sh"), QStringList{QStringLiteral("-c"), QLatin1String(watchdog),
-                                                          QStringLiteral("watchdog"), stop, bin + tool} + arguments);
+                                                          QStringLiteral("watchdog"), stop, removeAfter, bin + tool}
+                       + arguments);
     process->waitForStarted();
     return process;
 }

@@ -16,7 +16,7 @@ struct TestCertificate;
 // loopback and nnrpd serving readers on loopback, plainly or with TLS from the first byte.
 // The system's instance and /etc/news are never touched. Each server runs in a process
 // group of its own under a watchdog: the destructor ends them and removes the directory,
-// and a test that dies takes its servers with it.
+// and a test that dies takes its servers and the directory with it.
 //
 // Run as root, INN switches to the user news: the directory is then given to news.
 class InnServer
@@ -52,8 +52,9 @@ private:
     // tool: a program of the package, run with this instance's inn.conf, its output in a file.
     bool run(const QString &tool, const QStringList &arguments);
     // tool as a server, under a watchdog that ends it with the test: stop is the shell
-    // command that ends it.
-    QProcess *launch(const QString &tool, const QStringList &arguments, const QString &stop);
+    // command that ends it, removeAfter a directory to remove once it has ended.
+    QProcess *launch(const QString &tool, const QStringList &arguments, const QString &stop,
+                     const QString &removeAfter);
     QProcessEnvironment environment() const;
     // The server took a connection on port (and greeted, where it greets at once).
     bool answers(quint16 port, const QProcess &process, bool greets);
