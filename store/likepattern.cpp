@@ -1,5 +1,8 @@
 #include "likepattern.h"
 
+#include "bytepairrows.h"
+
+#include <algorithm>
 #include <cstring>
 
 #ifdef __SSE2__
@@ -93,10 +96,19 @@ LikePattern::LikePattern(QByteArrayView foldedText)
     for (const Group &each : groups) {
         for (const Token &token : each) {
             const QByteArray &literal = token.literal;
-            for (qsizetype i = 1; i < literal.size(); ++i)
-                bigrams |= bigramBit(uchar(literal[i - 1]), uchar(literal[i]));
+            for (qsizetype i = 1; i < literal.size(); ++i) {
+                const uchar first = uchar(literal[i - 1]);
+                const uchar second = uchar(literal[i]);
+                bigrams |= bigramBit(first, second);
+                if (BytePairRows::isIndexed(first, second))
+                    pairs.push_back(BytePairRows::pair(first, second));
+            }
         }
     }
+    std::sort(pairs.begin(), pairs.end());
+    pairs.erase(std::unique(pairs.begin(), pairs.end()), pairs.end());
+    onePair = groups.size() == 1 && groups.front().size() == 1 && groups.front().front().literal.size() == 2
+        && pairs.size() == 1;
 }
 
 quint64 LikePattern::bigramMask(const char *text, qsizetype size)

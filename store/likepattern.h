@@ -20,6 +20,11 @@ public:
     quint64 requiredBigrams() const { return bigrams; }
     static quint64 bigramMask(const char *text, qsizetype size);
 
+    // The distinct pairs of adjacent bytes (BytePairRows::isIndexed) that every matching text
+    // holds, and whether holding them is already a match: the pattern is those two bytes.
+    const std::vector<quint16> &requiredPairs() const { return pairs; }
+    bool isOnePair() const { return onePair; }
+
 private:
     // A literal run of bytes, or a number of "_" in a row.
     struct Token
@@ -35,4 +40,6 @@ private:
 
     std::vector<Group> groups;
     quint64 bigrams = 0;
+    std::vector<quint16> pairs;
+    bool onePair = false;
 };

@@ -5,6 +5,7 @@
 #include "spottext.h"
 
 #include <cstring>
+#include <thread>
 
 namespace {
 
@@ -24,7 +25,20 @@ bool appendFoldedAscii(std::vector<char> &text, QByteArrayView value)
     return true;
 }
 
+// Items from which the pairs' candidates are compared on two threads.
+constexpr qsizetype parallelFrom = 200'000;
+
+void setBit(std::vector<quint64> &bits, quint32 item)
+{
+    bits[item >> 6] |= quint64(1) << (item & 63);
+}
+
 } // namespace
+
+SearchTexts::SearchTexts(Pairs pairs)
+    : indexesPairs(pairs == Pairs::Indexed)
+{
+}
 
 void SearchTexts::append(QByteArrayView bytes, bool isText, bool isNull)
 {
@@ -39,7 +53,11 @@ void SearchTexts::append(QByteArrayView bytes, bool isText, bool isNull)
         if (ownBytes)
             flag |= OwnBytes;
     }
-    appendSparingly(masks, LikePattern::bigramMask(text.data() + begin, qsizetype(text.size() - begin)));
+    const QByteArrayView shownBytes(text.data() + begin, qsizetype(text.size() - begin));
+    if (indexesPairs)
+        pairRows.append(shownBytes);
+    else
+        appendSparingly(masks, LikePattern::bigramMask(shownBytes.data(), shownBytes.size()));
     if (flag & OwnBytes) {
         appendSparingly(text, '\0');
         appendSparingly(text, value.begin(), value.end());
@@ -60,7 +78,8 @@ void SearchTexts::retain(const std::vector<bool> &keep)
         const size_t length = starts[item + 1] - begin;
         std::memmove(text.data() + textEnd, text.data() + begin, length);
         flags[kept] = flags[item];
-        masks[kept] = masks[item];
+        if (!indexesPairs)
+            masks[kept] = masks[item];
         starts[kept] = quint32(textEnd);
         textEnd += length;
         ++kept;
@@ -68,13 +87,23 @@ void SearchTexts::retain(const std::vector<bool> &keep)
     starts[kept] = quint32(textEnd);
     text.resize(textEnd);
     flags.resize(kept);
-    masks.resize(kept);
+    masks.resize(indexesPairs ? 0 : kept);
     starts.resize(kept + 1);
+    if (indexesPairs)
+        pairRows.retain(keep, [this](qsizetype item) { return shownText(item); });
 }
 
 void SearchTexts::clear()
 {
-    *this = SearchTexts();
+    *this = SearchTexts(indexesPairs ? Pairs::Indexed : Pairs::NotIndexed);
+}
+
+QByteArrayView SearchTexts::shownText(qsizetype item) const
+{
+    const char *shown = text.data() + starts[size_t(item)];
+    if (flags[size_t(item)] & OwnBytes)
+        return QByteArrayView(shown, qsizetype(std::strlen(shown)));
+    return QByteArrayView(shown, qsizetype(starts[size_t(item) + 1] - starts[size_t(item)] - 1));
 }
 
 bool SearchTexts::compare(qsizetype item, const SpotSearch &search) const
@@ -82,11 +111,49 @@ bool SearchTexts::compare(qsizetype item, const SpotSearch &search) const
     const quint8 flag = flags[size_t(item)];
     if (flag & Null)
         return false;
-    const char *shown = text.data() + starts[size_t(item)];
-    if (!(flag & OwnBytes))
-        return search.matches(shown, qsizetype(starts[size_t(item) + 1] - starts[size_t(item)] - 1), nullptr);
-    const qsizetype size = qsizetype(std::strlen(shown));
-    return search.matches(shown, size, shown + size + 1);
+    const QByteArrayView shown = shownText(item);
+    return search.matches(shown.data(), shown.size(), flag & OwnBytes ? shown.data() + shown.size() + 1 : nullptr);
+}
+
+bool SearchTexts::findByPairs(const SpotSearch &search, std::vector<quint64> &hits) const
+{
+    const std::vector<quint16> &pairs = search.requiredPairs();
+    if (!indexesPairs || pairs.empty() || search.mayMatchAnyMask(false))
+        return false;
+    const auto part = [&](qsizetype firstBlock, qsizetype endBlock, std::vector<quint32> &matched) {
+        std::vector<quint32> candidates;
+        pairRows.rowsHoldingAll(pairs, firstBlock, endBlock, candidates);
+        if (search.pairsDecide()) {
+            matched = std::move(candidates);
+            return;
+        }
+        for (const quint32 item : candidates) {
+            if (compare(item, search))
+                matched.push_back(item);
+        }
+    };
+    const qsizetype blocks = pairRows.blockCount();
+    std::vector<quint32> older;
+    std::vector<quint32> newer;
+    if (size() < parallelFrom) {
+        part(0, blocks, newer);
+    } else {
+        std::thread helper(part, 0, blocks / 2, std::ref(older));
+        part(blocks / 2, blocks, newer);
+        helper.join();
+    }
+    for (const std::vector<quint32> *matched : {&older, &newer}) {
+        for (const quint32 item : *matched)
+            setBit(hits, item);
+    }
+    // SQLite's LIKE reads own bytes differently where the search has "_" or other than ASCII.
+    if (search.mayMatchAnyMask(true)) {
+        for (qsizetype item = 0; item < size(); ++item) {
+            if ((flags[size_t(item)] & OwnBytes) && compare(item, search))
+                setBit(hits, quint32(item));
+        }
+    }
+    return true;
 }
 
 void SearchTexts::squeeze()
@@ -95,10 +162,12 @@ void SearchTexts::squeeze()
     starts.shrink_to_fit();
     flags.shrink_to_fit();
     masks.shrink_to_fit();
+    pairRows.squeeze();
 }
 
 qsizetype SearchTexts::memoryBytes() const
 {
     return qsizetype(text.capacity() + starts.capacity() * sizeof(quint32) + flags.capacity()
-                     + masks.capacity() * sizeof(quint64));
+                     + masks.capacity() * sizeof(quint64))
+        + pairRows.memoryBytes();
 }

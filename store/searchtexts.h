@@ -1,5 +1,6 @@
 #pragma once
 
+#include "bytepairrows.h"
 #include "spotsearch.h"
 
 #include <QByteArrayView>
@@ -9,10 +10,14 @@
 // Titles, spotters or tags kept for searching, numbered from 0 in the order appended: each as
 // its shown text in UTF-8 with ASCII folded, NUL-terminated, followed for a value whose stored
 // bytes differ from that (Latin-1, or text that is not UTF-8) by those bytes. A NULL matches
-// nothing, as in SQL.
+// nothing, as in SQL. With Pairs::Indexed, the pairs of bytes of the shown texts are indexed
+// too (BytePairRows), for findByPairs().
 class SearchTexts
 {
 public:
+    enum class Pairs { NotIndexed, Indexed };
+    explicit SearchTexts(Pairs pairs = Pairs::NotIndexed);
+
     void append(QByteArrayView bytes, bool isText, bool isNull);
     qsizetype size() const { return qsizetype(flags.size()); }
     // Keeps the values whose keep[] is true, in order.
@@ -21,22 +26,34 @@ public:
 
     bool matches(qsizetype item, const SpotSearch &search) const
     {
-        const quint64 required = search.requiredBigrams();
-        if ((masks[size_t(item)] & required) != required && !search.mayMatchAnyMask(flags[size_t(item)] & OwnBytes))
-            return false;
+        // With pairs indexed, matches() is only asked where the pairs cannot tell.
+        if (!indexesPairs) {
+            const quint64 required = search.requiredBigrams();
+            if ((masks[size_t(item)] & required) != required && !search.mayMatchAnyMask(flags[size_t(item)] & OwnBytes))
+                return false;
+        }
         return compare(item, search);
     }
+    // Sets the bit of every item that matches search in hits (a bit per item, hits large
+    // enough) and returns true, reading only the items that hold the search's pairs (and the
+    // items with own bytes where SQLite's LIKE may find them); false, with nothing set, where
+    // the pairs cannot tell: without an index of pairs, or for a search without pairs.
+    bool findByPairs(const SpotSearch &search, std::vector<quint64> &hits) const;
+
     // Gives back the memory that appending kept in reserve.
     void squeeze();
     qsizetype memoryBytes() const;
 
 private:
     bool compare(qsizetype item, const SpotSearch &search) const;
+    QByteArrayView shownText(qsizetype item) const;
 
     enum Flag : quint8 { Null = 1, OwnBytes = 2 };
 
     std::vector<char> text;
     std::vector<quint32> starts{0}; // one more than there are values
     std::vector<quint8> flags;
-    std::vector<quint64> masks;
+    std::vector<quint64> masks; // without pairs indexed
+    bool indexesPairs = false;
+    BytePairRows pairRows;
 };

@@ -1,5 +1,7 @@
 #include "spotindexbuilder.h"
 
+#include "sqlitestatement.h"
+
 #include <QFile>
 
 #include <sqlite3.h>
@@ -42,6 +44,13 @@ void SpotIndexBuilder::build(const QString &fileName)
                         SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr)
             == SQLITE_OK
         && execute(connection, "PRAGMA query_only=1");
+    if (ok) {
+        SqliteStatement count(connection, "SELECT count(*) FROM spots");
+        if (count.step() == SqliteStatement::Result::Row) {
+            const int spots = int(count.integer(0));
+            QMetaObject::invokeMethod(this, [this, spots] { Q_EMIT counted(spots); }, Qt::QueuedConnection);
+        }
+    }
     auto index = std::make_unique<SpotListIndex>();
     while (ok) {
         // One read transaction per pass: both tables as of one moment.

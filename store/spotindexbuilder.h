@@ -12,7 +12,8 @@
 
 // Builds a SpotListIndex of a spots.db on a thread of its own, over a connection of its own,
 // so that the window goes on while millions of rows are read. It reads again until a pass
-// finds few new rows, so that what the taker still has to read is small.
+// finds few new rows, so that what the taker still has to read is small. It counts the spots
+// first, which on a cold start takes a read of the whole table that the window need not wait for.
 class SpotIndexBuilder : public QObject
 {
     Q_OBJECT
@@ -27,6 +28,9 @@ public:
     std::unique_ptr<SpotListIndex> take();
 
 Q_SIGNALS:
+    // The rows of spots, counted before the build starts. Emitted on the builder's own thread
+    // of creation, once, before built(); not when the table cannot be read.
+    void counted(int spots);
     // Emitted on the builder's own thread of creation, once.
     void built();
 

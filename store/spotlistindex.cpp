@@ -241,25 +241,69 @@ template<typename Shown>
 std::vector<int> SpotListIndex::pick(const Table &table, Shown shown)
 {
     const size_t rows = table.ids.size();
-    // Forwards through memory, which the processor reads ahead best; reversed at the end.
-    const auto part = [&](size_t from, size_t to, std::vector<int> &chosen) {
+    // Forwards through memory, which the processor reads ahead best, and without a branch on
+    // shown(), which would be mispredicted for every other row of a large category.
+    std::vector<int> chosen(rows);
+    const auto part = [&](size_t from, size_t to) {
+        size_t next = from;
         for (size_t row = from; row < to; ++row) {
-            if (shown(row))
-                chosen.push_back(table.ids[row]);
+            chosen[next] = table.ids[row];
+            next += shown(row) ? 1 : 0;
         }
-        std::reverse(chosen.begin(), chosen.end());
+        return next - from;
     };
-    std::vector<int> newer;
-    if (rows < parallelFrom) {
-        part(0, rows, newer);
-        return newer;
+    const size_t half = rows < parallelFrom ? 0 : rows / 2;
+    size_t older = 0;
+    std::thread helper;
+    if (half > 0)
+        helper = std::thread([&] { older = part(0, half); });
+    const size_t newer = part(half, rows);
+    if (helper.joinable())
+        helper.join();
+    std::vector<int> newestFirst(older + newer);
+    const auto end = std::reverse_copy(chosen.begin() + qsizetype(half), chosen.begin() + qsizetype(half + newer), newestFirst.begin());
+    std::reverse_copy(chosen.begin(), chosen.begin() + qsizetype(older), end);
+    return newestFirst;
+}
+
+// The rows whose title, spotter or tag matches text, newest first. The titles are read where
+// they hold the text's pairs of bytes; spotters and tags repeat, and each distinct one is
+// compared once.
+std::vector<int> SpotListIndex::search(const Table &table, const QByteArray &text)
+{
+    const SpotSearch search(text);
+    const auto found = [&](const SearchTexts &texts) {
+        std::vector<quint8> matched(size_t(texts.size()));
+        for (qsizetype i = 0; i < texts.size(); ++i)
+            matched[size_t(i)] = texts.matches(i, search);
+        return matched;
+    };
+    const std::vector<quint8> spotterFound = found(table.spotters);
+    const std::vector<quint8> tagFound = found(table.tags);
+    const auto byOthers = [&](size_t row) { return spotterFound[table.spotterOf[row]] || tagFound[table.tagOf[row]]; };
+    std::vector<quint64> hits((table.ids.size() + 63) / 64);
+    if (!table.titles.findByPairs(search, hits))
+        return pick(table, [&](size_t row) { return byOthers(row) || table.titles.matches(qsizetype(row), search); });
+
+    const auto any = [](const std::vector<quint8> &matched) {
+        return std::find(matched.begin(), matched.end(), 1) != matched.end();
+    };
+    if (any(spotterFound) || any(tagFound)) {
+        for (size_t row = 0; row < table.ids.size(); ++row) {
+            if (byOthers(row))
+                hits[row >> 6] |= quint64(1) << (row & 63);
+        }
     }
-    std::vector<int> older;
-    std::thread helper(part, 0, rows / 2, std::ref(older));
-    part(rows / 2, rows, newer);
-    helper.join();
-    newer.insert(newer.end(), older.begin(), older.end());
-    return newer;
+    size_t count = 0;
+    for (const quint64 word : hits)
+        count += size_t(__builtin_popcountll(word));
+    std::vector<int> chosen;
+    chosen.reserve(count);
+    for (size_t w = hits.size(); w-- > 0;) {
+        for (quint64 word = hits[w]; word; word &= ~(quint64(1) << (63 - __builtin_clzll(word))))
+            chosen.push_back(table.ids[w * 64 + size_t(63 - __builtin_clzll(word))]);
+    }
+    return chosen;
 }
 
 std::vector<int> SpotListIndex::select(const SpotFilter &filter, int baselineSpotId, int baselineEroticId) const
@@ -268,23 +312,9 @@ std::vector<int> SpotListIndex::select(const SpotFilter &filter, int baselineSpo
     const Table &table = filter.readsEroticTable() ? erotic : spots;
     std::vector<int> chosen;
     switch (kind) {
-    case SpotFilter::Kind::Search: {
-        const SpotSearch search(filter.search);
-        // Spotters and tags repeat: each distinct one is compared once.
-        const auto found = [&](const SearchTexts &texts) {
-            std::vector<quint8> matched(size_t(texts.size()));
-            for (qsizetype i = 0; i < texts.size(); ++i)
-                matched[size_t(i)] = texts.matches(i, search);
-            return matched;
-        };
-        const std::vector<quint8> spotterFound = found(table.spotters);
-        const std::vector<quint8> tagFound = found(table.tags);
-        chosen = pick(table, [&](size_t row) {
-            return spotterFound[table.spotterOf[row]] || tagFound[table.tagOf[row]]
-                || table.titles.matches(qsizetype(row), search);
-        });
+    case SpotFilter::Kind::Search:
+        chosen = search(table, filter.search);
         break;
-    }
     case SpotFilter::Kind::New:
     case SpotFilter::Kind::EroticNew: {
         const int baseline = kind == SpotFilter::Kind::New ? baselineSpotId : baselineEroticId;

@@ -52,7 +52,7 @@ private:
         std::vector<int> cats;
         std::vector<int> subcats;
         // spots only: the searched columns, spotters and tags once per distinct value
-        SearchTexts titles;
+        SearchTexts titles{SearchTexts::Pairs::Indexed};
         std::vector<quint32> spotterOf;
         std::vector<quint32> tagOf;
         SearchTexts spotters;
@@ -67,6 +67,7 @@ private:
 
     template<typename Shown>
     static std::vector<int> pick(const Table &table, Shown shown);
+    static std::vector<int> search(const Table &table, const QByteArray &text);
 
     Update updateTable(sqlite3 *connection, const char *name, Table &table, bool searched,
                        const std::atomic<bool> *cancel);

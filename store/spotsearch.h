@@ -27,6 +27,11 @@ public:
     quint64 requiredBigrams() const { return shownPattern.requiredBigrams(); }
     bool mayMatchAnyMask(bool hasOwnBytes) const { return hasOwnBytes ? likeOnOwnBytes : likeOnShownBytes; }
 
+    // Every matching value holds these pairs in its shown text (BytePairRows), unless
+    // mayMatchAnyMask() says otherwise; pairsDecide(): holding them is matching.
+    const std::vector<quint16> &requiredPairs() const { return shownPattern.requiredPairs(); }
+    bool pairsDecide() const { return shownPattern.isOnePair() && !likeOnOwnBytes && !likeOnShownBytes; }
+
 private:
     LikePattern shownPattern;
     // '%'||search||'%' as SQLite's LIKE reads it: up to the first NUL.

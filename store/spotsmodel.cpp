@@ -130,17 +130,43 @@ SpotsModel::~SpotsModel() = default;
 void SpotsModel::startIndexBuild()
 {
     builder = std::make_unique<SpotIndexBuilder>(database.databaseName(), nullptr);
+    connect(builder.get(), &SpotIndexBuilder::counted, this, &SpotsModel::onSpotsCounted);
     connect(builder.get(), &SpotIndexBuilder::built, this, &SpotsModel::onIndexBuilt);
+}
+
+// The builder read the table for its count: counting again here finds its pages in the file cache.
+void SpotsModel::onSpotsCounted()
+{
+    spotsCounted = true;
+    countDeferredRows();
+}
+
+void SpotsModel::countDeferredRows()
+{
+    if (!countDeferred)
+        return;
+    countDeferred = false;
+    const FilterQuery query = filterQuery(filter, baselineSpotId, baselineEroticId);
+    const int counted = count(query.countStatement, query.countValues);
+    if (counted > rows) {
+        beginInsertRows(QModelIndex(), rows, counted - 1);
+        rows = counted;
+        endInsertRows();
+    }
 }
 
 void SpotsModel::onIndexBuilt()
 {
     spotIndex = builder->take();
     builder.reset();
+    spotsCounted = true;
+    if (!spotIndex)
+        countDeferredRows();
     // What was stored while the builder read: a few thousand rows at most.
     if (!spotIndex || !updateIndex())
         return;
     Selection chosen = select();
+    countDeferred = false;
     if (chosen.count != rows) {
         beginResetModel();
         selectedIds = std::move(chosen.ids);
@@ -289,12 +315,15 @@ bool SpotsModel::load(int position, int &rowCount, Window &loaded) const
 bool SpotsModel::loadByOffset(int position, int &rowCount, Window &loaded) const
 {
     const FilterQuery query = filterQuery(filter, baselineSpotId, baselineEroticId);
+    bool deferCount = false;
     if (rowCount == 0) {
+        countDeferred = false;
+        deferCount = filter.kind() == SpotFilter::Kind::All && !spotsCounted;
         if (query.counting == Counting::NewSpots)
             rowCount = controller->newSpotCount();
         else if (query.counting == Counting::NewEroticSpots)
             rowCount = controller->newEroticSpotCount();
-        else if (query.counting == Counting::Statement)
+        else if (query.counting == Counting::Statement && !deferCount)
             rowCount = count(query.countStatement, query.countValues);
     }
     const bool ran = runWindow(
@@ -314,6 +343,10 @@ bool SpotsModel::loadByOffset(int position, int &rowCount, Window &loaded) const
         loaded.rows.clear();
         loaded.last = loaded.first - 1;
         return false;
+    }
+    if (deferCount) {
+        rowCount = loaded.last + 1;
+        countDeferred = rowCount == windowSize;
     }
     if (query.counting == Counting::FromSearchRows && rowCount == 0) {
         rowCount = loaded.last + 1;

@@ -23,7 +23,9 @@ class SpotSource;
 // SpotIndexBuilder makes in the background once the event loop runs; the model keeps it up at
 // every setFilter() and newSpots(). Until it is there (seconds for millions of spots), the rows
 // are read with LIMIT and OFFSET and searched with SQLite's LIKE alone, as before; when it
-// arrives the list is reset only if the count it gives differs.
+// arrives the list is reset only if the count it gives differs. Until the builder has counted
+// the spots, "Alles" shows its first window alone, and its other rows are inserted below it
+// once they are counted: on a cold start that count reads the whole table.
 class SpotsModel : public QAbstractTableModel
 {
     Q_OBJECT
@@ -78,7 +80,10 @@ private:
     };
 
     void startIndexBuild();
+    void onSpotsCounted();
     void onIndexBuilt();
+    // Counts the rows of the current filter where the first window was shown without a count.
+    void countDeferredRows();
     // Brings the index up with the database; drops it (and builds anew) when it cannot be.
     bool updateIndex();
     Selection select() const;
@@ -97,6 +102,8 @@ private:
     SpotFilter filter;
 
     std::unique_ptr<SpotIndexBuilder> builder;
+    bool spotsCounted = false; // by the builder, or the index is there
+    mutable bool countDeferred = false;
     std::unique_ptr<SpotListIndex> spotIndex;
     std::vector<int> selectedIds;
 

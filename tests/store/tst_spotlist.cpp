@@ -127,6 +127,7 @@ private Q_SLOTS:
     void indexFollowsChangesMadeWhileItWasBuilt();
     void rowsBelowTheNewestBuildTheIndexAgain();
     void modelsGoWhileTheirIndexIsBuilt();
+    void allShowsItsFirstWindowBeforeTheCount();
 
 private:
     bool store(int count);
@@ -375,6 +376,20 @@ void TestSpotList::modelsGoWhileTheirIndexIsBuilt()
     }
     SpotsModel model(source.get(), nullptr);
     QVERIFY(indexed(model));
+}
+
+// Until the builder has counted the spots, "Alles" shows its first window; the rest of its
+// rows are then inserted below it.
+void TestSpotList::allShowsItsFirstWindowBeforeTheCount()
+{
+    QSqlQuery count(QStringLiteral("SELECT count(*) FROM spots"), spotStore->spotsDatabase());
+    QVERIFY(count.next() && count.value(0).toInt() > 200);
+    SpotsModel model(source.get(), nullptr);
+    QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
+    model.setFilter({}, 0, 0);
+    QCOMPARE(model.rowCount(), 200);
+    QTRY_COMPARE(model.rowCount(), count.value(0).toInt());
+    QCOMPARE(shownIds(model), offsetIds({}, {}, model.rowCount() + 200));
 }
 
 TARNWICK_TEST_MAIN(TestSpotList)
