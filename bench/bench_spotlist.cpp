@@ -74,6 +74,14 @@ public:
         return rows;
     }
 
+    void execute(const QByteArray &sql, std::initializer_list<Value> values = {}) const
+    {
+        sqlite3_stmt *statement = prepared(sql, values);
+        const int step = sqlite3_step(statement);
+        sqlite3_finalize(statement);
+        Bench::require(step == SQLITE_DONE, "a statement failed");
+    }
+
     qint64 scalar(const QByteArray &sql, std::initializer_list<Value> values = {}) const
     {
         sqlite3_stmt *statement = prepared(sql, values);
@@ -367,6 +375,31 @@ double startupMs(Session &s, SpotListPath path, bool cold)
     return ms;
 }
 
+// The download's ranges are committed through another connection than the list's.
+double newRangeMs(Session &s)
+{
+    constexpr qint64 range = 50'001;
+    SpotsModel &model = *s.program->model;
+    model.setFilter({}, 0, 0);
+    const int before = model.rowCount();
+    const qint64 newest = s.capi->scalar("SELECT max(id) FROM spots");
+    const auto removeRange = [&] {
+        s.capi->execute("DELETE FROM spots WHERE id>?", {newest});
+        model.onNewSpots();
+    };
+    const double ms = bestMs(s, false, [&] {
+        removeRange();
+        s.capi->execute("INSERT INTO spots(cat,subcat,spotdate,title,spotter,tag,msgid) SELECT cat,subcat,spotdate+1,"
+                        "title,spotter,tag,msgid||'r' FROM spots ORDER BY id DESC LIMIT ?", {range});
+    }, [&] {
+        model.onNewSpots();
+        Bench::require(model.rowCount() == before + range, "the new range is not in the list");
+        model.index(0, 2).data();
+    }, 3);
+    removeRange();
+    return ms;
+}
+
 double coldIndexBuildSeconds(Session &s)
 {
     s.program.reset();
@@ -409,6 +442,8 @@ double spotIndexFigure(int millions, SpotIndexFigure figure)
         return coldIndexBuildSeconds(s);
     case SpotIndexFigure::IndexMegabytes:
         return double(s.program->model->indexMemoryBytes()) / 1e6;
+    case SpotIndexFigure::NewRangeMilliseconds:
+        return newRangeMs(s);
     case SpotIndexFigure::ModelMemoryMegabytes:
         break;
     }

@@ -59,6 +59,7 @@ void addSpotListFigures(std::vector<Figure> &figures, int millions)
     figures.push_back({"search_index_build_s" + size + "_cold", "s", [=] { return spotIndexFigure(millions, SpotIndexFigure::BuildSecondsCold); }, 2});
     figures.push_back({"search_index_mb" + size, "MB", [=] { return spotIndexFigure(millions, SpotIndexFigure::IndexMegabytes); }, 1});
     figures.push_back({"model_memory_mb" + size, "MB", [=] { return spotIndexFigure(millions, SpotIndexFigure::ModelMemoryMegabytes); }, 1});
+    figures.push_back({"model_new_range_ms" + size, "ms", [=] { return spotIndexFigure(millions, SpotIndexFigure::NewRangeMilliseconds); }, 1});
 
     using Measure = std::function<double(SpotListPath, bool)>;
     std::vector<std::pair<std::string, Measure>> steps = {

@@ -130,14 +130,15 @@ bool SpotListIndex::appendRows(SqliteStatement &query, Table &table, bool search
 {
     SqliteStatement::Result step;
     qsizetype read = 0;
+    std::string key;
     while ((step = query.step()) == SqliteStatement::Result::Row) {
         appendSparingly(table.ids, int(query.integer(0)));
         appendSparingly(table.cats, int(query.integer(1)));
         appendSparingly(table.subcats, int(query.integer(2)));
         if (searched) {
             table.titles.append(query.bytes(3), query.isText(3), query.isNull(3));
-            appendSparingly(table.spotterOf, distinctValue(query, 4, table.spotters, table.spotterIds));
-            appendSparingly(table.tagOf, distinctValue(query, 5, table.tags, table.tagIds));
+            appendSparingly(table.spotterOf, distinctValue(query, 4, table.spotters, table.spotterIds, key));
+            appendSparingly(table.tagOf, distinctValue(query, 5, table.tags, table.tagIds, key));
         }
         if (++read % cancelCheckEvery == 0 && cancel && cancel->load())
             break;
@@ -147,18 +148,20 @@ bool SpotListIndex::appendRows(SqliteStatement &query, Table &table, bool search
     return step == SqliteStatement::Result::Done;
 }
 
-quint32 SpotListIndex::distinctValue(const SqliteStatement &row, int column, SearchTexts &texts,
-                                     QHash<QByteArray, quint32> &known)
+// key: the caller's buffer, so that looking up a known value allocates nothing.
+quint32 SpotListIndex::distinctValue(const SqliteStatement &row, int column, SearchTexts &texts, ValueNumbers &known,
+                                     std::string &key)
 {
     // Keyed by kind and bytes: a text and a blob of the same bytes may be shown differently.
     const char kind = row.isNull(column) ? 'n' : row.isText(column) ? 't' : 'b';
-    QByteArray key = kind + row.bytes(column).toByteArray();
-    const auto found = known.constFind(key);
-    if (found != known.constEnd())
-        return *found;
+    const QByteArrayView bytes = row.bytes(column);
+    key.assign(1, kind).append(bytes.data(), size_t(bytes.size()));
+    const auto found = known.find(key);
+    if (found != known.end())
+        return found->second;
     const quint32 value = quint32(texts.size());
-    texts.append(row.bytes(column), kind == 't', kind == 'n');
-    known.insert(std::move(key), value);
+    texts.append(bytes, kind == 't', kind == 'n');
+    known.emplace(key, value);
     return value;
 }
 
@@ -342,9 +345,10 @@ qsizetype SpotListIndex::memoryBytes() const
         bytes += capacityBytes(table->ids) + capacityBytes(table->cats) + capacityBytes(table->subcats)
             + capacityBytes(table->spotterOf) + capacityBytes(table->tagOf) + table->titles.memoryBytes()
             + table->spotters.memoryBytes() + table->tags.memoryBytes();
-        for (const QHash<QByteArray, quint32> *known : {&table->spotterIds, &table->tagIds}) {
-            for (auto entry = known->cbegin(); entry != known->cend(); ++entry)
-                bytes += entry.key().capacity() + qsizetype(sizeof(QByteArray) + 2 * sizeof(quint32));
+        for (const ValueNumbers *known : {&table->spotterIds, &table->tagIds}) {
+            bytes += qsizetype(known->bucket_count() * sizeof(void *));
+            for (const auto &[key, value] : *known)
+                bytes += qsizetype(key.capacity() + sizeof(key) + sizeof(value) + sizeof(void *));
         }
     }
     return bytes;

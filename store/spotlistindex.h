@@ -4,10 +4,11 @@
 #include "spotfilter.h"
 
 #include <QByteArray>
-#include <QHash>
 
 #include <atomic>
 #include <optional>
+#include <string>
+#include <unordered_map>
 #include <vector>
 
 struct sqlite3;
@@ -46,6 +47,9 @@ public:
     qsizetype memoryBytes() const;
 
 private:
+    // The numbers of distinct spotters or tags by their kind and bytes.
+    using ValueNumbers = std::unordered_map<std::string, quint32>;
+
     struct Table
     {
         std::vector<int> ids; // ascending
@@ -57,8 +61,8 @@ private:
         std::vector<quint32> tagOf;
         SearchTexts spotters;
         SearchTexts tags;
-        QHash<QByteArray, quint32> spotterIds;
-        QHash<QByteArray, quint32> tagIds;
+        ValueNumbers spotterIds;
+        ValueNumbers tagIds;
 
         void clear();
         void retain(const std::vector<bool> &keep);
@@ -74,7 +78,7 @@ private:
     bool appendRows(SqliteStatement &query, Table &table, bool searched, const std::atomic<bool> *cancel);
     Update dropMissingRows(sqlite3 *connection, const char *name, Table &table, qint64 stored);
     static quint32 distinctValue(const SqliteStatement &row, int column, SearchTexts &texts,
-                                 QHash<QByteArray, quint32> &known);
+                                 ValueNumbers &known, std::string &key);
 
     Table spots;
     Table erotic;

@@ -1,0 +1,49 @@
+// A search through the titles' pairs of bytes finds exactly the titles that comparing each one
+// finds, for any titles (bytes in any encoding, text or NULL) and any search text, and again
+// after some titles were dropped.
+#include "fuzzinput.h"
+#include "searchtexts.h"
+#include "spotsearch.h"
+
+#include <vector>
+
+namespace {
+
+void checkSameMatches(const SearchTexts &indexed, const SearchTexts &compared, const SpotSearch &search)
+{
+    std::vector<quint64> hits(size_t(indexed.size() / 64 + 1));
+    if (!indexed.findByPairs(search, hits))
+        return;
+    for (qsizetype item = 0; item < indexed.size(); ++item)
+        FUZZ_CHECK(bool(hits[size_t(item / 64)] >> (item % 64) & 1) == compared.matches(item, search));
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size)
+{
+    FuzzInput input(data, size);
+    const quint8 kept = input.byte();
+    const QList<QByteArrayView> pieces = cut(input.rest(), input.lengths());
+    if (pieces.isEmpty())
+        return 0;
+    const SpotSearch search(pieces.first().toByteArray());
+    SearchTexts indexed(SearchTexts::Pairs::Indexed);
+    SearchTexts compared;
+    // Each value's first byte says how it is stored: as bytes, as text or NULL.
+    for (const QByteArrayView piece : pieces.mid(1)) {
+        const int kind = piece.isEmpty() ? 0 : uchar(piece.front()) % 3;
+        const QByteArrayView value = piece.isEmpty() ? piece : piece.sliced(1);
+        indexed.append(value, kind == 1, kind == 2);
+        compared.append(value, kind == 1, kind == 2);
+    }
+    checkSameMatches(indexed, compared, search);
+
+    std::vector<bool> keep(size_t(indexed.size()));
+    for (size_t item = 0; item < keep.size(); ++item)
+        keep[item] = kept >> (item % 8) & 1;
+    indexed.retain(keep);
+    compared.retain(keep);
+    checkSameMatches(indexed, compared, search);
+    return 0;
+}
