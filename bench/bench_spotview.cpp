@@ -114,9 +114,10 @@ const ShownTimes &shownTimes()
             const SpotPageCorpus::Spot &spot = SpotPageCorpus::typicalSpot();
             {
                 QSqlQuery query(db);
-                Bench::require(query.exec(QStringLiteral("CREATE TABLE spots(id INTEGER PRIMARY KEY, msgid)")),
+                // The columns a spot tab reads.
+                Bench::require(query.exec(QStringLiteral("CREATE TABLE spots(id INTEGER PRIMARY KEY, msgid, cat)")),
                                "the spots table was not made");
-                query.prepare(QStringLiteral("INSERT INTO spots(id, msgid) VALUES (?, ?)"));
+                query.prepare(QStringLiteral("INSERT INTO spots(id, msgid, cat) VALUES (?, ?, 1)"));
                 query.addBindValue(spotId);
                 query.addBindValue(spot.storedMessageId);
                 Bench::require(query.exec(), "the spot was not stored");
