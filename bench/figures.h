@@ -20,10 +20,17 @@ double spotListMs(int millions, SpotListStep step, SpotListPath path, bool cold)
 // A search: until its first rows show, or until its count is known.
 double spotSearchMs(int millions, SpotListWord word, bool count, SpotListPath path, bool cold);
 // The list's index: seconds from start-up until it is in use (after the store's pages were
-// forgotten: cold), megabytes it holds, megabytes the process grew by for it, and the
-// milliseconds the window spends on a range of 50,001 new spots (newSpots(): the index
-// brought up to date, the count, the first window).
-enum class SpotIndexFigure { BuildSeconds, BuildSecondsCold, IndexMegabytes, ModelMemoryMegabytes, NewRangeMilliseconds };
+// forgotten: cold), megabytes it holds, megabytes the process grew by for it; and for a range
+// of 50,001 new spots, the milliseconds until the list shows them after newSpots(), and the
+// longest the window's thread was busy at once meanwhile (the worst of three ranges).
+enum class SpotIndexFigure {
+    BuildSeconds,
+    BuildSecondsCold,
+    IndexMegabytes,
+    ModelMemoryMegabytes,
+    NewRangeShownMilliseconds,
+    NewRangeLongestBusyMilliseconds,
+};
 double spotIndexFigure(int millions, SpotIndexFigure figure);
 
 // The download of 200,000 spot headers (four ranges, 1% reposts) from the in-process server

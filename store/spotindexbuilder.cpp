@@ -8,9 +8,6 @@
 
 namespace {
 
-// Another pass when the previous one read more rows than the list may read at once.
-constexpr qsizetype fewRows = 5000;
-
 bool execute(sqlite3 *connection, const char *sql)
 {
     return sqlite3_exec(connection, sql, nullptr, nullptr, nullptr) == SQLITE_OK;
@@ -18,16 +15,24 @@ bool execute(sqlite3 *connection, const char *sql)
 
 } // namespace
 
-SpotIndexBuilder::SpotIndexBuilder(const QString &fileName, QObject *parent)
+SpotIndexBuilder::SpotIndexBuilder(const QString &fileName, QObject *parent, std::unique_ptr<SpotListIndex> from)
     : QObject(parent)
-    , worker([this, fileName] { build(fileName); })
 {
+    if (from)
+        from->forgetConnection();
+    worker = std::thread([this, fileName, index = std::move(from)]() mutable { build(fileName, std::move(index)); });
 }
 
 SpotIndexBuilder::~SpotIndexBuilder()
 {
     cancel = true;
-    worker.join();
+    finish();
+}
+
+void SpotIndexBuilder::finish()
+{
+    if (worker.joinable())
+        worker.join();
 }
 
 std::unique_ptr<SpotListIndex> SpotIndexBuilder::take()
@@ -36,22 +41,25 @@ std::unique_ptr<SpotListIndex> SpotIndexBuilder::take()
     return std::move(result);
 }
 
-void SpotIndexBuilder::build(const QString &fileName)
+void SpotIndexBuilder::build(const QString &fileName, std::unique_ptr<SpotListIndex> index)
 {
+    const bool fresh = !index;
     sqlite3 *connection = nullptr;
     // Never creates the file, and only reads: the program's own connection does the writing.
     bool ok = sqlite3_open_v2(QFile::encodeName(fileName).constData(), &connection,
                         SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr)
             == SQLITE_OK
         && execute(connection, "PRAGMA query_only=1");
-    if (ok) {
+    if (ok && fresh) {
         SqliteStatement count(connection, "SELECT count(*) FROM spots");
         if (count.step() == SqliteStatement::Result::Row) {
             const int spots = int(count.integer(0));
             QMetaObject::invokeMethod(this, [this, spots] { Q_EMIT counted(spots); }, Qt::QueuedConnection);
         }
     }
-    auto index = std::make_unique<SpotListIndex>();
+    if (fresh)
+        index = std::make_unique<SpotListIndex>();
+    // Read again while a pass finds many new rows, so that what the taker still reads is little.
     while (ok) {
         // One read transaction per pass: both tables as of one moment.
         ok = execute(connection, "BEGIN");
@@ -62,7 +70,9 @@ void SpotIndexBuilder::build(const QString &fileName)
             break;
     }
     sqlite3_close(connection);
-    index->squeeze();
+    // An index kept up with new rows keeps its room to grow.
+    if (fresh)
+        index->squeeze();
     if (cancel)
         return;
     {

@@ -19,23 +19,29 @@ class SpotIndexBuilder : public QObject
     Q_OBJECT
 
 public:
-    // Starts at once.
-    SpotIndexBuilder(const QString &fileName, QObject *parent);
+    // Rows that the list may read on its own thread; more are read here.
+    static constexpr qsizetype fewRows = 5000;
+
+    // Starts at once: a new index, or from brought up to date with the file.
+    SpotIndexBuilder(const QString &fileName, QObject *parent, std::unique_ptr<SpotListIndex> from = nullptr);
     // Stops a build in progress and waits for its thread (one batch of rows at most).
     ~SpotIndexBuilder() override;
 
-    // The index once built() was emitted; null when the file could not be read.
+    // Waits until the build is done, without stopping it; take() has the index then.
+    void finish();
+    // The index once built() was emitted or finish() returned; null when the file could not be read.
     std::unique_ptr<SpotListIndex> take();
 
 Q_SIGNALS:
-    // The rows of spots, counted before the build starts. Emitted on the builder's own thread
-    // of creation, once, before built(); not when the table cannot be read.
+    // The rows of spots, counted before a new index is built. Emitted on the builder's own
+    // thread of creation, once, before built(); not when the table cannot be read, nor when
+    // an index is brought up to date.
     void counted(int spots);
     // Emitted on the builder's own thread of creation, once.
     void built();
 
 private:
-    void build(const QString &fileName);
+    void build(const QString &fileName, std::unique_ptr<SpotListIndex> index);
 
     std::atomic<bool> cancel{false};
     std::mutex resultLock;

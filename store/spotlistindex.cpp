@@ -77,6 +77,18 @@ SpotListIndex::Update SpotListIndex::update(sqlite3 *connection, const std::atom
     return result;
 }
 
+qint64 SpotListIndex::idsBehind(sqlite3 *connection) const
+{
+    qint64 behind = 0;
+    for (const auto &[name, table] : {std::pair<const char *, const Table *>{"spots", &spots}, {"erospots", &erotic}}) {
+        SqliteStatement newest(connection, sql("SELECT max(id) FROM ", name));
+        if (newest.step() == SqliteStatement::Result::Row)
+            behind += std::max<qint64>(0, newest.integer(0) - (table->ids.empty() ? 0 : table->ids.back()));
+        newest.finish();
+    }
+    return behind;
+}
+
 // The rows this connection wrote, the commits of the others, and the schema (a table
 // renamed or made): as long as none of them moved, the tables hold the same rows.
 std::optional<SpotListIndex::Fingerprint> SpotListIndex::fingerprint(sqlite3 *connection)

@@ -38,6 +38,11 @@ public:
     Update update(sqlite3 *connection, const std::atomic<bool> *cancel = nullptr);
     // Rows read by the last update().
     qsizetype rowsRead() const { return lastRowsRead; }
+    // How far the newest ids of the tables are above the highest ids held: about the number
+    // of rows that update() would read.
+    qint64 idsBehind(sqlite3 *connection) const;
+    // The index changes hands: the next update() reads the tables whatever it saw before.
+    void forgetConnection() { seenConnection = nullptr; }
 
     // The ids of the filter's rows, newest first. baselines: the highest ids at start-up.
     std::vector<int> select(const SpotFilter &filter, int baselineSpotId, int baselineEroticId) const;

@@ -182,6 +182,34 @@ void SpotsModel::onIndexBuilt()
     Q_EMIT indexed();
 }
 
+void SpotsModel::startCatchUp()
+{
+    catchingUp = true;
+    builder = std::make_unique<SpotIndexBuilder>(database.databaseName(), nullptr, std::move(spotIndex));
+    connect(builder.get(), &SpotIndexBuilder::built, this, &SpotsModel::onCaughtUp);
+}
+
+void SpotsModel::onCaughtUp()
+{
+    takeCaughtUpIndex();
+    onNewSpots();
+}
+
+void SpotsModel::takeCaughtUpIndex()
+{
+    builder->finish();
+    spotIndex = builder->take();
+    builder.reset();
+    catchingUp = false;
+    if (spotIndex)
+        return;
+    // The file could not be read there: read by offset until a new index is built.
+    selectedIds.clear();
+    windowQuery.reset();
+    windowSql.clear();
+    startIndexBuild();
+}
+
 bool SpotsModel::updateIndex()
 {
     if (spotIndex->update(sqliteHandle(database)) == SpotListIndex::Update::Done)
@@ -214,7 +242,7 @@ SpotsModel::Selection SpotsModel::select() const
 
 bool SpotsModel::isIndexed() const
 {
-    return spotIndex != nullptr;
+    return spotIndex || catchingUp;
 }
 
 qsizetype SpotsModel::indexMemoryBytes() const
@@ -308,7 +336,7 @@ bool SpotsModel::load(int position, int &rowCount, Window &loaded) const
     loaded.rows.clear();
     loaded.first = qMax(position - windowLead, 0);
     loaded.last = loaded.first - 1;
-    return spotIndex ? loadByIds(position, loaded) : loadByOffset(position, rowCount, loaded);
+    return isIndexed() ? loadByIds(position, loaded) : loadByOffset(position, rowCount, loaded);
 }
 
 
@@ -397,6 +425,8 @@ void SpotsModel::setFilter(const QByteArray &search, int category, int subcatego
 
     beginResetModel();
     rows = 0;
+    if (catchingUp)
+        takeCaughtUpIndex();
     // The rows as they are now, as a query would read them, whether announced or not.
     if (spotIndex && updateIndex()) {
         Selection selection = select();
@@ -408,6 +438,18 @@ void SpotsModel::setFilter(const QByteArray &search, int category, int subcatego
 }
 
 void SpotsModel::onNewSpots()
+{
+    // They come with the index.
+    if (catchingUp)
+        return;
+    if (spotIndex && spotIndex->idsBehind(sqliteHandle(database)) > SpotIndexBuilder::fewRows) {
+        startCatchUp();
+        return;
+    }
+    showNewRows();
+}
+
+void SpotsModel::showNewRows()
 {
     const int old = rows;
     int counted = 0;

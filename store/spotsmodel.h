@@ -23,7 +23,9 @@ class SpotSource;
 // SpotIndexBuilder makes in the background once the event loop runs; the model keeps it up at
 // every setFilter() and newSpots(). Until it is there (seconds for millions of spots), the rows
 // are read with LIMIT and OFFSET and searched with SQLite's LIKE alone, as before; when it
-// arrives the list is reset only if the count it gives differs. Until the builder has counted
+// arrives the list is reset only if the count it gives differs. Many new rows at once (a range
+// of the download) are added to the index on the builder's thread too: the list shows the rows
+// it had until then, and the new ones are inserted when the index is back. Until the builder has counted
 // the spots, "Alles" shows its first window alone, and its other rows are inserted below it
 // once they are counted: on a cold start that count reads the whole table.
 class SpotsModel : public QAbstractTableModel
@@ -48,7 +50,8 @@ public:
     qsizetype indexMemoryBytes() const;
 
 public Q_SLOTS:
-    // Re-reads the current filter; more rows are announced as inserted at the top.
+    // Re-reads the current filter; more rows are announced as inserted at the top. Over a few
+    // thousand new rows are first added to the index on the builder's thread: announced then.
     void onNewSpots();
 
 Q_SIGNALS:
@@ -82,6 +85,12 @@ private:
     void startIndexBuild();
     void onSpotsCounted();
     void onIndexBuilt();
+    // The index goes to a builder for the new rows, and comes back with them.
+    void startCatchUp();
+    void onCaughtUp();
+    void takeCaughtUpIndex();
+    // Shows the rows as they are now: new ones inserted at the top.
+    void showNewRows();
     // Counts the rows of the current filter where the first window was shown without a count.
     void countDeferredRows();
     // Brings the index up with the database; drops it (and builds anew) when it cannot be.
@@ -102,6 +111,7 @@ private:
     SpotFilter filter;
 
     std::unique_ptr<SpotIndexBuilder> builder;
+    bool catchingUp = false; // the builder has the index; selectedIds still hold
     bool spotsCounted = false; // by the builder, or the index is there
     mutable bool countDeferred = false;
     std::unique_ptr<SpotListIndex> spotIndex;

@@ -128,6 +128,7 @@ private Q_SLOTS:
     void rowsBelowTheNewestBuildTheIndexAgain();
     void modelsGoWhileTheirIndexIsBuilt();
     void allShowsItsFirstWindowBeforeTheCount();
+    void newRangeJoinsTheIndexInTheBackground();
 
 private:
     bool store(int count);
@@ -342,8 +343,35 @@ void TestSpotList::indexFollowsChangesMadeWhileItWasBuilt()
     QCOMPARE(model.rowCount(), 0);
     QVERIFY(store(storedSpots));
     Q_EMIT source->newSpots();
+    QTRY_COMPARE(model.rowCount(), storedSpots);
     QCOMPARE(shownIds(model), offsetIds({}, {}, model.rowCount() + 200));
-    QCOMPARE(model.rowCount(), storedSpots);
+}
+
+// A range of the download is added to the index in the background: the list shows its rows
+// until then, inserts the new ones at the top, and a filter chosen meanwhile waits for them.
+void TestSpotList::newRangeJoinsTheIndexInTheBackground()
+{
+    SpotsModel model(source.get(), nullptr);
+    QVERIFY(indexed(model));
+    QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
+    model.setFilter({}, 0, 0);
+    const int before = model.rowCount();
+    const QList<int> shownBefore = shownIds(model);
+    QSignalSpy resets(&model, &QAbstractItemModel::modelReset);
+    QSignalSpy inserted(&model, &QAbstractItemModel::rowsInserted);
+
+    QVERIFY(store(6000));
+    Q_EMIT source->newSpots();
+    QCOMPARE(shownIds(model), shownBefore);
+    QTRY_COMPARE(model.rowCount(), before + 6000);
+    QCOMPARE(resets.size(), 0);
+    QCOMPARE(inserted.size(), 1);
+    QCOMPARE(shownIds(model), offsetIds({}, {}, model.rowCount() + 200));
+
+    QVERIFY(store(6000));
+    Q_EMIT source->newSpots();
+    model.setFilter(QByteArray("kiwi"), 0, 0);
+    QCOMPARE(shownIds(model), likeIds("kiwi"));
 }
 
 // Another program wrote rows between the ids the index holds: the model reads by offset until
