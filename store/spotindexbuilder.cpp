@@ -18,8 +18,6 @@ bool execute(sqlite3 *connection, const char *sql)
 SpotIndexBuilder::SpotIndexBuilder(const QString &fileName, QObject *parent, std::unique_ptr<SpotListIndex> from)
     : QObject(parent)
 {
-    if (from)
-        from->forgetConnection();
     worker = std::thread([this, fileName, index = std::move(from)]() mutable { build(fileName, std::move(index)); });
 }
 

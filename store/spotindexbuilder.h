@@ -22,7 +22,8 @@ public:
     // Rows that the list may read on its own thread; more are read here.
     static constexpr qsizetype fewRows = 5000;
 
-    // Starts at once: a new index, or from brought up to date with the file.
+    // Starts at once: a new index, or from brought up to date with the file (handed over:
+    // SpotListIndex::handOver()).
     SpotIndexBuilder(const QString &fileName, QObject *parent, std::unique_ptr<SpotListIndex> from = nullptr);
     // Stops a build in progress and waits for its thread (one batch of rows at most).
     ~SpotIndexBuilder() override;

@@ -59,16 +59,47 @@ void SpotListIndex::Table::retain(const std::vector<bool> &keep)
     }
 }
 
+void SpotListIndex::handOver(sqlite3 *from)
+{
+    const std::optional<Fingerprint> now = fingerprint(from);
+    seenConnection = nullptr;
+    readSinceHandOver = false;
+    // Rows written in a transaction that is still open are not there for the other connection.
+    handedOverFrom = now && sqlite3_get_autocommit(from) ? from : nullptr;
+    if (handedOverFrom)
+        handedOverAt = *now;
+}
+
+bool SpotListIndex::holdsWhatIsSeen(sqlite3 *connection, const std::optional<Fingerprint> &now) const
+{
+    if (!now)
+        return false;
+    if (connection == seenConnection && *now == seen)
+        return true;
+    return connection == handedOverFrom && readSinceHandOver && *now == handedOverAt;
+}
+
+bool SpotListIndex::isCurrent(sqlite3 *connection) const
+{
+    return holdsWhatIsSeen(connection, fingerprint(connection));
+}
+
 SpotListIndex::Update SpotListIndex::update(sqlite3 *connection, const std::atomic<bool> *cancel)
 {
     lastRowsRead = 0;
     const std::optional<Fingerprint> now = fingerprint(connection);
-    if (now && connection == seenConnection && *now == seen)
+    if (holdsWhatIsSeen(connection, now)) {
+        seenConnection = connection;
+        seen = *now;
+        handedOverFrom = nullptr;
         return Update::Done;
+    }
     seenConnection = nullptr;
     Update result = updateTable(connection, "spots", spots, true, cancel);
     if (result == Update::Done)
         result = updateTable(connection, "erospots", erotic, false, cancel);
+    if (result == Update::Done && handedOverFrom && connection != handedOverFrom)
+        readSinceHandOver = true;
     // Rows read inside a transaction may yet be rolled back, which no count shows.
     if (result == Update::Done && now && sqlite3_get_autocommit(connection)) {
         seenConnection = connection;

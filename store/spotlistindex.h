@@ -41,8 +41,14 @@ public:
     // How far the newest ids of the tables are above the highest ids held: about the number
     // of rows that update() would read.
     qint64 idsBehind(sqlite3 *connection) const;
-    // The index changes hands: the next update() reads the tables whatever it saw before.
-    void forgetConnection() { seenConnection = nullptr; }
+    // Whether update() through this connection would find nothing to read.
+    bool isCurrent(sqlite3 *connection) const;
+    // Rows held, of both tables.
+    qsizetype size() const { return qsizetype(spots.ids.size() + erotic.ids.size()); }
+    // The index goes to another connection (on another thread) and comes back to from: an
+    // update() through from then reads nothing if the other connection has read the tables
+    // and nothing was written since this call.
+    void handOver(sqlite3 *from);
 
     // The ids of the filter's rows, newest first. baselines: the highest ids at start-up.
     std::vector<int> select(const SpotFilter &filter, int baselineSpotId, int baselineEroticId) const;
@@ -99,7 +105,13 @@ private:
         }
     };
     static std::optional<Fingerprint> fingerprint(sqlite3 *connection);
+    // Whether the tables as connection sees them now are the ones held.
+    bool holdsWhatIsSeen(sqlite3 *connection, const std::optional<Fingerprint> &now) const;
     // What the last complete update saw through which connection.
     sqlite3 *seenConnection = nullptr;
     Fingerprint seen{};
+    // Where the index was handed over from, as that connection saw the tables then.
+    sqlite3 *handedOverFrom = nullptr;
+    Fingerprint handedOverAt{};
+    bool readSinceHandOver = false;
 };

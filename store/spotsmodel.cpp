@@ -16,6 +16,9 @@ constexpr int windowSize = 200;
 constexpr int windowLead = 100;
 constexpr int columns = 4;
 const QColor newSpotColour(0, 100, 0, 255);
+// From this many rows on, growing or compacting the index's arrays moves hundreds of
+// megabytes: every change of the tables is read into it on the builder's thread.
+constexpr qsizetype largeIndex = 500'000;
 
 const QLatin1StringView selectColumns("SELECT id,subcat,spotdate,title,spotter FROM ");
 // Titles, spotters and tags are mostly stored as BLOB, which LIKE never matches: compare their text.
@@ -185,14 +188,26 @@ void SpotsModel::onIndexBuilt()
 void SpotsModel::startCatchUp()
 {
     catchingUp = true;
+    spotIndex->handOver(sqliteHandle(database));
     builder = std::make_unique<SpotIndexBuilder>(database.databaseName(), nullptr, std::move(spotIndex));
     connect(builder.get(), &SpotIndexBuilder::built, this, &SpotsModel::onCaughtUp);
+}
+
+bool SpotsModel::changesGoToBuilder() const
+{
+    sqlite3 *connection = sqliteHandle(database);
+    return spotIndex->idsBehind(connection) > SpotIndexBuilder::fewRows
+        || (spotIndex->size() >= largeIndex && !spotIndex->isCurrent(connection));
 }
 
 void SpotsModel::onCaughtUp()
 {
     takeCaughtUpIndex();
-    onNewSpots();
+    // What was stored since is read here, unless it is a range again.
+    if (spotIndex && spotIndex->idsBehind(sqliteHandle(database)) > SpotIndexBuilder::fewRows)
+        startCatchUp();
+    else
+        showNewRows();
 }
 
 void SpotsModel::takeCaughtUpIndex()
@@ -442,7 +457,7 @@ void SpotsModel::onNewSpots()
     // They come with the index.
     if (catchingUp)
         return;
-    if (spotIndex && spotIndex->idsBehind(sqliteHandle(database)) > SpotIndexBuilder::fewRows) {
+    if (spotIndex && changesGoToBuilder()) {
         startCatchUp();
         return;
     }

@@ -24,8 +24,9 @@ class SpotSource;
 // every setFilter() and newSpots(). Until it is there (seconds for millions of spots), the rows
 // are read with LIMIT and OFFSET and searched with SQLite's LIKE alone, as before; when it
 // arrives the list is reset only if the count it gives differs. Many new rows at once (a range
-// of the download) are added to the index on the builder's thread too: the list shows the rows
-// it had until then, and the new ones are inserted when the index is back. Until the builder has counted
+// of the download), and any change once the index holds half a million rows, are read into the
+// index on the builder's thread too: the list shows the rows it had until then, and the new
+// ones are inserted when the index is back. Until the builder has counted
 // the spots, "Alles" shows its first window alone, and its other rows are inserted below it
 // once they are counted: on a cold start that count reads the whole table.
 class SpotsModel : public QAbstractTableModel
@@ -50,8 +51,8 @@ public:
     qsizetype indexMemoryBytes() const;
 
 public Q_SLOTS:
-    // Re-reads the current filter; more rows are announced as inserted at the top. Over a few
-    // thousand new rows are first added to the index on the builder's thread: announced then.
+    // Re-reads the current filter; more rows are announced as inserted at the top. Changes
+    // that are read on the builder's thread (see above) are announced once they are read.
     void onNewSpots();
 
 Q_SIGNALS:
@@ -86,6 +87,9 @@ private:
     void onSpotsCounted();
     void onIndexBuilt();
     // The index goes to a builder for the new rows, and comes back with them.
+    // Whether the index is brought up to date on the builder's thread: for a range of new
+    // rows, and for any change once it is large.
+    bool changesGoToBuilder() const;
     void startCatchUp();
     void onCaughtUp();
     void takeCaughtUpIndex();
