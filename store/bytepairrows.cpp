@@ -113,12 +113,6 @@ void BytePairRows::retain(const std::vector<bool> &keep, const std::function<QBy
     rows = next;
 }
 
-void BytePairRows::clear()
-{
-    blocks.clear();
-    rows = 0;
-}
-
 qsizetype BytePairRows::blockCount() const
 {
     return qsizetype(blocks.size());

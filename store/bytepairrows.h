@@ -31,7 +31,6 @@ public:
     // Keeps the rows whose keep[] is true, in order; textOf(row) gives a kept row's text by its
     // new number.
     void retain(const std::vector<bool> &keep, const std::function<QByteArrayView(qsizetype)> &textOf);
-    void clear();
 
     qsizetype blockCount() const;
     // Appends, in ascending order, the rows of blocks [firstBlock, endBlock) that hold every

@@ -50,10 +50,8 @@ void SpotIndexBuilder::build(const QString &fileName, std::unique_ptr<SpotListIn
         && execute(connection, "PRAGMA query_only=1");
     if (ok && fresh) {
         SqliteStatement count(connection, "SELECT count(*) FROM spots");
-        if (count.step() == SqliteStatement::Result::Row) {
-            const int spots = int(count.integer(0));
-            QMetaObject::invokeMethod(this, [this, spots] { Q_EMIT counted(spots); }, Qt::QueuedConnection);
-        }
+        if (count.step() == SqliteStatement::Result::Row)
+            QMetaObject::invokeMethod(this, [this] { Q_EMIT counted(); }, Qt::QueuedConnection);
     }
     if (fresh)
         index = std::make_unique<SpotListIndex>();

@@ -34,10 +34,10 @@ public:
     std::unique_ptr<SpotListIndex> take();
 
 Q_SIGNALS:
-    // The rows of spots, counted before a new index is built. Emitted on the builder's own
-    // thread of creation, once, before built(); not when the table cannot be read, nor when
-    // an index is brought up to date.
-    void counted(int spots);
+    // The spots were counted, before a new index is built: the pages for a count are in the
+    // file cache now. Emitted on the builder's own thread of creation, once, before built();
+    // not when the table cannot be read, nor when an index is brought up to date.
+    void counted();
     // Emitted on the builder's own thread of creation, once.
     void built();
 

@@ -216,13 +216,9 @@ void SpotsModel::takeCaughtUpIndex()
     spotIndex = builder->take();
     builder.reset();
     catchingUp = false;
-    if (spotIndex)
-        return;
-    // The file could not be read there: read by offset until a new index is built.
-    selectedIds.clear();
-    windowQuery.reset();
-    windowSql.clear();
-    startIndexBuild();
+    // The file could not be read there.
+    if (!spotIndex)
+        rebuildIndex();
 }
 
 bool SpotsModel::updateIndex()
@@ -230,12 +226,17 @@ bool SpotsModel::updateIndex()
     if (spotIndex->update(sqliteHandle(database)) == SpotListIndex::Update::Done)
         return true;
     // Rows appeared below the newest: another program wrote the file. Read it all again.
+    rebuildIndex();
+    return false;
+}
+
+void SpotsModel::rebuildIndex()
+{
     spotIndex.reset();
     selectedIds.clear();
     windowQuery.reset();
     windowSql.clear();
     startIndexBuild();
-    return false;
 }
 
 SpotsModel::Selection SpotsModel::select() const

@@ -26,9 +26,9 @@ class SpotSource;
 // arrives the list is reset only if the count it gives differs. Many new rows at once (a range
 // of the download), and any change once the index holds half a million rows, are read into the
 // index on the builder's thread too: the list shows the rows it had until then, and the new
-// ones are inserted when the index is back. Until the builder has counted
-// the spots, "Alles" shows its first window alone, and its other rows are inserted below it
-// once they are counted: on a cold start that count reads the whole table.
+// ones are inserted when the index is back. Until the builder has counted the spots, "Alles"
+// shows its first window alone, and its other rows are inserted below it once they are
+// counted: on a cold start that count reads the whole table.
 class SpotsModel : public QAbstractTableModel
 {
     Q_OBJECT
@@ -86,10 +86,10 @@ private:
     void startIndexBuild();
     void onSpotsCounted();
     void onIndexBuilt();
-    // The index goes to a builder for the new rows, and comes back with them.
     // Whether the index is brought up to date on the builder's thread: for a range of new
     // rows, and for any change once it is large.
     bool changesGoToBuilder() const;
+    // The index goes to a builder for the new rows, and comes back with them.
     void startCatchUp();
     void onCaughtUp();
     void takeCaughtUpIndex();
@@ -99,6 +99,8 @@ private:
     void countDeferredRows();
     // Brings the index up with the database; drops it (and builds anew) when it cannot be.
     bool updateIndex();
+    // Drops the index and builds it anew; the rows are read by offset meanwhile.
+    void rebuildIndex();
     Selection select() const;
 
     // Loads the rows around position into window, counting the rows first when rowCount is 0.
