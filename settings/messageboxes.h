@@ -6,8 +6,9 @@
 
 class QWidget;
 
-// The program's modal message boxes. Tests install an interceptor that records what
-// would be shown and answers for the user, so that no modal loop ever blocks them.
+// The program's modal message boxes. Their texts are always shown as plain text, never read as
+// markup. Tests install an interceptor that records what would be shown and answers for the
+// user, so that no modal loop ever blocks them.
 namespace MessageBoxes {
 
 enum class Kind { Critical, Information, Question, About };
