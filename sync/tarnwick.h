@@ -41,7 +41,8 @@ public:
     static constexpr int articleTries = 3;
     // Comment articles are fetched by number, in the comment group. When selecting that
     // group for them fails this often in a row (refused, another group, a broken connection),
-    // the queued numbers are answered with articleNotFound() and the cycle goes on without.
+    // the queued numbers are answered with articleNotFound() and the cycle goes on without
+    // them; until the group is selected again, each further failure gives up at once.
     static constexpr int commentGroupTries = 3;
 
     // Opens the databases; throws DatabaseSetupError when that fails. Does not connect.
