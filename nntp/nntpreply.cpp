@@ -65,6 +65,14 @@ std::optional<References> parseReferences(QByteArrayView line)
     return References{number, withoutLineEnd(line.sliced(blank + 1)).toByteArray()};
 }
 
+std::optional<qint64> overviewNumber(QByteArrayView line)
+{
+    const qsizetype tab = line.indexOf('\t');
+    bool ok = false;
+    const qint64 number = (tab < 0 ? withoutLineEnd(line) : line.first(tab)).toLongLong(&ok);
+    return ok ? std::optional<qint64>(number) : std::nullopt;
+}
+
 bool isArticleComplete(QByteArrayView body)
 {
     // The status line's own CR LF precedes an article that is nothing but the terminator.

@@ -39,6 +39,10 @@ struct References
 };
 std::optional<References> parseReferences(QByteArrayView line);
 
+// The article number that an overview line starts with (the field before the first tab),
+// or nullopt when that is no number.
+std::optional<qint64> overviewNumber(QByteArrayView line);
+
 // The article data after the status line is complete once it ends with the terminator.
 // The whole buffer is tested, so the terminator may arrive in any number of pieces.
 bool isArticleComplete(QByteArrayView body);

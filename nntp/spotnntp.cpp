@@ -2,6 +2,7 @@
 
 #include "bytetext.h"
 #include "compressedreply.h"
+#include "nntpargument.h"
 #include "nntpreply.h"
 
 #include <QDebug>
@@ -63,6 +64,9 @@ SpotNNTP::SpotNNTP(const QString &host, int port, const QString &user, const QSt
     connect(&replyTimer, &QTimer::timeout, this, &SpotNNTP::onReplyTimeout);
     retryTimer.setSingleShot(true);
     connect(&retryTimer, &QTimer::timeout, this, &SpotNNTP::login);
+    refusalTimer.setSingleShot(true);
+    refusalTimer.setInterval(0);
+    connect(&refusalTimer, &QTimer::timeout, this, &SpotNNTP::answerRefusedCommand);
 }
 
 SpotNNTP::~SpotNNTP() = default;
@@ -71,6 +75,10 @@ void SpotNNTP::selectGroup(const QByteArray &name)
 {
     if (!readyForCommand())
         return;
+    if (!NntpArgument::isGroupName(name)) {
+        refuseCommand(State::GroupRequested, "GROUP " + name);
+        return;
+    }
     setState(State::GroupRequested);
     sendCommand("GROUP " + name);
     group = name;
@@ -78,25 +86,32 @@ void SpotNNTP::selectGroup(const QByteArray &name)
 
 void SpotNNTP::fetchOverview(qint64 first, qint64 last)
 {
-    if (!readyForCommand())
-        return;
-    rangeFirst = first;
-    rangeLast = last;
-    linesLeft = last >= first ? quint64(last) - quint64(first) + 1 : 0;
-    setState(State::OverviewRequested);
-    sendCommand((compressing() ? "XZVER " : "XOVER ") + QByteArray::number(first) + '-' + QByteArray::number(last));
+    requestRange(State::OverviewRequested, first, last);
 }
 
 void SpotNNTP::fetchReferences(qint64 first, qint64 last)
+{
+    requestRange(State::ReferencesRequested, first, last);
+}
+
+void SpotNNTP::requestRange(State requested, qint64 first, qint64 last)
 {
     if (!readyForCommand())
         return;
     rangeFirst = first;
     rangeLast = last;
     linesLeft = last >= first ? quint64(last) - quint64(first) + 1 : 0;
-    setState(State::ReferencesRequested);
-    sendCommand((compressing() ? "XZHDR References " : "XHDR References ") + QByteArray::number(first) + '-'
-                + QByteArray::number(last));
+    strayBytes = 0;
+    const QByteArray command = requested == State::OverviewRequested
+        ? (compressing() ? "XZVER " : "XOVER ")
+        : (compressing() ? "XZHDR References " : "XHDR References ");
+    const QByteArray line = command + QByteArray::number(first) + '-' + QByteArray::number(last);
+    if (!NntpArgument::isRange(first, last)) {
+        refuseCommand(requested, line);
+        return;
+    }
+    setState(requested);
+    sendCommand(line);
 }
 
 void SpotNNTP::fetchArticle(const QByteArray &id)
@@ -150,7 +165,7 @@ void SpotNNTP::scheduleLogin(int seconds)
 void SpotNNTP::resetWithError(int code, const QString &text)
 {
     reset();
-    emit error(code, text);
+    Q_EMIT error(code, text);
 }
 
 void SpotNNTP::setReplyTimeout(int milliseconds)
@@ -337,6 +352,10 @@ void SpotNNTP::sendCommand(const QByteArray &command)
 
 void SpotNNTP::sendArticleCommand()
 {
+    if (!NntpArgument::isArticleId(inFlightArticle)) {
+        refuseCommand(State::ArticleRequested, "ARTICLE " + inFlightArticle);
+        return;
+    }
     setState(State::ArticleRequested);
     if (inFlightArticle.contains('@'))
         sendCommand("ARTICLE <" + inFlightArticle + '>');
@@ -344,8 +363,53 @@ void SpotNNTP::sendArticleCommand()
         sendCommand("ARTICLE " + inFlightArticle);
 }
 
+void SpotNNTP::sendLogin(State next, const QByteArray &command, const QString &argument)
+{
+    const QByteArray bytes = ByteText::toBytes(argument);
+    if (!NntpArgument::isLoginArgument(bytes)) {
+        resetWithError(codeLoginUnsendable, tr("Gebruikersnaam of wachtwoord bevat een regeleinde"));
+        return;
+    }
+    setState(next);
+    sendCommand(command + bytes);
+}
+
+void SpotNNTP::refuseCommand(State waiting, const QByteArray &what)
+{
+    // Shown escaped: the point is what the text holds.
+    qDebug() << "Niet verzonden (ongeldig argument):" << what.left(NntpArgument::maxMessageIdLength + 20);
+    setState(waiting);
+    refusalTimer.start();
+}
+
+void SpotNNTP::answerRefusedCommand()
+{
+    CallbackScope scope(*this);
+    switch (currentState) {
+    case State::ArticleRequested:
+        articleMissing();
+        break;
+    case State::GroupRequested:
+        group.clear();
+        setState(State::Ready);
+        Q_EMIT groupResponse(QByteArray(), 0, 0);
+        break;
+    case State::OverviewRequested:
+        setState(State::OverviewData);
+        finishReply();
+        break;
+    case State::ReferencesRequested:
+        setState(State::ReferencesData);
+        finishReply();
+        break;
+    default:
+        break; // a reset came first
+    }
+}
+
 void SpotNNTP::reset()
 {
+    refusalTimer.stop();
     inFlightArticle.clear();
     group.clear();
     received.clear();
@@ -385,7 +449,7 @@ void SpotNNTP::handleStatusLine(const QByteArray &line)
         fallBackToPlain();
     } else if (currentState == State::ReferencesRequested) {
         setState(State::Ready);
-        emit error(codeReferencesRefused, QString());
+        Q_EMIT error(codeReferencesRefused, QString());
     } else {
         resetWithError(code, ByteText::toText(line));
     }
@@ -398,13 +462,11 @@ void SpotNNTP::handleSuccess(const QByteArray &line)
         if (password.isEmpty()) {
             becomeReady();
         } else {
-            setState(State::UserSent);
-            sendCommand("AUTHINFO USER " + ByteText::toBytes(user));
+            sendLogin(State::UserSent, "AUTHINFO USER ", user);
         }
         break;
     case State::UserSent:
-        setState(State::PasswordSent);
-        sendCommand("AUTHINFO PASS " + ByteText::toBytes(password));
+        sendLogin(State::PasswordSent, "AUTHINFO PASS ", password);
         break;
     case State::PasswordSent:
         becomeReady();
@@ -418,7 +480,7 @@ void SpotNNTP::handleSuccess(const QByteArray &line)
         if (reply.name != group)
             group.clear(); // whatever the server selected, it is not the group asked for
         setState(State::Ready);
-        emit groupResponse(reply.name, reply.low, reply.high);
+        Q_EMIT groupResponse(reply.name, reply.low, reply.high);
         break;
     }
     case State::OverviewRequested:
@@ -436,7 +498,7 @@ void SpotNNTP::becomeReady()
 {
     setState(State::Ready);
     if (inFlightArticle.isEmpty())
-        emit loggedIn();
+        Q_EMIT loggedIn();
     else
         sendArticleCommand();
 }
@@ -445,7 +507,7 @@ void SpotNNTP::articleMissing()
 {
     setState(State::Ready);
     // Cleared before the signal, so that the slot may ask for the same id again.
-    emit articleNotFound(std::exchange(inFlightArticle, {}));
+    Q_EMIT articleNotFound(std::exchange(inFlightArticle, {}));
 }
 
 void SpotNNTP::fallBackToPlain()
@@ -491,7 +553,7 @@ void SpotNNTP::readArticleBody()
         return;
     setState(State::Ready);
     const QByteArray id = std::exchange(inFlightArticle, {});
-    emit articleData(id, std::exchange(body, {}));
+    Q_EMIT articleData(id, std::exchange(body, {}));
 }
 
 void SpotNNTP::readDataLines()
@@ -509,11 +571,11 @@ void SpotNNTP::readDataLines()
                 break;
             case CompressedReply::Outcome::BadCrc:
                 setState(State::Ready);
-                emit error(codeBadCompressedData, tr("Foutieve gecompreseerde headers ontvangen (yenc crc niet ok)"));
+                Q_EMIT error(codeBadCompressedData, tr("Foutieve gecompreseerde headers ontvangen (yenc crc niet ok)"));
                 break;
             case CompressedReply::Outcome::BadData:
                 setState(State::Ready);
-                emit error(codeBadCompressedData, tr("Foutieve gecompreseerde headers ontvangen (inflate mislukt)"));
+                Q_EMIT error(codeBadCompressedData, tr("Foutieve gecompreseerde headers ontvangen (inflate mislukt)"));
                 break;
             case CompressedReply::Outcome::Complete:
                 deliverCompressedReply();
@@ -529,17 +591,30 @@ void SpotNNTP::readDataLines()
 
 void SpotNNTP::deliverLine(const QByteArray &line)
 {
-    // One line per article of the range: a server that sends more would never end.
-    if (linesLeft == 0) {
-        replyTooLarge(tr("regels"));
-        return;
+    const bool overview = currentState == State::OverviewData;
+    const std::optional<NntpReply::References> references =
+        overview ? std::nullopt : NntpReply::parseReferences(line);
+    const std::optional<qint64> number =
+        overview ? NntpReply::overviewNumber(line) : references ? std::optional(references->number) : std::nullopt;
+    // One line per article of the range: a server that sends more would never end. Lines
+    // of other articles (a broken server adds a few) have a bound of their own.
+    if (number && rangeFirst <= *number && *number <= rangeLast) {
+        if (linesLeft == 0) {
+            replyTooLarge(tr("regels"));
+            return;
+        }
+        --linesLeft;
+    } else {
+        strayBytes += line.size();
+        if (strayBytes > maxStrayBytes) {
+            replyTooLarge(tr("regels buiten het gevraagde bereik"));
+            return;
+        }
     }
-    --linesLeft;
-    if (currentState == State::OverviewData) {
-        emit headerLine(line);
-    } else if (const auto references = NntpReply::parseReferences(line)) {
-        emit xroverLine(references->number, references->value);
-    }
+    if (overview)
+        Q_EMIT headerLine(line);
+    else if (references)
+        Q_EMIT xroverLine(references->number, references->value);
 }
 
 void SpotNNTP::finishReply()
@@ -547,9 +622,9 @@ void SpotNNTP::finishReply()
     const bool overview = currentState == State::OverviewData;
     setState(State::Ready);
     if (overview)
-        emit headerLine(QByteArrayLiteral(".\r\n"));
+        Q_EMIT headerLine(QByteArrayLiteral(".\r\n"));
     else
-        emit xroverLine(-1, QByteArrayLiteral("."));
+        Q_EMIT xroverLine(-1, QByteArrayLiteral("."));
 }
 
 void SpotNNTP::deliverCompressedReply()

@@ -26,11 +26,19 @@ class QTcpSocket;
 //   fetchReferences() -> xroverLine() per line, then xroverLine(-1, ".")
 //   fetchArticle()    -> articleData() or articleNotFound()
 // or error(): a refusal, a socket or TLS failure, silence of replyTimeout() while a reply
-// is due, or a reply past its bounds (more lines than the range has articles, see also
-// maxLineLength and maxArticleSize) resets the connection (except codeReferencesRefused and
-// codeBadCompressedData, which keep it Ready). With compression on, XZVER/XZHDR are used and
-// their replies decoded to the same lines; a server that answers 500 to them gets the plain
-// forms for the rest of the connection.
+// is due, or a reply past its bounds (more lines numbered inside the range than it has
+// articles, more than maxStrayBytes of lines numbered outside it, see also maxLineLength and
+// maxArticleSize) resets the connection (except codeReferencesRefused and
+// codeBadCompressedData, which keep it Ready). Lines numbered outside the range are handed on
+// like the others; the owner decides what to make of them. With compression on, XZVER/XZHDR
+// are used and their replies decoded to the same lines; a server that answers 500 to them
+// gets the plain forms for the rest of the connection.
+//
+// Nothing that could end a command line early is ever sent (see NntpArgument): a command
+// whose group name, range or article id does not pass is not sent, and is answered on the
+// next turn of the event loop as a server would answer a missing one: articleNotFound(),
+// groupResponse("", 0, 0), or a reply without lines. A user name or password with a line
+// break ends the connection with error(codeLoginUnsendable).
 //
 // Lines are handed on strictly one after the other: while a slot handles one (even when it
 // runs an event loop), no later line, no end of reply and no other result is emitted.
@@ -64,9 +72,14 @@ public:
     static constexpr int codeReconnectRequested = 9998;
     // A reply larger than any real one: a line, an article or compressed data past its bound.
     static constexpr int codeReplyTooLarge = 9995;
+    // The settings' user name or password cannot be sent; the owner treats it as a wrong password.
+    static constexpr int codeLoginUnsendable = 483;
 
     static constexpr qsizetype maxLineLength = 1024 * 1024;
     static constexpr qsizetype maxArticleSize = 64 * 1024 * 1024;
+    // Lines numbered outside the range asked for, per reply: a broken server adds a few, an
+    // endless reply is ended.
+    static constexpr qsizetype maxStrayBytes = 16 * 1024 * 1024;
 
     static constexpr int defaultReplyTimeout = 120000; // ms
 
@@ -127,7 +140,13 @@ private:
     bool compressing() const;
     void setState(State next);
     void sendCommand(const QByteArray &command);
+    // XOVER/XZVER or XHDR/XZHDR References for first to last.
+    void requestRange(State requested, qint64 first, qint64 last);
     void sendArticleCommand();
+    void sendLogin(State next, const QByteArray &command, const QString &argument);
+    // Waits in the state of a command that was not sent, for answerRefusedCommand().
+    void refuseCommand(State waiting, const QByteArray &what);
+    void answerRefusedCommand();
     void reset();
     void destroyNow();
     // Deletes the client once none of its callbacks is on the stack any more.
@@ -164,10 +183,12 @@ private:
     QByteArray group;
     qint64 rangeFirst = 0;
     qint64 rangeLast = 0;
-    quint64 linesLeft = 0; // data lines the reply to the range may still bring
+    quint64 linesLeft = 0; // lines numbered inside the range that its reply may still bring
+    qsizetype strayBytes = 0; // of lines numbered outside it
 
     QTimer replyTimer;
     QTimer retryTimer;
+    QTimer refusalTimer;
     bool loginRetryPending = false;
     bool deleteRequested = false;
     int callbackDepth = 0; // inside a socket or timer callback: deletion must be deferred

@@ -4,6 +4,8 @@
 
 #include "spotnntp.h"
 
+#include <QDebug>
+
 void Tarnwick::requestArticle(const QByteArray &id, bool urgent)
 {
     if (const std::optional<QByteArray> cached = store.cachedArticle(id)) {
@@ -34,11 +36,31 @@ void Tarnwick::serveQueue()
     // A bare number is a comment article: it needs the comment group selected first.
     if (!id.contains('@') && client->currentGroup() != commentGroup) {
         articleQueue.prepend(id);
+        commentGroupAsked = true;
         client->selectGroup(commentGroup);
         return;
     }
     articleInFlight = id;
     client->fetchArticle(id);
+}
+
+bool Tarnwick::commentGroupFailed()
+{
+    if (++commentGroupFailures < commentGroupTries)
+        return false;
+    QList<QByteArray> givenUp;
+    articleQueue.removeIf([&givenUp](const QByteArray &id) {
+        const bool number = !id.contains('@');
+        if (number)
+            givenUp += id;
+        return number;
+    });
+    qDebug() << "Groep" << commentGroup << "niet te selecteren: reacties niet opgehaald";
+    for (const QByteArray &id : std::as_const(givenUp)) {
+        articleFailures.remove(id);
+        Q_EMIT articleNotFound(id);
+    }
+    return true;
 }
 
 void Tarnwick::onArticleData(const QByteArray &msgid, const QByteArray &data)

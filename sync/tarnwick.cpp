@@ -121,6 +121,7 @@ bool Tarnwick::deleteAllSpots()
     // otherwise keep the download from ever running again.
     const QList<QByteArray> dropped = std::exchange(articleQueue, {});
     articleFailures.clear();
+    commentGroupFailures = 0;
     for (const QByteArray &id : dropped)
         Q_EMIT articleNotFound(id);
     // Positions first: a kill half-way then downloads again what is still stored (the
@@ -216,11 +217,20 @@ void Tarnwick::onGroupResponse(const QByteArray &group, qint64 min, qint64 max)
 {
     if (!client)
         return;
+    const bool askedForQueue = std::exchange(commentGroupAsked, false);
     if (group.isEmpty() || group != client->currentGroup()) {
         // Another group, or a reply that names none: nothing of this cycle can be asked for.
+        const bool numbersGivenUp = askedForQueue && commentGroupFailed();
         cycleFailed(tr("de Usenet server selecteerde een andere groep dan gevraagd"));
+        // Without the numbers the queue no longer waits for that group.
+        if (numbersGivenUp && client) {
+            refreshTimer.stop();
+            onLoggedIn();
+        }
         return;
     }
+    if (group == commentGroup)
+        commentGroupFailures = 0;
     if (!articleQueue.isEmpty()) {
         serveQueue();
         return;
@@ -289,6 +299,8 @@ void Tarnwick::onError(int error, const QString &msg)
     const QPointer<SpotNNTP> reporter = reportingClient ? reportingClient : client.data();
     // An article cut off with its connection is asked for again, first.
     const std::optional<QByteArray> givenUp = requeueArticleInFlight();
+    const bool commentGroupRefused = std::exchange(commentGroupAsked, false);
+    bool countCommentGroupFailure = false;
     if (headerSyncBusy) {
         endHeaderTransaction(false);
     } else if (commentSyncBusy) {
@@ -324,6 +336,7 @@ void Tarnwick::onError(int error, const QString &msg)
         break;
     default:
         Q_EMIT notice(0, tr("Fout: %1").arg(msg));
+        countCommentGroupFailure = commentGroupRefused;
         if (reporter) {
             reporter->scheduleLogin(reconnectDelay);
             // Bad compressed data leaves the connection up: the login retry would find it
@@ -333,6 +346,9 @@ void Tarnwick::onError(int error, const QString &msg)
         }
         break;
     }
+    // After the last try the reconnect goes on with the spot group.
+    if (countCommentGroupFailure)
+        commentGroupFailed();
     if (givenUp)
         Q_EMIT articleNotFound(*givenUp);
 }

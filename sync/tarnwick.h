@@ -39,6 +39,11 @@ public:
     static constexpr int reconnectDelaySeconds = 60;
     // An article whose fetch failed this often (the connection broke each time) is not found.
     static constexpr int articleTries = 3;
+    // Comment articles are fetched by number, in the comment group. When selecting that
+    // group for them fails this often in a row (refused, another group, a broken connection),
+    // the queued numbers are answered with articleNotFound() and the cycle goes on without
+    // them; until the group is selected again, each further failure gives up at once.
+    static constexpr int commentGroupTries = 3;
 
     // Opens the databases; throws DatabaseSetupError when that fails. Does not connect.
     explicit Tarnwick(QObject *parent = nullptr);
@@ -122,6 +127,9 @@ private:
     };
 
     void serveQueue();
+    // Counts a failed selection of the comment group for queued numbers; true when that
+    // was the last try and the numbers were given up.
+    bool commentGroupFailed();
     // Stops listening to the client and lets go of it; dropClient() also deletes it.
     SpotNNTP *forgetClient();
     void dropClient(SpotNNTP *dropped);
@@ -151,6 +159,8 @@ private:
     QList<QByteArray> articleQueue;
     QByteArray articleInFlight; // asked of the client and not answered yet
     QHash<QByteArray, int> articleFailures; // broken fetches per article id
+    bool commentGroupAsked = false; // GROUP free.usenet sent for queued numbers, no reply yet
+    int commentGroupFailures = 0;   // in a row
     qint64 expiryLimit = 0;     // spots posted before this are expired; 0 when none are
     QPointer<SpotNNTP> client;
     Range headers;

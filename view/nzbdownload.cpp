@@ -25,8 +25,13 @@ void NzbDownload::onArticleData(const QByteArray &msgid, const QByteArray &data)
             requestSegments(data);
         return;
     }
-    if (!segments.contains(msgid) || received.contains(msgid))
+    if (!segmentIds.contains(msgid) || received.contains(msgid))
         return;
+    receivedBytes += data.size();
+    if (receivedBytes > maxFetchedBytes) {
+        fail(tr("De NZB van deze spot is te groot (meer dan %1 MB)").arg(maxFetchedBytes / (1024 * 1024)));
+        return;
+    }
     received.insert(msgid, data);
     Q_EMIT progress(int(received.size()), int(segments.size()));
     finishIfComplete();
@@ -38,7 +43,7 @@ void NzbDownload::onArticleNotFound(const QByteArray &msgid)
         return;
     if (segments.isEmpty() && msgid == spotId)
         fail(tr("Spot informatie niet aanwezig op Usenet server"));
-    else if (segments.contains(msgid) && !received.contains(msgid))
+    else if (segmentIds.contains(msgid) && !received.contains(msgid))
         fail(tr("Een deel van de NZB ontbreekt op de Usenet server (%1)").arg(QString::fromLatin1(msgid)));
 }
 
@@ -49,9 +54,17 @@ void NzbDownload::requestSegments(const QByteArray &spotArticle)
         fail(tr("Deze spot noemt geen NZB"));
         return;
     }
+    if (fields->nzbSegments.size() > maxSegments) {
+        fail(tr("Deze spot noemt te veel NZB-delen (%1, hoogstens %2)")
+                 .arg(fields->nzbSegments.size())
+                 .arg(maxSegments));
+        return;
+    }
     for (const QByteArray &segment : fields->nzbSegments) {
-        if (!segments.contains(segment))
+        if (!segmentIds.contains(segment)) {
+            segmentIds.insert(segment);
             segments += segment;
+        }
     }
     // Urgent requests go to the front one by one: the last asked for is fetched first.
     for (auto segment = segments.crbegin(); segment != segments.crend() && !done; ++segment)

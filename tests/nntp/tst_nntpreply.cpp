@@ -13,6 +13,8 @@ private Q_SLOTS:
     void group();
     void references_data();
     void references();
+    void overviewNumber_data();
+    void overviewNumber();
     void articleComplete_data();
     void articleComplete();
     void lineBufferAcrossReads();
@@ -32,6 +34,24 @@ void TestNntpReply::code()
 {
     QFETCH(QByteArray, line);
     QTEST(NntpReply::code(line), "code");
+}
+
+void TestNntpReply::overviewNumber_data()
+{
+    QTest::addColumn<QByteArray>("line");
+    QTest::addColumn<qint64>("number"); // -1: none
+    QTest::newRow("overview-line") << QByteArray("1234\tSubject\tFrom\r\n") << 1234LL;
+    QTest::newRow("negative") << QByteArray("-7\tSubject\r\n") << -7LL;
+    QTest::newRow("number-only") << QByteArray("55\r\n") << 55LL;
+    QTest::newRow("not-a-number") << QByteArray("x\tSubject\r\n") << -1LL;
+    QTest::newRow("empty-field") << QByteArray("\tSubject\r\n") << -1LL;
+    QTest::newRow("beyond-64-bit") << QByteArray("9223372036854775808\tSubject\r\n") << -1LL;
+}
+
+void TestNntpReply::overviewNumber()
+{
+    QFETCH(QByteArray, line);
+    QTEST(NntpReply::overviewNumber(line).value_or(-1), "number");
 }
 
 void TestNntpReply::group_data()

@@ -369,8 +369,6 @@ void TestSpotNNTPFailures::moreLinesThanRange_data()
     QTest::addColumn<int>("linesSent");
     QTest::newRow("xover-exactly-the-range") << QByteArray("XOVER") << 1LL << 3LL << 3;
     QTest::newRow("xover-one-line-too-many") << QByteArray("XOVER") << 1LL << 3LL << 4;
-    QTest::newRow("xover-reversed-range") << QByteArray("XOVER") << 5LL << 4LL << 1;
-    QTest::newRow("xover-range-reversed-by-two") << QByteArray("XOVER") << 6LL << 4LL << 1;
     QTest::newRow("xhdr-exactly-the-range") << QByteArray("XHDR") << 1LL << 3LL << 3;
     QTest::newRow("xhdr-one-line-too-many") << QByteArray("XHDR") << 1LL << 3LL << 4;
     QTest::newRow("xzver-exactly-the-range") << QByteArray("XZVER") << 1LL << 3LL << 3;
@@ -379,7 +377,8 @@ void TestSpotNNTPFailures::moreLinesThanRange_data()
 }
 
 // A range reply has at most one line per article: the lines up to that bound are handed on;
-// a line past it resets the connection, and neither it nor the end of the reply is handed on.
+// a line past it (here the last article once more) resets the connection, and neither it nor
+// the end of the reply is handed on.
 void TestSpotNNTPFailures::moreLinesThanRange()
 {
     QFETCH(QByteArray, command);
@@ -394,10 +393,11 @@ void TestSpotNNTPFailures::moreLinesThanRange()
     QByteArray lines;
     QList<QByteArray> expectedOverview;
     QList<std::pair<qint64, QByteArray>> expectedReferences;
-    for (qint64 number = first; number < first + linesSent; ++number) {
+    for (qint64 sent = 0; sent < linesSent; ++sent) {
+        const qint64 number = std::min(first + sent, last);
         const QByteArray reference = "<key" + QByteArray::number(number) + "@free.pt>";
         lines += overview ? OverviewCorpus::line(number) : QByteArray::number(number) + ' ' + reference + "\r\n";
-        if (number - first < bound)
+        if (sent < bound)
             overview ? expectedOverview.append(OverviewCorpus::line(number))
                      : expectedReferences.append({number, reference});
     }

@@ -42,6 +42,8 @@ private Q_SLOTS:
     void listenerLetsTheClientGo();
     void requestsDuringRange_data();
     void requestsDuringRange();
+    void commentGroupRefused_data();
+    void commentGroupRefused();
 
 private:
     std::unique_ptr<SyncSession> session;
@@ -267,6 +269,49 @@ void TestArticleRequests::requestsDuringRange()
     QVERIFY(afterRange > 0);
     QCOMPARE(received.mid(afterRange, commands.size()), commands);
     QCOMPARE(countRows("spots", QStringLiteral("SELECT count(*) FROM spots")), 60);
+}
+
+void TestArticleRequests::commentGroupRefused_data()
+{
+    QTest::addColumn<QByteArray>("reply");
+    QTest::newRow("411-no-such-group") << QByteArray("411 No such group free.usenet");
+    QTest::newRow("502-permission-denied") << QByteArray("502 Permission denied");
+    QTest::newRow("reply-naming-another-group") << QByteArray("211 1000 1 1000 alt.binaries.test");
+}
+
+// Comments are asked for by number, which needs their group: a server that will not select
+// it gets a bounded number of tries, the comments are not found, and the download goes on.
+// Once the group can be selected again, comments are fetched again.
+void TestArticleRequests::commentGroupRefused()
+{
+    QFETCH(QByteArray, reply);
+
+    session->serveSpots(1, 1000, 100);
+    session->server.answer("GROUP free.usenet", reply);
+    session->refreshMs = 50; // a reply for another group is tried again at the next refresh
+    Tarnwick &controller = session->create();
+    QSignalSpy missing(&controller, &Tarnwick::articleNotFound);
+    QSignalSpy answers(&controller, &Tarnwick::articleData);
+    controller.requestArticleNumber(7); // connects
+    controller.requestArticleNumber(8);
+    controller.requestArticle("a1@free.pt", false);
+    QVERIFY(session->waitForHeaders());
+
+    QCOMPARE(missing, QList<QVariantList>({{QByteArray("7")}, {QByteArray("8")}}));
+    QCOMPARE(answers.count(), 1);
+    const QList<QByteArray> received = session->commands();
+    const QList<QByteArray> beforeHeaders = received.mid(0, received.indexOf("XOVER 1-1000"));
+    QCOMPARE(beforeHeaders.count("GROUP free.usenet"), Tarnwick::commentGroupTries);
+    QCOMPARE(beforeHeaders.last(2), QList<QByteArray>({"ARTICLE <a1@free.pt>", "GROUP free.pt"}));
+    QCOMPARE(session->commands("ARTICLE"), QList<QByteArray>{"ARTICLE <a1@free.pt>"});
+    QCOMPARE(countRows("spots", QStringLiteral("SELECT count(*) FROM spots")), 10);
+    QCOMPARE(Settings::lastHeader(), 1000);
+
+    session->server.clearScripts();
+    QVERIFY(session->waitForCycle());
+    controller.requestArticleNumber(7);
+    QTRY_COMPARE(answers.count(), 2);
+    QCOMPARE(answers.last().first(), QVariant(QByteArray("7")));
 }
 
 TARNWICK_TEST_MAIN(TestArticleRequests)

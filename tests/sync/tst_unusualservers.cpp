@@ -113,6 +113,12 @@ void TestUnusualServers::linesOutsideTheRange_data()
     QTest::newRow("above-the-range") << 1LL << 100LL << 0LL << QList<qint64>{50, 150} << 50LL << 1;
     QTest::newRow("below-the-range") << 1LL << 100LL << 40LL << QList<qint64>{10, 60} << 60LL << 1;
     QTest::newRow("not-a-number") << 1LL << 100LL << 0LL << QList<qint64>{0, 70} << 70LL << 1;
+    // A broken server adds a few lines to a full range: the range's own lines are all stored.
+    QList<qint64> fullRange{-7};
+    for (qint64 number = 1; number <= 600; ++number)
+        fullRange += number;
+    fullRange += 1000600;
+    QTest::newRow("a-full-range-and-strays") << 1LL << 600LL << 0LL << fullRange << 600LL << 600;
     // The last numbers there are: no range, position or percentage may overflow.
     QTest::newRow("up-to-2^63-1") << lastPossible - 807 << lastPossible << 0LL
                                   << QList<qint64>{lastPossible - 7, lastPossible} << lastPossible << 2;
