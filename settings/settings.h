@@ -36,12 +36,16 @@ inline constexpr QLatin1StringView sabnzbdUrl{"sabnzbdurl"};
 inline constexpr QLatin1StringView sabnzbdKey{"sabnzbdkey"};
 } // namespace Key
 
+// The values that are kept secret (see SecretStore): not in the settings file when the
+// desktop's secret store answers.
+enum class Secret { NewsServerPassword, NzbgetPassword, SabnzbdKey };
+
 // What the controller needs to open a connection to the Usenet server.
 struct Connection
 {
     QString server;
     QString user;
-    QString password; // decoded
+    QString password; // exactly as typed
     int port = 0;
     bool ssl = false;
     bool xzver = false;
@@ -54,6 +58,9 @@ Connection connection();
 // "pass" holds the Base64 of the password's Latin-1 bytes.
 QByteArray encodePassword(const QString &password);
 QString decodePassword(const QByteArray &stored);
+// A password survives that encoding, and the news server's command line, exactly when every
+// character is printable Latin-1 (U+0020 to U+007E, U+00A0 to U+00FF).
+bool isPrintableLatin1(const QString &password);
 
 int maxDays();
 int maxSpots();
@@ -78,7 +85,7 @@ struct NzbHandOff
     QString folder;         // the downloader's watch folder
     QString nzbgetUrl;      // e.g. "http://127.0.0.1:6789"
     QString nzbgetUser;
-    QString nzbgetPassword; // decoded; stored like "pass"
+    QString nzbgetPassword; // exactly as typed
     bool nzbgetCategory = false; // the spot's category as NZBGet's category
     QString sabnzbdUrl;     // e.g. "http://127.0.0.1:8080"
     QString sabnzbdKey;
