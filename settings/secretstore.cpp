@@ -3,19 +3,20 @@
 #include "desktopkeyring.h"
 #include "secretfile.h"
 
+#include <QSettings>
+
 namespace {
 
 using Settings::Secret;
 
 constexpr Secret allSecrets[] = {Secret::NewsServerPassword, Secret::NzbgetPassword, Secret::SabnzbdKey};
 
-// Keychain entries carry the names of the settings keys they replace.
-QString entryName(Secret secret)
-{
-    return QString(SecretFile::key(secret));
-}
-
 } // namespace
+
+QString SecretStore::entryName(Secret secret)
+{
+    return SecretFile::key(secret) + QLatin1Char('@') + QSettings().fileName();
+}
 
 SecretStore &SecretStore::instance()
 {

@@ -40,6 +40,11 @@ public:
     // The program's store, opened by main().
     static SecretStore &instance();
 
+    // The keyring entry of a secret: the settings key it replaces and the settings file it
+    // belongs to, "pass@/home/jan/.config/Tarnwick/Tarnwick.conf", so that profiles of their
+    // own (the demo's, a test's) never share secrets with the user's.
+    static QString entryName(Settings::Secret secret);
+
 private:
     bool openKeychain();
     bool moveIntoKeychain(const QList<Settings::Secret> &inFile);

@@ -11,6 +11,7 @@
 #include <QLineEdit>
 #include <QProcess>
 #include <QSettings>
+#include <QTemporaryDir>
 
 using Settings::Secret;
 
@@ -34,7 +35,7 @@ private:
         QProcess lookup;
         lookup.start(QStringLiteral("secret-tool"), {QStringLiteral("lookup"), QStringLiteral("server"),
                                                      QStringLiteral("Tarnwick"), QStringLiteral("user"),
-                                                     QString(SecretFile::key(secret))});
+                                                     SecretStore::entryName(secret)});
         lookup.waitForFinished();
         return lookup.readAllStandardOutput();
     }
@@ -136,6 +137,18 @@ private Q_SLOTS:
 
         SettingsDialog reopened;
         QCOMPARE(reopened.findChild<QLineEdit *>(QStringLiteral("passEdit"))->text(), password);
+    }
+
+    void anotherProfileSharesNoSecrets()
+    {
+        openedStore().write(Secret::NewsServerPassword, QStringLiteral("van mij"));
+        QTemporaryDir otherConfig;
+        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, otherConfig.path());
+        const SecretStore other = openedStore();
+        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, QFile::decodeName(qgetenv("XDG_CONFIG_HOME")));
+        QCOMPARE(other.place(), SecretStore::Place::Keychain);
+        QCOMPARE(other.read(Secret::NewsServerPassword), QString());
+        QCOMPARE(openedStore().read(Secret::NewsServerPassword), QStringLiteral("van mij"));
     }
 
     // Last: the keyring daemon ends here.
