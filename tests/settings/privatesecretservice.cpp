@@ -110,6 +110,11 @@ QString PrivateSecretService::start()
             + QString::fromLocal8Bit(keyring.readAll());
 }
 
+void PrivateSecretService::pauseKeyring(bool paused)
+{
+    ::kill(pid_t(keyring.processId()), paused ? SIGSTOP : SIGCONT);
+}
+
 void PrivateSecretService::stopKeyring()
 {
     stop(keyring);

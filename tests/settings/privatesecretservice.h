@@ -16,6 +16,10 @@ public:
     // before anything here uses D-Bus. An empty answer means success, otherwise it says what failed.
     QString start();
 
+    // Stops or continues the keyring daemon (SIGSTOP, SIGCONT): a stopped one holds its name on
+    // the bus and answers nothing until it continues.
+    void pauseKeyring(bool paused);
+
     // Ends the keyring daemon: from then on the bus has no secret store.
     void stopKeyring();
 

@@ -6,6 +6,7 @@
 #include "testmain.h"
 
 #include <QComboBox>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
@@ -149,6 +150,28 @@ private Q_SLOTS:
         QCOMPARE(other.place(), SecretStore::Place::Keychain);
         QCOMPARE(other.read(Secret::NewsServerPassword), QString());
         QCOMPARE(openedStore().read(Secret::NewsServerPassword), QStringLiteral("van mij"));
+    }
+
+    void aKeyringThatAnswersTooLateLeavesTheSecretsInTheFile()
+    {
+        SecretFile::write(Secret::NewsServerPassword, QStringLiteral("laat"));
+        service.pauseKeyring(true);
+        SecretStore store;
+        QElapsedTimer clock;
+        clock.start();
+        store.open(std::chrono::milliseconds(300));
+        const qint64 waited = clock.elapsed();
+        service.pauseKeyring(false);
+        QVERIFY2(waited >= 300 && waited < 5000, qPrintable(QString::number(waited)));
+        QCOMPARE(store.place(), SecretStore::Place::SettingsFile);
+        QCOMPARE(store.read(Secret::NewsServerPassword), QStringLiteral("laat"));
+        QVERIFY(SecretFile::contains(Secret::NewsServerPassword));
+
+        // Nobody takes the late answer; the next start moves the secret.
+        const SecretStore next = openedStore();
+        QCOMPARE(next.place(), SecretStore::Place::Keychain);
+        QCOMPARE(next.read(Secret::NewsServerPassword), QStringLiteral("laat"));
+        QVERIFY(!SecretFile::contains(Secret::NewsServerPassword));
     }
 
     // Last: the keyring daemon ends here.
