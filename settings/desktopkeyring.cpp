@@ -6,28 +6,31 @@
 #include <QEventLoop>
 #include <QTimer>
 
+#include <functional>
+
 namespace DesktopKeyring {
 
 namespace {
 
 const QString service = QStringLiteral("Tarnwick");
 
-// Starts the job and waits for it. What the answer holds is taken inside the finished signal:
-// the job deletes itself once finished (autoDelete), also after the wait gave up, because
-// QtKeychain's callbacks refer to it until then.
-template<typename Job, typename Take>
-Outcome run(Job *job, const QString &name, std::chrono::milliseconds timeout, Take take)
+// Starts the job and waits for it; `takeAnswer` runs when it is done. The job deletes itself
+// once finished (autoDelete), also after the wait gave up, because QtKeychain's callbacks refer
+// to it until then: what it holds is taken inside the finished signal.
+Outcome run(QKeychain::Job *job, const QString &name, std::chrono::milliseconds timeout,
+            const std::function<void()> &takeAnswer = {})
 {
     job->setKey(name);
     Outcome outcome = Outcome::Failed;
     bool answered = false;
     QEventLoop loop;
-    QObject::connect(job, &QKeychain::Job::finished, &loop, [&](QKeychain::Job *) {
+    QObject::connect(job, &QKeychain::Job::finished, &loop, [&] {
         answered = true;
         switch (job->error()) {
         case QKeychain::NoError:
             outcome = Outcome::Done;
-            take(job);
+            if (takeAnswer)
+                takeAnswer();
             break;
         case QKeychain::EntryNotFound:
             outcome = Outcome::Missing;
@@ -52,20 +55,20 @@ Outcome run(Job *job, const QString &name, std::chrono::milliseconds timeout, Ta
 Answer read(const QString &name, std::chrono::milliseconds timeout)
 {
     Answer answer;
-    answer.outcome = run(new QKeychain::ReadPasswordJob(service), name, timeout,
-                         [&](QKeychain::Job *job) { answer.text = static_cast<QKeychain::ReadPasswordJob *>(job)->textData(); });
+    auto *job = new QKeychain::ReadPasswordJob(service);
+    answer.outcome = run(job, name, timeout, [&] { answer.text = job->textData(); });
     return answer;
 }
 
 Outcome write(const QString &name, const QString &text, std::chrono::milliseconds timeout)
 {
     if (text.isEmpty()) {
-        const Outcome outcome = run(new QKeychain::DeletePasswordJob(service), name, timeout, [](QKeychain::Job *) {});
+        const Outcome outcome = run(new QKeychain::DeletePasswordJob(service), name, timeout);
         return outcome == Outcome::Missing ? Outcome::Done : outcome;
     }
     auto *job = new QKeychain::WritePasswordJob(service);
     job->setTextData(text);
-    return run(job, name, timeout, [](QKeychain::Job *) {});
+    return run(job, name, timeout);
 }
 
 } // namespace DesktopKeyring

@@ -6,7 +6,8 @@
 // Every preference and download position of the program is a key of the per-user
 // application settings (organisation and application "Tarnwick"). This is the one place
 // that names the keys; everything else reads and writes them through here, each time
-// through a fresh QSettings so that a change by the dialog is seen at once.
+// through a fresh QSettings so that a change by the dialog is seen at once. The passwords
+// and the API key (Secret) go through SecretStore, which keeps them out of the file where it can.
 namespace Settings {
 
 namespace Key {
@@ -55,7 +56,7 @@ struct Connection
 bool isConfigured();
 Connection connection();
 
-// "pass" holds the Base64 of the password's Latin-1 bytes.
+// In the settings file, "pass" holds the Base64 of the password's Latin-1 bytes.
 QByteArray encodePassword(const QString &password);
 QString decodePassword(const QByteArray &stored);
 // A password survives that encoding, and the news server's command line, exactly when every
