@@ -1,5 +1,6 @@
 #include "databasesetuperror.h"
 #include "mainwindow.h"
+#include "secretstore.h"
 #include "singleapplication.h"
 
 #include <QLibraryInfo>
@@ -36,6 +37,10 @@ int main(int argc, char *argv[])
     QTranslator translator;
     loadQtCatalogue(translator);
     application.installTranslator(&translator);
+
+    // Before the first connection: the secrets are read once, from the desktop's secret store
+    // when it answers (it may ask the user to unlock it first).
+    SecretStore::instance().open();
 
     try {
         MainWindow window;

@@ -18,4 +18,7 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # Loaded as a plugin, so invisible to dpkg-shlibdeps: Qt's SQLite driver, without which the
 # program cannot open its databases.
 set(CPACK_DEBIAN_PACKAGE_DEPENDS libqt6sql6-sqlite)
+# Also loaded at run time: libsecret, through which QtKeychain reaches the desktop's secret
+# store. Without it (or without a store) the passwords stay in the private settings file.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS libsecret-1-0)
 include(CPack)

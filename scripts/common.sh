@@ -7,6 +7,9 @@ packages=(
     cmake ninja-build g++ pkg-config
     qt6-base-dev libqt6sql6-sqlite qt6-webengine-dev qt6-translations-l10n
     libgl-dev libxml2-dev zlib1g-dev libssl-dev openssl libsqlite3-dev
+    qtkeychain-qt6-dev libsecret-1-0 # passwords in the desktop's secret store (QtKeychain loads libsecret itself)
+    # Test only: the secret tests run a GNOME keyring on a session bus of their own and ask it with secret-tool.
+    dbus-daemon gnome-keyring libsecret-tools
     nzbget # the download tests hand NZBs to a real NZBGet
     inn2 # the INN tests run a private INN on loopback
     desktop-file-utils appstream dpkg-dev # the install test validates the desktop files and builds the .deb

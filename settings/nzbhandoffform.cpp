@@ -1,5 +1,7 @@
 #include "nzbhandoffform.h"
 
+#include "settingsform.h"
+
 #include <QDir>
 #include <QFileInfo>
 #include <QUrl>
@@ -40,6 +42,8 @@ std::optional<NzbHandOffForm::Problem> NzbHandOffForm::problem(const Settings::N
             return Problem{tr("API-sleutel?"), tr("Vul de API-sleutel van SABnzbd in"), Field::SabnzbdKey};
         break;
     }
+    if (!Settings::isPrintableLatin1(handOff.nzbgetPassword))
+        return Problem{tr("NZBGet-wachtwoord?"), SettingsForm::unsendablePasswordText(), Field::NzbgetPassword};
     return std::nullopt;
 }
 

@@ -9,13 +9,14 @@
 
 // The rules of the "Downloaden" group of the settings dialog, apart from the widgets like
 // SettingsForm. Only the chosen destination is checked: the fields of the others are kept
-// as typed, so that switching back finds them again.
+// as typed, so that switching back finds them again. The NZBGet password is the exception:
+// it is refused whatever the destination when it could not be kept exactly.
 class NzbHandOffForm
 {
     Q_DECLARE_TR_FUNCTIONS(SettingsDialog)
 
 public:
-    enum class Field { Folder, NzbgetUrl, SabnzbdUrl, SabnzbdKey };
+    enum class Field { Folder, NzbgetUrl, NzbgetPassword, SabnzbdUrl, SabnzbdKey };
 
     struct Problem
     {
@@ -24,7 +25,8 @@ public:
         Field field;
     };
 
-    // The values as they are checked and stored: folder, addresses, user and key trimmed.
+    // The values as they are checked and stored: folder, addresses, user and key trimmed; the
+    // password exactly as typed.
     static Settings::NzbHandOff trimmed(Settings::NzbHandOff handOff);
 
     // Why the chosen destination cannot be used, or nullopt.

@@ -1,9 +1,11 @@
 #include "settings.h"
 
 #include "bytetext.h"
+#include "secretstore.h"
 
 #include <QSettings>
 
+#include <algorithm>
 #include <utility>
 
 namespace Settings {
@@ -19,7 +21,7 @@ Connection connection()
     Connection c;
     c.server = settings.value(Key::server).toString();
     c.user = ByteText::toText(settings.value(Key::user).toByteArray());
-    c.password = decodePassword(settings.value(Key::pass).toByteArray());
+    c.password = SecretStore::instance().read(Secret::NewsServerPassword);
     c.port = settings.value(Key::port).toInt();
     c.ssl = settings.value(Key::ssl).toBool();
     c.xzver = settings.value(Key::xzver).toBool();
@@ -34,6 +36,13 @@ QByteArray encodePassword(const QString &password)
 QString decodePassword(const QByteArray &stored)
 {
     return ByteText::toText(QByteArray::fromBase64(stored));
+}
+
+bool isPrintableLatin1(const QString &password)
+{
+    return std::all_of(password.begin(), password.end(), [](QChar c) {
+        return (c >= u' ' && c <= u'~') || (c >= QChar(0xa0) && c <= QChar(0xff));
+    });
 }
 
 int maxDays()
@@ -127,27 +136,29 @@ NzbHandOff nzbHandOff()
     handOff.folder = settings.value(Key::nzbFolder).toString();
     handOff.nzbgetUrl = settings.value(Key::nzbgetUrl).toString();
     handOff.nzbgetUser = settings.value(Key::nzbgetUser).toString();
-    handOff.nzbgetPassword = decodePassword(settings.value(Key::nzbgetPass).toByteArray());
+    handOff.nzbgetPassword = SecretStore::instance().read(Secret::NzbgetPassword);
     handOff.nzbgetCategory = settings.value(Key::nzbgetCategory).toBool();
     handOff.sabnzbdUrl = settings.value(Key::sabnzbdUrl).toString();
-    handOff.sabnzbdKey = settings.value(Key::sabnzbdKey).toString();
+    handOff.sabnzbdKey = SecretStore::instance().read(Secret::SabnzbdKey);
     return handOff;
 }
 
 void setNzbHandOff(const NzbHandOff &handOff)
 {
-    QSettings settings;
-    for (const auto &[value, name] : destinationNames) {
-        if (handOff.destination == value)
-            settings.setValue(Key::nzbDestination, QString(name));
+    {
+        QSettings settings;
+        for (const auto &[value, name] : destinationNames) {
+            if (handOff.destination == value)
+                settings.setValue(Key::nzbDestination, QString(name));
+        }
+        settings.setValue(Key::nzbFolder, handOff.folder);
+        settings.setValue(Key::nzbgetUrl, handOff.nzbgetUrl);
+        settings.setValue(Key::nzbgetUser, handOff.nzbgetUser);
+        settings.setValue(Key::nzbgetCategory, handOff.nzbgetCategory);
+        settings.setValue(Key::sabnzbdUrl, handOff.sabnzbdUrl);
     }
-    settings.setValue(Key::nzbFolder, handOff.folder);
-    settings.setValue(Key::nzbgetUrl, handOff.nzbgetUrl);
-    settings.setValue(Key::nzbgetUser, handOff.nzbgetUser);
-    settings.setValue(Key::nzbgetPass, encodePassword(handOff.nzbgetPassword));
-    settings.setValue(Key::nzbgetCategory, handOff.nzbgetCategory);
-    settings.setValue(Key::sabnzbdUrl, handOff.sabnzbdUrl);
-    settings.setValue(Key::sabnzbdKey, handOff.sabnzbdKey);
+    SecretStore::instance().write(Secret::NzbgetPassword, handOff.nzbgetPassword);
+    SecretStore::instance().write(Secret::SabnzbdKey, handOff.sabnzbdKey);
 }
 
 QString nzbSaveFolder()

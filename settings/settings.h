@@ -6,7 +6,8 @@
 // Every preference and download position of the program is a key of the per-user
 // application settings (organisation and application "Tarnwick"). This is the one place
 // that names the keys; everything else reads and writes them through here, each time
-// through a fresh QSettings so that a change by the dialog is seen at once.
+// through a fresh QSettings so that a change by the dialog is seen at once. The passwords
+// and the API key (Secret) go through SecretStore, which keeps them out of the file where it can.
 namespace Settings {
 
 namespace Key {
@@ -36,12 +37,16 @@ inline constexpr QLatin1StringView sabnzbdUrl{"sabnzbdurl"};
 inline constexpr QLatin1StringView sabnzbdKey{"sabnzbdkey"};
 } // namespace Key
 
+// The values that are kept secret (see SecretStore): not in the settings file when the
+// desktop's secret store answers.
+enum class Secret { NewsServerPassword, NzbgetPassword, SabnzbdKey };
+
 // What the controller needs to open a connection to the Usenet server.
 struct Connection
 {
     QString server;
     QString user;
-    QString password; // decoded
+    QString password; // exactly as typed
     int port = 0;
     bool ssl = false;
     bool xzver = false;
@@ -51,9 +56,12 @@ struct Connection
 bool isConfigured();
 Connection connection();
 
-// "pass" holds the Base64 of the password's Latin-1 bytes.
+// In the settings file, "pass" holds the Base64 of the password's Latin-1 bytes.
 QByteArray encodePassword(const QString &password);
 QString decodePassword(const QByteArray &stored);
+// A password survives that encoding, and the news server's command line, exactly when every
+// character is printable Latin-1 (U+0020 to U+007E, U+00A0 to U+00FF).
+bool isPrintableLatin1(const QString &password);
 
 int maxDays();
 int maxSpots();
@@ -78,7 +86,7 @@ struct NzbHandOff
     QString folder;         // the downloader's watch folder
     QString nzbgetUrl;      // e.g. "http://127.0.0.1:6789"
     QString nzbgetUser;
-    QString nzbgetPassword; // decoded; stored like "pass"
+    QString nzbgetPassword; // exactly as typed
     bool nzbgetCategory = false; // the spot's category as NZBGet's category
     QString sabnzbdUrl;     // e.g. "http://127.0.0.1:8080"
     QString sabnzbdKey;

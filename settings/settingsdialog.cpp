@@ -2,6 +2,7 @@
 #include "ui_settingsdialog.h"
 
 #include "messageboxes.h"
+#include "secretstore.h"
 
 #include <QDir>
 #include <QFileDialog>
@@ -26,6 +27,10 @@ SettingsDialog::SettingsDialog(QWidget *parent)
     if (const auto stored = SettingsForm::fromSettings())
         fill(*stored);
     fill(Settings::nzbHandOff());
+    ui->secretPlaceLabel->setText(SecretStore::instance().place() == SecretStore::Place::Keychain
+                                      ? tr("Wachtwoorden en de API-sleutel worden bewaard in de sleutelbos van het bureaublad.")
+                                      : tr("Wachtwoorden en de API-sleutel worden bewaard in het instellingenbestand "
+                                           "(alleen leesbaar voor u)."));
 }
 
 SettingsDialog::~SettingsDialog()
@@ -78,6 +83,8 @@ QWidget *SettingsDialog::widgetFor(SettingsForm::Field field) const
         return ui->serverEdit;
     case SettingsForm::Field::User:
         return ui->userEdit;
+    case SettingsForm::Field::Password:
+        return ui->passEdit;
     case SettingsForm::Field::Nick:
         return ui->nickEdit;
     case SettingsForm::Field::Port:
@@ -126,6 +133,8 @@ QWidget *SettingsDialog::widgetFor(NzbHandOffForm::Field field) const
         return ui->nzbFolderEdit;
     case NzbHandOffForm::Field::NzbgetUrl:
         return ui->nzbgetUrlEdit;
+    case NzbHandOffForm::Field::NzbgetPassword:
+        return ui->nzbgetPassEdit;
     case NzbHandOffForm::Field::SabnzbdUrl:
         return ui->sabnzbdUrlEdit;
     case NzbHandOffForm::Field::SabnzbdKey:

@@ -11,7 +11,8 @@ class SettingsDialog;
 
 // The modal dialog in which the user enters the server, the account and the spot
 // preferences, and where a spot's NZB goes. OK validates the form, then the "Downloaden"
-// group, and writes every settings key only when both pass; Cancel writes nothing.
+// group, and writes every settings key only when both pass; Cancel writes nothing. A line
+// above the buttons says where the passwords and the API key are kept (SecretStore).
 class SettingsDialog : public QDialog
 {
     Q_OBJECT

@@ -1,6 +1,7 @@
 #include "settingsform.h"
 
 #include "bytetext.h"
+#include "secretstore.h"
 #include "settings.h"
 
 #include <QSettings>
@@ -14,7 +15,7 @@ std::optional<SettingsForm> SettingsForm::fromSettings()
     form.server = settings.value(Settings::Key::server).toString();
     form.user = ByteText::toText(settings.value(Settings::Key::user).toByteArray());
     form.nick = ByteText::toText(settings.value(Settings::Key::nick).toByteArray());
-    form.password = Settings::decodePassword(settings.value(Settings::Key::pass).toByteArray());
+    form.password = SecretStore::instance().read(Settings::Secret::NewsServerPassword);
     form.port = settings.value(Settings::Key::port).toString();
     form.maxDays = settings.value(Settings::Key::maxDays).toString();
     form.maxSpots = settings.value(Settings::Key::maxSpots).toString();
@@ -29,8 +30,10 @@ std::optional<SettingsForm::Problem> SettingsForm::problem() const
 {
     if (server.trimmed().isEmpty())
         return Problem{tr("Server?"), tr("Voer de server van uw Usenet provider in"), Field::Server};
-    if (!password.trimmed().isEmpty() && user.trimmed().isEmpty())
+    if (!password.isEmpty() && user.trimmed().isEmpty())
         return Problem{tr("Gebruikersnaam?"), tr("Voer een gebruikersnaam in."), Field::User};
+    if (!Settings::isPrintableLatin1(password))
+        return Problem{tr("Wachtwoord?"), unsendablePasswordText(), Field::Password};
     if (nick.trimmed().isEmpty())
         return Problem{tr("Nickname?"), tr("Vul je schuilnaam in!"), Field::Nick};
     const int portNumber = port.toInt();
@@ -51,7 +54,6 @@ void SettingsForm::store() const
         Settings::resetDownloadPositions();
     settings.setValue(Settings::Key::server, newServer);
     settings.setValue(Settings::Key::user, ByteText::toBytes(user.trimmed()));
-    settings.setValue(Settings::Key::pass, Settings::encodePassword(password.trimmed()));
     settings.setValue(Settings::Key::port, port.toInt());
     settings.setValue(Settings::Key::maxDays, maxDays.toInt());
     settings.setValue(Settings::Key::maxSpots, maxSpots.toInt());
@@ -60,4 +62,12 @@ void SettingsForm::store() const
     settings.setValue(Settings::Key::ssl, ssl);
     settings.setValue(Settings::Key::xzver, xzver);
     settings.setValue(Settings::Key::ero, ero);
+    settings.sync();
+    SecretStore::instance().write(Settings::Secret::NewsServerPassword, password);
+}
+
+QString SettingsForm::unsendablePasswordText()
+{
+    return tr("Een wachtwoord kan alleen tekens uit ISO 8859-1 (Latin-1) bevatten: letters, ook met accenten, "
+              "cijfers, leestekens en spaties; geen €, tekens uit andere schriften of stuurtekens.");
 }

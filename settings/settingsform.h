@@ -13,7 +13,7 @@ struct SettingsForm
     Q_DECLARE_TR_FUNCTIONS(SettingsDialog)
 
 public:
-    enum class Field { Server, User, Nick, Port, MaxDays, MaxSpots };
+    enum class Field { Server, User, Password, Nick, Port, MaxDays, MaxSpots };
 
     // Why the form cannot be accepted, and which field to fix.
     struct Problem
@@ -25,7 +25,7 @@ public:
 
     QString server;
     QString user;
-    QString password;
+    QString password; // exactly as typed, blanks included
     QString nick;
     QString port;
     QString maxDays;
@@ -41,6 +41,11 @@ public:
     // The first rule the form breaks, in the order the user is asked to fix them.
     std::optional<Problem> problem() const;
 
-    // Writes every key; a new server resets both download positions first.
+    // Writes every key, the password through SecretStore; a new server resets both download
+    // positions first.
     void store() const;
+
+    // Why a password is refused that is not printable Latin-1: the settings file could not keep
+    // it exactly, nor could the news server receive it as typed.
+    static QString unsendablePasswordText();
 };

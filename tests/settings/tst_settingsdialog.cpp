@@ -127,10 +127,17 @@ private Q_SLOTS:
         QTest::addColumn<QString>("focus");
 
         const QString ok = QStringLiteral("news.example");
+        const QString unsendable = SettingsForm::unsendablePasswordText();
         QTest::newRow("empty-server") << QStringLiteral("   ") << "" << "" << "Anoniempje" << "119" << "30" << "1000"
                                       << "Server?" << "Voer de server van uw Usenet provider in" << "serverEdit";
         QTest::newRow("password-without-user") << ok << " " << "geheim" << "Anoniempje" << "119" << "30" << "1000"
                                                << "Gebruikersnaam?" << "Voer een gebruikersnaam in." << "userEdit";
+        QTest::newRow("blank-password-without-user") << ok << "" << "   " << "Anoniempje" << "119" << "30" << "1000"
+                                                     << "Gebruikersnaam?" << "Voer een gebruikersnaam in." << "userEdit";
+        QTest::newRow("password-beyond-latin1") << ok << "jan" << "wacht\u20acwoord" << "Anoniempje" << "119" << "30"
+                                                << "1000" << "Wachtwoord?" << unsendable << "passEdit";
+        QTest::newRow("password-with-control-character") << ok << "jan" << "wacht\twoord" << "Anoniempje" << "119"
+                                                         << "30" << "1000" << "Wachtwoord?" << unsendable << "passEdit";
         QTest::newRow("empty-nick") << ok << "" << "" << "" << "119" << "30" << "1000"
                                     << "Nickname?" << "Vul je schuilnaam in!" << "";
         QTest::newRow("port-zero") << ok << "" << "" << "Anoniempje" << "0" << "30" << "1000"
@@ -279,6 +286,60 @@ private Q_SLOTS:
         QCOMPARE(connection.password, QStringLiteral("g\u00e9heim"));
         QCOMPARE(connection.port, 443);
         QVERIFY(connection.ssl && connection.xzver);
+    }
+
+    // Blanks are part of a password; a password the file could not keep exactly is refused above.
+    void passwordsAreKeptExactlyAsTyped()
+    {
+        const QString password = QStringLiteral("  g\u00e9 heim\u00a0 ");
+        {
+            SettingsDialog dialog;
+            setText(dialog, "serverEdit", QStringLiteral("news.example"));
+            setText(dialog, "userEdit", QStringLiteral("jan"));
+            setText(dialog, "passEdit", password);
+            setText(dialog, "nzbgetPassEdit", password);
+            dialog.accept();
+            QVERIFY(shown.isEmpty());
+        }
+        QCOMPARE(QSettings().value(QStringLiteral("pass")).toByteArray(), password.toLatin1().toBase64());
+        QCOMPARE(Settings::connection().password, password);
+        QCOMPARE(Settings::nzbHandOff().nzbgetPassword, password);
+        SettingsDialog dialog;
+        QCOMPARE(field<QLineEdit>(dialog, "passEdit")->text(), password);
+    }
+
+    // Whatever the chosen destination: the password is stored all the same.
+    void anNzbgetPasswordBeyondLatin1IsRefused()
+    {
+        SettingsDialog dialog;
+        setText(dialog, "serverEdit", QStringLiteral("news.example"));
+        setText(dialog, "nzbgetPassEdit", QStringLiteral("\u0433\u0435\u0445\u0430\u0439\u043c"));
+        dialog.accept();
+        QCOMPARE(shown.size(), 1);
+        QCOMPARE(shown.first().title, QStringLiteral("NZBGet-wachtwoord?"));
+        QCOMPARE(shown.first().text, SettingsForm::unsendablePasswordText());
+        QVERIFY(QSettings().allKeys().isEmpty());
+    }
+
+    void printableLatin1_data()
+    {
+        QTest::addColumn<QString>("password");
+        QTest::addColumn<bool>("printable");
+        QTest::newRow("empty") << QString() << true;
+        QTest::newRow("ascii-with-blanks") << QStringLiteral(" a~Z0 ") << true;
+        QTest::newRow("accents-and-no-break-space") << QStringLiteral("\u00e9\u00a0\u00ff") << true;
+        QTest::newRow("euro") << QStringLiteral("\u20ac") << false;
+        QTest::newRow("cyrillic") << QStringLiteral("\u0433") << false;
+        QTest::newRow("newline") << QStringLiteral("a\nb") << false;
+        QTest::newRow("delete") << QStringLiteral("\u007f") << false;
+        QTest::newRow("c1-control") << QStringLiteral("\u0085") << false;
+    }
+
+    void printableLatin1()
+    {
+        QFETCH(QString, password);
+        QFETCH(bool, printable);
+        QCOMPARE(Settings::isPrintableLatin1(password), printable);
     }
 
     void anEmptyStoredNicknameDoesNotLockTheDialog()

@@ -15,6 +15,9 @@ TestProfile::TestProfile()
     qputenv("XDG_DATA_HOME", QFile::encodeName(dataHome()));
     qputenv("XDG_CACHE_HOME", QFile::encodeName(root() + QLatin1String("/cache")));
     qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtimeDir()));
+    // A session bus that is not there: the user's own bus, and with it the desktop's keyring,
+    // stays out of reach (and none is started for the test). Tests that want one start their own.
+    qputenv("DBUS_SESSION_BUS_ADDRESS", "unix:path=" + QFile::encodeName(runtimeDir()) + "/no-bus");
 }
 
 QString TestProfile::root() const

@@ -4,8 +4,8 @@
 #include <QTemporaryDir>
 
 // A throw-away user profile: HOME and the XDG configuration, data, cache and runtime
-// directories point into one temporary directory, so that a test never sees or touches
-// the user's real settings and databases. Create it before anything reads a path
+// directories point into one temporary directory, and the D-Bus session bus nowhere, so that a
+// test never sees or touches the user's real settings, databases and keyring. Create it before anything reads a path
 // (QSettings caches its location on first use); TARNWICK_TEST_MAIN does that.
 class TestProfile
 {
