@@ -77,11 +77,10 @@ bool executeAll(const QSqlDatabase &db, const QStringList &statements)
 }
 
 // All statements or none: a kill half-way must not leave a table without its indexes.
-void createTable(const QSqlDatabase &db, const QStringList &schema)
+bool createTable(const QSqlDatabase &db, const QStringList &schema)
 {
     SqlTransaction transaction(db);
-    if (executeAll(db, schema))
-        transaction.commit();
+    return transaction.isActive() && executeAll(db, schema) && transaction.commit();
 }
 
 QSqlQuery prepared(const QSqlDatabase &db, const QString &sql)
@@ -117,31 +116,34 @@ QString SpotStore::openDataDirectory()
     return dir;
 }
 
+// A file that cannot be given this schema is not used at all: the download would fetch its
+// spots into tables that cannot take them, and save the position as if they were stored.
 void SpotStore::createSchema()
 {
-    if (!tableExists(spotsDatabase(), QStringLiteral("spots")))
-        createTable(spotsDatabase(), spotsSchema);
-    if (!tableExists(spotsDatabase(), QStringLiteral("erospots")))
-        createEroticTable();
-    if (!tableExists(cacheDatabase(), QStringLiteral("cache")))
-        createTable(cacheDatabase(), cacheSchema);
-    if (!tableExists(commentListDatabase(), QStringLiteral("msgnrs")))
-        createTable(commentListDatabase(), commentListSchema);
+    const QString spotsFailure = tr("Fout bij openen spots database");
+    if (!tableExists(spotsDatabase(), QStringLiteral("spots")) && !createTable(spotsDatabase(), spotsSchema))
+        throw DatabaseSetupError(spotsFailure);
+    if (!tableExists(spotsDatabase(), QStringLiteral("erospots")) && !createEroticTable())
+        throw DatabaseSetupError(spotsFailure);
+    if (!tableExists(cacheDatabase(), QStringLiteral("cache")) && !createTable(cacheDatabase(), cacheSchema))
+        throw DatabaseSetupError(tr("Fout bij openen cache database"));
+    if (!tableExists(commentListDatabase(), QStringLiteral("msgnrs"))
+        && !createTable(commentListDatabase(), commentListSchema))
+        throw DatabaseSetupError(tr("Fout bij openen reactielijst database"));
 }
 
 // One transaction: the erotic rows are deleted from spots only once their copies are
-// stored, and a failure leaves the file as it was, to be migrated at the next start.
-void SpotStore::createEroticTable()
+// stored, and a failure leaves the file as it was.
+bool SpotStore::createEroticTable()
 {
     const QSqlDatabase db = spotsDatabase();
     SqlTransaction transaction(db);
-    if (!executeAll(db, eroticSchema))
-        return;
+    if (!transaction.isActive() || !executeAll(db, eroticSchema))
+        return false;
     const bool hasOtherCats = db.record(QStringLiteral("spots")).contains(QStringLiteral("othercats"));
     if (!hasOtherCats && !execute(db, QStringLiteral("ALTER TABLE spots ADD COLUMN othercats VARCHAR(255)")))
-        return;
-    if (executeAll(db, eroticMigration))
-        transaction.commit();
+        return false;
+    return executeAll(db, eroticMigration) && transaction.commit();
 }
 
 void SpotStore::prepareStatements()
@@ -206,6 +208,9 @@ void SpotStore::deleteAll()
 void SpotStore::clearCommentIndex()
 {
     execute(commentListDatabase(), QStringLiteral("DELETE FROM msgnrs"));
+    // Comments are cached under their article number, which the new index may give to
+    // another article: the group was numbered anew, or the server is another.
+    execute(cacheDatabase(), QStringLiteral("DELETE FROM cache WHERE length(id)>0 AND CAST(id AS TEXT) NOT GLOB '*[^0-9]*'"));
 }
 
 QList<quint32> SpotStore::commentNumbers(const QString &spotKey)

@@ -50,8 +50,9 @@ class SpotStore
 
 public:
     // Creates the directory and files as needed, the tables, and migrates older files.
-    // Throws DatabaseSetupError when the directory or a file cannot be made or opened, or
-    // when Qt's SQLite is not the library the statements of this program run on.
+    // Throws DatabaseSetupError when the directory or a file cannot be made or opened, when
+    // a table cannot be created or an older file cannot be migrated (the file is left as it
+    // was), or when Qt's SQLite is not the library the statements of this program run on.
     SpotStore();
 
     QSqlDatabase spotsDatabase() const;
@@ -70,6 +71,7 @@ public:
     void optimize();
     // Empties every table and compacts the files.
     void deleteAll();
+    // Empties the comment index and drops the comments cached under their article number.
     void clearCommentIndex();
 
     // The comment article numbers indexed for a spot key; empty without a row.
@@ -107,7 +109,8 @@ private:
 
     static QString openDataDirectory();
     void createSchema();
-    void createEroticTable();
+    // False when it failed; the file is then as it was.
+    bool createEroticTable();
     void prepareStatements();
     TableStatements &statementsFor(SpotTable table);
 

@@ -75,10 +75,9 @@ void Tarnwick::storeHeader(const QByteArray &line)
         ++(header.isErotic() ? rangeEroticSpotsAdded : rangeSpotsAdded);
         break;
     case InsertResult::Unavailable:
-        qDebug() << "Fout bij toevoegen aan database";
-        break;
     case InsertResult::Failed:
-        // The disk is full or failing: going on would commit a range with holes in it.
+        // A table that cannot take spots, or a disk that is full or failing: going on would
+        // commit a range with holes in it, and save a position past spots never stored.
         qDebug() << "Fout bij toevoegen aan database";
         endHeaderTransaction(false);
         break;

@@ -56,6 +56,8 @@ public:
     // Also resets the download positions and the counters, answers every queued article
     // request with articleNotFound(), then emits newSpots().
     bool deleteAllSpots();
+    // Empties the comment index and drops the comments cached under their article number:
+    // for a new server, whose numbers name other articles.
     void clearCommentIndex();
     QList<quint32> commentNumbers(const QString &spotKey) override;
 

@@ -45,15 +45,22 @@ QVariant scalar(const QSqlDatabase &db, const QString &sql)
     return values.isEmpty() ? QVariant() : values.first();
 }
 
-// Without a tag column the copy into erospots fails, and erospots is not created.
-const QString unmigratableSpotsTable = QStringLiteral(
+const QString oldSpotsTable = QStringLiteral(
+    "CREATE TABLE spots(id INTEGER PRIMARY KEY AUTOINCREMENT,cat INT,subcat INT,spotdate INT,title VARCHAR(255),"
+    "spotter VARCHAR(255),tag VARCHAR(255),msgid VARCHAR(255) )");
+// Without a tag column the copy into erospots fails.
+const QString untaggedSpotsTable = QStringLiteral(
     "CREATE TABLE spots(id INTEGER PRIMARY KEY AUTOINCREMENT,cat INT,subcat INT,"
     "spotdate INT,title VARCHAR(255),spotter VARCHAR(255),msgid VARCHAR(255) )");
+const QString eroticTable = QStringLiteral(
+    "CREATE TABLE erospots(id INTEGER PRIMARY KEY AUTOINCREMENT,cat INT,subcat INT,spotdate INT,title VARCHAR(255),"
+    "spotter VARCHAR(255),tag VARCHAR(255),othercats VARCHAR(255),msgid VARCHAR(255) )");
 
-enum class Obstacle { None, FailedMigration, ReadOnlyConnection };
+enum class Obstacle { None, EroticNameTaken, SpotsWithoutOtherCats, ReadOnlyConnection };
 
-// A spots.db as written before erotic spots had a table of their own.
-void writeOldSpotsFile(const QString &createStatement)
+// A spots.db as written before erotic spots had a table of their own: the statements of its
+// schema, the first one creating spots.
+void writeOldSpotsFile(const QStringList &schema)
 {
     QDir().mkpath(dataDir());
     {
@@ -61,7 +68,8 @@ void writeOldSpotsFile(const QString &createStatement)
         db.setDatabaseName(dataDir() + QLatin1String("/spots.db"));
         QVERIFY(db.open());
         QSqlQuery query(db);
-        QVERIFY(query.exec(createStatement));
+        for (const QString &statement : schema)
+            QVERIFY(query.exec(statement));
         for (const auto &[id, cat] : {std::pair{1, 1}, {2, 9}, {3, 2}, {4, 9}})
             QVERIFY(query.exec(QStringLiteral("INSERT INTO spots(id,cat,subcat,spotdate,title,spotter,msgid) "
                                               "VALUES (%1,%2,%2*100,1298000000+%1,'t%1','p%1','m%1')")
@@ -92,7 +100,8 @@ private Q_SLOTS:
     void connectionsAreDurable();
     void qtRunsTheLinkedSqlite();
     void oldSpotsFileIsMigrated();
-    void failedMigrationKeepsEveryRow();
+    void failedMigrationLeavesTheFileAsItWas_data();
+    void failedMigrationLeavesTheFileAsItWas();
     void tableExistsMatchesAnySchemaObject();
     void setupFailure_data();
     void setupFailure();
@@ -174,9 +183,7 @@ void TestSpotStore::qtRunsTheLinkedSqlite()
 
 void TestSpotStore::oldSpotsFileIsMigrated()
 {
-    writeOldSpotsFile(QStringLiteral("CREATE TABLE spots(id INTEGER PRIMARY KEY AUTOINCREMENT,cat INT,subcat INT,"
-                                     "spotdate INT,title VARCHAR(255),spotter VARCHAR(255),tag VARCHAR(255),"
-                                     "msgid VARCHAR(255) )"));
+    writeOldSpotsFile({oldSpotsTable});
     SpotStore store;
     const QSqlDatabase db = store.spotsDatabase();
 
@@ -189,15 +196,42 @@ void TestSpotStore::oldSpotsFileIsMigrated()
                            QStringLiteral("4 9 900 1298000004 t4 p4 m4 null")}));
 }
 
-void TestSpotStore::failedMigrationKeepsEveryRow()
+void TestSpotStore::failedMigrationLeavesTheFileAsItWas_data()
 {
-    // The erotic rows must stay where they are.
-    writeOldSpotsFile(unmigratableSpotsTable);
-    SpotStore store;
-    const QSqlDatabase db = store.spotsDatabase();
+    QTest::addColumn<QStringList>("schema");
+    QTest::newRow("copy-without-tag-column") << QStringList{untaggedSpotsTable};
+    QTest::newRow("index-name-of-erotic-table-taken")
+        << QStringList{oldSpotsTable, QStringLiteral("CREATE INDEX ecatidx ON spots(cat)")};
+}
 
-    QCOMPARE(column(db, QStringLiteral("SELECT id FROM spots ORDER BY id")), QVariantList({1, 2, 3, 4}));
-    QVERIFY(!SpotStore::tableExists(db, QStringLiteral("erospots")));
+// The program does not start on a file that it cannot migrate: a download would fetch its
+// spots into tables that cannot take them.
+void TestSpotStore::failedMigrationLeavesTheFileAsItWas()
+{
+    QFETCH(QStringList, schema);
+    writeOldSpotsFile(schema);
+    const auto readFile = [] {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("old"));
+        db.setDatabaseName(dataDir() + QLatin1String("/spots.db"));
+        db.open();
+        const QVariantList file{schemaOf(db), column(db, QStringLiteral("SELECT id || ' ' || cat FROM spots ORDER BY id"))};
+        db.close();
+        db = QSqlDatabase();
+        QSqlDatabase::removeDatabase(QStringLiteral("old"));
+        return file;
+    };
+    const QVariantList before = readFile();
+
+    try {
+        SpotStore store;
+        QFAIL("the store opened");
+    } catch (const DatabaseSetupError &error) {
+        QCOMPARE(error.message(), QStringLiteral("Fout bij openen spots database"));
+    }
+    QCOMPARE(QSqlDatabase::connectionNames(), QStringList());
+    QCOMPARE(readFile(), before);
+    QCOMPARE(before.at(1).toStringList(), QStringList({QStringLiteral("1 1"), QStringLiteral("2 9"),
+                                                      QStringLiteral("3 2"), QStringLiteral("4 9")}));
 }
 
 void TestSpotStore::tableExistsMatchesAnySchemaObject()
@@ -315,10 +349,10 @@ void TestSpotStore::insertResult_data()
 
     QTest::newRow("stored") << SpotTable::EroticSpots << Obstacle::None << DuplicateCheck::Unique
                             << InsertResult::Inserted;
-    QTest::newRow("erotic-table-missing") << SpotTable::EroticSpots << Obstacle::FailedMigration
-                                          << DuplicateCheck::Failed << InsertResult::Unavailable;
-    QTest::newRow("spots-table-without-tag-column") << SpotTable::Spots << Obstacle::FailedMigration
-                                                    << DuplicateCheck::Unique << InsertResult::Unavailable;
+    QTest::newRow("erotic-table-name-taken-by-an-index") << SpotTable::EroticSpots << Obstacle::EroticNameTaken
+                                                         << DuplicateCheck::Failed << InsertResult::Unavailable;
+    QTest::newRow("spots-table-without-othercats") << SpotTable::Spots << Obstacle::SpotsWithoutOtherCats
+                                                   << DuplicateCheck::Unique << InsertResult::Unavailable;
     QTest::newRow("write-refused") << SpotTable::Spots << Obstacle::ReadOnlyConnection << DuplicateCheck::Unique
                                    << InsertResult::Failed;
 }
@@ -330,8 +364,10 @@ void TestSpotStore::insertResult()
     QFETCH(DuplicateCheck, duplicate);
     QFETCH(InsertResult, result);
 
-    if (obstacle == Obstacle::FailedMigration)
-        writeOldSpotsFile(unmigratableSpotsTable);
+    if (obstacle == Obstacle::EroticNameTaken)
+        writeOldSpotsFile({oldSpotsTable, QStringLiteral("CREATE INDEX erospots ON spots(cat)")});
+    else if (obstacle == Obstacle::SpotsWithoutOtherCats)
+        writeOldSpotsFile({oldSpotsTable, eroticTable});
     SpotStore store;
     if (obstacle == Obstacle::ReadOnlyConnection)
         QVERIFY(QSqlQuery(store.spotsDatabase()).exec(QStringLiteral("PRAGMA query_only=ON")));
