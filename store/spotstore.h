@@ -63,8 +63,9 @@ public:
     static bool tableExists(const QSqlDatabase &db, const QString &name);
     // Writes the transactions committed to the database's write-ahead log into the file itself
     // and empties the log, so that they no longer depend on a log that a damaged disk or a
-    // careless copy may lose or cut short. False when that failed (a reader held the log for
-    // longer than the busy timeout, or a write failed): the log still holds them.
+    // careless copy may lose or cut short. Never waits for another connection: a log that a
+    // reader still uses is copied but not emptied. False when not all of it could be copied
+    // (a reader began before the last commit, or a write failed): the log still holds them.
     static bool checkpoint(const QSqlDatabase &db);
 
     // Compacts the three files. Callers keep it away from an open download transaction.
