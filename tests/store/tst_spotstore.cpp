@@ -5,6 +5,7 @@
 #include "testmain.h"
 
 #include <QDateTime>
+#include <QElapsedTimer>
 #include <QDir>
 #include <QRandomGenerator>
 #include <QRegularExpression>
@@ -56,6 +57,8 @@ const QString eroticTable = QStringLiteral(
     "CREATE TABLE erospots(id INTEGER PRIMARY KEY AUTOINCREMENT,cat INT,subcat INT,spotdate INT,title VARCHAR(255),"
     "spotter VARCHAR(255),tag VARCHAR(255),othercats VARCHAR(255),msgid VARCHAR(255) )");
 
+enum class Reader { None, SinceBeforeTheCommit, SinceAfterTheCommit };
+
 enum class Obstacle { None, EroticNameTaken, SpotsWithoutOtherCats, ReadOnlyConnection };
 
 // A spots.db as written before erotic spots had a table of their own: the statements of its
@@ -98,6 +101,8 @@ private Q_SLOTS:
 
     void freshProfileCreatesExactSchema();
     void connectionsAreDurable();
+    void checkpointWaitsForNoReader_data();
+    void checkpointWaitsForNoReader();
     void qtRunsTheLinkedSqlite();
     void oldSpotsFileIsMigrated();
     void failedMigrationLeavesTheFileAsItWas_data();
@@ -163,6 +168,53 @@ void TestSpotStore::freshProfileCreatesExactSchema()
              }));
     QCOMPARE(schemaOf(store.commentListDatabase()),
              QStringList{QStringLiteral("CREATE TABLE msgnrs(post VARCHAR(255) PRIMARY KEY,nrs BLOB)")});
+}
+
+void TestSpotStore::checkpointWaitsForNoReader_data()
+{
+    QTest::addColumn<Reader>("reader");
+    QTest::addColumn<bool>("copied");
+    QTest::newRow("no-reader") << Reader::None << true;
+    // The log cannot be emptied, but the file holds everything the reader could want.
+    QTest::newRow("reader-since-after-the-commit") << Reader::SinceAfterTheCommit << true;
+    QTest::newRow("reader-since-before-the-commit") << Reader::SinceBeforeTheCommit << false;
+}
+
+// A reader of the log (the list index's builder) keeps the window's thread waiting for
+// nothing: Qt's busy time-out would be five seconds.
+void TestSpotStore::checkpointWaitsForNoReader()
+{
+    QFETCH(Reader, reader);
+    QFETCH(bool, copied);
+    SpotStore store;
+    const QSqlDatabase db = store.spotsDatabase();
+    {
+        QSqlDatabase readerDb = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("reader"));
+        readerDb.setDatabaseName(dataDir() + QLatin1String("/spots.db"));
+        QVERIFY(readerDb.open());
+        const auto beginReading = [&] {
+            QVERIFY(readerDb.transaction());
+            QCOMPARE(scalar(readerDb, QStringLiteral("SELECT count(*) FROM spots")).isValid(), true);
+        };
+        if (reader == Reader::SinceBeforeTheCommit)
+            beginReading();
+        const SpotRecord spot{1, 100, 1298000000, QByteArray("Titel"), "p", QVariant(), "k", ""};
+        QCOMPARE(store.insertSpot(SpotTable::Spots, spot), InsertResult::Inserted);
+        if (reader == Reader::SinceAfterTheCommit)
+            beginReading();
+
+        QElapsedTimer waited;
+        waited.start();
+        QCOMPARE(SpotStore::checkpoint(db), copied);
+        QVERIFY2(waited.elapsed() < 2000, qPrintable(QString::number(waited.elapsed())));
+        QCOMPARE(scalar(db, QStringLiteral("PRAGMA busy_timeout")).toInt(), 5000);
+        if (reader != Reader::None)
+            QVERIFY(readerDb.commit());
+        readerDb.close();
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("reader"));
+    QVERIFY(SpotStore::checkpoint(db));
+    QCOMPARE(QFileInfo(dataDir() + QLatin1String("/spots.db-wal")).size(), 0);
 }
 
 void TestSpotStore::connectionsAreDurable()
