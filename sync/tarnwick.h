@@ -114,6 +114,7 @@ private:
         qint64 batchEnd = 0;  // last article of the range in progress
         qint64 current = 0;   // last article handled in the range; 0 when none yet
         qint64 reported = -1; // current when progress was last shown in the range
+        bool anyLine = false; // a range since start() had a line to handle
 
         // Sets up the first range after lastDone, keeping to the newest maxArticles, of a
         // group with articles (1 <= min <= max).

@@ -4,6 +4,8 @@
 #include "syncsession.h"
 #include "testmain.h"
 
+#include <QElapsedTimer>
+
 namespace {
 
 constexpr qint64 date = 1298000000;
@@ -47,6 +49,7 @@ private Q_SLOTS:
     void realisticRedownloadAddsNothing();
     void tableThatCannotTakeSpotsKeepsThePosition_data();
     void tableThatCannotTakeSpotsKeepsThePosition();
+    void positionWaitsForTheFileNotForItsReaders();
 
 private:
     std::unique_ptr<SyncSession> session;
@@ -233,6 +236,32 @@ void TestDownloadSpots::tableThatCannotTakeSpotsKeepsThePosition()
     const Observer observer(QStringLiteral("spots.db"));
     QCOMPARE(observer.count(QStringLiteral("SELECT count(*) FROM spots")), 0);
     QCOMPARE(session->noticesStartingWith(SyncSession::headersDone), QStringList());
+}
+
+// A reader of spots.db since before a range's commit (the list index's builder) keeps the
+// range in the log: its position is saved at a later cycle, and the download does not wait.
+void TestDownloadSpots::positionWaitsForTheFileNotForItsReaders()
+{
+    session->server.addGroup(Tarnwick::spotGroup, 1, 3);
+    for (const qint64 number : {1, 2, 3})
+        session->server.addOverview(Tarnwick::spotGroup, number, spotLine(number, "Spot", date + number));
+    Tarnwick &controller = session->create();
+    {
+        const Observer reader(QStringLiteral("spots.db"));
+        QSqlDatabase readerDb = QSqlDatabase::database(QStringLiteral("observer"), false);
+        QVERIFY(readerDb.transaction());
+        QCOMPARE(reader.count(QStringLiteral("SELECT count(*) FROM spots")), 0);
+        QElapsedTimer cycle;
+        cycle.start();
+        controller.connectToServer();
+        QVERIFY(session->waitForHeaders());
+        QVERIFY2(cycle.elapsed() < 4000, qPrintable(QString::number(cycle.elapsed())));
+        QCOMPARE(Settings::lastHeader(), 0);
+        QVERIFY(readerDb.commit());
+    }
+    QVERIFY(session->waitForHeaders(2));
+    QCOMPARE(Settings::lastHeader(), 3);
+    QCOMPARE(countRows("spots", QStringLiteral("SELECT count(*) FROM spots")), 3);
 }
 
 TARNWICK_TEST_MAIN(TestDownloadSpots)
