@@ -184,7 +184,8 @@ bool SpotStore::checkpoint(const QSqlDatabase &db)
     // waiting, SQLite still copies what no reader needs, which is everything once the readers
     // began after the last commit; only emptying the log is left for another time.
     QSqlQuery query(db);
-    const int busyTimeout = query.exec(QStringLiteral("PRAGMA busy_timeout")) && query.next() ? query.value(0).toInt() : 0;
+    const int busyTimeout =
+        query.exec(QStringLiteral("PRAGMA busy_timeout")) && query.next() ? query.value(0).toInt() : 0;
     query.exec(QStringLiteral("PRAGMA busy_timeout=0"));
     // One row: whether it was kept from finishing, the frames in the log, the frames copied
     // (-1 when it could not start).
@@ -222,7 +223,8 @@ void SpotStore::clearCommentIndex()
     execute(commentListDatabase(), QStringLiteral("DELETE FROM msgnrs"));
     // Comments are cached under their article number, which the new index may give to
     // another article: the group was numbered anew, or the server is another.
-    execute(cacheDatabase(), QStringLiteral("DELETE FROM cache WHERE length(id)>0 AND CAST(id AS TEXT) NOT GLOB '*[^0-9]*'"));
+    execute(cacheDatabase(),
+            QStringLiteral("DELETE FROM cache WHERE length(id)>0 AND CAST(id AS TEXT) NOT GLOB '*[^0-9]*'"));
 }
 
 QList<quint32> SpotStore::commentNumbers(const QString &spotKey)

@@ -266,7 +266,8 @@ void TestSpotStore::failedMigrationLeavesTheFileAsItWas()
         QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("old"));
         db.setDatabaseName(dataDir() + QLatin1String("/spots.db"));
         db.open();
-        const QVariantList file{schemaOf(db), column(db, QStringLiteral("SELECT id || ' ' || cat FROM spots ORDER BY id"))};
+        const QVariantList file{schemaOf(db),
+                                column(db, QStringLiteral("SELECT id || ' ' || cat FROM spots ORDER BY id"))};
         db.close();
         db = QSqlDatabase();
         QSqlDatabase::removeDatabase(QStringLiteral("old"));

@@ -31,13 +31,15 @@ private Q_SLOTS:
                                     << QByteArray("<Jan:>");
         QTest::newRow("unsigned-not-shown") << comment("Jan <jan@example>", "Mooi", false) << QByteArray();
         QTest::newRow("signature-needs-its-space")
-            << QByteArray("From: Jan <j@x>\r\nX-User-Signature:c2ln\r\n" + onSpot + "\r\nMooi\r\n.\r\n") << QByteArray();
+            << QByteArray("From: Jan <j@x>\r\nX-User-Signature:c2ln\r\n" + onSpot + "\r\nMooi\r\n.\r\n")
+            << QByteArray();
         QTest::newRow("address-only-gives-dash") << comment("jan@example", "Mooi") << QByteArray("<-:Mooi\r\n>");
         QTest::newRow("later-from-line-wins")
             << QByteArray("From: Jan <j@x>\r\nFrom: Piet <p@x>\r\nX-User-Signature: c2ln\r\n" + onSpot + "\r\nMooi")
             << QByteArray("<Piet:Mooi>");
-        QTest::newRow("no-header-end") << QByteArray("From: Jan <j@x>\r\nX-User-Signature: c2ln\r\n" + onSpot + "Mooi\r\n.\r\n")
-                                       << QByteArray();
+        QTest::newRow("no-header-end")
+            << QByteArray("From: Jan <j@x>\r\nX-User-Signature: c2ln\r\n" + onSpot + "Mooi\r\n.\r\n")
+            << QByteArray();
         QTest::newRow("name-containing-comment-placeholder")
             << comment("{comment} <j@x>", "Mooi") << QByteArray("<Mooi\r\n:Mooi\r\n>");
         // Fetched by number: the article that number names now may be about another spot.
@@ -68,7 +70,8 @@ private Q_SLOTS:
         QCOMPARE(renderer.render(comment("Jan <j@x>", "Mooi"), commentTemplate, spotId), QByteArray("<Jan:Mooi\r\n>"));
         QTest::ignoreMessage(QtDebugMsg, "Dubbele reactie verwijderd");
         QCOMPARE(renderer.render(comment("Jan <other@x>", "Mooi"), commentTemplate, spotId), QByteArray());
-        QCOMPARE(renderer.render(comment("Piet <j@x>", "Mooi"), commentTemplate, spotId), QByteArray("<Piet:Mooi\r\n>"));
+        QCOMPARE(renderer.render(comment("Piet <j@x>", "Mooi"), commentTemplate, spotId),
+                 QByteArray("<Piet:Mooi\r\n>"));
         QCOMPARE(renderer.render(comment("Jan <j@x>", "Anders"), commentTemplate, spotId),
                  QByteArray("<Jan:Anders\r\n>"));
         // An unsigned comment leaves no trace: its signed twin is still shown.
