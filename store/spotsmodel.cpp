@@ -171,7 +171,7 @@ void SpotsModel::onIndexBuilt()
     if (!spotIndex) {
         // The file could not be read: the rows are read by offset until a later build succeeds.
         countDeferredRows();
-        retryTimer.start();
+        retryLater();
         return;
     }
     // What was stored while the builder read: a few thousand rows at most, unless a range is open.
@@ -223,7 +223,7 @@ void SpotsModel::onCaughtUp()
     takeCaughtUpIndex();
     if (failed && spotIndex) {
         // The rows shown stay as they were until the read is tried again.
-        retryTimer.start();
+        retryLater();
         return;
     }
     // What was stored since is read here, unless it is a range again (a committed one: the
@@ -249,11 +249,17 @@ SpotListIndex::Update SpotsModel::updateIndex()
 {
     const SpotListIndex::Update result = spotIndex->update(sqliteHandle(database));
     if (result == SpotListIndex::Update::Failed)
-        retryTimer.start();
+        retryLater();
     else if (result != SpotListIndex::Update::Done)
         // Rows appeared below the newest: another program wrote the file. Read it all again.
         rebuildIndex();
     return result;
+}
+
+void SpotsModel::retryLater()
+{
+    qDebug() << "Fout bij raadplegen database";
+    retryTimer.start();
 }
 
 void SpotsModel::retryRead()

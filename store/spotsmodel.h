@@ -116,6 +116,8 @@ private:
     // Brings the index up with the database. Failed: the index is as far as the read got, and
     // is read again later; Inconsistent: it was dropped, and is built anew.
     SpotListIndex::Update updateIndex();
+    // A read of the index failed: it is read again after the retry interval.
+    void retryLater();
     // Reads the index again after a failure, or builds it when there is none.
     void retryRead();
     // Drops the index and builds it anew; the rows are read by offset meanwhile.
