@@ -59,12 +59,14 @@ QByteArray poster(int index)
     return "Lezer" + QByteArray::number(index);
 }
 
-QByteArray commentArticle(int index)
+QByteArray commentArticle(int index, const QByteArray &spotMessageId)
 {
     return SpotArticles::delivered(SpotArticles::comment(
-        poster(index), "Dank je wel voor deze spot, nummer " + QByteArray::number(index)
-                           + "![br]Beeld en geluid zijn [b]prima[/b], de ondertitels lopen goed gelijk.[br]"
-                             "Na het uitpakken van alle delen werkte alles in een keer. [i]Top![/i]"));
+        poster(index),
+        "Dank je wel voor deze spot, nummer " + QByteArray::number(index)
+            + "![br]Beeld en geluid zijn [b]prima[/b], de ondertitels lopen goed gelijk.[br]"
+              "Na het uitpakken van alle delen werkte alles in een keer. [i]Top![/i]",
+        spotMessageId));
 }
 
 } // namespace
@@ -79,7 +81,7 @@ const Spot &typicalSpot()
         made.article = spotArticle(made.nzbMessageId);
         made.nzbArticle = nzbArticle();
         for (int index = 1; index <= commentCount; ++index)
-            made.comments.append({firstComment + quint32(index), commentArticle(index)});
+            made.comments.append({firstComment + quint32(index), commentArticle(index, made.messageId)});
         made.lastPoster = poster(commentCount);
         return made;
     }();

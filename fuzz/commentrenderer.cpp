@@ -11,6 +11,7 @@
 namespace {
 
 const QByteArray commentTemplate = "{name}|{comment}";
+const QByteArray spotMessageId = "Xk9Zspot1@free.pt";
 const QByteArrayView tags[] = {"<br>", "<b>", "<i>", "<u>", "</b>", "</i>", "</u>"};
 
 bool onlyMarkupTags(QByteArray html)
@@ -38,24 +39,24 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     const QByteArray bytes = input.rest().toByteArray();
 
     CommentRenderer renderer;
-    const QByteArray fragment = renderer.render(bytes, commentTemplate);
+    const QByteArray fragment = renderer.render(bytes, commentTemplate, spotMessageId);
     FUZZ_CHECK(fragment.isEmpty() || isSigned(bytes));
     FUZZ_CHECK(onlyMarkupTags(fragment));
     // The name and the text, and a name holding "{comment}" once more: each four bytes per byte at most.
     FUZZ_CHECK(fragment.size() <= commentTemplate.size() + 4 * 3 * bytes.size());
-    FUZZ_CHECK(renderer.render(bytes, commentTemplate).isEmpty());
+    FUZZ_CHECK(renderer.render(bytes, commentTemplate, spotMessageId).isEmpty());
 
     // The bytes as a poster's name (one that fits a From line) and text, posted and delivered.
     const QByteArray poster = bytes.left(posterLength);
     if (poster.contains('\n') || poster.contains(" <") || poster.contains('{'))
         return 0;
     const QByteArray text = bytes.mid(posterLength);
-    const QByteArray article = SpotArticles::delivered(SpotArticles::comment(poster, text));
+    const QByteArray article = SpotArticles::delivered(SpotArticles::comment(poster, text, spotMessageId));
     QByteArray written = text;
     written.replace("\n", "\r\n");
     written += "\r\n";
     CommentRenderer fresh;
-    FUZZ_CHECK(fresh.render(article, commentTemplate)
+    FUZZ_CHECK(fresh.render(article, commentTemplate, spotMessageId)
                == convertMarkup(ByteText::toText(poster)) + '|' + convertMarkup(ByteText::toText(written)));
     return 0;
 }

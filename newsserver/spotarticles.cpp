@@ -115,9 +115,10 @@ QByteArray nzbXml(const QList<QByteArray> &subjects, const QList<QByteArray> &gr
         + files + "</nzb>\n";
 }
 
-QByteArray comment(const QByteArray &poster, const QByteArray &text, bool isSigned)
+QByteArray comment(const QByteArray &poster, const QByteArray &text, const QByteArray &spotMessageId, bool isSigned)
 {
-    QByteArray article = "From: " + poster + " <" + poster + "@example>\nSubject: Re: Een spot\n";
+    QByteArray article = "From: " + poster + " <" + poster + "@example>\nSubject: Re: Een spot\nReferences: <"
+        + spotMessageId + ">\n";
     if (isSigned)
         article += "X-User-Signature: c2lnbmF0dXVy\n";
     return article + '\n' + text + '\n';

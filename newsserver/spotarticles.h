@@ -31,8 +31,10 @@ QByteArray entityBombDeclarations();
 // An NZB document in the NZB 2003 namespace: one file per subject (written into the
 // attribute as given: escape quotes as "&quot;"), all in these groups.
 QByteArray nzbXml(const QList<QByteArray> &subjects, const QList<QByteArray> &groups);
-// A comment article; signed ones carry an "X-User-Signature: " line.
-QByteArray comment(const QByteArray &poster, const QByteArray &text, bool isSigned = true);
+// A comment article on the spot with that message-id (its References header); signed ones
+// carry an "X-User-Signature: " line.
+QByteArray comment(const QByteArray &poster, const QByteArray &text, const QByteArray &spotMessageId,
+                   bool isSigned = true);
 
 // The article (text ending in LF) as the client hands it on: CR LF, dot-stuffed, ending in
 // "\r\n.\r\n".

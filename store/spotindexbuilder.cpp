@@ -39,30 +39,35 @@ std::unique_ptr<SpotListIndex> SpotIndexBuilder::take()
     return std::move(result);
 }
 
+bool SpotIndexBuilder::readFailed()
+{
+    std::lock_guard<std::mutex> lock(resultLock);
+    return failed;
+}
+
 void SpotIndexBuilder::build(const QString &fileName, std::unique_ptr<SpotListIndex> index)
 {
     const bool fresh = !index;
     sqlite3 *connection = nullptr;
     // Never creates the file, and only reads: the program's own connection does the writing.
-    bool ok = sqlite3_open_v2(QFile::encodeName(fileName).constData(), &connection,
-                        SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr)
+    const bool opened = sqlite3_open_v2(QFile::encodeName(fileName).constData(), &connection,
+                                        SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr)
             == SQLITE_OK
         && execute(connection, "PRAGMA query_only=1");
-    if (ok && fresh) {
+    if (opened && fresh) {
         SqliteStatement count(connection, "SELECT count(*) FROM spots");
         if (count.step() == SqliteStatement::Result::Row)
             QMetaObject::invokeMethod(this, [this] { Q_EMIT counted(); }, Qt::QueuedConnection);
     }
     if (fresh)
         index = std::make_unique<SpotListIndex>();
+    SpotListIndex::Update update = SpotListIndex::Update::Failed;
     // Read again while a pass finds many new rows, so that what the taker still reads is little.
-    while (ok) {
+    while (opened) {
         // One read transaction per pass: both tables as of one moment.
-        ok = execute(connection, "BEGIN");
-        const SpotListIndex::Update update = ok ? index->update(connection, &cancel) : SpotListIndex::Update::Cancelled;
+        update = execute(connection, "BEGIN") ? index->update(connection, &cancel) : SpotListIndex::Update::Failed;
         execute(connection, "COMMIT");
-        ok = ok && update == SpotListIndex::Update::Done;
-        if (!ok || index->rowsRead() <= fewRows)
+        if (update != SpotListIndex::Update::Done || index->rowsRead() <= fewRows)
             break;
     }
     sqlite3_close(connection);
@@ -73,7 +78,10 @@ void SpotIndexBuilder::build(const QString &fileName, std::unique_ptr<SpotListIn
         return;
     {
         std::lock_guard<std::mutex> lock(resultLock);
-        if (ok)
+        failed = update == SpotListIndex::Update::Failed;
+        // A handed-over index that failed part-way still holds only rows of the tables: the
+        // list goes on showing them until a later read succeeds.
+        if (update == SpotListIndex::Update::Done || (failed && !fresh))
             result = std::move(index);
     }
     QMetaObject::invokeMethod(this, [this] { Q_EMIT built(); }, Qt::QueuedConnection);

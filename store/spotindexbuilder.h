@@ -30,8 +30,13 @@ public:
 
     // Waits until the build is done, without stopping it; take() has the index then.
     void finish();
-    // The index once built() was emitted or finish() returned; null when the file could not be read.
+    // The index once built() was emitted or finish() returned. Null when a new index could not
+    // be read, or a handed-over one no longer matches the tables (rows below its newest).
+    // A handed-over index whose read failed part-way comes back as far as it got.
     std::unique_ptr<SpotListIndex> take();
+    // Whether a read failed (the file could not be opened, an I/O error, a damaged page, a
+    // lock): the index, if any, is not up to date, and is to be read again later.
+    bool readFailed();
 
 Q_SIGNALS:
     // The spots were counted, before a new index is built: the pages for a count are in the
@@ -47,5 +52,6 @@ private:
     std::atomic<bool> cancel{false};
     std::mutex resultLock;
     std::unique_ptr<SpotListIndex> result;
+    bool failed = false;
     std::thread worker;
 };

@@ -145,17 +145,17 @@ SpotListIndex::Update SpotListIndex::updateTable(sqlite3 *connection, const char
     SqliteStatement added(connection, searched ? sql("SELECT id,cat,subcat,title,spotter,tag FROM ", name, " WHERE id>? ORDER BY id")
                                                : sql("SELECT id,cat,subcat FROM ", name, " WHERE id>? ORDER BY id"));
     SqliteStatement count(connection, sql("SELECT count(*) FROM ", name));
-    added.bind(1, qint64(table.ids.empty() ? 0 : table.ids.back()));
-    if (!appendRows(added, table, searched, cancel)) {
-        if (cancel && cancel->load())
-            return Update::Cancelled;
+    if (!added.isPrepared() || !count.isPrepared()) {
+        if (!isMissing(connection, name))
+            return Update::Failed;
         table.clear(); // a table that is missing shows no rows
         return Update::Done;
     }
-    if (count.step() != SqliteStatement::Result::Row) {
-        table.clear();
-        return Update::Done;
-    }
+    added.bind(1, qint64(table.ids.empty() ? 0 : table.ids.back()));
+    if (!appendRows(added, table, searched, cancel))
+        return cancel && cancel->load() ? Update::Cancelled : Update::Failed;
+    if (count.step() != SqliteStatement::Result::Row)
+        return Update::Failed;
     const qint64 stored = count.integer(0);
     count.finish();
     if (stored == qint64(table.ids.size()))
@@ -191,6 +191,15 @@ bool SpotListIndex::appendRows(SqliteStatement &query, Table &table, bool search
     return step == SqliteStatement::Result::Done;
 }
 
+bool SpotListIndex::isMissing(sqlite3 *connection, const char *name)
+{
+    // Bound as bytes, which never equal a text: compared as text.
+    const QByteArray tableName(name);
+    SqliteStatement table(connection, "SELECT 1 FROM sqlite_master WHERE type='table' AND name=CAST(? AS TEXT)");
+    table.bind(1, tableName);
+    return table.run() == SqliteStatement::Result::Done;
+}
+
 // key: the caller's buffer, so that looking up a known value allocates nothing.
 quint32 SpotListIndex::distinctValue(const SqliteStatement &row, int column, SearchTexts &texts, ValueNumbers &known,
                                      std::string &key)
@@ -220,8 +229,9 @@ SpotListIndex::Update SpotListIndex::dropMissingRows(sqlite3 *connection, const 
     qint64 low = 0; // ids[low, high) are not compared yet
     qint64 high = qint64(ids.size());
 
+    bool readFailed = false;
     // Compares one batch from the low end (step 1) or the high end (step -1); false when the
-    // database holds an id that the index does not.
+    // database holds an id that the index does not, or the read failed.
     const auto compare = [&](SqliteStatement &query, int direction) {
         query.bind(1, qint64(ids[size_t(low)]));
         query.bind(2, qint64(ids[size_t(high - 1)]));
@@ -244,7 +254,8 @@ SpotListIndex::Update SpotListIndex::dropMissingRows(sqlite3 *connection, const 
             at += direction;
         }
         query.finish();
-        if (step == SqliteStatement::Result::Failed)
+        readFailed = step == SqliteStatement::Result::Failed;
+        if (readFailed)
             return false;
         if (rows < idBatch) { // the database has nothing more in between
             for (qint64 i = low; i < high; ++i)
@@ -255,10 +266,8 @@ SpotListIndex::Update SpotListIndex::dropMissingRows(sqlite3 *connection, const 
         return true;
     };
     while (missing > 0 && low < high) {
-        if (!compare(upwards, 1))
-            return Update::Inconsistent;
-        if (missing > 0 && low < high && !compare(downwards, -1))
-            return Update::Inconsistent;
+        if (!compare(upwards, 1) || (missing > 0 && low < high && !compare(downwards, -1)))
+            return readFailed ? Update::Failed : Update::Inconsistent;
     }
     if (missing != 0)
         return Update::Inconsistent;

@@ -29,11 +29,15 @@ public:
         Done,
         Cancelled, // the flag was raised: the index is partly updated, and must be dropped
         Inconsistent, // rows appeared below the highest id: only a new index is right
+        // A read failed part-way (I/O error, damaged file, busy): the index holds what it held
+        // and perhaps some of the new rows, all of them rows of the tables; it is not up to
+        // date, and the next update() goes on from there.
+        Failed,
     };
 
     // Reads the rows added above the highest ids held, then drops the rows that are gone;
     // nothing at all when the connection has written nothing and no other has committed since
-    // the last update through it. A table that cannot be read counts as empty, as the list
+    // the last update through it. A table that is not there counts as empty, as the list
     // shows it. Runs on any thread that owns the connection.
     Update update(sqlite3 *connection, const std::atomic<bool> *cancel = nullptr);
     // Rows read by the last update().
@@ -88,6 +92,8 @@ private:
                        const std::atomic<bool> *cancel);
     bool appendRows(SqliteStatement &query, Table &table, bool searched, const std::atomic<bool> *cancel);
     Update dropMissingRows(sqlite3 *connection, const char *name, Table &table, qint64 stored);
+    // True only when the schema was read and holds no table of that name.
+    static bool isMissing(sqlite3 *connection, const char *name);
     static quint32 distinctValue(const SqliteStatement &row, int column, SearchTexts &texts,
                                  ValueNumbers &known, std::string &key);
 

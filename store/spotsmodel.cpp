@@ -10,6 +10,8 @@
 #include <QDebug>
 #include <QSqlQuery>
 
+#include <sqlite3.h>
+
 namespace {
 
 constexpr int windowSize = 200;
@@ -124,6 +126,9 @@ SpotsModel::SpotsModel(SpotSource *controller, QObject *parent)
     , baselineEroticId(maxId(database, QStringLiteral("erospots")))
 {
     connect(controller, &SpotSource::newSpots, this, &SpotsModel::onNewSpots);
+    retryTimer.setSingleShot(true);
+    retryTimer.setInterval(retryIntervalMs);
+    connect(&retryTimer, &QTimer::timeout, this, &SpotsModel::retryRead);
     // Once the event loop runs: reading millions of rows must not slow down the first rows.
     QMetaObject::invokeMethod(this, &SpotsModel::startIndexBuild, Qt::QueuedConnection);
 }
@@ -163,10 +168,14 @@ void SpotsModel::onIndexBuilt()
     spotIndex = builder->take();
     builder.reset();
     spotsCounted = true;
-    if (!spotIndex)
+    if (!spotIndex) {
+        // The file could not be read: the rows are read by offset until a later build succeeds.
         countDeferredRows();
-    // What was stored while the builder read: a few thousand rows at most.
-    if (!spotIndex || !updateIndex())
+        retryLater();
+        return;
+    }
+    // What was stored while the builder read: a few thousand rows at most, unless a range is open.
+    if (!waitsForCommit() && updateIndex() == SpotListIndex::Update::Inconsistent)
         return;
     Selection chosen = select();
     countDeferred = false;
@@ -191,6 +200,7 @@ void SpotsModel::startCatchUp()
     spotIndex->handOver(sqliteHandle(database));
     builder = std::make_unique<SpotIndexBuilder>(database.databaseName(), nullptr, std::move(spotIndex));
     connect(builder.get(), &SpotIndexBuilder::built, this, &SpotsModel::onCaughtUp);
+    Q_EMIT catchUpStarted();
 }
 
 bool SpotsModel::changesGoToBuilder() const
@@ -200,11 +210,25 @@ bool SpotsModel::changesGoToBuilder() const
         || (spotIndex->size() >= largeIndex && !spotIndex->isCurrent(connection));
 }
 
+bool SpotsModel::waitsForCommit() const
+{
+    sqlite3 *connection = sqliteHandle(database);
+    return connection && !sqlite3_get_autocommit(connection)
+        && spotIndex->idsBehind(connection) > SpotIndexBuilder::fewRows;
+}
+
 void SpotsModel::onCaughtUp()
 {
+    const bool failed = builder->readFailed();
     takeCaughtUpIndex();
-    // What was stored since is read here, unless it is a range again.
-    if (spotIndex && spotIndex->idsBehind(sqliteHandle(database)) > SpotIndexBuilder::fewRows)
+    if (failed && spotIndex) {
+        // The rows shown stay as they were until the read is tried again.
+        retryLater();
+        return;
+    }
+    // What was stored since is read here, unless it is a range again (a committed one: the
+    // builder cannot see the rows of one still open).
+    if (spotIndex && !waitsForCommit() && spotIndex->idsBehind(sqliteHandle(database)) > SpotIndexBuilder::fewRows)
         startCatchUp();
     else
         showNewRows();
@@ -221,13 +245,36 @@ void SpotsModel::takeCaughtUpIndex()
         rebuildIndex();
 }
 
-bool SpotsModel::updateIndex()
+SpotListIndex::Update SpotsModel::updateIndex()
 {
-    if (spotIndex->update(sqliteHandle(database)) == SpotListIndex::Update::Done)
-        return true;
-    // Rows appeared below the newest: another program wrote the file. Read it all again.
-    rebuildIndex();
-    return false;
+    const SpotListIndex::Update result = spotIndex->update(sqliteHandle(database));
+    if (result == SpotListIndex::Update::Failed)
+        retryLater();
+    else if (result != SpotListIndex::Update::Done)
+        // Rows appeared below the newest: another program wrote the file. Read it all again.
+        rebuildIndex();
+    return result;
+}
+
+void SpotsModel::retryLater()
+{
+    qDebug() << "Fout bij raadplegen database";
+    retryTimer.start();
+}
+
+void SpotsModel::retryRead()
+{
+    if (builder)
+        return; // what it reads comes with it, and a failure there is tried again
+    if (spotIndex)
+        onNewSpots();
+    else
+        startIndexBuild();
+}
+
+void SpotsModel::setRetryInterval(int milliseconds)
+{
+    retryTimer.setInterval(milliseconds);
 }
 
 void SpotsModel::rebuildIndex()
@@ -444,7 +491,7 @@ void SpotsModel::setFilter(const QByteArray &search, int category, int subcatego
     if (catchingUp)
         takeCaughtUpIndex();
     // The rows as they are now, as a query would read them, whether announced or not.
-    if (spotIndex && updateIndex()) {
+    if (spotIndex && (waitsForCommit() || updateIndex() != SpotListIndex::Update::Inconsistent)) {
         Selection selection = select();
         selectedIds = std::move(selection.ids);
         rows = selection.count;
@@ -455,8 +502,8 @@ void SpotsModel::setFilter(const QByteArray &search, int category, int subcatego
 
 void SpotsModel::onNewSpots()
 {
-    // They come with the index.
-    if (catchingUp)
+    // They come with the index, or with the commit of the range.
+    if (catchingUp || (spotIndex && waitsForCommit()))
         return;
     if (spotIndex && changesGoToBuilder()) {
         startCatchUp();
@@ -470,7 +517,9 @@ void SpotsModel::showNewRows()
     const int old = rows;
     int counted = 0;
     std::vector<int> ids;
-    if (spotIndex && updateIndex()) {
+    if (spotIndex && !waitsForCommit() && updateIndex() == SpotListIndex::Update::Failed)
+        return; // the rows stay as they are until the read is tried again
+    if (spotIndex) {
         Selection selection = select();
         ids = std::move(selection.ids);
         counted = selection.count;

@@ -8,6 +8,7 @@
 #include <QByteArray>
 #include <QList>
 #include <QSqlDatabase>
+#include <QTimer>
 
 #include <memory>
 #include <optional>
@@ -29,11 +30,18 @@ class SpotSource;
 // ones are inserted when the index is back. Until the builder has counted the spots, "Alles"
 // shows its first window alone, and its other rows are inserted below it once they are
 // counted: on a cold start that count reads the whole table.
+//
+// Rows of a transaction still open on the controller's connection (a range being downloaded)
+// are not there for the builder: while they are many, the index waits for the commit, whose
+// newSpots() brings them. A read of the index that fails (I/O error, damaged page, lock) keeps
+// the rows shown as they were, and is tried again after retryIntervalMs.
 class SpotsModel : public QAbstractTableModel
 {
     Q_OBJECT
 
 public:
+    static constexpr int retryIntervalMs = 10000;
+
     SpotsModel(SpotSource *controller, QObject *parent);
     ~SpotsModel() override;
 
@@ -49,6 +57,8 @@ public:
     // Whether the index is in use; bytes of memory it and the chosen ids take.
     bool isIndexed() const;
     qsizetype indexMemoryBytes() const;
+    // How long after a failed read of the index it is read again; shortened by tests.
+    void setRetryInterval(int milliseconds);
 
 public Q_SLOTS:
     // Re-reads the current filter; more rows are announced as inserted at the top. Changes
@@ -58,6 +68,8 @@ public Q_SLOTS:
 Q_SIGNALS:
     // The index is in use from now on.
     void indexed();
+    // The index went to the builder's thread to read new rows; once per hand-over.
+    void catchUpStarted();
 
 private:
     struct SpotRow
@@ -93,12 +105,21 @@ private:
     void startCatchUp();
     void onCaughtUp();
     void takeCaughtUpIndex();
-    // Shows the rows as they are now: new ones inserted at the top.
+    // Shows the rows as they are now (as the index holds them, without reading, while it
+    // waits for a commit): new ones inserted at the top.
     void showNewRows();
+    // Many rows of a transaction still open on the controller's connection are not in the
+    // index: the builder cannot see them, and the window's thread is not to read them.
+    bool waitsForCommit() const;
     // Counts the rows of the current filter where the first window was shown without a count.
     void countDeferredRows();
-    // Brings the index up with the database; drops it (and builds anew) when it cannot be.
-    bool updateIndex();
+    // Brings the index up with the database. Failed: the index is as far as the read got, and
+    // is read again later; Inconsistent: it was dropped, and is built anew.
+    SpotListIndex::Update updateIndex();
+    // A read of the index failed: it is read again after the retry interval.
+    void retryLater();
+    // Reads the index again after a failure, or builds it when there is none.
+    void retryRead();
     // Drops the index and builds it anew; the rows are read by offset meanwhile.
     void rebuildIndex();
     Selection select() const;
@@ -122,6 +143,7 @@ private:
     mutable bool countDeferred = false;
     std::unique_ptr<SpotListIndex> spotIndex;
     std::vector<int> selectedIds;
+    QTimer retryTimer;
 
     // Filled on demand by data(), which the view calls as const.
     mutable int rows = 0;

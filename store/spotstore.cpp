@@ -77,11 +77,10 @@ bool executeAll(const QSqlDatabase &db, const QStringList &statements)
 }
 
 // All statements or none: a kill half-way must not leave a table without its indexes.
-void createTable(const QSqlDatabase &db, const QStringList &schema)
+bool createTable(const QSqlDatabase &db, const QStringList &schema)
 {
     SqlTransaction transaction(db);
-    if (executeAll(db, schema))
-        transaction.commit();
+    return transaction.isActive() && executeAll(db, schema) && transaction.commit();
 }
 
 QSqlQuery prepared(const QSqlDatabase &db, const QString &sql)
@@ -117,31 +116,34 @@ QString SpotStore::openDataDirectory()
     return dir;
 }
 
+// A file that cannot be given this schema is not used at all: the download would fetch its
+// spots into tables that cannot take them, and save the position as if they were stored.
 void SpotStore::createSchema()
 {
-    if (!tableExists(spotsDatabase(), QStringLiteral("spots")))
-        createTable(spotsDatabase(), spotsSchema);
-    if (!tableExists(spotsDatabase(), QStringLiteral("erospots")))
-        createEroticTable();
-    if (!tableExists(cacheDatabase(), QStringLiteral("cache")))
-        createTable(cacheDatabase(), cacheSchema);
-    if (!tableExists(commentListDatabase(), QStringLiteral("msgnrs")))
-        createTable(commentListDatabase(), commentListSchema);
+    const QString spotsFailure = tr("Fout bij openen spots database");
+    if (!tableExists(spotsDatabase(), QStringLiteral("spots")) && !createTable(spotsDatabase(), spotsSchema))
+        throw DatabaseSetupError(spotsFailure);
+    if (!tableExists(spotsDatabase(), QStringLiteral("erospots")) && !createEroticTable())
+        throw DatabaseSetupError(spotsFailure);
+    if (!tableExists(cacheDatabase(), QStringLiteral("cache")) && !createTable(cacheDatabase(), cacheSchema))
+        throw DatabaseSetupError(tr("Fout bij openen cache database"));
+    if (!tableExists(commentListDatabase(), QStringLiteral("msgnrs"))
+        && !createTable(commentListDatabase(), commentListSchema))
+        throw DatabaseSetupError(tr("Fout bij openen reactielijst database"));
 }
 
 // One transaction: the erotic rows are deleted from spots only once their copies are
-// stored, and a failure leaves the file as it was, to be migrated at the next start.
-void SpotStore::createEroticTable()
+// stored, and a failure leaves the file as it was.
+bool SpotStore::createEroticTable()
 {
     const QSqlDatabase db = spotsDatabase();
     SqlTransaction transaction(db);
-    if (!executeAll(db, eroticSchema))
-        return;
+    if (!transaction.isActive() || !executeAll(db, eroticSchema))
+        return false;
     const bool hasOtherCats = db.record(QStringLiteral("spots")).contains(QStringLiteral("othercats"));
     if (!hasOtherCats && !execute(db, QStringLiteral("ALTER TABLE spots ADD COLUMN othercats VARCHAR(255)")))
-        return;
-    if (executeAll(db, eroticMigration))
-        transaction.commit();
+        return false;
+    return executeAll(db, eroticMigration) && transaction.commit();
 }
 
 void SpotStore::prepareStatements()
@@ -177,9 +179,22 @@ bool SpotStore::tableExists(const QSqlDatabase &db, const QString &name)
 
 bool SpotStore::checkpoint(const QSqlDatabase &db)
 {
-    // One row: whether it was kept from finishing, the frames in the log, the frames written.
+    // Emptying the log waits for every reader of it (the list index is built over a connection
+    // of its own) for as long as the busy time-out: the window would stand still. Without
+    // waiting, SQLite still copies what no reader needs, which is everything once the readers
+    // began after the last commit; only emptying the log is left for another time.
     QSqlQuery query(db);
-    if (query.exec(QStringLiteral("PRAGMA wal_checkpoint(TRUNCATE)")) && query.next() && query.value(0).toInt() == 0)
+    const int busyTimeout =
+        query.exec(QStringLiteral("PRAGMA busy_timeout")) && query.next() ? query.value(0).toInt() : 0;
+    query.exec(QStringLiteral("PRAGMA busy_timeout=0"));
+    // One row: whether it was kept from finishing, the frames in the log, the frames copied
+    // (-1 when it could not start).
+    const bool ran = query.exec(QStringLiteral("PRAGMA wal_checkpoint(TRUNCATE)")) && query.next();
+    const bool copied = ran
+        && (query.value(0).toInt() == 0 || (query.value(1).toInt() >= 0 && query.value(1) == query.value(2)));
+    query.finish();
+    query.exec(QStringLiteral("PRAGMA busy_timeout=%1").arg(busyTimeout));
+    if (copied)
         return true;
     qDebug() << "Fout bij wegschrijven van het database log";
     return false;
@@ -206,6 +221,10 @@ void SpotStore::deleteAll()
 void SpotStore::clearCommentIndex()
 {
     execute(commentListDatabase(), QStringLiteral("DELETE FROM msgnrs"));
+    // Comments are cached under their article number, which the new index may give to
+    // another article: the group was numbered anew, or the server is another.
+    execute(cacheDatabase(),
+            QStringLiteral("DELETE FROM cache WHERE length(id)>0 AND CAST(id AS TEXT) NOT GLOB '*[^0-9]*'"));
 }
 
 QList<quint32> SpotStore::commentNumbers(const QString &spotKey)

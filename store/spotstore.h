@@ -50,8 +50,9 @@ class SpotStore
 
 public:
     // Creates the directory and files as needed, the tables, and migrates older files.
-    // Throws DatabaseSetupError when the directory or a file cannot be made or opened, or
-    // when Qt's SQLite is not the library the statements of this program run on.
+    // Throws DatabaseSetupError when the directory or a file cannot be made or opened, when
+    // a table cannot be created or an older file cannot be migrated (the file is left as it
+    // was), or when Qt's SQLite is not the library the statements of this program run on.
     SpotStore();
 
     QSqlDatabase spotsDatabase() const;
@@ -62,14 +63,16 @@ public:
     static bool tableExists(const QSqlDatabase &db, const QString &name);
     // Writes the transactions committed to the database's write-ahead log into the file itself
     // and empties the log, so that they no longer depend on a log that a damaged disk or a
-    // careless copy may lose or cut short. False when that failed (a reader held the log for
-    // longer than the busy timeout, or a write failed): the log still holds them.
+    // careless copy may lose or cut short. Never waits for another connection: a log that a
+    // reader still uses is copied but not emptied. False when not all of it could be copied
+    // (a reader began before the last commit, or a write failed): the log still holds them.
     static bool checkpoint(const QSqlDatabase &db);
 
     // Compacts the three files. Callers keep it away from an open download transaction.
     void optimize();
     // Empties every table and compacts the files.
     void deleteAll();
+    // Empties the comment index and drops the comments cached under their article number.
     void clearCommentIndex();
 
     // The comment article numbers indexed for a spot key; empty without a row.
@@ -107,7 +110,8 @@ private:
 
     static QString openDataDirectory();
     void createSchema();
-    void createEroticTable();
+    // False when it failed; the file is then as it was.
+    bool createEroticTable();
     void prepareStatements();
     TableStatements &statementsFor(SpotTable table);
 

@@ -75,10 +75,9 @@ void Tarnwick::storeHeader(const QByteArray &line)
         ++(header.isErotic() ? rangeEroticSpotsAdded : rangeSpotsAdded);
         break;
     case InsertResult::Unavailable:
-        qDebug() << "Fout bij toevoegen aan database";
-        break;
     case InsertResult::Failed:
-        // The disk is full or failing: going on would commit a range with holes in it.
+        // A table that cannot take spots, or a disk that is full or failing: going on would
+        // commit a range with holes in it, and save a position past spots never stored.
         qDebug() << "Fout bij toevoegen aan database";
         endHeaderTransaction(false);
         break;
@@ -137,6 +136,7 @@ void Tarnwick::finishHeaderRange()
 
     // A range without any line moves nothing: the group may have holes, or expired its oldest articles.
     if (headers.current != 0) {
+        headers.anyLine = true;
         // The saved position promises that the range is stored: only once it is in the file
         // itself. Otherwise a later range's position covers this one, or the next cycle
         // fetches it again (its spots are then found as duplicates).
@@ -154,9 +154,10 @@ void Tarnwick::finishHeaderRange()
         beginHeaderRange(tr("Bezig met ophalen van nog meer headers"));
         return;
     }
-    if (Settings::lastHeader() == 0) {
+    if (!headers.anyLine && Settings::lastHeader() == 0) {
         // Not one usable overview line in all of a group that has articles: the provider
-        // offers no overview data.
+        // offers no overview data. The position alone does not tell: it stays at 0 while a
+        // reader of the file keeps the stored ranges in the log.
         forgetClient()->quit();
         Q_EMIT error(0, tr("Je Usenet provider ondersteund het downloaden van headers niet!"));
         return;

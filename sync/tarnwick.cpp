@@ -35,6 +35,7 @@ void Tarnwick::Range::start(qint64 lastDone, qint64 min, qint64 max, int maxArti
     batchEnd = rangeEnd(first, max);
     current = 0;
     reported = -1;
+    anyLine = false;
 }
 
 bool Tarnwick::Range::next()

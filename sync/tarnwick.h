@@ -61,6 +61,8 @@ public:
     // Also resets the download positions and the counters, answers every queued article
     // request with articleNotFound(), then emits newSpots().
     bool deleteAllSpots();
+    // Empties the comment index and drops the comments cached under their article number:
+    // for a new server, whose numbers name other articles.
     void clearCommentIndex();
     QList<quint32> commentNumbers(const QString &spotKey) override;
 
@@ -117,6 +119,7 @@ private:
         qint64 batchEnd = 0;  // last article of the range in progress
         qint64 current = 0;   // last article handled in the range; 0 when none yet
         qint64 reported = -1; // current when progress was last shown in the range
+        bool anyLine = false; // a range since start() had a line to handle
 
         // Sets up the first range after lastDone, keeping to the newest maxArticles, of a
         // group with articles (1 <= min <= max).

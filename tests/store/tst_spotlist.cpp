@@ -1,8 +1,10 @@
 // The spot list over its index: searches against SQLite's LIKE, paging against OFFSET, and
 // the index following the store whatever happened to it.
+#include "spotlistindex.h"
 #include "spotsmodel.h"
 #include "spotstore.h"
 #include "spottext.h"
+#include "sqlitestatement.h"
 #include "sqltransaction.h"
 #include "standinsource.h"
 #include "testmain.h"
@@ -15,6 +17,8 @@
 #include <memory>
 #include <optional>
 #include <set>
+
+#include <sqlite3.h>
 
 namespace {
 
@@ -109,6 +113,25 @@ bool indexed(SpotsModel &model)
     return model.isIndexed() || ready.wait(20000);
 }
 
+// Every statement on the connection is interrupted once it has run a few thousand steps of
+// SQLite's machine: a read that fails part-way, as an I/O error or a damaged page would.
+class FailingReads
+{
+public:
+    explicit FailingReads(sqlite3 *connection)
+        : connection(connection)
+    {
+        sqlite3_progress_handler(
+            connection, 100, [](void *steps) { return --*static_cast<int *>(steps) < 0 ? 1 : 0; }, &steps);
+    }
+    ~FailingReads() { sqlite3_progress_handler(connection, 0, nullptr, nullptr); }
+    Q_DISABLE_COPY_MOVE(FailingReads)
+
+private:
+    sqlite3 *connection;
+    int steps = 30;
+};
+
 } // namespace
 
 class TestSpotList : public QObject
@@ -129,9 +152,13 @@ private Q_SLOTS:
     void modelsGoWhileTheirIndexIsBuilt();
     void allShowsItsFirstWindowBeforeTheCount();
     void newRangeJoinsTheIndexInTheBackground();
+    void openRangeWaitsForItsCommit();
+    void readThatFailsIsNoEmptyTable();
+    void failedReadKeepsTheRowsAndIsTriedAgain();
 
 private:
     bool store(int count);
+    bool insert(int count);
     bool execute(const QString &sql, const QVariantList &values = {});
     QList<int> likeIds(const QByteArray &search);
     QList<int> shownLikeIds(const QByteArray &search);
@@ -163,11 +190,16 @@ void TestSpotList::cleanupTestCase()
 bool TestSpotList::store(int count)
 {
     SqlTransaction transaction(spotStore->spotsDatabase());
+    return insert(count) && transaction.commit();
+}
+
+bool TestSpotList::insert(int count)
+{
     for (int i = 0; i < count; ++i) {
         if (spotStore->insertSpot(SpotTable::Spots, spot(stored++)) != InsertResult::Inserted)
             return false;
     }
-    return transaction.commit();
+    return true;
 }
 
 bool TestSpotList::execute(const QString &sql, const QVariantList &values)
@@ -375,6 +407,86 @@ void TestSpotList::newRangeJoinsTheIndexInTheBackground()
     Q_EMIT source->newSpots();
     model.setFilter(QByteArray("kiwi"), 0, 0);
     QCOMPARE(shownIds(model), likeIds("kiwi"));
+}
+
+// A range still open on the window's connection is not there for the builder: the index waits
+// for its commit instead of handing itself over again and again.
+void TestSpotList::openRangeWaitsForItsCommit()
+{
+    SpotsModel model(source.get(), nullptr);
+    QVERIFY(indexed(model));
+    QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
+    model.setFilter({}, 0, 0);
+    const int before = model.rowCount();
+    QSignalSpy handOvers(&model, &SpotsModel::catchUpStarted);
+
+    QVERIFY(store(6000));
+    Q_EMIT source->newSpots();
+    QCOMPARE(handOvers.size(), 1);
+    {
+        SqlTransaction range(spotStore->spotsDatabase());
+        QVERIFY(insert(6000));
+        // The committed range is shown when the builder is back, and the open one is not read.
+        QTRY_COMPARE(model.rowCount(), before + 6000);
+        Q_EMIT source->newSpots();
+        model.setFilter(QByteArray("kiwi"), 0, 0);
+        model.setFilter({}, 0, 0);
+        QCOMPARE(model.rowCount(), before + 6000);
+        QCOMPARE(handOvers.size(), 1);
+        QVERIFY(range.commit());
+    }
+    Q_EMIT source->newSpots();
+    QCOMPARE(handOvers.size(), 2);
+    QTRY_COMPARE(model.rowCount(), before + 12000);
+    QCOMPARE(shownIds(model), offsetIds({}, {}, model.rowCount() + 200));
+}
+
+void TestSpotList::readThatFailsIsNoEmptyTable()
+{
+    sqlite3 *connection = sqliteHandle(spotStore->spotsDatabase());
+    SpotListIndex index;
+    QCOMPARE(index.update(connection), SpotListIndex::Update::Done);
+    const qsizetype held = index.size();
+    QVERIFY(store(3000));
+    {
+        FailingReads failing(connection);
+        QCOMPARE(index.update(connection), SpotListIndex::Update::Failed);
+    }
+    QVERIFY(index.size() >= held && index.size() < held + 3000);
+    QCOMPARE(index.update(connection), SpotListIndex::Update::Done);
+    QCOMPARE(index.size(), held + 3000);
+
+    // Only a table that is not there is empty.
+    sqlite3 *withoutErotica = nullptr;
+    QCOMPARE(sqlite3_open(":memory:", &withoutErotica), SQLITE_OK);
+    QCOMPARE(sqlite3_exec(withoutErotica, "CREATE TABLE spots(id INTEGER PRIMARY KEY,cat,subcat,title,spotter,tag);"
+                                          "INSERT INTO spots(cat,subcat) VALUES (1,100),(2,200)",
+                          nullptr, nullptr, nullptr),
+             SQLITE_OK);
+    SpotListIndex spotsOnly;
+    QCOMPARE(spotsOnly.update(withoutErotica), SpotListIndex::Update::Done);
+    QCOMPARE(spotsOnly.size(), 2);
+    sqlite3_close(withoutErotica);
+}
+
+// The list keeps the rows it shows, and reads again later.
+void TestSpotList::failedReadKeepsTheRowsAndIsTriedAgain()
+{
+    SpotsModel model(source.get(), nullptr);
+    QVERIFY(indexed(model));
+    model.setRetryInterval(50);
+    model.setFilter({}, 0, 0);
+    const QList<int> shownBefore = shownIds(model);
+    QCOMPARE(model.data(model.index(0, 0), Qt::UserRole).toInt(), shownBefore.first()); // the top is in memory
+    QVERIFY(store(1000));
+    {
+        FailingReads failing(sqliteHandle(spotStore->spotsDatabase()));
+        Q_EMIT source->newSpots();
+        QCOMPARE(model.rowCount(), shownBefore.size());
+        QCOMPARE(model.data(model.index(0, 0), Qt::UserRole).toInt(), shownBefore.first());
+    }
+    QTRY_COMPARE(model.rowCount(), shownBefore.size() + 1000);
+    QCOMPARE(shownIds(model), offsetIds({}, {}, model.rowCount() + 200));
 }
 
 // Another program wrote rows between the ids the index holds: the model reads by offset until

@@ -5,6 +5,7 @@
 #include "testmain.h"
 
 #include <QDateTime>
+#include <QElapsedTimer>
 #include <QDir>
 #include <QRandomGenerator>
 #include <QRegularExpression>
@@ -45,15 +46,24 @@ QVariant scalar(const QSqlDatabase &db, const QString &sql)
     return values.isEmpty() ? QVariant() : values.first();
 }
 
-// Without a tag column the copy into erospots fails, and erospots is not created.
-const QString unmigratableSpotsTable = QStringLiteral(
+const QString oldSpotsTable = QStringLiteral(
+    "CREATE TABLE spots(id INTEGER PRIMARY KEY AUTOINCREMENT,cat INT,subcat INT,spotdate INT,title VARCHAR(255),"
+    "spotter VARCHAR(255),tag VARCHAR(255),msgid VARCHAR(255) )");
+// Without a tag column the copy into erospots fails.
+const QString untaggedSpotsTable = QStringLiteral(
     "CREATE TABLE spots(id INTEGER PRIMARY KEY AUTOINCREMENT,cat INT,subcat INT,"
     "spotdate INT,title VARCHAR(255),spotter VARCHAR(255),msgid VARCHAR(255) )");
+const QString eroticTable = QStringLiteral(
+    "CREATE TABLE erospots(id INTEGER PRIMARY KEY AUTOINCREMENT,cat INT,subcat INT,spotdate INT,title VARCHAR(255),"
+    "spotter VARCHAR(255),tag VARCHAR(255),othercats VARCHAR(255),msgid VARCHAR(255) )");
 
-enum class Obstacle { None, FailedMigration, ReadOnlyConnection };
+enum class Reader { None, SinceBeforeTheCommit, SinceAfterTheCommit };
 
-// A spots.db as written before erotic spots had a table of their own.
-void writeOldSpotsFile(const QString &createStatement)
+enum class Obstacle { None, EroticNameTaken, SpotsWithoutOtherCats, ReadOnlyConnection };
+
+// A spots.db as written before erotic spots had a table of their own: the statements of its
+// schema, the first one creating spots.
+void writeOldSpotsFile(const QStringList &schema)
 {
     QDir().mkpath(dataDir());
     {
@@ -61,7 +71,8 @@ void writeOldSpotsFile(const QString &createStatement)
         db.setDatabaseName(dataDir() + QLatin1String("/spots.db"));
         QVERIFY(db.open());
         QSqlQuery query(db);
-        QVERIFY(query.exec(createStatement));
+        for (const QString &statement : schema)
+            QVERIFY(query.exec(statement));
         for (const auto &[id, cat] : {std::pair{1, 1}, {2, 9}, {3, 2}, {4, 9}})
             QVERIFY(query.exec(QStringLiteral("INSERT INTO spots(id,cat,subcat,spotdate,title,spotter,msgid) "
                                               "VALUES (%1,%2,%2*100,1298000000+%1,'t%1','p%1','m%1')")
@@ -90,9 +101,12 @@ private Q_SLOTS:
 
     void freshProfileCreatesExactSchema();
     void connectionsAreDurable();
+    void checkpointWaitsForNoReader_data();
+    void checkpointWaitsForNoReader();
     void qtRunsTheLinkedSqlite();
     void oldSpotsFileIsMigrated();
-    void failedMigrationKeepsEveryRow();
+    void failedMigrationLeavesTheFileAsItWas_data();
+    void failedMigrationLeavesTheFileAsItWas();
     void tableExistsMatchesAnySchemaObject();
     void setupFailure_data();
     void setupFailure();
@@ -156,6 +170,53 @@ void TestSpotStore::freshProfileCreatesExactSchema()
              QStringList{QStringLiteral("CREATE TABLE msgnrs(post VARCHAR(255) PRIMARY KEY,nrs BLOB)")});
 }
 
+void TestSpotStore::checkpointWaitsForNoReader_data()
+{
+    QTest::addColumn<Reader>("reader");
+    QTest::addColumn<bool>("copied");
+    QTest::newRow("no-reader") << Reader::None << true;
+    // The log cannot be emptied, but the file holds everything the reader could want.
+    QTest::newRow("reader-since-after-the-commit") << Reader::SinceAfterTheCommit << true;
+    QTest::newRow("reader-since-before-the-commit") << Reader::SinceBeforeTheCommit << false;
+}
+
+// A reader of the log (the list index's builder) keeps the window's thread waiting for
+// nothing: Qt's busy time-out would be five seconds.
+void TestSpotStore::checkpointWaitsForNoReader()
+{
+    QFETCH(Reader, reader);
+    QFETCH(bool, copied);
+    SpotStore store;
+    const QSqlDatabase db = store.spotsDatabase();
+    {
+        QSqlDatabase readerDb = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("reader"));
+        readerDb.setDatabaseName(dataDir() + QLatin1String("/spots.db"));
+        QVERIFY(readerDb.open());
+        const auto beginReading = [&] {
+            QVERIFY(readerDb.transaction());
+            QCOMPARE(scalar(readerDb, QStringLiteral("SELECT count(*) FROM spots")).isValid(), true);
+        };
+        if (reader == Reader::SinceBeforeTheCommit)
+            beginReading();
+        const SpotRecord spot{1, 100, 1298000000, QByteArray("Titel"), "p", QVariant(), "k", ""};
+        QCOMPARE(store.insertSpot(SpotTable::Spots, spot), InsertResult::Inserted);
+        if (reader == Reader::SinceAfterTheCommit)
+            beginReading();
+
+        QElapsedTimer waited;
+        waited.start();
+        QCOMPARE(SpotStore::checkpoint(db), copied);
+        QVERIFY2(waited.elapsed() < 2000, qPrintable(QString::number(waited.elapsed())));
+        QCOMPARE(scalar(db, QStringLiteral("PRAGMA busy_timeout")).toInt(), 5000);
+        if (reader != Reader::None)
+            QVERIFY(readerDb.commit());
+        readerDb.close();
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("reader"));
+    QVERIFY(SpotStore::checkpoint(db));
+    QCOMPARE(QFileInfo(dataDir() + QLatin1String("/spots.db-wal")).size(), 0);
+}
+
 void TestSpotStore::connectionsAreDurable()
 {
     SpotStore store;
@@ -174,9 +235,7 @@ void TestSpotStore::qtRunsTheLinkedSqlite()
 
 void TestSpotStore::oldSpotsFileIsMigrated()
 {
-    writeOldSpotsFile(QStringLiteral("CREATE TABLE spots(id INTEGER PRIMARY KEY AUTOINCREMENT,cat INT,subcat INT,"
-                                     "spotdate INT,title VARCHAR(255),spotter VARCHAR(255),tag VARCHAR(255),"
-                                     "msgid VARCHAR(255) )"));
+    writeOldSpotsFile({oldSpotsTable});
     SpotStore store;
     const QSqlDatabase db = store.spotsDatabase();
 
@@ -189,15 +248,43 @@ void TestSpotStore::oldSpotsFileIsMigrated()
                            QStringLiteral("4 9 900 1298000004 t4 p4 m4 null")}));
 }
 
-void TestSpotStore::failedMigrationKeepsEveryRow()
+void TestSpotStore::failedMigrationLeavesTheFileAsItWas_data()
 {
-    // The erotic rows must stay where they are.
-    writeOldSpotsFile(unmigratableSpotsTable);
-    SpotStore store;
-    const QSqlDatabase db = store.spotsDatabase();
+    QTest::addColumn<QStringList>("schema");
+    QTest::newRow("copy-without-tag-column") << QStringList{untaggedSpotsTable};
+    QTest::newRow("index-name-of-erotic-table-taken")
+        << QStringList{oldSpotsTable, QStringLiteral("CREATE INDEX ecatidx ON spots(cat)")};
+}
 
-    QCOMPARE(column(db, QStringLiteral("SELECT id FROM spots ORDER BY id")), QVariantList({1, 2, 3, 4}));
-    QVERIFY(!SpotStore::tableExists(db, QStringLiteral("erospots")));
+// The program does not start on a file that it cannot migrate: a download would fetch its
+// spots into tables that cannot take them.
+void TestSpotStore::failedMigrationLeavesTheFileAsItWas()
+{
+    QFETCH(QStringList, schema);
+    writeOldSpotsFile(schema);
+    const auto readFile = [] {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("old"));
+        db.setDatabaseName(dataDir() + QLatin1String("/spots.db"));
+        db.open();
+        const QVariantList file{schemaOf(db),
+                                column(db, QStringLiteral("SELECT id || ' ' || cat FROM spots ORDER BY id"))};
+        db.close();
+        db = QSqlDatabase();
+        QSqlDatabase::removeDatabase(QStringLiteral("old"));
+        return file;
+    };
+    const QVariantList before = readFile();
+
+    try {
+        SpotStore store;
+        QFAIL("the store opened");
+    } catch (const DatabaseSetupError &error) {
+        QCOMPARE(error.message(), QStringLiteral("Fout bij openen spots database"));
+    }
+    QCOMPARE(QSqlDatabase::connectionNames(), QStringList());
+    QCOMPARE(readFile(), before);
+    QCOMPARE(before.at(1).toStringList(), QStringList({QStringLiteral("1 1"), QStringLiteral("2 9"),
+                                                      QStringLiteral("3 2"), QStringLiteral("4 9")}));
 }
 
 void TestSpotStore::tableExistsMatchesAnySchemaObject()
@@ -315,10 +402,10 @@ void TestSpotStore::insertResult_data()
 
     QTest::newRow("stored") << SpotTable::EroticSpots << Obstacle::None << DuplicateCheck::Unique
                             << InsertResult::Inserted;
-    QTest::newRow("erotic-table-missing") << SpotTable::EroticSpots << Obstacle::FailedMigration
-                                          << DuplicateCheck::Failed << InsertResult::Unavailable;
-    QTest::newRow("spots-table-without-tag-column") << SpotTable::Spots << Obstacle::FailedMigration
-                                                    << DuplicateCheck::Unique << InsertResult::Unavailable;
+    QTest::newRow("erotic-table-name-taken-by-an-index") << SpotTable::EroticSpots << Obstacle::EroticNameTaken
+                                                         << DuplicateCheck::Failed << InsertResult::Unavailable;
+    QTest::newRow("spots-table-without-othercats") << SpotTable::Spots << Obstacle::SpotsWithoutOtherCats
+                                                   << DuplicateCheck::Unique << InsertResult::Unavailable;
     QTest::newRow("write-refused") << SpotTable::Spots << Obstacle::ReadOnlyConnection << DuplicateCheck::Unique
                                    << InsertResult::Failed;
 }
@@ -330,8 +417,10 @@ void TestSpotStore::insertResult()
     QFETCH(DuplicateCheck, duplicate);
     QFETCH(InsertResult, result);
 
-    if (obstacle == Obstacle::FailedMigration)
-        writeOldSpotsFile(unmigratableSpotsTable);
+    if (obstacle == Obstacle::EroticNameTaken)
+        writeOldSpotsFile({oldSpotsTable, QStringLiteral("CREATE INDEX erospots ON spots(cat)")});
+    else if (obstacle == Obstacle::SpotsWithoutOtherCats)
+        writeOldSpotsFile({oldSpotsTable, eroticTable});
     SpotStore store;
     if (obstacle == Obstacle::ReadOnlyConnection)
         QVERIFY(QSqlQuery(store.spotsDatabase()).exec(QStringLiteral("PRAGMA query_only=ON")));

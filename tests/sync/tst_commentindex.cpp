@@ -24,6 +24,8 @@ private Q_SLOTS:
     void progressNumbers();
     void rangesWithoutComments_data();
     void rangesWithoutComments();
+    void commentsCachedByNumberGoWithTheIndex_data();
+    void commentsCachedByNumberGoWithTheIndex();
 
 private:
     // free.pt has nothing new: every cycle goes straight to the comment group.
@@ -159,6 +161,48 @@ void TestCommentIndex::rangesWithoutComments()
     QCOMPARE(observer.count(countIndexedSpots), references.size());
     controller.clearCommentIndex();
     QCOMPARE(observer.count(countIndexedSpots), 0);
+}
+
+void TestCommentIndex::commentsCachedByNumberGoWithTheIndex_data()
+{
+    QTest::addColumn<QString>("how");
+    QTest::addColumn<QVariantList>("idsLeft");
+
+    const QVariantList messageIds{QByteArray("a1@free.pt"), QByteArray("n7@example")};
+    QTest::newRow("comment-group-numbered-anew") << QStringLiteral("renumbered") << messageIds;
+    QTest::newRow("new-server") << QStringLiteral("clear") << messageIds;
+    QTest::newRow("delete-all") << QStringLiteral("delete") << QVariantList();
+}
+
+// A comment is cached under its number, which names another article once the index is
+// built anew: a page would show another spot's comments.
+void TestCommentIndex::commentsCachedByNumberGoWithTheIndex()
+{
+    QFETCH(QString, how);
+    QFETCH(QVariantList, idsLeft);
+
+    serveComments(1, 10, {{7, reference("spot1")}});
+    if (how == QLatin1String("renumbered"))
+        session->configure({{Settings::Key::lastCommentsHeader, 500000}});
+    Tarnwick &controller = session->create();
+    for (const QByteArray id : {"7", "12345", "a1@free.pt", "n7@example"})
+        QCOMPARE(selectRows("cache", QStringLiteral("INSERT INTO cache(id,dateadded,data) VALUES (?,0,x'00')"), {id}),
+                 QList<QVariantList>());
+
+    if (how == QLatin1String("renumbered")) {
+        controller.connectToServer();
+        QVERIFY(session->waitForCycle());
+        QCOMPARE(controller.commentNumbers(QStringLiteral("spot1")), QList<quint32>{7});
+    } else if (how == QLatin1String("clear")) {
+        controller.clearCommentIndex();
+    } else {
+        QVERIFY(controller.deleteAllSpots());
+    }
+
+    QList<QVariantList> left;
+    for (const QVariant &id : idsLeft)
+        left += QVariantList{id};
+    QCOMPARE(selectRows("cache", QStringLiteral("SELECT id FROM cache ORDER BY id")), left);
 }
 
 TARNWICK_TEST_MAIN(TestCommentIndex)

@@ -4,11 +4,33 @@
 #include "syncsession.h"
 #include "testmain.h"
 
+#include <QElapsedTimer>
+
 namespace {
 
 constexpr qint64 date = 1298000000;
 const QByteArray eroticBlock = "9101";
 const QByteArray ordinaryBlock = "2101a01";
+
+const QString spotsWithOtherCats = QStringLiteral(
+    "CREATE TABLE spots(id INTEGER PRIMARY KEY AUTOINCREMENT,cat INT,subcat INT,spotdate INT,title VARCHAR(255),"
+    "spotter VARCHAR(255),tag VARCHAR(255),othercats VARCHAR(255),msgid VARCHAR(255) )");
+
+// A spots.db of an older program whose tables the controller opens without changing.
+void writeSpotsFile(const QStringList &schema)
+{
+    const QString directory = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
+    QVERIFY(QDir().mkpath(directory));
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("old"));
+        db.setDatabaseName(directory + QLatin1String("/spots.db"));
+        QVERIFY(db.open());
+        QSqlQuery query(db);
+        for (const QString &statement : schema)
+            QVERIFY2(query.exec(statement), qPrintable(statement));
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("old"));
+}
 
 } // namespace
 
@@ -25,6 +47,9 @@ private Q_SLOTS:
     void storageClasses_data();
     void storageClasses();
     void realisticRedownloadAddsNothing();
+    void tableThatCannotTakeSpotsKeepsThePosition_data();
+    void tableThatCannotTakeSpotsKeepsThePosition();
+    void positionWaitsForTheFileNotForItsReaders();
 
 private:
     std::unique_ptr<SyncSession> session;
@@ -177,6 +202,66 @@ void TestDownloadSpots::realisticRedownloadAddsNothing()
     QVERIFY(session->waitForHeaders(2));
     QCOMPARE(countRows("spots", QStringLiteral("SELECT count(*) FROM spots")), 1980);
     QCOMPARE(controller.newSpotCount(), 1980);
+}
+
+void TestDownloadSpots::tableThatCannotTakeSpotsKeepsThePosition_data()
+{
+    QTest::addColumn<QStringList>("schema");
+
+    QTest::newRow("spots-without-othercats")
+        << QStringList{QString(spotsWithOtherCats).remove(QLatin1String("othercats VARCHAR(255),")),
+                       QString(spotsWithOtherCats).replace(QLatin1String("spots("), QLatin1String("erospots("))};
+    QTest::newRow("erotic-table-name-taken-by-an-index")
+        << QStringList{spotsWithOtherCats, QStringLiteral("CREATE INDEX erospots ON spots(cat)")};
+}
+
+// The range is rolled back whole and its position stays: the spots are fetched again at the
+// next cycle instead of never.
+void TestDownloadSpots::tableThatCannotTakeSpotsKeepsThePosition()
+{
+    QFETCH(QStringList, schema);
+    writeSpotsFile(schema);
+    session->server.addGroup(Tarnwick::spotGroup, 1, 3);
+    for (const qint64 number : {1, 2, 3})
+        session->server.addOverview(Tarnwick::spotGroup, number,
+                                    spotLine(number, "Spot " + QByteArray::number(number), date + number,
+                                             number == 2 ? eroticBlock : ordinaryBlock));
+    Tarnwick &controller = session->start();
+
+    const QString failed = QStringLiteral("Fout: headers konden niet in de database opgeslagen worden");
+    QVERIFY(session->waitForNotice(failed, 2));
+    QCOMPARE(session->commands("XOVER"), QList<QByteArray>({"XOVER 1-3", "XOVER 1-3"}));
+    QCOMPARE(Settings::lastHeader(), 0);
+    QCOMPARE(controller.newSpotCount(), 0);
+    const Observer observer(QStringLiteral("spots.db"));
+    QCOMPARE(observer.count(QStringLiteral("SELECT count(*) FROM spots")), 0);
+    QCOMPARE(session->noticesStartingWith(SyncSession::headersDone), QStringList());
+}
+
+// A reader of spots.db since before a range's commit (the list index's builder) keeps the
+// range in the log: its position is saved at a later cycle, and the download does not wait.
+void TestDownloadSpots::positionWaitsForTheFileNotForItsReaders()
+{
+    session->server.addGroup(Tarnwick::spotGroup, 1, 3);
+    for (const qint64 number : {1, 2, 3})
+        session->server.addOverview(Tarnwick::spotGroup, number, spotLine(number, "Spot", date + number));
+    Tarnwick &controller = session->create();
+    {
+        const Observer reader(QStringLiteral("spots.db"));
+        QSqlDatabase readerDb = QSqlDatabase::database(QStringLiteral("observer"), false);
+        QVERIFY(readerDb.transaction());
+        QCOMPARE(reader.count(QStringLiteral("SELECT count(*) FROM spots")), 0);
+        QElapsedTimer cycle;
+        cycle.start();
+        controller.connectToServer();
+        QVERIFY(session->waitForHeaders());
+        QVERIFY2(cycle.elapsed() < 4000, qPrintable(QString::number(cycle.elapsed())));
+        QCOMPARE(Settings::lastHeader(), 0);
+        QVERIFY(readerDb.commit());
+    }
+    QVERIFY(session->waitForHeaders(2));
+    QCOMPARE(Settings::lastHeader(), 3);
+    QCOMPARE(countRows("spots", QStringLiteral("SELECT count(*) FROM spots")), 3);
 }
 
 TARNWICK_TEST_MAIN(TestDownloadSpots)

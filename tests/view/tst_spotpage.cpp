@@ -18,7 +18,7 @@ QByteArray spotArticle(const QByteArray &posting)
 
 QByteArray comment(const QByteArray &name, const QByteArray &text)
 {
-    return SpotArticles::delivered(SpotArticles::comment(name, text));
+    return SpotArticles::delivered(SpotArticles::comment(name, text, spotId));
 }
 
 // The fragment of comment(name, text): the text as written, without its transfer's end.

@@ -123,7 +123,8 @@ void TestSpotView::spotFromTheServer()
     for (const qint64 number : {10, 11, 12}) {
         server.addReferences(Tarnwick::commentGroup, number, reference(spotKey));
         server.addArticle(Tarnwick::commentGroup, number, "c" + QByteArray::number(number) + "@example",
-                          SpotArticles::comment("Lezer" + QByteArray::number(number), "Dank je!", number != 12));
+                          SpotArticles::comment("Lezer" + QByteArray::number(number), "Dank je!",
+                                                spotKey + "@free.pt", number != 12));
     }
     Tarnwick &controller = session->start();
     QVERIFY(session->waitForCycle());

@@ -27,9 +27,27 @@ QByteArray asWritten(QByteArrayView body)
     return text;
 }
 
+// Whether a References value (unfolded) holds "<messageId>" among its message-ids.
+bool namesArticle(QByteArrayView references, QByteArrayView messageId)
+{
+    if (messageId.isEmpty())
+        return false;
+    const QByteArray wanted = '<' + messageId.toByteArray() + '>';
+    for (qsizetype at = references.indexOf(wanted); at >= 0; at = references.indexOf(wanted, at + 1)) {
+        const qsizetype end = at + wanted.size();
+        const auto separated = [&](qsizetype position) {
+            return position < 0 || position >= references.size() || QChar::isSpace(uchar(references.at(position)));
+        };
+        if (separated(at - 1) && separated(end))
+            return true;
+    }
+    return false;
+}
+
 } // namespace
 
-QByteArray CommentRenderer::render(QByteArrayView article, const QByteArray &commentTemplate)
+QByteArray CommentRenderer::render(QByteArrayView article, const QByteArray &commentTemplate,
+                                   QByteArrayView spotMessageId)
 {
     const qsizetype headerEnd = article.indexOf(QByteArrayView("\r\n\r\n"));
     if (headerEnd < 0)
@@ -37,6 +55,8 @@ QByteArray CommentRenderer::render(QByteArrayView article, const QByteArray &com
 
     QByteArrayView name("-");
     bool isSigned = false;
+    QByteArray references;
+    bool inReferences = false; // continuation lines belong to the References header
     const QByteArrayView headers = article.first(headerEnd);
     qsizetype lineStart = 0;
     while (lineStart <= headers.size()) {
@@ -44,17 +64,24 @@ QByteArray CommentRenderer::render(QByteArrayView article, const QByteArray &com
         if (lineEnd < 0)
             lineEnd = headers.size();
         const QByteArrayView line = headers.sliced(lineStart, lineEnd - lineStart);
-        if (line.startsWith(QByteArrayView("From: "))) {
+        const bool continued = line.startsWith(' ') || line.startsWith('\t');
+        inReferences = inReferences && continued;
+        if (inReferences) {
+            references += line;
+        } else if (line.startsWith(QByteArrayView("From: "))) {
             // "Name <address>": a bare address leaves the name as it was.
             const qsizetype angle = line.indexOf(QByteArrayView(" <"), 6);
             if (angle >= 0)
                 name = line.sliced(6, angle - 6);
         } else if (line.startsWith(QByteArrayView("X-User-Signature: "))) {
             isSigned = true;
+        } else if (line.startsWith(QByteArrayView("References: "))) {
+            references = line.sliced(12).toByteArray();
+            inReferences = true;
         }
         lineStart = lineEnd + 1;
     }
-    if (!isSigned)
+    if (!isSigned || !namesArticle(references, spotMessageId))
         return {};
 
     const QByteArray nameBytes = name.toByteArray();

@@ -11,9 +11,12 @@
 class CommentRenderer
 {
 public:
-    // The fragment for one comment article; empty when it is not to be shown (no end of
-    // headers, no "X-User-Signature: " line, or the same name and text shown already).
-    QByteArray render(QByteArrayView article, const QByteArray &commentTemplate);
+    // The fragment for one comment article on the spot with that message-id (without angle
+    // brackets); empty when it is not to be shown (no end of headers, no "X-User-Signature: "
+    // line, a References header that does not name the spot, or the same name and text shown
+    // already). Comments are fetched by article number, which a renumbered group or another
+    // server gives to other articles.
+    QByteArray render(QByteArrayView article, const QByteArray &commentTemplate, QByteArrayView spotMessageId);
 
 private:
     QSet<QString> seen; // poster name + LF + comment text

@@ -115,7 +115,7 @@ SpotPage::Update SpotPage::articleData(const QByteArray &id, const QByteArray &d
         return {};
     if (!takePending(id))
         return {};
-    commentsHtml += comments.render(data, templates.comment);
+    commentsHtml += comments.render(data, templates.comment, messageId);
     return {pending.isEmpty() ? render() : QByteArray(), {}};
 }
 
