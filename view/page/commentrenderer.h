@@ -12,7 +12,8 @@ class CommentRenderer
 {
 public:
     // The fragment for one comment article; empty when it is not to be shown (no end of
-    // headers, no "X-User-Signature: " line, or the same name and text shown already).
+    // headers, no "X-User-Signature: " line, or the same name and text shown already). The
+    // template's "{name}" and "{comment}" are filled in one pass: neither value is searched.
     QByteArray render(QByteArrayView article, const QByteArray &commentTemplate);
 
 private:
