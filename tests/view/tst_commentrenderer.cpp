@@ -35,8 +35,8 @@ private Q_SLOTS:
             << QByteArray("<Piet:Mooi>");
         QTest::newRow("no-header-end") << QByteArray("From: Jan <j@x>\r\nX-User-Signature: c2ln\r\nMooi\r\n.\r\n")
                                        << QByteArray();
-        QTest::newRow("name-containing-comment-placeholder")
-            << comment("{comment} <j@x>", "Mooi") << QByteArray("<Mooi\r\n:Mooi\r\n>");
+        QTest::newRow("name-naming-the-comment-shows-as-written")
+            << comment("{comment} <j@x>", "Mooi") << QByteArray("<{comment}:Mooi\r\n>");
     }
 
     void fragments()
