@@ -144,7 +144,7 @@ void TestSpotViewHostile::hostileSpots_data()
         << QByteArray("Lezer") << QByteArray("Reactie") << false << none;
     QTest::newRow("description-names-fields-with-quotes")
         << "<Description>{website} {newsgroup}</Description><Website>http://w.example/'onmouseover='" + handler
-            + "</Website><Newsgroup>\"'&lt;b&gt;</Newsgroup>"
+            + "'&lt;img src=x onerror=" + handler + "&gt;</Website><Newsgroup>\"'&lt;b&gt;</Newsgroup>"
         << QByteArray("Lezer") << QByteArray("Reactie") << true << none;
     QTest::newRow("quotes-and-brackets-in-the-image")
         << d + "<Image>http://images.example/spot.png\"'&gt;&lt;img src=x onerror=" + handler + "&gt;</Image>"
