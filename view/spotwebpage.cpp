@@ -3,7 +3,6 @@
 #include "pagecontent.h"
 #include "webaddress.h"
 
-#include <QWebEngineSettings>
 #include <QWebEngineUrlRequestInfo>
 
 #include <utility>
@@ -12,7 +11,6 @@ SpotWebPage::SpotWebPage(bool showImages, QObject *parent)
     : QWebEnginePage(PageContent::profile(), parent)
 {
     setUrlRequestInterceptor(new RequestFilter(showImages, this));
-    settings()->setAttribute(QWebEngineSettings::AutoLoadImages, showImages);
     connect(this, &QWebEnginePage::loadFinished, this, &SpotWebPage::onLoadFinished);
     connect(this, &QWebEnginePage::renderProcessTerminated, this, &SpotWebPage::onRenderProcessTerminated);
 }

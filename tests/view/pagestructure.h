@@ -12,6 +12,8 @@
 #include <QRegularExpression>
 #include <QSet>
 
+#include <utility>
+
 namespace PageStructure {
 
 // Every tag of html, from a "<" to the next ">", in order.

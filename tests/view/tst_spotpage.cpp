@@ -224,7 +224,7 @@ private Q_SLOTS:
     void pagePastTheLimitIsAMessage()
     {
         SpotPage spot = opened();
-        const QByteArray description(SpotPage::pageLimit, 'd');
+        const QByteArray description(SpotPage::defaultPageLimit, 'd');
         QCOMPARE(spot.articleData(spotId, spotArticle("<Description>" + description + "</Description>")).page,
                  QByteArray("Deze spot is te groot om te tonen."));
     }

@@ -67,8 +67,8 @@ QByteArray statusPage(const QString &text)
 
 } // namespace
 
-SpotPage::SpotPage(const PageTemplates &templates, bool showImages)
-    : templates(templates), showImages(showImages)
+SpotPage::SpotPage(const PageTemplates &templates, bool showImages, qsizetype pageLimit)
+    : templates(templates), showImages(showImages), pageLimit(pageLimit)
 {
 }
 

@@ -17,7 +17,8 @@ class SpotPage
     Q_DECLARE_TR_FUNCTIONS(SpotView)
 
 public:
-    SpotPage(const PageTemplates &templates, bool showImages);
+    // A page longer than pageLimit is never made (the tests choose smaller ones).
+    SpotPage(const PageTemplates &templates, bool showImages, qsizetype pageLimit = defaultPageLimit);
 
     // The spot as the spot table names it, and the comment numbers indexed under that name.
     // The spot article is asked for as spotMessageId() (with "@free.pt" when the stored
@@ -45,13 +46,13 @@ public:
 
     // The whole page from the template and what is known now, filled in one pass: no value
     // is searched for placeholders, except the description, which may show the other fields
-    // ("{size}") but not what they bring. The page is never longer than pageLimit: past it,
+    // ("{size}") but not what they bring. The page is never longer than the page limit: past it,
     // the description keeps its placeholders as written, and a page still too long is
     // tooLargePage(). Every value lands escaped for its place: the image address and the
     // website in their attributes, the rest as text.
     QByteArray render() const;
 
-    static constexpr qsizetype pageLimit = 8 * 1024 * 1024;
+    static constexpr qsizetype defaultPageLimit = 8 * 1024 * 1024;
 
     // The pages that are only a status text.
     static QByteArray loadingPage();
@@ -65,6 +66,7 @@ private:
 
     const PageTemplates templates;
     const bool showImages;
+    const qsizetype pageLimit;
     QByteArray messageId;
     QByteArray nzbMessageId;
     qint64 size = 0;
