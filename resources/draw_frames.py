@@ -105,36 +105,9 @@ td { font-size: small; }
 .bb { background: transparent url(@bb@) repeat-x 50% 100%; }
 .rb { background: url(@rb@) repeat-y 100% 0%; }
 .lb { background: url(@lb@) repeat-y 0% 100%; }
+/* the spot's picture is shown at most 500 pixels a side, and at full size under the pointer */
+.spotimage:hover { max-width: none !important; max-height: none !important; }
 </style>
-<script type="text/javascript">
-// One record for the whole page: the image the pointer last left or that loaded last.
-var recordedWidth = 0;
-var recordedHeight = 0;
-var maxSize = 500;
-// The new side follows from the recorded size: once one side is set, the browser may
-// already have scaled the other.
-function resizeme(img) {
-    recordedWidth = img.width;
-    recordedHeight = img.height;
-    if (img.width > img.height) {
-        if (img.width > maxSize && recordedWidth != 0) {
-            img.width = maxSize;
-            img.height = recordedHeight * img.width / recordedWidth;
-        }
-    } else {
-        if (img.height > maxSize && recordedHeight != 0) {
-            img.height = maxSize;
-            img.width = recordedWidth * img.height / recordedHeight;
-        }
-    }
-}
-function supersizeme(img) {
-    if (img.width != recordedWidth) {
-        img.width = recordedWidth;
-        img.height = recordedHeight;
-    }
-}
-</script>
 </head>
 <body>
 <div class="box"><div class="lb"><div class="rb"><div class="bb"><div class="blc"><div class="brc"><div class="tb"><div class="tlc"><div class="trc">

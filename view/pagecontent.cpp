@@ -3,6 +3,7 @@
 #include <QBuffer>
 #include <QCoreApplication>
 #include <QWebEngineProfile>
+#include <QWebEngineSettings>
 #include <QWebEngineUrlRequestJob>
 #include <QWebEngineUrlScheme>
 
@@ -17,6 +18,16 @@ QWebEngineProfile *PageContent::profile()
         made->setHttpCacheType(QWebEngineProfile::MemoryHttpCache);
         made->setPersistentCookiesPolicy(QWebEngineProfile::NoPersistentCookies);
         made->installUrlSchemeHandler(scheme, &instance());
+        // A spot page is text and a picture: no script runs in it, whatever a poster or a
+        // template writes, and nothing it holds reaches the desktop's files or plugins.
+        QWebEngineSettings *settings = made->settings();
+        settings->setAttribute(QWebEngineSettings::JavascriptEnabled, false);
+        settings->setAttribute(QWebEngineSettings::JavascriptCanOpenWindows, false);
+        settings->setAttribute(QWebEngineSettings::LocalStorageEnabled, false);
+        settings->setAttribute(QWebEngineSettings::PluginsEnabled, false);
+        settings->setAttribute(QWebEngineSettings::PdfViewerEnabled, false);
+        settings->setAttribute(QWebEngineSettings::HyperlinkAuditingEnabled, false);
+        settings->setAttribute(QWebEngineSettings::NavigateOnDropEnabled, false);
         return made;
     }();
     return shared;

@@ -10,7 +10,8 @@ class QWebEngineProfile;
 // Serves the bytes of spot pages to their web views under URLs of a scheme of our own, as
 // "text/html" with no charset (the page's meta element says UTF-8) and without the size
 // limit of setContent(). One off-the-record profile, without a disk cache or cookies of its
-// own, is shared by every spot page.
+// own, is shared by every spot page; it runs no JavaScript, so a spot page never runs script,
+// neither a poster's nor a template's.
 class PageContent : public QWebEngineUrlSchemeHandler
 {
     Q_OBJECT

@@ -16,6 +16,7 @@
 #include <QWebEngineView>
 
 #include <optional>
+#include <utility>
 
 
 SpotView::SpotView(ArticleSource *source, QTabWidget *tabs, int spotId, const QString &title, QObject *parent)
@@ -39,6 +40,11 @@ SpotView::SpotView(ArticleSource *source, QTabWidget *tabs, int spotId, const QS
     webPage = new SpotWebPage(Settings::showImages(), view);
     view->setPage(webPage);
     connect(webPage, &SpotWebPage::linkClicked, this, &SpotView::onLinkClick);
+    // Once: a page that ends its render process again must not load it in a loop.
+    connect(webPage, &QWebEnginePage::renderProcessTerminated, this, [this] {
+        if (!std::exchange(pageFailed, true))
+            setPageContent(SpotPage::notShownPage());
+    });
     setPageContent(SpotPage::loadingPage());
     tabs->addTab(tabPage, title);
     requestArticles();

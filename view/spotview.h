@@ -18,7 +18,9 @@ class SpotWebPage;
 // the source for the spot article and the comments that the index lists (an answer from
 // the cache arrives inside the request, while the constructor runs), and, once the spot
 // article is read, urgently for its NZB. After each answer that changes the page it shows
-// the page again. Links go to the desktop, http and https ones only.
+// the page again. Links go to the desktop, http and https ones only. When the web view's
+// render process ends (a page it could not hold), the tab says so and stays; the other tabs
+// and the program go on.
 //
 // Above the page, "NZB opslaan" and "Downloaden" ask for the spot's NZB with
 // nzbRequested(); both are enabled once the spot article is read and names an NZB.
@@ -68,4 +70,5 @@ private:
     QTabWidget *const tabs;
     const int id;
     SpotPage page;
+    bool pageFailed = false; // the render process ended once; its message is shown
 };

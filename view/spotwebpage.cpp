@@ -1,6 +1,7 @@
 #include "spotwebpage.h"
 
 #include "pagecontent.h"
+#include "webaddress.h"
 
 #include <QWebEngineUrlRequestInfo>
 
@@ -11,6 +12,7 @@ SpotWebPage::SpotWebPage(bool showImages, QObject *parent)
 {
     setUrlRequestInterceptor(new RequestFilter(showImages, this));
     connect(this, &QWebEnginePage::loadFinished, this, &SpotWebPage::onLoadFinished);
+    connect(this, &QWebEnginePage::renderProcessTerminated, this, &SpotWebPage::onRenderProcessTerminated);
 }
 
 SpotWebPage::~SpotWebPage()
@@ -49,6 +51,15 @@ void SpotWebPage::onLoadFinished()
         Q_EMIT pageShown();
 }
 
+void SpotWebPage::onRenderProcessTerminated()
+{
+    // No load finishes any more: the next page given starts a new one.
+    PageContent::instance().withdraw(std::exchange(shown, {}));
+    PageContent::instance().withdraw(std::exchange(loading, {}));
+    if (pageWaiting)
+        QMetaObject::invokeMethod(this, &SpotWebPage::loadWaiting, Qt::QueuedConnection);
+}
+
 bool SpotWebPage::acceptNavigationRequest(const QUrl &url, NavigationType type, bool isMainFrame)
 {
     if (type == NavigationTypeLinkClicked) {
@@ -65,9 +76,8 @@ SpotWebPage::RequestFilter::RequestFilter(bool showImages, QObject *parent)
 
 void SpotWebPage::RequestFilter::interceptRequest(QWebEngineUrlRequestInfo &info)
 {
-    const QString scheme = info.requestUrl().scheme();
-    const bool ownPage = scheme == QLatin1StringView(PageContent::scheme);
+    const bool ownPage = info.requestUrl().scheme() == QLatin1StringView(PageContent::scheme);
     const bool image = showImages && info.resourceType() == QWebEngineUrlRequestInfo::ResourceTypeImage
-        && (scheme == QLatin1StringView("http") || scheme == QLatin1StringView("https"));
+        && isPublicImageAddress(info.requestUrl());
     info.block(!ownPage && !image);
 }

@@ -10,8 +10,9 @@
 // the waiting ones is shown, so the last page given is always the one that stays. It goes
 // nowhere else: a click on a link is refused and reported as linkClicked(), every other
 // navigation is refused. Of the network it loads nothing but, when images are shown,
-// images over http or https (the page's only image is the spot's own: article text never
-// makes a tag).
+// images over http or https from a public host (isPublicImageAddress(); also for every
+// redirect), so that a spot's picture cannot reach the user's machine or network. When
+// the render process ends, the page it held is gone and the next page given is shown.
 class SpotWebPage : public QWebEnginePage
 {
     Q_OBJECT
@@ -43,6 +44,7 @@ private:
 
     void loadWaiting();
     void onLoadFinished();
+    void onRenderProcessTerminated();
 
     QUrl shown;   // the page loaded last
     QUrl loading; // the page on its way; empty when none

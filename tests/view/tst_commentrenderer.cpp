@@ -40,8 +40,8 @@ private Q_SLOTS:
         QTest::newRow("no-header-end")
             << QByteArray("From: Jan <j@x>\r\nX-User-Signature: c2ln\r\n" + onSpot + "Mooi\r\n.\r\n")
             << QByteArray();
-        QTest::newRow("name-containing-comment-placeholder")
-            << comment("{comment} <j@x>", "Mooi") << QByteArray("<Mooi\r\n:Mooi\r\n>");
+        QTest::newRow("name-naming-the-comment-shows-as-written")
+            << comment("{comment} <j@x>", "Mooi") << QByteArray("<{comment}:Mooi\r\n>");
         // Fetched by number: the article that number names now may be about another spot.
         const QByteArray shown("<Jan:Mooi\r\n>");
         const auto on = [](const QByteArray &references) { return comment("Jan <j@x>", "Mooi", true, references); };

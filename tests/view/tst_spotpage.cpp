@@ -1,3 +1,4 @@
+#include "pagestructure.h"
 #include "spotarticles.h"
 #include "spotpage.h"
 #include "testmain.h"
@@ -90,9 +91,8 @@ private Q_SLOTS:
         QTest::addColumn<QByteArray>("page");
         const QByteArray image = "<Image>http://i.example/a.jpg?x=1&amp;y=\"2\"</Image>";
         const QByteArray imageTag
-            = "<img style=\"float:left; margin-right: 10px; margin-bottom:15px;\" alt=\"Plaatje\" "
-              "onload=\"resizeme(this);\" onmouseover=\"supersizeme(this);\" onmouseout=\"resizeme(this);\" "
-              "src=\"http://i.example/a.jpg?x=1&amp;y=2\"> ";
+            = "<img class=\"spotimage\" style=\"float:left; margin-right: 10px; margin-bottom:15px; max-width: 500px; "
+              "max-height: 500px;\" alt=\"Plaatje\" src=\"http://i.example/a.jpg?x=1&amp;y=2\"> ";
         QTest::newRow("website-written-once")
             << QByteArray("<Description>d</Description><Website>http://w.example/?a=1&amp;b=\"2\"</Website>") << false
             << QByteArray("D=d|S=-|W=<a href=\"http://w.example/?a=1&amp;b=2\">http://w.example/?a=1&amp;b=2</a>"
@@ -121,6 +121,14 @@ private Q_SLOTS:
         QTest::newRow("later-placeholder-in-newsgroup-stays")
             << QByteArray("<Description>d</Description><Newsgroup>{size}</Newsgroup>") << false
             << page("d", "-", "N=-|F=-|L=-", "{size}");
+        QTest::newRow("earlier-placeholder-in-newsgroup-stays")
+            << QByteArray("<Description>d</Description><Newsgroup>{description}</Newsgroup>") << false
+            << page("d", "-", "N=-|F=-|L=-", "{description}");
+        QTest::newRow("description-shows-what-a-field-names-as-written")
+            << QByteArray("<Description>{newsgroup} {description}</Description><Newsgroup>{size}</Newsgroup>") << false
+            << page("{size} {description}", "-", "N=-|F=-|L=-", "{size}");
+        QTest::newRow("image-of-loopback-not-shown")
+            << QByteArray("<Description>d</Description><Image>http://127.0.0.1:6789/a.png</Image>") << true << page("d");
     }
 
     void fields()
@@ -130,6 +138,107 @@ private Q_SLOTS:
         QFETCH(QByteArray, page);
         SpotPage spot = opened({}, showImages);
         QCOMPARE(spot.articleData(spotId, spotArticle(posting)).page, page);
+    }
+
+    // Fields of a poster who wants a script or attributes of his own in the page, with the
+    // templates the program ships: only their elements and the page's own link and picture
+    // come out, every value inside its attribute or in text.
+    void hostileFields_data()
+    {
+        QTest::addColumn<QByteArray>("posting");
+        QTest::addColumn<QByteArray>("commentName");
+        QTest::addColumn<QByteArray>("commentText");
+        QTest::addColumn<QByteArray>("shown"); // in the page bytes
+        const QByteArray d = "<Description>d</Description>";
+        QTest::newRow("image-names-a-later-field-with-a-quote")
+            << d + "<Image>http://i.example/{newsgroup}.png</Image><Newsgroup>x\" onerror=\"document.title='p'</Newsgroup>"
+            << QByteArray("n") << QByteArray("t") << QByteArray("src=\"http://i.example/%7Bnewsgroup%7D.png\">");
+        QTest::newRow("website-names-a-later-field-with-a-quote")
+            << d + "<Website>http://w.example/{firstfile}</Website><Filename>\" onmouseover=\"x\" style=\"top:0</Filename>"
+            << QByteArray("n") << QByteArray("t")
+            << QByteArray("<a href=\"http://w.example/{firstfile}\">http://w.example/{firstfile}</a>");
+        QTest::newRow("website-names-the-comments")
+            << d + "<Website>http://w.example/{comments}</Website>" << QByteArray("n")
+            << QByteArray("\" onmouseover=\"x") << QByteArray("<a href=\"http://w.example/{comments}\">");
+        QTest::newRow("double-quote-in-image")
+            << d + "<Image>http://i.example/a.png\" onerror=\"x</Image>" << QByteArray("n") << QByteArray("t")
+            << QByteArray("src=\"http://i.example/a.png%20onerror=x\">");
+        QTest::newRow("single-quotes-in-website")
+            << d + "<Website>http://w.example/a' onmouseover='x</Website>" << QByteArray("n") << QByteArray("t")
+            << QByteArray("<a href=\"http://w.example/a&#39; onmouseover=&#39;x\">");
+        QTest::newRow("brackets-and-entities-in-website")
+            << d + "<Website>http://w.example/&lt;b&gt;&amp;quot;&amp;amp;</Website>" << QByteArray("n")
+            << QByteArray("t") << QByteArray("<a href=\"http://w.example/&lt;b&gt;&amp;quot;&amp;amp;\">");
+        QTest::newRow("javascript-website-is-text")
+            << d + "<Website>javascript:document.title='p'</Website>" << QByteArray("n") << QByteArray("t")
+            << QByteArray("<td> javascript:document.title=&#39;p&#39;</td>");
+        QTest::newRow("data-image-not-shown")
+            << QByteArray("<Description>[b]d[/b]</Description><Image>data:image/svg+xml,&lt;svg onload='x'&gt;</Image>")
+            << QByteArray("n") << QByteArray("t") << QByteArray("<div class=\"content\"><b>d</b></div>");
+        QTest::newRow("tags-in-description-and-file-names")
+            << QByteArray("<Description>&lt;script&gt;x&lt;/script&gt;</Description><Filename>&lt;img src=x "
+                          "onerror=y&gt;</Filename>")
+            << QByteArray("n") << QByteArray("t") << QByteArray("&lt;img src=x onerror=y&gt;</span>");
+        QTest::newRow("comment-name-names-the-comment")
+            << d << QByteArray("{comment}") << QByteArray("<script>x</script>[i]")
+            << QByteArray("<b>{comment}</b>\n<hr>\n\n&lt;script&gt;x&lt;/script&gt;<i>");
+    }
+
+    void hostileFields()
+    {
+        QFETCH(QByteArray, posting);
+        QFETCH(QByteArray, commentName);
+        QFETCH(QByteArray, commentText);
+        QFETCH(QByteArray, shown);
+        const PageTemplates shipped = PageTemplates::load(QStringLiteral("/nonexistent"));
+        SpotPage spot(shipped, true);
+        spot.open(spotId, {1});
+        spot.articleData(spotId, spotArticle(posting));
+        const QByteArray page = spot.articleData("1", comment(commentName, commentText)).page;
+        QVERIFY2(page.contains(shown), page.constData());
+        QCOMPARE(PageStructure::foreignTag(page, shipped), QByteArray());
+    }
+
+    // Fields that name each other's placeholders multiplied the page with every step.
+    void fieldsNamingEachOtherDoNotMultiply()
+    {
+        const QByteArray posting = "<Description>" + QByteArray("{website}").repeated(500) + "</Description><Website>http://w/"
+            + QByteArray("{firstfile}").repeated(200) + "</Website><Filename>" + QByteArray("{newsgroup}").repeated(200)
+            + "</Filename><Newsgroup>" + QByteArray(10000, 'g') + "</Newsgroup>";
+        SpotPage spot = opened();
+        const QByteArray page = spot.articleData(spotId, spotArticle(posting)).page;
+        QVERIFY2(page.startsWith("D=<a href=\"http://w/{firstfile}"), page.left(200).constData());
+        // Each of the 500 links as long as the website; the website not filled in further.
+        QVERIFY2(page.size() < 2 * 500 * 2300 + posting.size(), QByteArray::number(page.size()).constData());
+    }
+
+    void descriptionPlaceholdersPastTheLimitStayAsWritten()
+    {
+        SpotPage spot = opened({1});
+        spot.articleData(spotId, spotArticle("<Description>" + QByteArray("{comments}").repeated(100) + "</Description>"));
+        const QByteArray text(100 * 1024, 'c');
+        const QByteArray shownPage = spot.articleData("1", comment("n", text)).page;
+        QCOMPARE(shownPage, page(QByteArray("{comments}").repeated(100), "-", "N=-|F=-|L=-", "-", shown("n", text)));
+    }
+
+    void pagePastTheLimitIsAMessage()
+    {
+        SpotPage spot = opened();
+        const QByteArray description(SpotPage::defaultPageLimit, 'd');
+        QCOMPARE(spot.articleData(spotId, spotArticle("<Description>" + description + "</Description>")).page,
+                 QByteArray("Deze spot is te groot om te tonen."));
+    }
+
+    // A comment that the page could not hold is left out; the spot and the others show.
+    void commentsPastTheLimitLeftOut()
+    {
+        SpotPage spot = opened({1, 2, 3});
+        spot.articleData(spotId, spotArticle("<Description>d</Description>"));
+        const QByteArray text(3 * 1024 * 1024, 'c');
+        spot.articleData("1", comment("a", text));
+        spot.articleData("2", comment("b", text));
+        const QByteArray shownPage = spot.articleData("3", comment("c", text)).page;
+        QCOMPARE(shownPage, page("d", "-", "N=-|F=-|L=-", "-", shown("a", text) + shown("b", text)));
     }
 
     void messageIds_data()

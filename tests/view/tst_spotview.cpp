@@ -7,12 +7,8 @@
 #include "syncsession.h"
 #include "testmain.h"
 
-#include <QBuffer>
 #include <QDesktopServices>
-#include <QImage>
 #include <QTabWidget>
-#include <QTcpServer>
-#include <QTcpSocket>
 #include <QWebEnginePage>
 #include <QWebEngineView>
 
@@ -33,33 +29,6 @@ QByteArray spotArticle(const QByteArray &description)
 }
 
 } // namespace
-
-// An HTTP server on loopback that records the paths asked of it and answers with a picture.
-class PictureServer : public QTcpServer
-{
-public:
-    QStringList paths;
-
-    PictureServer()
-    {
-        connect(this, &QTcpServer::newConnection, this, [this] {
-            QTcpSocket *client = nextPendingConnection();
-            connect(client, &QIODevice::readyRead, client, [this, client] {
-                if (!client->canReadLine())
-                    return;
-                paths += QString::fromLatin1(client->readLine().split(' ').value(1));
-                QByteArray png;
-                QBuffer buffer(&png);
-                buffer.open(QIODevice::WriteOnly);
-                QImage(2, 2, QImage::Format_Grayscale8).save(&buffer, "PNG");
-                client->write("HTTP/1.1 200 OK\r\nContent-Type: image/png\r\nConnection: close\r\nContent-Length: "
-                              + QByteArray::number(png.size()) + "\r\n\r\n" + png);
-                client->disconnectFromHost();
-            });
-        });
-        listen(QHostAddress::LocalHost);
-    }
-};
 
 // Records the links that reach the desktop.
 class UrlReceiver : public QObject
@@ -83,8 +52,6 @@ private Q_SLOTS:
 
     void spotFromTheServer();
     void linksGoToTheDesktop();
-    void imagesOnlyWhenShown_data();
-    void imagesOnlyWhenShown();
     void pageOfThreeMegabytes();
     void closedPageIgnoresLateAnswers();
     void demoSpot();
@@ -170,7 +137,7 @@ void TestSpotView::linksGoToTheDesktop()
     auto *spot = new SpotView(&controller, &tabs, 1, QStringLiteral("Spot 1"), &tabs);
     QVERIFY(!waitForText(spot->webView(), QStringLiteral("example.com/site")).isEmpty());
 
-    spot->webView()->page()->runJavaScript(QStringLiteral("document.querySelector('a').click()"));
+    QVERIFY(runScript(spot->webView(), QStringLiteral("document.querySelector('a').click()")));
     QTRY_COMPARE(receiver.opened, QList<QUrl>{QUrl(QStringLiteral("http://example.com/site"))});
     spot->onLinkClick(QUrl(QStringLiteral("mailto:jan@example")));
     QCOMPARE(receiver.opened.size(), 1);
@@ -178,36 +145,6 @@ void TestSpotView::linksGoToTheDesktop()
     QVERIFY(!waitForText(spot->webView(), QStringLiteral("example.com/site")).isEmpty());
     for (const char *scheme : {"http", "https", "mailto"})
         QDesktopServices::unsetUrlHandler(QLatin1String(scheme));
-    delete spot;
-}
-
-void TestSpotView::imagesOnlyWhenShown_data()
-{
-    QTest::addColumn<bool>("images");
-    QTest::newRow("images-shown") << true;
-    QTest::newRow("images-hidden") << false;
-}
-
-// With images shown the page loads the spot's picture, and nothing else; hidden, nothing.
-void TestSpotView::imagesOnlyWhenShown()
-{
-    QFETCH(bool, images);
-    PictureServer pictures;
-    const QByteArray site = "http://127.0.0.1:" + QByteArray::number(pictures.serverPort());
-    session->serveSpots(1, 1, 1);
-    session->server.addArticle(Tarnwick::spotGroup, 1, "spot1@free.pt",
-                               SpotArticles::spot(SpotArticles::spotXml(
-                                   {{"Description", "Plaatje"}, {"Image", site + "/spot.png"}, {"Website", site + "/site"}})));
-    Tarnwick &controller = session->start();
-    QVERIFY(session->waitForCycle());
-    QSettings().setValue(Settings::Key::images, images);
-
-    auto *spot = new SpotView(&controller, &tabs, 1, QStringLiteral("Spot 1"), &tabs);
-    QVERIFY(!waitForText(spot->webView(), QStringLiteral("Plaatje")).isEmpty());
-    if (images)
-        QTRY_COMPARE(pictures.paths, QStringList{QStringLiteral("/spot.png")});
-    QTest::qWait(300);
-    QCOMPARE(pictures.paths, images ? QStringList{QStringLiteral("/spot.png")} : QStringList());
     delete spot;
 }
 

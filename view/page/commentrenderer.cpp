@@ -2,8 +2,11 @@
 
 #include "bytetext.h"
 #include "markup.h"
+#include "placeholders.h"
 
 #include <QDebug>
+
+#include <limits>
 
 namespace {
 
@@ -93,9 +96,10 @@ QByteArray CommentRenderer::render(QByteArrayView article, const QByteArray &com
     }
     seen.insert(key);
 
-    // "{comment}" inside the inserted name is filled as well.
-    QByteArray fragment = commentTemplate;
-    fragment.replace(QByteArrayView("{name}"), convertMarkup(ByteText::toText(nameBytes)));
-    fragment.replace(QByteArrayView("{comment}"), convertMarkup(ByteText::toText(textBytes)));
-    return fragment;
+    // One pass: a name that reads "{comment}" shows as written.
+    const QByteArray nameHtml = convertMarkup(ByteText::toText(nameBytes));
+    const QByteArray textHtml = convertMarkup(ByteText::toText(textBytes));
+    return fillPlaceholders(commentTemplate, {{"{name}", nameHtml}, {"{comment}", textHtml}},
+                            std::numeric_limits<qsizetype>::max())
+        .value_or(QByteArray());
 }

@@ -15,7 +15,8 @@ public:
     // brackets); empty when it is not to be shown (no end of headers, no "X-User-Signature: "
     // line, a References header that does not name the spot, or the same name and text shown
     // already). Comments are fetched by article number, which a renumbered group or another
-    // server gives to other articles.
+    // server gives to other articles. The template's "{name}" and "{comment}" are filled in one
+    // pass: neither value is searched.
     QByteArray render(QByteArrayView article, const QByteArray &commentTemplate, QByteArrayView spotMessageId);
 
 private:

@@ -1,25 +1,49 @@
 #include "spotpage.h"
 
 #include "bytetext.h"
+#include "htmlescape.h"
 #include "markup.h"
 #include "nzbreader.h"
+#include "placeholders.h"
+#include "webaddress.h"
+
+#include <QDebug>
+#include <QUrl>
+
+#include <utility>
 
 namespace {
 
-// A URL of the spot XML in an attribute: it is written as XML text already ("&", "<" and
-// ">" escaped), which is what an attribute needs; a second escape would give the browser
-// another URL. Without double quotes it cannot leave the attribute.
-QByteArray forAttribute(QString url)
+// A field's address as the page writes it: what the poster wrote, without double quotes
+// (which no address needs), escaped for an attribute or for text.
+QString addressOf(const QString &xmlText)
 {
-    url.remove(QLatin1Char('"'));
-    return ByteText::toBytes(url);
+    QString address = unescapeXmlText(xmlText);
+    address.remove(QLatin1Char('"'));
+    return address;
 }
 
-// Only web addresses become links: a "javascript:" one would run the poster's script.
-bool isWebAddress(const QString &url)
+// The image tag before the description: an http or https image of a public host only. It
+// is written as parsed, so that the web view loads the address that was checked. The page
+// runs no script: style sheets bound its size (the template may enlarge it on hover).
+QByteArray imageTag(const QString &image)
 {
-    return url.startsWith(QLatin1StringView("http://"), Qt::CaseInsensitive)
-        || url.startsWith(QLatin1StringView("https://"), Qt::CaseInsensitive);
+    const QUrl url = QUrl::fromEncoded(ByteText::toBytes(addressOf(image)));
+    if (!isPublicImageAddress(url))
+        return {};
+    return "<img class=\"spotimage\" style=\"float:left; margin-right: 10px; margin-bottom:15px; "
+           "max-width: 500px; max-height: 500px;\" alt=\"Plaatje\" src=\""
+        + escapeHtml(url.toEncoded()) + "\"> ";
+}
+
+QByteArray websiteHtml(const QString &website)
+{
+    if (website.isEmpty())
+        return QByteArrayLiteral("-");
+    const QString address = addressOf(website);
+    const QByteArray escaped = escapeHtml(ByteText::toBytes(address));
+    // Only web addresses become links: a "javascript:" one would run the poster's script.
+    return isWebAddress(address) ? "<a href=\"" + escaped + "\">" + escaped + "</a>" : escaped;
 }
 
 QByteArray sizeText(qint64 size)
@@ -43,8 +67,8 @@ QByteArray statusPage(const QString &text)
 
 } // namespace
 
-SpotPage::SpotPage(const PageTemplates &templates, bool showImages)
-    : templates(templates), showImages(showImages)
+SpotPage::SpotPage(const PageTemplates &templates, bool showImages, qsizetype pageLimit)
+    : templates(templates), showImages(showImages), pageLimit(pageLimit)
 {
 }
 
@@ -83,24 +107,7 @@ SpotPage::Update SpotPage::articleData(const QByteArray &id, const QByteArray &d
         const std::optional<SpotFields> fields = SpotFields::parseArticle(data);
         if (!fields)
             return {statusPage(tr("Spot bevat ongeldige informatie :-(")), {}};
-        descriptionHtml.clear();
-        if (showImages && !fields->image.isEmpty()) {
-            descriptionHtml = "<img style=\"float:left; margin-right: 10px; margin-bottom:15px;\" alt=\"Plaatje\" "
-                              "onload=\"resizeme(this);\" onmouseover=\"supersizeme(this);\" "
-                              "onmouseout=\"resizeme(this);\" src=\""
-                + forAttribute(fields->image) + "\"> ";
-        }
-        descriptionHtml += convertMarkup(fields->description);
-        size = fields->size;
-        image = fields->image;
-        website = fields->website;
-        nzbMessageId = fields->nzbMessageId;
-        // A spot article that arrives again replaces what the earlier one gave.
-        spotNewsgroup = fields->newsgroup;
-        spotFileNames = fields->fileNames;
-        newsgroup = spotNewsgroup;
-        fileNames = spotFileNames;
-        return {render(), nzbMessageId};
+        return spotRead(*fields);
     }
     if (!nzbMessageId.isEmpty() && id == nzbMessageId) {
         // Each NZB read starts from the spot's own fields, so one that arrives twice adds
@@ -115,7 +122,12 @@ SpotPage::Update SpotPage::articleData(const QByteArray &id, const QByteArray &d
         return {};
     if (!takePending(id))
         return {};
-    commentsHtml += comments.render(data, templates.comment, messageId);
+    const QByteArray comment = comments.render(data, templates.comment, messageId);
+    // Comments past the page's limit could never be shown; the spot and the others still are.
+    if (comment.size() <= pageLimit - commentsHtml.size())
+        commentsHtml += comment;
+    else
+        qDebug("Reactie past niet meer op de pagina");
     return {pending.isEmpty() ? render() : QByteArray(), {}};
 }
 
@@ -130,6 +142,21 @@ QByteArray SpotPage::articleNotFound(const QByteArray &id)
     return {};
 }
 
+SpotPage::Update SpotPage::spotRead(const SpotFields &fields)
+{
+    imageHtml = showImages && !fields.image.isEmpty() ? imageTag(fields.image) : QByteArray();
+    descriptionHtml = convertMarkup(fields.description);
+    size = fields.size;
+    website = fields.website;
+    nzbMessageId = fields.nzbMessageId;
+    // A spot article that arrives again replaces what the earlier one gave.
+    spotNewsgroup = fields.newsgroup;
+    spotFileNames = fields.fileNames;
+    newsgroup = spotNewsgroup;
+    fileNames = spotFileNames;
+    return {render(), nzbMessageId};
+}
+
 bool SpotPage::takePending(const QByteArray &id)
 {
     const qint32 number = id.toInt(); // 0 when it is not a number
@@ -138,19 +165,8 @@ bool SpotPage::takePending(const QByteArray &id)
 
 QByteArray SpotPage::render() const
 {
-    // Each step works on the page as it grows: a placeholder inside text that an earlier
-    // step inserted is filled too.
-    QByteArray page = templates.spot;
-    page.replace(QByteArrayView("{description}"), descriptionHtml);
-    page.replace(QByteArrayView("{size}"), sizeText(size));
-
-    QByteArray websiteHtml = QByteArrayLiteral("-");
-    if (!website.isEmpty()) {
-        const QByteArray w = forAttribute(website);
-        websiteHtml = isWebAddress(website) ? "<a href=\"" + w + "\">" + w + "</a>" : w;
-    }
-    page.replace(QByteArrayView("{website}"), websiteHtml);
-
+    const QByteArray sizeHtml = sizeText(size);
+    const QByteArray website = websiteHtml(this->website);
     QByteArray count = QByteArrayLiteral("-");
     QByteArray first = count;
     QByteArray last = count;
@@ -167,19 +183,37 @@ QByteArray SpotPage::render() const
         first = convertMarkup(firstName);
         last = convertMarkup(lastName);
     }
-    page.replace(QByteArrayView("{numfiles}"), count);
-    page.replace(QByteArrayView("{firstfile}"), first);
-    page.replace(QByteArrayView("{lastfile}"), last);
+    const QByteArray group = newsgroup.isEmpty() ? QByteArrayLiteral("-") : convertMarkup(newsgroup);
 
-    page.replace(QByteArrayView("{newsgroup}"),
-                 newsgroup.isEmpty() ? QByteArrayLiteral("-") : convertMarkup(newsgroup));
-    page.replace(QByteArrayView("{comments}"), commentsHtml);
-    return page;
+    QList<Placeholder> values = {{"{size}", sizeHtml},   {"{website}", website},   {"{numfiles}", count},
+                                 {"{firstfile}", first}, {"{lastfile}", last},     {"{newsgroup}", group},
+                                 {"{comments}", commentsHtml}};
+    const std::optional<QByteArray> shownFields = fillPlaceholders(descriptionHtml, values, pageLimit);
+    QList<QByteArray> descriptions{imageHtml + descriptionHtml};
+    if (shownFields && *shownFields != descriptionHtml)
+        descriptions.prepend(imageHtml + *shownFields);
+    values.append(Placeholder{"{description}", {}});
+    for (const QByteArray &description : std::as_const(descriptions)) {
+        values.last().value = description;
+        if (const std::optional<QByteArray> page = fillPlaceholders(templates.spot, values, pageLimit))
+            return *page;
+    }
+    return tooLargePage();
 }
 
 QByteArray SpotPage::loadingPage()
 {
     return statusPage(tr("Bezig met laden van spot..."));
+}
+
+QByteArray SpotPage::tooLargePage()
+{
+    return statusPage(tr("Deze spot is te groot om te tonen."));
+}
+
+QByteArray SpotPage::notShownPage()
+{
+    return statusPage(tr("Deze spot kon niet worden getoond."));
 }
 
 QByteArray SpotPage::notInDatabasePage()

@@ -17,7 +17,8 @@ class SpotPage
     Q_DECLARE_TR_FUNCTIONS(SpotView)
 
 public:
-    SpotPage(const PageTemplates &templates, bool showImages);
+    // A page longer than pageLimit is never made (the tests choose smaller ones).
+    SpotPage(const PageTemplates &templates, bool showImages, qsizetype pageLimit = defaultPageLimit);
 
     // The spot as the spot table names it, and the comment numbers indexed under that name.
     // The spot article is asked for as spotMessageId() (with "@free.pt" when the stored
@@ -38,15 +39,26 @@ public:
         QByteArray urgentRequest;
     };
     Update articleData(const QByteArray &id, const QByteArray &data);
+    // What articleData() does with the spot article's fields once it has read them.
+    Update spotRead(const SpotFields &fields);
     // The page to show, or empty when the page stays.
     QByteArray articleNotFound(const QByteArray &id);
 
-    // The whole page from the template and what is known now.
+    // The whole page from the template and what is known now, filled in one pass: no value
+    // is searched for placeholders, except the description, which may show the other fields
+    // ("{size}") but not what they bring. The page is never longer than the page limit: past it,
+    // the description keeps its placeholders as written, and a page still too long is
+    // tooLargePage(). Every value lands escaped for its place: the image address and the
+    // website in their attributes, the rest as text.
     QByteArray render() const;
+
+    static constexpr qsizetype defaultPageLimit = 8 * 1024 * 1024;
 
     // The pages that are only a status text.
     static QByteArray loadingPage();
     static QByteArray notInDatabasePage();
+    static QByteArray tooLargePage();
+    static QByteArray notShownPage(); // the web view could not show the page
 
 private:
     // Removes one occurrence of the comment number id names (0 when none); false when not pending.
@@ -54,13 +66,14 @@ private:
 
     const PageTemplates templates;
     const bool showImages;
+    const qsizetype pageLimit;
     QByteArray messageId;
     QByteArray nzbMessageId;
     qint64 size = 0;
     QString newsgroup;
-    QString image;
     QString website;
-    QByteArray descriptionHtml;
+    QByteArray imageHtml;       // empty when images are not shown or the address is not allowed
+    QByteArray descriptionHtml; // the description's markup converted, its placeholders unfilled
     QByteArray commentsHtml;
     QStringList fileNames;
     QString spotNewsgroup;     // as the spot XML gives them, where every NZB read starts

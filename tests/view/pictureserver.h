@@ -1,0 +1,45 @@
+#pragma once
+
+// Shared by the tests that drive a spot page in the real web view.
+
+#include <QBuffer>
+#include <QImage>
+#include <QStringList>
+#include <QTcpServer>
+#include <QTcpSocket>
+
+// An HTTP server on loopback that records the target of every request it is asked (a path,
+// or a whole URL when it serves as the web view's proxy) and answers with a picture, or,
+// for a target that ends in "/redirect", with a redirect to redirectTo.
+class PictureServer : public QTcpServer
+{
+public:
+    QStringList targets;
+    QByteArray redirectTo;
+
+    PictureServer()
+    {
+        connect(this, &QTcpServer::newConnection, this, [this] {
+            QTcpSocket *client = nextPendingConnection();
+            connect(client, &QIODevice::readyRead, client, [this, client] {
+                if (!client->canReadLine())
+                    return;
+                const QByteArray target = client->readLine().split(' ').value(1);
+                targets += QString::fromLatin1(target);
+                if (target.endsWith("/redirect")) {
+                    client->write("HTTP/1.1 302 Found\r\nLocation: " + redirectTo
+                                  + "\r\nConnection: close\r\nContent-Length: 0\r\n\r\n");
+                } else {
+                    QByteArray png;
+                    QBuffer buffer(&png);
+                    buffer.open(QIODevice::WriteOnly);
+                    QImage(2, 2, QImage::Format_Grayscale8).save(&buffer, "PNG");
+                    client->write("HTTP/1.1 200 OK\r\nContent-Type: image/png\r\nConnection: close\r\nContent-Length: "
+                                  + QByteArray::number(png.size()) + "\r\n\r\n" + png);
+                }
+                client->disconnectFromHost();
+            });
+        });
+        listen(QHostAddress::LocalHost);
+    }
+};

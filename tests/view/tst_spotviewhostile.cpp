@@ -1,0 +1,230 @@
+// Spots of a poster who wants his own script, attributes or requests in the page, shown in
+// the real web view: the page holds only the template's elements and the program's link and
+// picture, no handler of the poster runs, and nothing leaves the page but a picture from a
+// public host.
+#include "pagecontent.h"
+#include "pagetemplates.h"
+#include "pagetext.h"
+#include "pictureserver.h"
+#include "settings.h"
+#include "spotarticles.h"
+#include "spotview.h"
+#include "spotwebpage.h"
+#include "syncsession.h"
+#include "testmain.h"
+
+#include <QNetworkProxy>
+#include <QSet>
+#include <QSignalSpy>
+#include <QTabWidget>
+#include <QWebEngineProfile>
+#include <QWebEngineUrlRequestInfo>
+#include <QWebEngineUrlRequestInterceptor>
+#include <QWebEngineView>
+
+#include <csignal>
+#include <memory>
+
+namespace {
+
+// Each element of the page with its attribute names: "A href".
+const QString elementsScript = QStringLiteral(
+    "Array.from(document.querySelectorAll('*')).map(e => e.tagName + Array.from(e.attributes)"
+    ".map(a => ' ' + a.name).join('')).join('\\n')");
+
+QStringList elementsOf(QWebEngineView *view)
+{
+    return runScript(view, elementsScript).value_or(QVariant()).toString().split(QLatin1Char('\n'));
+}
+
+} // namespace
+
+// Every request that a spot page starts, before the page's own filter decides on it.
+class RequestRecorder : public QWebEngineUrlRequestInterceptor
+{
+public:
+    QStringList urls;
+    void interceptRequest(QWebEngineUrlRequestInfo &info) override { urls += info.requestUrl().toString(); }
+};
+
+class TestSpotViewHostile : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void initTestCase();
+    void init();
+    void cleanup();
+
+    void hostileSpots_data();
+    void hostileSpots();
+    void endedRenderProcessLeavesAMessage();
+
+private:
+    SpotView *openSpot(const QByteArray &posting, const QByteArray &commentName = "Lezer",
+                       const QByteArray &commentText = "Reactie");
+
+    PictureServer pictures;
+    RequestRecorder recorder;
+    QSet<QString> ownElements; // the shipped template's, and those the program adds
+    std::unique_ptr<SyncSession> session;
+    QTabWidget tabs;
+};
+
+void TestSpotViewHostile::initTestCase()
+{
+    // The server is the web view's proxy for http: a picture of any public host reaches it.
+    QNetworkProxy::setApplicationProxy(
+        QNetworkProxy(QNetworkProxy::HttpCachingProxy, QStringLiteral("127.0.0.1"), pictures.serverPort()));
+    PageContent::profile()->setUrlRequestInterceptor(&recorder);
+
+    QWebEngineView view;
+    auto *page = new SpotWebPage(false, &view);
+    view.setPage(page);
+    QSignalSpy shown(page, &SpotWebPage::pageShown);
+    page->showPage(PageTemplates::shared().spot);
+    QVERIFY(shown.wait(20000));
+    const QStringList templateElements = elementsOf(&view);
+    QVERIFY(templateElements.contains(QStringLiteral("TABLE")));
+    ownElements = QSet<QString>(templateElements.cbegin(), templateElements.cend());
+    for (const char *element : {"A href", "IMG class style alt src", "B", "I", "U", "BR", "HR"})
+        ownElements.insert(QLatin1String(element));
+}
+
+void TestSpotViewHostile::init()
+{
+    session = std::make_unique<SyncSession>();
+    session->refreshMs = 600000;
+    pictures.targets.clear();
+    pictures.redirectTo = "http://127.0.0.1:" + QByteArray::number(pictures.serverPort()) + "/secret.png";
+    recorder.urls.clear();
+}
+
+void TestSpotViewHostile::cleanup()
+{
+    while (tabs.count() > 0)
+        delete tabs.widget(0);
+    endSession(session);
+}
+
+SpotView *TestSpotViewHostile::openSpot(const QByteArray &posting, const QByteArray &commentName,
+                                        const QByteArray &commentText)
+{
+    session->serveSpots(1, 1, 1);
+    session->server.addArticle(Tarnwick::spotGroup, 1, "spot1@free.pt",
+                               SpotArticles::spot("<Spotnet><Posting>" + posting + "</Posting></Spotnet>"));
+    session->server.addArticle(Tarnwick::commentGroup, 1, "c1@example", SpotArticles::comment(commentName, commentText));
+    Tarnwick &controller = session->start();
+    if (!session->waitForCycle())
+        return nullptr;
+    return new SpotView(&controller, &tabs, 1, QStringLiteral("Spot 1"), &tabs);
+}
+
+void TestSpotViewHostile::hostileSpots_data()
+{
+    // In the posting, PORT is the picture server's port on loopback.
+    QTest::addColumn<QByteArray>("posting");
+    QTest::addColumn<QByteArray>("commentName");
+    QTest::addColumn<QByteArray>("commentText");
+    QTest::addColumn<bool>("images");
+    QTest::addColumn<QStringList>("reached"); // what the picture server was asked
+    const QByteArray d = "<Description>Beschrijving</Description>";
+    const QByteArray handler = "document.title='pwned'";
+    const QStringList none;
+    const QStringList picture{QStringLiteral("http://images.example/spot.png")};
+
+    QTest::newRow("image-names-a-later-field-with-a-quote")
+        << d + "<Image>http://images.example/spot.png?{newsgroup}</Image><Newsgroup>x\" onerror=\"" + handler
+            + "</Newsgroup>"
+        << QByteArray("Lezer") << QByteArray("Reactie") << true
+        << QStringList{QStringLiteral("http://images.example/spot.png?%7Bnewsgroup%7D")};
+    QTest::newRow("website-names-a-later-field-with-a-quote")
+        << d + "<Website>http://w.example/{firstfile}</Website><Filename>\" onmouseover=\"" + handler
+            + "\" style=\"position:fixed</Filename>"
+        << QByteArray("Lezer") << QByteArray("Reactie") << false << none;
+    QTest::newRow("description-names-fields-with-quotes")
+        << "<Description>{website} {newsgroup}</Description><Website>http://w.example/'onmouseover='" + handler
+            + "'&lt;img src=x onerror=" + handler + "&gt;</Website><Newsgroup>\"'&lt;b&gt;</Newsgroup>"
+        << QByteArray("Lezer") << QByteArray("Reactie") << true << none;
+    QTest::newRow("quotes-and-brackets-in-the-image")
+        << d + "<Image>http://images.example/spot.png\"'&gt;&lt;img src=x onerror=" + handler + "&gt;</Image>"
+        << QByteArray("Lezer") << QByteArray("Reactie") << true
+        << QStringList{QStringLiteral("http://images.example/spot.png'%3E%3Cimg%20src=x%20onerror=document.title="
+                                      "'pwned'%3E")};
+    QTest::newRow("script-and-tags-in-comment")
+        << d << QByteArray("{comment}\"'") << "<script>" + handler + "</script><img src=x onerror=" + handler + ">[b]"
+        << true << none;
+    QTest::newRow("javascript-website") << d + "<Website>javascript:" + handler + "</Website>" << QByteArray("Lezer")
+                                        << QByteArray("Reactie") << true << none;
+    QTest::newRow("data-image") << d + "<Image>data:image/svg+xml,&lt;svg xmlns='http://www.w3.org/2000/svg'/&gt;</Image>"
+                                << QByteArray("Lezer") << QByteArray("Reactie") << true << none;
+    QTest::newRow("loopback-image") << d + "<Image>http://127.0.0.1:PORT/spot.png</Image>" << QByteArray("Lezer")
+                                    << QByteArray("Reactie") << true << none;
+    QTest::newRow("localhost-image") << d + "<Image>http://localhost:PORT/spot.png</Image>" << QByteArray("Lezer")
+                                     << QByteArray("Reactie") << true << none;
+    QTest::newRow("private-image") << d + "<Image>http://192.168.1.1/spot.png</Image>" << QByteArray("Lezer")
+                                   << QByteArray("Reactie") << true << none;
+    QTest::newRow("local-name-image") << d + "<Image>http://nas.local/spot.png</Image>" << QByteArray("Lezer")
+                                      << QByteArray("Reactie") << true << none;
+    QTest::newRow("public-image-redirected-to-loopback")
+        << d + "<Image>http://images.example/redirect</Image>" << QByteArray("Lezer") << QByteArray("Reactie") << true
+        << QStringList{QStringLiteral("http://images.example/redirect")};
+    QTest::newRow("public-image-shown") << d + "<Image>http://images.example/spot.png</Image>" << QByteArray("Lezer")
+                                        << QByteArray("Reactie") << true << picture;
+    QTest::newRow("public-image-hidden") << d + "<Image>http://images.example/spot.png</Image>" << QByteArray("Lezer")
+                                         << QByteArray("Reactie") << false << none;
+}
+
+void TestSpotViewHostile::hostileSpots()
+{
+    QFETCH(QByteArray, posting);
+    QFETCH(QByteArray, commentName);
+    QFETCH(QByteArray, commentText);
+    QFETCH(bool, images);
+    QFETCH(QStringList, reached);
+    posting.replace("PORT", QByteArray::number(pictures.serverPort()));
+    QSettings().setValue(Settings::Key::images, images);
+    SpotView *spot = openSpot(posting, commentName, commentText);
+    QVERIFY(spot);
+    QWebEngineView *view = spot->webView();
+    QVERIFY(!waitForText(view, QStringLiteral("Reactie van")).isEmpty());
+    // Every picture has loaded or failed: nothing more is on its way.
+    QTRY_VERIFY_WITH_TIMEOUT(
+        runScript(view, QStringLiteral("Array.from(document.images).every(i => i.complete)")).value_or(false).toBool(),
+        20000);
+    QCOMPARE(pictures.targets, reached);
+    if (QByteArray(QTest::currentDataTag()) == "public-image-redirected-to-loopback") {
+        // The page asked for the redirect's target, and its filter kept it in.
+        QTRY_VERIFY(recorder.urls.contains(QString::fromLatin1(pictures.redirectTo)));
+    }
+
+    const QStringList elements = elementsOf(view);
+    for (const QString &element : elements)
+        QVERIFY2(ownElements.contains(element), qPrintable(element));
+    QCOMPARE(runScript(view, QStringLiteral("document.title")).value_or(QVariant()).toString(),
+             QStringLiteral("spot template"));
+    QCOMPARE(runScript(view, QStringLiteral("document.images.length")).value_or(-1).toInt(),
+             int(images && !reached.isEmpty()));
+    for (const QString &url : std::as_const(recorder.urls)) {
+        const bool own = url.startsWith(QLatin1String(PageContent::scheme) + QLatin1Char(':'));
+        QVERIFY2(own || url.startsWith(QLatin1String("http://")), qPrintable(url));
+    }
+}
+
+// A render process that ends shows a message in the tab; a spot opened next shows as usual.
+void TestSpotViewHostile::endedRenderProcessLeavesAMessage()
+{
+    SpotView *spot = openSpot("<Description>Eerste</Description>");
+    QVERIFY(spot);
+    QVERIFY(!waitForText(spot->webView(), QStringLiteral("Reactie van")).isEmpty());
+    const qint64 pid = spot->webView()->page()->renderProcessPid();
+    QVERIFY(pid > 0);
+    ::kill(pid_t(pid), SIGKILL);
+    QVERIFY(!waitForText(spot->webView(), QStringLiteral("Deze spot kon niet worden getoond.")).isEmpty());
+
+    auto *again = new SpotView(session->controller.get(), &tabs, 1, QStringLiteral("Spot 1"), &tabs);
+    QVERIFY(!waitForText(again->webView(), QStringLiteral("Eerste")).isEmpty());
+}
+
+TARNWICK_TEST_MAIN(TestSpotViewHostile)
+#include "tst_spotviewhostile.moc"
