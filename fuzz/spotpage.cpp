@@ -57,7 +57,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     for (const quint32 number : std::as_const(numbers)) {
         const QByteArray name = pieces[3 + 2 * qsizetype(number)].toByteArray();
         const QByteArray text = pieces[4 + 2 * qsizetype(number)].toByteArray();
-        const QByteArray article = SpotArticles::delivered(SpotArticles::comment(name, text));
+        const QByteArray article = SpotArticles::delivered(SpotArticles::comment(name, text, spotId));
         check(spot.articleData(QByteArray::number(number), article).page, shipped, limit);
     }
     return 0;
