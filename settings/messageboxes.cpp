@@ -20,7 +20,7 @@ QMessageBox::StandardButton exec(QWidget *parent, QMessageBox::Icon icon, const 
     box.setTextFormat(Qt::PlainText);
     if (icon == QMessageBox::NoIcon) // the about box shows the program's icon
         box.setIconPixmap(box.windowIcon().pixmap(64, 64));
-    return QMessageBox::StandardButton(box.exec());
+    return QMessageBox::StandardButton(box.exec()); // on the box itself: no virtual dispatch
 }
 
 } // namespace
