@@ -12,8 +12,6 @@
 
 #include <utility>
 
-// Deletion requested inside one of our own socket or timer callbacks must wait until the
-// callback has returned: the socket that called us is our child.
 namespace {
 
 // Reads of a bounded size reuse their memory; fresh multi-megabyte buffers per read cost
@@ -22,8 +20,10 @@ constexpr qint64 readBufferSize = 256 * 1024;
 
 } // namespace
 
-// A slot of the owner may run a nested event loop (a message box) inside a callback, and
-// our own deletion requested there would otherwise happen in that loop, under our feet.
+// Deletion requested inside one of our own socket or timer callbacks waits until the
+// callback has returned: the socket that called us is our child. A slot of the owner may run
+// a nested event loop (a message box) inside a callback, and our own deletion requested there
+// would otherwise happen in that loop, under our feet.
 class SpotNNTP::CallbackScope
 {
 public:

@@ -66,6 +66,8 @@ public:
     Q_ENUM(State)
 
     // Codes of error() besides NNTP reply codes and QAbstractSocket::SocketError values.
+    // 0 is also QAbstractSocket::ConnectionRefusedError: the two are told apart by isReady(),
+    // which bad compressed data leaves true and a refused connection false.
     static constexpr int codeBadCompressedData = 0;
     static constexpr int codeTlsVerification = 9996;
     static constexpr int codeReferencesRefused = 9997;

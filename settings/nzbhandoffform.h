@@ -13,6 +13,7 @@
 // it is refused whatever the destination when it could not be kept exactly.
 class NzbHandOffForm
 {
+    // These are the settings dialog's texts: they are translated under its context.
     Q_DECLARE_TR_FUNCTIONS(SettingsDialog)
 
 public:

@@ -10,6 +10,7 @@
 // without a window.
 struct SettingsForm
 {
+    // These are the settings dialog's texts: they are translated under its context.
     Q_DECLARE_TR_FUNCTIONS(SettingsDialog)
 
 public:

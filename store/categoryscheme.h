@@ -4,8 +4,9 @@
 
 #include <vector>
 
-// The one table of category codes: the category tree's items, texts and order, and the
-// short names the spot list shows. A code lives here and nowhere else.
+// The table of category codes: the category tree's items, texts and order, the short names
+// the spot list shows, and the tree codes that are no category. The rule: a category code is
+// written only through this scheme (its constants and entries), never as a bare number elsewhere.
 namespace CategoryScheme {
 
 // Tree codes that are no category.
@@ -19,7 +20,7 @@ inline constexpr int firstSubcategory = 100;
 struct Entry
 {
     int code;
-    const char *treeText;  // untranslated, context "MainWindow"; nullptr: no tree item
+    const char *treeText;  // untranslated, context "MainWindow", the tree's owner; nullptr: no tree item
     const char *shortName; // nullptr: "???"
     bool topLevel;         // starts a top-level tree item; the entries after it are its children
 };

@@ -78,7 +78,9 @@ public:
     void setReconnectDelay(int seconds);
 
 Q_SIGNALS:
-    // code is always 0; msg is the text shown to the user.
+    // code is always 0 in both, and no receiver reads it: it is none of SpotNNTP's codes,
+    // where 0 is both bad compressed data and QAbstractSocket::ConnectionRefusedError.
+    // msg is the text shown to the user.
     void error(int code, const QString &msg);
     void notice(int code, const QString &msg);
     // The percentage of the progress notice of the header download, 0 to 100, and the end

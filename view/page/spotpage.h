@@ -14,6 +14,7 @@
 // each acts only on its own ids (the spot article, its NZB, its pending comment numbers).
 class SpotPage
 {
+    // These are the spot tab's texts (the tab shows the page): translated under its context.
     Q_DECLARE_TR_FUNCTIONS(SpotView)
 
 public:
