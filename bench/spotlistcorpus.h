@@ -21,6 +21,7 @@ inline constexpr int largestCategory = 1;
 // The spots of a store of one million: a million, or 10,000 in smoke mode (enough for a whole
 // window at nine tenths of the list).
 qint64 spotsPerMillion();
+
 // Points the program's data location (and its settings) into the bench's cache folder, at
 // the store of that many million spots, generating it first when it is not there yet.
 // Returns the path of its spots.db.
