@@ -11,13 +11,9 @@
 #include <algorithm>
 #include <limits>
 
-namespace {
-constexpr qint64 lineCount = 200'000;
-constexpr int runs = 3;
-} // namespace
-
 double clientOverviewLinesPerSecond()
 {
+    const qint64 lineCount = Bench::sized<qint64>(200'000, 2'000);
     // Made before timing: the server then only writes what it holds.
     QList<QByteArray> lines;
     lines.reserve(lineCount);
@@ -30,7 +26,7 @@ double clientOverviewLinesPerSecond()
     Bench::require(server.start(), "the test server starts");
 
     double bestSeconds = std::numeric_limits<double>::max();
-    for (int run = 0; run < runs; ++run) {
+    for (int run = 0; run < Bench::sized(3, 1); ++run) {
         SpotNNTP client(QStringLiteral("127.0.0.1"), server.port(), QString(), QString(), false, false);
         QEventLoop loop;
         QElapsedTimer timer;

@@ -245,7 +245,7 @@ template<typename Prepare, typename Run>
 double bestMs(Session &s, bool cold, Prepare prepare, Run run, int runs = 5)
 {
     double best = std::numeric_limits<double>::max();
-    for (int i = 0; i < (cold ? std::min(runs, 3) : runs); ++i) {
+    for (int i = 0; i < Bench::sized(cold ? std::min(runs, 3) : runs, 1); ++i) {
         prepare();
         if (cold)
             forgetPages(s);
@@ -413,10 +413,10 @@ RangeTimes showRows(SpotsModel &model, int rows)
 }
 
 // A range of the download, committed through another connection than the list's: copies of
-// the newest 50,001 spots. The spots are deleted again after each run.
+// the newest 50,001 spots (501 in smoke mode). The spots are deleted again after each run.
 RangeTimes newRangeTimes(Session &s)
 {
-    constexpr qint64 range = 50'001;
+    const qint64 range = Bench::sized<qint64>(50'001, 501);
     SpotsModel &model = *s.program->model;
     model.setFilter({}, 0, 0);
     const int before = model.rowCount();
@@ -426,7 +426,7 @@ RangeTimes newRangeTimes(Session &s)
         showRows(model, before);
     };
     RangeTimes worst{0, 0};
-    for (int run = 0; run < 3; ++run) {
+    for (int run = 0; run < Bench::sized(3, 1); ++run) {
         removeRange();
         s.capi->execute("INSERT INTO spots(cat,subcat,spotdate,title,spotter,tag,msgid) SELECT cat,subcat,spotdate+1,"
                         "title,spotter,tag,msgid||'r' FROM spots ORDER BY id DESC LIMIT ?", {range});
@@ -454,7 +454,7 @@ double spotListMs(int millions, SpotListStep step, SpotListPath path, bool cold)
     case SpotListStep::WindowAtOffset0:
         return windowMs(s, path, cold, 0);
     case SpotListStep::WindowAtOffset900000:
-        return windowMs(s, path, cold, 900'000);
+        return windowMs(s, path, cold, SpotListCorpus::spotsPerMillion() * 9 / 10);
     case SpotListStep::WindowAtLastOffset:
         return windowMs(s, path, cold, -1);
     case SpotListStep::TreeItem:

@@ -12,7 +12,6 @@
 namespace {
 
 constexpr int buildRuns = 101;
-constexpr qsizetype largeNzbSize = 5'000'000;
 constexpr int sampleFiles = 200;
 
 constexpr int segmentsPerFile = 40;
@@ -72,7 +71,7 @@ double spotPageBuildMs()
 QByteArray largeNzbArticle(int &fileCount)
 {
     const qsizetype sampleSize = nzbArticle(sampleFiles).size();
-    fileCount = int(largeNzbSize * sampleFiles / sampleSize);
+    fileCount = int(Bench::sized<qsizetype>(5'000'000, 50'000) * sampleFiles / sampleSize);
     return nzbArticle(fileCount);
 }
 

@@ -22,8 +22,6 @@
 namespace {
 
 constexpr int spotId = 1;
-constexpr int firstLaterPage = 5;
-constexpr int laterPages = 5;
 constexpr int timeoutMs = 60'000;
 const QString connectionName = QStringLiteral("bench-spotview");
 
@@ -128,10 +126,10 @@ const ShownTimes &shownTimes()
             CachedArticles source(db, spot);
             QTabWidget tabs;
             measured.first = shownMs(source, tabs, spot.lastPoster);
-            for (int page = 2; page < firstLaterPage; ++page)
+            for (int page = 2; page < Bench::sized(5, 2); ++page)
                 shownMs(source, tabs, spot.lastPoster);
             QList<double> later;
-            for (int page = 0; page < laterPages; ++page)
+            for (int page = 0; page < Bench::sized(5, 1); ++page)
                 later += shownMs(source, tabs, spot.lastPoster);
             measured.later = Bench::median(later);
         }

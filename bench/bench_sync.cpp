@@ -27,19 +27,27 @@
 
 namespace {
 
-constexpr qint64 headerCount = 200'000;
 constexpr qint64 rangeSize = 50'001; // four ranges, as the program asks for them
 constexpr qint64 repostEvery = 100;
 constexpr qint64 repostDistance = 37;
-constexpr qint64 uniqueSpots = headerCount - headerCount / repostEvery;
+
+qint64 headerCount()
+{
+    return Bench::sized<qint64>(200'000, 2'000);
+}
+
+qint64 uniqueSpots()
+{
+    return headerCount() - headerCount() / repostEvery;
+}
 
 // Realistic 530-byte lines; one in a hundred is an earlier spot posted again under a new number.
 const QList<QByteArray> &overviewLines()
 {
     static const QList<QByteArray> lines = [] {
         QList<QByteArray> made;
-        made.reserve(headerCount);
-        for (qint64 number = 1; number <= headerCount; ++number) {
+        made.reserve(headerCount());
+        for (qint64 number = 1; number <= headerCount(); ++number) {
             if (number % repostEvery != repostEvery / 2) {
                 made += OverviewCorpus::line(number);
                 continue;
@@ -59,8 +67,8 @@ using Replies = QList<std::pair<QByteArray, QByteArray>>;
 Replies overviewReplies(bool compressed)
 {
     Replies replies;
-    for (qint64 first = 1; first <= headerCount; first += rangeSize) {
-        const qint64 last = std::min(first + rangeSize - 1, headerCount);
+    for (qint64 first = 1; first <= headerCount(); first += rangeSize) {
+        const qint64 last = std::min(first + rangeSize - 1, headerCount());
         QByteArray lines;
         for (qint64 number = first; number <= last; ++number)
             lines += overviewLines().at(number - 1);
@@ -95,7 +103,7 @@ double programSeconds(bool compressed, int storedMillions)
     const Replies replies = overviewReplies(compressed);
     const Bench::FreshProfile profile(storedSpots(storedMillions));
     NewsServer server;
-    server.addGroup(Tarnwick::spotGroup, 1, headerCount);
+    server.addGroup(Tarnwick::spotGroup, 1, headerCount());
     server.addGroup(Tarnwick::commentGroup, 1, 0);
     QList<QByteArray> expectedCommands = {"GROUP free.pt"};
     for (const auto &[command, reply] : replies) {
@@ -113,7 +121,7 @@ double programSeconds(bool compressed, int storedMillions)
 
     Tarnwick controller;
     const qint64 before = storedRows(controller.spotsDatabase());
-    Bench::require(before == storedMillions * 1'000'000LL, "the store does not hold the spots it should");
+    Bench::require(before == storedMillions * SpotListCorpus::spotsPerMillion(), "the store does not hold the spots it should");
     QElapsedTimer timer;
     qint64 nanoseconds = 0;
     QEventLoop loop;
@@ -132,7 +140,7 @@ double programSeconds(bool compressed, int storedMillions)
     });
     controller.connectToServer();
     loop.exec();
-    Bench::require(storedRows(controller.spotsDatabase()) - before == uniqueSpots, "the download lost or doubled spots");
+    Bench::require(storedRows(controller.spotsDatabase()) - before == uniqueSpots(), "the download lost or doubled spots");
     Bench::require(server.receivedCommands().mid(0, expectedCommands.size()) == expectedCommands,
                    "the download asked for other ranges");
     return double(nanoseconds) / 1e9;
@@ -192,7 +200,7 @@ struct ParsedSpot
 QList<ParsedSpot> parsedSpots()
 {
     QList<ParsedSpot> spots;
-    spots.reserve(headerCount);
+    spots.reserve(headerCount());
     for (const QByteArray &line : overviewLines()) {
         const SpotHeader header = SpotHeader::parse(line);
         Bench::require(header.outcome == SpotHeader::Outcome::Spot, "a bench line is no spot");
@@ -212,7 +220,7 @@ double limitSeconds(int storedMillions)
         const SpotStore schema; // the tables and indexes exactly as the program makes them
         before = storedRows(schema.spotsDatabase());
     }
-    Bench::require(before == storedMillions * 1'000'000LL, "the store does not hold the spots it should");
+    Bench::require(before == storedMillions * SpotListCorpus::spotsPerMillion(), "the store does not hold the spots it should");
     sqlite3 *db = nullptr;
     Bench::require(sqlite3_open_v2(QFile::encodeName(profile.spotsFile()).constData(), &db, SQLITE_OPEN_READWRITE,
                                    nullptr) == SQLITE_OK,
@@ -251,7 +259,7 @@ double limitSeconds(int storedMillions)
     sqlite3_close(db);
     {
         const SpotStore written;
-        Bench::require(storedRows(written.spotsDatabase()) - before == uniqueSpots, "the limit lost or doubled spots");
+        Bench::require(storedRows(written.spotsDatabase()) - before == uniqueSpots(), "the limit lost or doubled spots");
     }
     return double(nanoseconds) / 1e9;
 }
@@ -284,11 +292,11 @@ double syncFigure(SyncFigure figure, int storedMillions)
 {
     switch (figure) {
     case SyncFigure::HeadersPerSecondXover:
-        return headerCount / programSecondsOnce(false, storedMillions);
+        return headerCount() / programSecondsOnce(false, storedMillions);
     case SyncFigure::HeadersPerSecondXzver:
-        return headerCount / programSecondsOnce(true, storedMillions);
+        return headerCount() / programSecondsOnce(true, storedMillions);
     case SyncFigure::LimitRowsPerSecond:
-        return headerCount / limitSecondsOnce(storedMillions);
+        return headerCount() / limitSecondsOnce(storedMillions);
     case SyncFigure::RatioXover:
         return programSecondsOnce(false, storedMillions) / limitSecondsOnce(storedMillions);
     case SyncFigure::RatioXzver:

@@ -5,17 +5,12 @@
 #include "yencencoder.h"
 #include "zlibstream.h"
 
-namespace {
-
-constexpr qint64 rangeSize = 50001; // one download range: 26.5 MB of overview text
-
-} // namespace
-
 // A compressed overview reply of one full range: yEnc-decoded line by line, inflated and cut
 // into lines again, as the client does before it hands the lines on; megabytes of overview
 // text per second.
 double xzverDecodeInflateMBps()
 {
+    const qint64 rangeSize = Bench::sized<qint64>(50'001, 501); // one download range: 26.5 MB of overview text
     const QByteArray plain = OverviewCorpus::lines(1, rangeSize);
     const QByteArray reply = YencEncoder::compressedReply(plain);
     const QList<QByteArrayView> replyLines = YencEncoder::splitLines(reply);

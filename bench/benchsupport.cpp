@@ -14,6 +14,19 @@
 #include <cstdlib>
 
 namespace Bench {
+namespace {
+bool smokeMode = false;
+} // namespace
+
+void setSmoke(bool on)
+{
+    smokeMode = on;
+}
+
+bool smoke()
+{
+    return smokeMode;
+}
 
 double median(QList<double> values)
 {

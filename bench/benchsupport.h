@@ -13,6 +13,18 @@ class QEventLoop;
 
 namespace Bench {
 
+// Smoke mode (tarnwick-bench --smoke): every figure on tiny data and in one run, so that a test
+// run sees each measured path work within seconds. Its figures mean nothing.
+void setSmoke(bool on);
+bool smoke();
+
+// A size or a count of runs: full, or small in smoke mode.
+template<typename T>
+T sized(T full, T small)
+{
+    return smoke() ? small : full;
+}
+
 // Megabytes are 1,000,000 bytes.
 inline double megabytesPerSecond(qint64 bytes, double seconds)
 {
@@ -24,7 +36,7 @@ template<typename Run>
 double bestSeconds(Run run, int runs = 5)
 {
     double best = std::numeric_limits<double>::max();
-    for (int i = 0; i < runs; ++i) {
+    for (int i = 0; i < sized(runs, 1); ++i) {
         QElapsedTimer timer;
         timer.start();
         run();
@@ -41,8 +53,7 @@ template<typename Run>
 double medianSeconds(Run run, int runs)
 {
     QList<double> seconds;
-    seconds.reserve(runs);
-    for (int i = 0; i < runs; ++i) {
+    for (int i = 0; i < sized(runs, 1); ++i) {
         QElapsedTimer timer;
         timer.start();
         run();

@@ -2,6 +2,7 @@
 
 // Each figure is measured by one function in a bench_*.cpp file and listed in main.cpp.
 // A function builds its own data, checks that the work really happened, and returns the value.
+// The sizes and run counts below are those of a full run; --smoke shrinks them (benchsupport.h).
 
 double yencDecodeMBps();
 double crc32MBps();

@@ -1,3 +1,4 @@
+#include "benchsupport.h"
 #include "figures.h"
 
 #include <QApplication>
@@ -100,7 +101,8 @@ std::vector<Figure> allFigures()
 
 } // namespace
 
-// tarnwick-bench [name...]: measures the named figures, or all of them.
+// tarnwick-bench [--smoke] [name...]: measures the named figures, or all of them; --smoke on
+// tiny data (benchsupport.h).
 int main(int argc, char *argv[])
 {
     // The spot page figures show pages in Qt WebEngine: windowless unless a platform is
@@ -111,7 +113,8 @@ int main(int argc, char *argv[])
         qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     QApplication app(argc, argv);
-    const QStringList wanted = app.arguments().mid(1);
+    QStringList wanted = app.arguments().mid(1);
+    Bench::setSmoke(wanted.removeAll(QStringLiteral("--smoke")) > 0);
     const std::vector<Figure> figures = allFigures();
     for (const QString &name : wanted) {
         if (std::none_of(figures.begin(), figures.end(),

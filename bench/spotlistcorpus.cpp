@@ -10,6 +10,7 @@
 #include <QElapsedTimer>
 #include <QRandomGenerator>
 #include <QStandardPaths>
+#include <QTemporaryDir>
 
 #include <cstdio>
 #include <iterator>
@@ -115,7 +116,8 @@ GeneratedSpot generatedSpot(QRandomGenerator &random, qint64 number, const QList
     }
     spot.spotDate = 1262304000 + number * 30 + random.bounded(30);
     QByteArray bytes = title(random, spot.cat);
-    if (number % 100'000 == 4242)
+    const qint64 rareEvery = spotsPerMillion() / 10;
+    if (number % rareEvery == 4242 % rareEvery)
         bytes += QByteArray(" ") + rareWord;
     // Most posters write UTF-8 today; a few old spots are Latin-1.
     const int encoding = random.bounded(100);
@@ -148,11 +150,20 @@ QList<QByteArray> spotterNames(QRandomGenerator &random)
     return names;
 }
 
+// Smoke stores are never kept: they go into a folder that is removed at exit.
+QString smokeFolder()
+{
+    static const QTemporaryDir folder(QDir::tempPath() + QLatin1String("/tarnwick-bench-smoke-XXXXXX"));
+    Bench::require(folder.isValid(), "no temporary folder");
+    return folder.path();
+}
+
 QString cacheFolder()
 {
     // Taken before the data location is redirected, and kept.
-    static const QString folder =
-        QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation) + QLatin1String("/tarnwick-bench");
+    static const QString folder = Bench::smoke()
+        ? smokeFolder()
+        : QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation) + QLatin1String("/tarnwick-bench");
     return folder;
 }
 
@@ -169,7 +180,7 @@ void generate(const QString &folder, int millions)
     const QString partial = folder + QLatin1String(".partial");
     Bench::require(QDir(partial).removeRecursively(), "cannot clear the partial store");
     pointDataAt(partial);
-    const qint64 total = qint64(millions) * 1'000'000;
+    const qint64 total = millions * spotsPerMillion();
     std::fprintf(stderr, "tarnwick-bench: generating %lld spots into %s\n", total, qPrintable(folder));
     QElapsedTimer timer;
     timer.start();
@@ -191,6 +202,11 @@ void generate(const QString &folder, int millions)
 }
 
 } // namespace
+
+qint64 spotsPerMillion()
+{
+    return Bench::sized<qint64>(1'000'000, 10'000);
+}
 
 QString useStore(int millions)
 {

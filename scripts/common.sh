@@ -1,52 +1,42 @@
-# Shared by scripts/run and scripts/test: the Debian packages Tarnwick needs, and the build.
+# Shared by the scripts: the Debian packages that building and running Tarnwick needs, how they
+# are installed, and the builds (by the presets of CMakePresets.json).
 set -euo pipefail
 
 top=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 
+# What building and running Tarnwick needs. A script that needs more adds its own packages to
+# the list before install_packages: scripts/test what only the tests use, scripts/fuzz clang.
 packages=(
     cmake ninja-build g++ pkg-config
     qt6-base-dev libqt6sql6-sqlite qt6-webengine-dev qt6-translations-l10n
-    libgl-dev libxml2-dev zlib1g-dev libssl-dev openssl libsqlite3-dev
+    libgl-dev libxml2-dev zlib1g-dev libssl-dev libsqlite3-dev
     qtkeychain-qt6-dev libsecret-1-0 # passwords in the desktop's secret store (QtKeychain loads libsecret itself)
-    # Test only: the secret tests run a GNOME keyring on a session bus of their own and ask it with secret-tool.
-    dbus-daemon gnome-keyring libsecret-tools
-    nzbget # the download tests hand NZBs to a real NZBGet
-    inn2 # the INN tests run a private INN on loopback
-    desktop-file-utils appstream dpkg-dev # the install test validates the desktop files and builds the .deb
 )
 
 as_root() {
     if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi
 }
 
+installed() {
+    dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q 'install ok installed'
+}
+
+# install_packages [RECOVER]: installs those of $packages that are missing. When apt-get fails,
+# the function RECOVER may still finish the installation; the failure stands if it returns non-zero.
 install_packages() {
-    local missing=()
+    local missing=() package
     for package in "${packages[@]}"; do
-        dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed' || missing+=("$package")
+        installed "$package" || missing+=("$package")
     done
     [ ${#missing[@]} -eq 0 ] && return
     echo "Installing: ${missing[*]}"
     as_root apt-get update -qq
     as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}" ||
-        finish_inn2
-    # Nothing here uses the system's own INN (the tests run a private one): it stays stopped.
-    if [[ " ${missing[*]} " == *" inn2 "* ]]; then
-        as_root invoke-rc.d inn2 stop >/dev/null 2>&1 || true
-    fi
+        "${1:-false}"
 }
 
-# inn2's post-install step stops where the host name has no domain: give the system's own INN
-# a domain and finish.
-finish_inn2() {
-    dpkg-query -W -f='${Status}' inn2 2>/dev/null | grep -q 'half-configured' || return 1
-    as_root sed -i 's/^#\?domain:[[:space:]]*$/domain: localdomain/' /etc/news/inn.conf
-    as_root env DEBIAN_FRONTEND=noninteractive dpkg --configure -a
-}
-
-# build <directory> [cmake options...]
+# build <preset>: configures and builds by that preset of CMakePresets.json, in build/<preset>.
+# A CMAKE_CXX_COMPILER_LAUNCHER in the environment (ccache, say) is used.
 build() {
-    local dir=$1
-    shift
-    cmake -S "$top" -B "$dir" -G Ninja "$@"
-    cmake --build "$dir"
+    (cd "$top" && cmake --preset "$1" && cmake --build --preset "$1")
 }
