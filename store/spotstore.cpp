@@ -1,5 +1,6 @@
 #include "spotstore.h"
 
+#include "categoryscheme.h"
 #include "commentnumberlist.h"
 #include "databasesetuperror.h"
 #include "sqltransaction.h"
@@ -44,8 +45,9 @@ const QStringList commentListSchema = {
 // Files written before erotica had a table of their own keep them in spots.
 const QStringList eroticMigration = {
     QStringLiteral("INSERT INTO erospots(id,cat,subcat,spotdate,title,spotter,tag,msgid) "
-                   "SELECT id,cat,subcat,spotdate,title,spotter,tag,msgid FROM spots WHERE cat=9 ORDER BY id"),
-    QStringLiteral("DELETE FROM spots WHERE cat=9"),
+                   "SELECT id,cat,subcat,spotdate,title,spotter,tag,msgid FROM spots WHERE cat=%1 ORDER BY id")
+        .arg(CategoryScheme::erotic),
+    QStringLiteral("DELETE FROM spots WHERE cat=%1").arg(CategoryScheme::erotic),
 };
 
 // Titles are mostly stored as BLOB, which LIKE never matches in this SQLite build: both sides
