@@ -4,6 +4,7 @@
 #include "demorandom.h"
 #include "demowords.h"
 #include "spotarticles.h"
+#include "zlibstream.h"
 
 #include <QDateTime>
 #include <QString>
@@ -452,7 +453,7 @@ QByteArray DemoCorpus::nzbDocument(const Spot &spot) const
 
 QList<QByteArray> DemoCorpus::nzbArticles(const Spot &spot) const
 {
-    const QByteArray escaped = SpotArticles::nzbEscaped(SpotArticles::rawDeflate(nzbDocument(spot)));
+    const QByteArray escaped = SpotArticles::nzbEscaped(ZlibStream::deflateRaw(nzbDocument(spot)));
     const qsizetype pieces = spot.nzbMessageIds.size();
     QList<QByteArray> articles;
     for (qsizetype k = 0; k < pieces; ++k) {

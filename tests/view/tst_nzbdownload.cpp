@@ -4,6 +4,7 @@
 #include "nzbdownload.h"
 #include "spotarticles.h"
 #include "testmain.h"
+#include "zlibstream.h"
 
 #include <QSignalSpy>
 
@@ -85,7 +86,7 @@ void TestNzbDownload::bounds()
     for (const int segment : named)
         xml += "<Segment>" + segmentId(segment) + "</Segment>";
     shelf.articles.insert(spotId, SpotArticles::delivered(SpotArticles::spot(xml + "</NZB></Posting></Spotnet>")));
-    const QByteArray deflated = SpotArticles::rawDeflate(nzbDocument, 0);
+    const QByteArray deflated = ZlibStream::deflateRaw(nzbDocument, 0);
     QList<qsizetype> cuts;
     for (int piece = 1; piece < served; ++piece)
         cuts += deflated.size() * piece / served;
