@@ -70,8 +70,7 @@ FilterQuery filterQuery(const SpotFilter &filter, int baselineSpotId, int baseli
         return {from + QLatin1String(" WHERE subcat=?") + newestFirst, {filter.subcategory}, Counting::Statement,
                 countFrom + QLatin1String(" WHERE subcat=?"), {filter.subcategory}};
     case SpotFilter::Kind::EroticNew:
-        return {QStringLiteral("SELECT id,subcat,spotdate,title,spotter FROM erospots WHERE id>? ORDER BY id DESC LIMIT ? OFFSET ?"),
-                {baselineEroticId}, Counting::NewEroticSpots, {}, {}};
+        return {from + QLatin1String(" WHERE id>?") + newestFirst, {baselineEroticId}, Counting::NewEroticSpots, {}, {}};
     case SpotFilter::Kind::Category:
         break;
     }

@@ -15,23 +15,28 @@
 
 namespace {
 
-const QStringList spotsSchema = {
-    QStringLiteral("CREATE TABLE spots(id INTEGER PRIMARY KEY AUTOINCREMENT,cat INT,subcat INT,spotdate INT,"
-                   "title VARCHAR(255),spotter VARCHAR(255),tag VARCHAR(255),othercats VARCHAR(255),msgid VARCHAR(255) )"),
-    QStringLiteral("CREATE INDEX catidx ON spots(cat)"),
-    QStringLiteral("CREATE INDEX subcatidx ON spots(subcat)"),
-    QStringLiteral("CREATE INDEX tagidx ON spots(tag)"),
-    QStringLiteral("CREATE INDEX dateidx ON spots(spotdate)"),
-};
+// spots and erospots share one layout; the indexes of erospots carry an "e" in front.
+constexpr SpotTable spotTables[] = {SpotTable::Spots, SpotTable::EroticSpots};
 
-const QStringList eroticSchema = {
-    QStringLiteral("CREATE TABLE erospots(id INTEGER PRIMARY KEY AUTOINCREMENT,cat INT,subcat INT,spotdate INT,"
-                   "title VARCHAR(255),spotter VARCHAR(255),tag VARCHAR(255),othercats VARCHAR(255),msgid VARCHAR(255) )"),
-    QStringLiteral("CREATE INDEX ecatidx ON erospots(cat)"),
-    QStringLiteral("CREATE INDEX esubcatidx ON erospots(subcat)"),
-    QStringLiteral("CREATE INDEX etagidx ON erospots(tag)"),
-    QStringLiteral("CREATE INDEX edateidx ON erospots(spotdate)"),
-};
+QLatin1StringView tableName(SpotTable table)
+{
+    return table == SpotTable::EroticSpots ? QLatin1StringView("erospots") : QLatin1StringView("spots");
+}
+
+QStringList spotTableSchema(SpotTable table)
+{
+    const QString name = tableName(table);
+    const QString indexPrefix = table == SpotTable::EroticSpots ? QStringLiteral("e") : QString();
+    return {
+        QStringLiteral("CREATE TABLE %1(id INTEGER PRIMARY KEY AUTOINCREMENT,cat INT,subcat INT,spotdate INT,"
+                       "title VARCHAR(255),spotter VARCHAR(255),tag VARCHAR(255),othercats VARCHAR(255),msgid VARCHAR(255) )")
+            .arg(name),
+        QStringLiteral("CREATE INDEX %2catidx ON %1(cat)").arg(name, indexPrefix),
+        QStringLiteral("CREATE INDEX %2subcatidx ON %1(subcat)").arg(name, indexPrefix),
+        QStringLiteral("CREATE INDEX %2tagidx ON %1(tag)").arg(name, indexPrefix),
+        QStringLiteral("CREATE INDEX %2dateidx ON %1(spotdate)").arg(name, indexPrefix),
+    };
+}
 
 const QStringList cacheSchema = {
     QStringLiteral("CREATE TABLE cache(id VARCHAR(255) PRIMARY KEY,dateadded INT,data BLOB )"),
@@ -53,14 +58,18 @@ const QStringList eroticMigration = {
 // Titles are mostly stored as BLOB, which LIKE never matches in this SQLite build: both sides
 // are compared as text. The cast of the parameter also keeps SQLite from preparing the
 // statement again for every new pattern.
-const QByteArray spotDuplicateSql =
-    "SELECT cat FROM spots WHERE spotdate=? AND CAST(title AS TEXT) LIKE CAST(? AS TEXT)";
-const QByteArray eroticDuplicateSql =
-    "SELECT cat FROM erospots WHERE spotdate=? AND CAST(title AS TEXT) LIKE CAST(? AS TEXT)";
-const QByteArray spotInsertSql =
-    "INSERT INTO spots(cat,subcat,spotdate,title,spotter,tag,msgid,othercats) VALUES (?,?,?,?,?,?,?,?)";
-const QByteArray eroticInsertSql =
-    "INSERT INTO erospots(cat,subcat,spotdate,title,spotter,tag,msgid,othercats) VALUES (?,?,?,?,?,?,?,?)";
+QByteArray duplicateSql(SpotTable table)
+{
+    return "SELECT cat FROM " + QByteArray(tableName(table).latin1())
+        + " WHERE spotdate=? AND CAST(title AS TEXT) LIKE CAST(? AS TEXT)";
+}
+
+QByteArray insertSql(SpotTable table)
+{
+    return "INSERT INTO " + QByteArray(tableName(table).latin1())
+        + "(cat,subcat,spotdate,title,spotter,tag,msgid,othercats) VALUES (?,?,?,?,?,?,?,?)";
+}
+
 const QString commentNumbersSql = QStringLiteral("SELECT nrs FROM msgnrs WHERE post=?");
 
 bool execute(const QSqlDatabase &db, const QString &sql)
@@ -123,9 +132,10 @@ QString SpotStore::openDataDirectory()
 void SpotStore::createSchema()
 {
     const QString spotsFailure = tr("Fout bij openen spots database");
-    if (!tableExists(spotsDatabase(), QStringLiteral("spots")) && !createTable(spotsDatabase(), spotsSchema))
+    if (!tableExists(spotsDatabase(), tableName(SpotTable::Spots))
+        && !createTable(spotsDatabase(), spotTableSchema(SpotTable::Spots)))
         throw DatabaseSetupError(spotsFailure);
-    if (!tableExists(spotsDatabase(), QStringLiteral("erospots")) && !createEroticTable())
+    if (!tableExists(spotsDatabase(), tableName(SpotTable::EroticSpots)) && !createEroticTable())
         throw DatabaseSetupError(spotsFailure);
     if (!tableExists(cacheDatabase(), QStringLiteral("cache")) && !createTable(cacheDatabase(), cacheSchema))
         throw DatabaseSetupError(tr("Fout bij openen cache database"));
@@ -140,7 +150,7 @@ bool SpotStore::createEroticTable()
 {
     const QSqlDatabase db = spotsDatabase();
     SqlTransaction transaction(db);
-    if (!transaction.isActive() || !executeAll(db, eroticSchema))
+    if (!transaction.isActive() || !executeAll(db, spotTableSchema(SpotTable::EroticSpots)))
         return false;
     const bool hasOtherCats = db.record(QStringLiteral("spots")).contains(QStringLiteral("othercats"));
     if (!hasOtherCats && !execute(db, QStringLiteral("ALTER TABLE spots ADD COLUMN othercats VARCHAR(255)")))
@@ -150,9 +160,10 @@ bool SpotStore::createEroticTable()
 
 void SpotStore::prepareStatements()
 {
-    spotStatements = {SqliteStatement(spotsDatabase(), spotDuplicateSql), SqliteStatement(spotsDatabase(), spotInsertSql)};
-    eroticStatements = {SqliteStatement(spotsDatabase(), eroticDuplicateSql),
-                        SqliteStatement(spotsDatabase(), eroticInsertSql)};
+    for (const SpotTable table : spotTables) {
+        statementsFor(table) = {SqliteStatement(spotsDatabase(), duplicateSql(table)),
+                                SqliteStatement(spotsDatabase(), insertSql(table))};
+    }
     commentNumbersQuery = prepared(commentListDatabase(), commentNumbersSql);
 }
 
@@ -212,7 +223,10 @@ void SpotStore::deleteAll()
 {
     {
         SqlTransaction transaction(spotsDatabase());
-        if (executeAll(spotsDatabase(), {QStringLiteral("DELETE FROM spots"), QStringLiteral("DELETE FROM erospots")}))
+        QStringList deletions;
+        for (const SpotTable table : spotTables)
+            deletions << QStringLiteral("DELETE FROM %1").arg(tableName(table));
+        if (executeAll(spotsDatabase(), deletions))
             transaction.commit();
     }
     execute(cacheDatabase(), QStringLiteral("DELETE FROM cache"));
@@ -279,10 +293,9 @@ InsertResult SpotStore::insertSpot(SpotTable table, const SpotRecord &spot)
 
 void SpotStore::expireSpotsBefore(qint64 spotDate)
 {
-    for (const QLatin1StringView sql : {QLatin1StringView("DELETE FROM spots WHERE spotdate<?"),
-                                        QLatin1StringView("DELETE FROM erospots WHERE spotdate<?")}) {
+    for (const SpotTable table : spotTables) {
         QSqlQuery query(spotsDatabase());
-        query.prepare(sql);
+        query.prepare(QStringLiteral("DELETE FROM %1 WHERE spotdate<?").arg(tableName(table)));
         query.addBindValue(spotDate);
         query.exec();
     }
@@ -291,10 +304,9 @@ void SpotStore::expireSpotsBefore(qint64 spotDate)
 qint64 SpotStore::spotCount() const
 {
     qint64 total = 0;
-    for (const QLatin1StringView sql : {QLatin1StringView("SELECT count(*) FROM spots"),
-                                        QLatin1StringView("SELECT count(*) FROM erospots")}) {
+    for (const SpotTable table : spotTables) {
         QSqlQuery query(spotsDatabase());
-        if (query.exec(sql) && query.next())
+        if (query.exec(QStringLiteral("SELECT count(*) FROM %1").arg(tableName(table))) && query.next())
             total += query.value(0).toLongLong();
     }
     return total;
