@@ -43,7 +43,7 @@ const QStringList cacheSchema = {
     QStringLiteral("CREATE INDEX dateidx ON cache(dateadded)"),
 };
 
-const QStringList commentListSchema = {
+const QStringList commentIndexSchema = {
     QStringLiteral("CREATE TABLE msgnrs(post VARCHAR(255) PRIMARY KEY,nrs BLOB)"),
 };
 
@@ -108,7 +108,7 @@ SpotStore::SpotStore()
     : directory(openDataDirectory())
     , spots(QStringLiteral("spots"), directory + QLatin1String("/spots.db"), tr("Fout bij openen spots database"))
     , cache(QStringLiteral("cache"), directory + QLatin1String("/cache.db"), tr("Fout bij openen cache database"))
-    , commentList(QStringLiteral("commentlist"), directory + QLatin1String("/reactielijst.db"),
+    , commentIndex(QStringLiteral("commentlist"), directory + QLatin1String("/reactielijst.db"),
                   tr("Fout bij openen reactielijst database"))
 {
     // The statements run per header use Qt's handle with this program's SQLite.
@@ -139,8 +139,8 @@ void SpotStore::createSchema()
         throw DatabaseSetupError(spotsFailure);
     if (!tableExists(cacheDatabase(), QStringLiteral("cache")) && !createTable(cacheDatabase(), cacheSchema))
         throw DatabaseSetupError(tr("Fout bij openen cache database"));
-    if (!tableExists(commentListDatabase(), QStringLiteral("msgnrs"))
-        && !createTable(commentListDatabase(), commentListSchema))
+    if (!tableExists(commentIndexDatabase(), QStringLiteral("msgnrs"))
+        && !createTable(commentIndexDatabase(), commentIndexSchema))
         throw DatabaseSetupError(tr("Fout bij openen reactielijst database"));
 }
 
@@ -164,7 +164,7 @@ void SpotStore::prepareStatements()
         statementsFor(table) = {SqliteStatement(spotsDatabase(), duplicateSql(table)),
                                 SqliteStatement(spotsDatabase(), insertSql(table))};
     }
-    commentNumbersQuery = prepared(commentListDatabase(), commentNumbersSql);
+    commentNumbersQuery = prepared(commentIndexDatabase(), commentNumbersSql);
 }
 
 QSqlDatabase SpotStore::spotsDatabase() const
@@ -177,9 +177,9 @@ QSqlDatabase SpotStore::cacheDatabase() const
     return cache.database();
 }
 
-QSqlDatabase SpotStore::commentListDatabase() const
+QSqlDatabase SpotStore::commentIndexDatabase() const
 {
-    return commentList.database();
+    return commentIndex.database();
 }
 
 bool SpotStore::tableExists(const QSqlDatabase &db, const QString &name)
@@ -215,7 +215,7 @@ bool SpotStore::checkpoint(const QSqlDatabase &db)
 
 void SpotStore::optimize()
 {
-    for (const QSqlDatabase &db : {spotsDatabase(), cacheDatabase(), commentListDatabase()})
+    for (const QSqlDatabase &db : {spotsDatabase(), cacheDatabase(), commentIndexDatabase()})
         execute(db, QStringLiteral("VACUUM"));
 }
 
@@ -236,7 +236,7 @@ void SpotStore::deleteAll()
 
 void SpotStore::clearCommentIndex()
 {
-    execute(commentListDatabase(), QStringLiteral("DELETE FROM msgnrs"));
+    execute(commentIndexDatabase(), QStringLiteral("DELETE FROM msgnrs"));
     // Comments are cached under their article number, which the new index may give to
     // another article: the group was numbered anew, or the server is another.
     execute(cacheDatabase(),
@@ -314,8 +314,8 @@ qint64 SpotStore::spotCount() const
 
 bool SpotStore::writeCommentIndex(const QMap<QString, QList<quint32>> &numbersBySpot)
 {
-    SqlTransaction transaction(commentListDatabase());
-    QSqlQuery query(commentListDatabase());
+    SqlTransaction transaction(commentIndexDatabase());
+    QSqlQuery query(commentIndexDatabase());
     query.prepare(QStringLiteral("REPLACE INTO msgnrs(post,nrs) VALUES (?,?)"));
     for (auto entry = numbersBySpot.cbegin(); entry != numbersBySpot.cend(); ++entry) {
         query.bindValue(0, entry.key());
