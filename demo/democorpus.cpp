@@ -142,7 +142,7 @@ QByteArray categoryBlock(DemoRandom &random, int subcategory)
     const int sub = erotic ? random.bounded(10) : subcategory % 100;
     QByteArray further = "a" + QByteArray::number(random.bounded(1, 12)).rightJustified(2, '0');
     if (erotic)
-        further += "d" + QByteArray::number(23 + CategoryScheme::eroticGenre(subcategory));
+        further += CategoryScheme::eroticGenreMarks[CategoryScheme::eroticGenre(subcategory)];
     const QByteArray subDigits = QByteArray::number(sub).rightJustified(2, '0');
     if (random.bounded(4) == 0)
         return QByteArray::number(main) + "0x" + subDigits + further;

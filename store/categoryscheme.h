@@ -20,6 +20,8 @@ inline constexpr int image = 1;
 // Erotic genres, each with its sub-category code: "Hetero", "Homo", "Lesbo", "Bi".
 inline constexpr int eroticGenreCount = 4;
 inline constexpr int firstEroticSubcategory = 900;
+// The further codes of the category block that make an image spot erotic, one per genre.
+inline constexpr const char *eroticGenreMarks[eroticGenreCount] = {"d23", "d24", "d25", "d26"};
 
 struct Entry
 {

@@ -71,9 +71,8 @@ Int number(QByteArrayView text)
 // Main category 1 with an erotic genre mark is stored as category 9; the first mark found wins.
 std::optional<int> eroticSubcat(QByteArrayView block)
 {
-    static const QByteArrayView marks[CategoryScheme::eroticGenreCount] = {"d23", "d24", "d25", "d26"};
     for (int genre = 0; genre < CategoryScheme::eroticGenreCount; ++genre) {
-        if (block.contains(marks[genre]))
+        if (block.contains(QByteArrayView(CategoryScheme::eroticGenreMarks[genre])))
             return CategoryScheme::eroticSubcategory(genre);
     }
     return std::nullopt;
