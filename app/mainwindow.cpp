@@ -168,7 +168,7 @@ void MainWindow::on_tableView_customContextMenuRequested(const QPoint &pos)
 
 void MainWindow::handOffNzb(int spotId, const QString &title, NzbHandOffJob::Mode mode)
 {
-    const std::optional<SpotRow> spot = SpotRow::find(controller->spotsDatabase(), spotId);
+    const std::optional<SpotRow> spot = controller->findSpot(spotId);
     if (!spot)
         return;
     auto *job = new NzbHandOffJob(controller, SpotPage::articleIdOf(spot->messageId), title,

@@ -3,6 +3,7 @@
 #include "overviewcorpus.h"
 
 #include "benchsupport.h"
+#include "categoryscheme.h"
 #include "spotstore.h"
 #include "sqltransaction.h"
 
@@ -67,7 +68,7 @@ QByteArray year(QRandomGenerator &random)
 int mainCategory(QRandomGenerator &random)
 {
     const int share = random.bounded(100);
-    return share < 52 ? 1 : share < 72 ? 2 : share < 82 ? 3 : share < 95 ? 4 : 9;
+    return share < 52 ? 1 : share < 72 ? 2 : share < 82 ? 3 : share < 95 ? 4 : CategoryScheme::erotic;
 }
 
 QByteArray title(QRandomGenerator &random, int cat)
@@ -112,7 +113,7 @@ GeneratedSpot generatedSpot(QRandomGenerator &random, qint64 number, const QList
         spot.subcat = pick(random, appSubcats);
         break;
     default:
-        spot.subcat = 900 + random.bounded(4);
+        spot.subcat = CategoryScheme::eroticSubcategory(random.bounded(CategoryScheme::eroticGenreCount));
     }
     spot.spotDate = 1262304000 + number * 30 + random.bounded(30);
     QByteArray bytes = title(random, spot.cat);
@@ -137,7 +138,7 @@ GeneratedSpot generatedSpot(QRandomGenerator &random, qint64 number, const QList
         spot.tag = QByteArray(pick(random, tags));
     spot.msgid = OverviewCorpus::keyMaterial(random, 22);
     spot.othercats = "a0" + QByteArray::number(random.bounded(10)) + "b0" + QByteArray::number(random.bounded(10));
-    return {spot.cat == 9 ? SpotTable::EroticSpots : SpotTable::Spots, spot};
+    return {CategoryScheme::isErotic(spot.cat) ? SpotTable::EroticSpots : SpotTable::Spots, spot};
 }
 
 QList<QByteArray> spotterNames(QRandomGenerator &random)

@@ -83,6 +83,23 @@ std::optional<QByteArray> inflateZlib(QByteArrayView data, qsizetype outputLimit
     return inflateWith(data, zlibWindowBits, outputLimit);
 }
 
+QByteArray deflateRaw(QByteArrayView data, int level)
+{
+    z_stream stream{};
+    if (deflateInit2(&stream, level, Z_DEFLATED, rawDeflateWindowBits, 8, Z_DEFAULT_STRATEGY) != Z_OK)
+        return {};
+    // deflateBound() leaves room for the whole stream, so one call finishes it.
+    QByteArray out(qsizetype(deflateBound(&stream, uLong(data.size()))), Qt::Uninitialized);
+    stream.next_in = const_cast<Bytef *>(reinterpret_cast<const Bytef *>(data.data()));
+    stream.avail_in = uInt(data.size());
+    stream.next_out = reinterpret_cast<Bytef *>(out.data());
+    stream.avail_out = uInt(out.size());
+    const bool finished = deflate(&stream, Z_FINISH) == Z_STREAM_END;
+    out.truncate(qsizetype(stream.total_out));
+    deflateEnd(&stream);
+    return finished ? out : QByteArray();
+}
+
 QByteArray deflateZlib(QByteArrayView data, int level)
 {
     QByteArray out;

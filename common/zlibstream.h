@@ -13,6 +13,8 @@ inline constexpr qsizetype defaultOutputLimit = qsizetype(256) * 1024 * 1024;
 
 // Raw deflate (no zlib or gzip header), as in compressed overview replies and NZB articles.
 std::optional<QByteArray> inflateRaw(QByteArrayView data, qsizetype outputLimit = defaultOutputLimit);
+// The same form written, at a level from 0 (stored blocks) to 9; empty if zlib fails.
+QByteArray deflateRaw(QByteArrayView data, int level = 9);
 
 // zlib streams (header and Adler-32 trailer), as the article cache stores them.
 QByteArray deflateZlib(QByteArrayView data, int level = 6);

@@ -4,6 +4,7 @@
 #include "demorandom.h"
 #include "demowords.h"
 #include "spotarticles.h"
+#include "zlibstream.h"
 
 #include <QDateTime>
 #include <QString>
@@ -136,12 +137,12 @@ int pickSubcategory(DemoRandom &random, int main)
 // codes. Erotic spots are films (main category 1) whose further codes name the genre.
 QByteArray categoryBlock(DemoRandom &random, int subcategory)
 {
-    const bool erotic = subcategory >= 900;
-    const int main = erotic ? 1 : subcategory / 100;
+    const bool erotic = CategoryScheme::isEroticSubcategory(subcategory);
+    const int main = erotic ? CategoryScheme::image : subcategory / 100;
     const int sub = erotic ? random.bounded(10) : subcategory % 100;
     QByteArray further = "a" + QByteArray::number(random.bounded(1, 12)).rightJustified(2, '0');
     if (erotic)
-        further += "d" + QByteArray::number(23 + subcategory - 900);
+        further += CategoryScheme::eroticGenreMarks[CategoryScheme::eroticGenre(subcategory)];
     const QByteArray subDigits = QByteArray::number(sub).rightJustified(2, '0');
     if (random.bounded(4) == 0)
         return QByteArray::number(main) + "0x" + subDigits + further;
@@ -183,7 +184,7 @@ QByteArray tagFor(DemoRandom &random, int subcategory)
         {"hd", "nl", "x264", "1080p", "multi"}, {"flac", "mp3", "nl", "live"}, {"retail", "nl", "multi"},
         {"nl", "retail", "portable"},           {"xxx", "hd"},
     };
-    const int main = subcategory >= 900 ? 5 : subcategory / 100;
+    const int main = CategoryScheme::isEroticSubcategory(subcategory) ? 5 : subcategory / 100;
     return random.bounded(5) == 0 ? QByteArray() : DemoWords::pick(random, tags.at(main - 1));
 }
 
@@ -302,6 +303,11 @@ qint64 DemoCorpus::spotDate(qint64 number) const
     return options.now - span + (number - 1) * span / std::max<qint64>(initialSpots, 1);
 }
 
+bool DemoCorpus::Spot::isErotic() const
+{
+    return CategoryScheme::isEroticSubcategory(subcategory);
+}
+
 DemoCorpus::Spot DemoCorpus::spot(qint64 number) const
 {
     DemoRandom random = streamFor(options.seed, SpotStream, number);
@@ -309,7 +315,9 @@ DemoCorpus::Spot DemoCorpus::spot(qint64 number) const
     spot.number = number;
     spot.key = randomText(random, 10) + '.' + QByteArray::number(number); // as spotKey() makes it
     const MainCategory &main = pickMain(random);
-    spot.subcategory = main.code == CategoryScheme::erotic ? 900 + random.bounded(4) : pickSubcategory(random, main.code);
+    spot.subcategory = CategoryScheme::isErotic(main.code)
+        ? CategoryScheme::eroticSubcategory(random.bounded(CategoryScheme::eroticGenreCount))
+        : pickSubcategory(random, main.code);
     spot.categoryBlock = categoryBlock(random, spot.subcategory);
     spot.title = titleFor(random, spot.subcategory);
     switch (random.bounded(20)) {
@@ -445,7 +453,7 @@ QByteArray DemoCorpus::nzbDocument(const Spot &spot) const
 
 QList<QByteArray> DemoCorpus::nzbArticles(const Spot &spot) const
 {
-    const QByteArray escaped = SpotArticles::nzbEscaped(SpotArticles::rawDeflate(nzbDocument(spot)));
+    const QByteArray escaped = SpotArticles::nzbEscaped(ZlibStream::deflateRaw(nzbDocument(spot)));
     const qsizetype pieces = spot.nzbMessageIds.size();
     QList<QByteArray> articles;
     for (qsizetype k = 0; k < pieces; ++k) {

@@ -54,7 +54,7 @@ public:
         QByteArray newsgroup;
         QByteArray release; // the name its files start with
         QList<QByteArray> nzbMessageIds; // the NZB's segment articles, in order
-        bool isErotic() const { return subcategory >= 900; }
+        bool isErotic() const;
     };
 
     struct Comment

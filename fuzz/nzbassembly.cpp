@@ -6,6 +6,7 @@
 #include "nzbescape.h"
 #include "nzbreader.h"
 #include "spotarticles.h"
+#include "zlibstream.h"
 
 namespace {
 
@@ -69,7 +70,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     FUZZ_CHECK(joined.nzb == whole.nzb && joined.error == whole.error);
 
     // The bytes as the NZB document: deflated first, so that the XML checks see them.
-    const QByteArray deflated = SpotArticles::rawDeflate(bytes);
+    const QByteArray deflated = ZlibStream::deflateRaw(bytes);
     const NzbAssembly::Result document = checkedJoin(delivered(SpotArticles::nzbArticles(deflated, cuts)));
     if (document.nzb)
         FUZZ_CHECK(*document.nzb == bytes);

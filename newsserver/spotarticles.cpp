@@ -1,23 +1,8 @@
 #include "spotarticles.h"
 
-#include <zlib.h>
+#include "zlibstream.h"
 
 namespace SpotArticles {
-
-QByteArray rawDeflate(QByteArrayView data, int level)
-{
-    z_stream stream{};
-    deflateInit2(&stream, level, Z_DEFLATED, -15, 8, Z_DEFAULT_STRATEGY);
-    QByteArray out(qsizetype(deflateBound(&stream, uLong(data.size()))), Qt::Uninitialized);
-    stream.next_in = reinterpret_cast<Bytef *>(const_cast<char *>(data.data()));
-    stream.avail_in = uInt(data.size());
-    stream.next_out = reinterpret_cast<Bytef *>(out.data());
-    stream.avail_out = uInt(out.size());
-    deflate(&stream, Z_FINISH);
-    out.resize(qsizetype(stream.total_out));
-    deflateEnd(&stream);
-    return out;
-}
 
 QByteArray entityBombDeclarations()
 {
@@ -49,7 +34,7 @@ QByteArray spotXml(const QList<std::pair<QByteArray, QByteArray>> &fields)
 
 QByteArray nzb(const QByteArray &nzbXml)
 {
-    return nzbArticle(rawDeflate(nzbXml));
+    return nzbArticle(ZlibStream::deflateRaw(nzbXml));
 }
 
 QByteArray nzbEscaped(QByteArrayView deflated)

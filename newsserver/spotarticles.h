@@ -24,8 +24,6 @@ QByteArray nzbBody(QByteArrayView escaped);
 // The segment articles of a whole NZB: the escaped form of deflated cut at the given
 // offsets (ascending; equal ones give an empty article), each piece as nzbArticle makes it.
 QList<QByteArray> nzbArticles(QByteArrayView deflated, const QList<qsizetype> &cuts);
-// zlib's raw deflate (no header or trailer) at a level from 0 (stored blocks) to 9.
-QByteArray rawDeflate(QByteArrayView data, int level = 9);
 // A document type's internal subset that would expand "&e9;" to a billion "lol"s.
 QByteArray entityBombDeclarations();
 // An NZB document in the NZB 2003 namespace: one file per subject (written into the

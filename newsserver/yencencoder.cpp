@@ -1,5 +1,7 @@
 #include "yencencoder.h"
 
+#include "zlibstream.h"
+
 #include <zlib.h>
 
 namespace YencEncoder {
@@ -49,26 +51,9 @@ QByteArray encode(QByteArrayView data, Trailer trailer, QByteArrayView name)
     return text;
 }
 
-QByteArray deflateRaw(QByteArrayView data)
-{
-    z_stream stream{};
-    deflateInit2(&stream, Z_DEFAULT_COMPRESSION, Z_DEFLATED, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY);
-    QByteArray out(qsizetype(deflateBound(&stream, uLong(data.size()))), Qt::Uninitialized);
-    stream.next_in = const_cast<Bytef *>(reinterpret_cast<const Bytef *>(data.data()));
-    stream.avail_in = uInt(data.size());
-    stream.next_out = reinterpret_cast<Bytef *>(out.data());
-    stream.avail_out = uInt(out.size());
-    const int status = deflate(&stream, Z_FINISH);
-    Q_ASSERT(status == Z_STREAM_END);
-    Q_UNUSED(status);
-    out.truncate(qsizetype(stream.total_out));
-    deflateEnd(&stream);
-    return out;
-}
-
 QByteArray compressedReply(QByteArrayView plainLines, Trailer trailer)
 {
-    return encode(deflateRaw(plainLines), trailer) + ".\r\n";
+    return encode(ZlibStream::deflateRaw(plainLines, Z_DEFAULT_COMPRESSION), trailer) + ".\r\n";
 }
 
 QList<QByteArrayView> splitLines(QByteArrayView text)

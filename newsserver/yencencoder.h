@@ -15,9 +15,6 @@ enum class Trailer { Correct, WrongCrc };
 // the wire; no terminating "." line.
 QByteArray encode(QByteArrayView data, Trailer trailer = Trailer::Correct, QByteArrayView name = "overview");
 
-// Raw deflate (no zlib header), as compressed replies carry it.
-QByteArray deflateRaw(QByteArrayView data);
-
 // Everything after the status line of a compressed reply whose plain form is plainLines
 // (complete CR LF lines, without the "." line): the raw-deflated lines in yEnc, and ".\r\n".
 QByteArray compressedReply(QByteArrayView plainLines, Trailer trailer = Trailer::Correct);

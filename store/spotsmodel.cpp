@@ -70,8 +70,7 @@ FilterQuery filterQuery(const SpotFilter &filter, int baselineSpotId, int baseli
         return {from + QLatin1String(" WHERE subcat=?") + newestFirst, {filter.subcategory}, Counting::Statement,
                 countFrom + QLatin1String(" WHERE subcat=?"), {filter.subcategory}};
     case SpotFilter::Kind::EroticNew:
-        return {QStringLiteral("SELECT id,subcat,spotdate,title,spotter FROM erospots WHERE id>? ORDER BY id DESC LIMIT ? OFFSET ?"),
-                {baselineEroticId}, Counting::NewEroticSpots, {}, {}};
+        return {from + QLatin1String(" WHERE id>?") + newestFirst, {baselineEroticId}, Counting::NewEroticSpots, {}, {}};
     case SpotFilter::Kind::Category:
         break;
     }
@@ -349,7 +348,7 @@ QVariant SpotsModel::data(const QModelIndex &index, int role) const
         if (!load(position, rows, window))
             return {};
     }
-    const SpotRow &row = window.rows.at(position - window.first);
+    const ListRow &row = window.rows.at(position - window.first);
     if (row.id == 0)
         return {};
     const bool erotic = filter.readsEroticTable();
@@ -366,7 +365,7 @@ QVariant SpotsModel::data(const QModelIndex &index, int role) const
     return {};
 }
 
-QVariant SpotsModel::displayValue(const SpotRow &row, int column) const
+QVariant SpotsModel::displayValue(const ListRow &row, int column) const
 {
     switch (column) {
     case 0:
@@ -454,7 +453,7 @@ bool SpotsModel::loadByIds(int position, Window &loaded) const
     const qsizetype end = std::min(qsizetype(selectedIds.size()), first + windowSize);
     if (first >= end)
         return false;
-    QList<SpotRow> found;
+    QList<ListRow> found;
     const bool ran = runWindow(
         windowQuery, windowSql, database, selectByIds(tableOf(filter)),
         [&](SqliteStatement &statement) {
@@ -473,7 +472,7 @@ bool SpotsModel::loadByIds(int position, Window &loaded) const
         if (next < found.size() && found.at(next).id == id)
             loaded.rows.append(found.at(next++));
         else
-            loaded.rows.append(SpotRow());
+            loaded.rows.append(ListRow());
     }
     loaded.last = int(end - 1);
     return loaded.first <= position && position <= loaded.last;

@@ -72,7 +72,8 @@ Q_SIGNALS:
     void catchUpStarted();
 
 private:
-    struct SpotRow
+    // What the list shows of one spot in the window read.
+    struct ListRow
     {
         int id = 0; // 0: the row is no longer in the database
         int subcat = 0;
@@ -85,7 +86,7 @@ private:
     {
         int first = -1;
         int last = -1;
-        QList<SpotRow> rows;
+        QList<ListRow> rows;
     };
 
     // The filter's ids and count as the index gives them.
@@ -129,7 +130,7 @@ private:
     bool loadByOffset(int position, int &rowCount, Window &window) const;
     bool loadByIds(int position, Window &window) const;
     int count(const QString &statement, const QVariantList &values) const;
-    QVariant displayValue(const SpotRow &row, int column) const;
+    QVariant displayValue(const ListRow &row, int column) const;
 
     SpotSource *controller;
     QSqlDatabase database;

@@ -1,5 +1,6 @@
 #include "spotstore.h"
 
+#include "categoryscheme.h"
 #include "commentnumberlist.h"
 #include "databasesetuperror.h"
 #include "sqltransaction.h"
@@ -14,51 +15,61 @@
 
 namespace {
 
-const QStringList spotsSchema = {
-    QStringLiteral("CREATE TABLE spots(id INTEGER PRIMARY KEY AUTOINCREMENT,cat INT,subcat INT,spotdate INT,"
-                   "title VARCHAR(255),spotter VARCHAR(255),tag VARCHAR(255),othercats VARCHAR(255),msgid VARCHAR(255) )"),
-    QStringLiteral("CREATE INDEX catidx ON spots(cat)"),
-    QStringLiteral("CREATE INDEX subcatidx ON spots(subcat)"),
-    QStringLiteral("CREATE INDEX tagidx ON spots(tag)"),
-    QStringLiteral("CREATE INDEX dateidx ON spots(spotdate)"),
-};
+// spots and erospots share one layout; the indexes of erospots carry an "e" in front.
+constexpr SpotTable spotTables[] = {SpotTable::Spots, SpotTable::EroticSpots};
 
-const QStringList eroticSchema = {
-    QStringLiteral("CREATE TABLE erospots(id INTEGER PRIMARY KEY AUTOINCREMENT,cat INT,subcat INT,spotdate INT,"
-                   "title VARCHAR(255),spotter VARCHAR(255),tag VARCHAR(255),othercats VARCHAR(255),msgid VARCHAR(255) )"),
-    QStringLiteral("CREATE INDEX ecatidx ON erospots(cat)"),
-    QStringLiteral("CREATE INDEX esubcatidx ON erospots(subcat)"),
-    QStringLiteral("CREATE INDEX etagidx ON erospots(tag)"),
-    QStringLiteral("CREATE INDEX edateidx ON erospots(spotdate)"),
-};
+QLatin1StringView tableName(SpotTable table)
+{
+    return table == SpotTable::EroticSpots ? QLatin1StringView("erospots") : QLatin1StringView("spots");
+}
+
+QStringList spotTableSchema(SpotTable table)
+{
+    const QString name = tableName(table);
+    const QString indexPrefix = table == SpotTable::EroticSpots ? QStringLiteral("e") : QString();
+    return {
+        QStringLiteral("CREATE TABLE %1(id INTEGER PRIMARY KEY AUTOINCREMENT,cat INT,subcat INT,spotdate INT,"
+                       "title VARCHAR(255),spotter VARCHAR(255),tag VARCHAR(255),othercats VARCHAR(255),msgid VARCHAR(255) )")
+            .arg(name),
+        QStringLiteral("CREATE INDEX %2catidx ON %1(cat)").arg(name, indexPrefix),
+        QStringLiteral("CREATE INDEX %2subcatidx ON %1(subcat)").arg(name, indexPrefix),
+        QStringLiteral("CREATE INDEX %2tagidx ON %1(tag)").arg(name, indexPrefix),
+        QStringLiteral("CREATE INDEX %2dateidx ON %1(spotdate)").arg(name, indexPrefix),
+    };
+}
 
 const QStringList cacheSchema = {
     QStringLiteral("CREATE TABLE cache(id VARCHAR(255) PRIMARY KEY,dateadded INT,data BLOB )"),
     QStringLiteral("CREATE INDEX dateidx ON cache(dateadded)"),
 };
 
-const QStringList commentListSchema = {
+const QStringList commentIndexSchema = {
     QStringLiteral("CREATE TABLE msgnrs(post VARCHAR(255) PRIMARY KEY,nrs BLOB)"),
 };
 
 // Files written before erotica had a table of their own keep them in spots.
 const QStringList eroticMigration = {
     QStringLiteral("INSERT INTO erospots(id,cat,subcat,spotdate,title,spotter,tag,msgid) "
-                   "SELECT id,cat,subcat,spotdate,title,spotter,tag,msgid FROM spots WHERE cat=9 ORDER BY id"),
-    QStringLiteral("DELETE FROM spots WHERE cat=9"),
+                   "SELECT id,cat,subcat,spotdate,title,spotter,tag,msgid FROM spots WHERE cat=%1 ORDER BY id")
+        .arg(CategoryScheme::erotic),
+    QStringLiteral("DELETE FROM spots WHERE cat=%1").arg(CategoryScheme::erotic),
 };
 
 // Titles are mostly stored as BLOB, which LIKE never matches in this SQLite build: both sides
 // are compared as text. The cast of the parameter also keeps SQLite from preparing the
 // statement again for every new pattern.
-const QByteArray spotDuplicateSql =
-    "SELECT cat FROM spots WHERE spotdate=? AND CAST(title AS TEXT) LIKE CAST(? AS TEXT)";
-const QByteArray eroticDuplicateSql =
-    "SELECT cat FROM erospots WHERE spotdate=? AND CAST(title AS TEXT) LIKE CAST(? AS TEXT)";
-const QByteArray spotInsertSql =
-    "INSERT INTO spots(cat,subcat,spotdate,title,spotter,tag,msgid,othercats) VALUES (?,?,?,?,?,?,?,?)";
-const QByteArray eroticInsertSql =
-    "INSERT INTO erospots(cat,subcat,spotdate,title,spotter,tag,msgid,othercats) VALUES (?,?,?,?,?,?,?,?)";
+QByteArray duplicateSql(SpotTable table)
+{
+    return "SELECT cat FROM " + QByteArray(tableName(table).latin1())
+        + " WHERE spotdate=? AND CAST(title AS TEXT) LIKE CAST(? AS TEXT)";
+}
+
+QByteArray insertSql(SpotTable table)
+{
+    return "INSERT INTO " + QByteArray(tableName(table).latin1())
+        + "(cat,subcat,spotdate,title,spotter,tag,msgid,othercats) VALUES (?,?,?,?,?,?,?,?)";
+}
+
 const QString commentNumbersSql = QStringLiteral("SELECT nrs FROM msgnrs WHERE post=?");
 
 bool execute(const QSqlDatabase &db, const QString &sql)
@@ -97,7 +108,7 @@ SpotStore::SpotStore()
     : directory(openDataDirectory())
     , spots(QStringLiteral("spots"), directory + QLatin1String("/spots.db"), tr("Fout bij openen spots database"))
     , cache(QStringLiteral("cache"), directory + QLatin1String("/cache.db"), tr("Fout bij openen cache database"))
-    , commentList(QStringLiteral("commentlist"), directory + QLatin1String("/reactielijst.db"),
+    , commentIndex(QStringLiteral("commentlist"), directory + QLatin1String("/reactielijst.db"),
                   tr("Fout bij openen reactielijst database"))
 {
     // The statements run per header use Qt's handle with this program's SQLite.
@@ -121,14 +132,15 @@ QString SpotStore::openDataDirectory()
 void SpotStore::createSchema()
 {
     const QString spotsFailure = tr("Fout bij openen spots database");
-    if (!tableExists(spotsDatabase(), QStringLiteral("spots")) && !createTable(spotsDatabase(), spotsSchema))
+    if (!tableExists(spotsDatabase(), tableName(SpotTable::Spots))
+        && !createTable(spotsDatabase(), spotTableSchema(SpotTable::Spots)))
         throw DatabaseSetupError(spotsFailure);
-    if (!tableExists(spotsDatabase(), QStringLiteral("erospots")) && !createEroticTable())
+    if (!tableExists(spotsDatabase(), tableName(SpotTable::EroticSpots)) && !createEroticTable())
         throw DatabaseSetupError(spotsFailure);
     if (!tableExists(cacheDatabase(), QStringLiteral("cache")) && !createTable(cacheDatabase(), cacheSchema))
         throw DatabaseSetupError(tr("Fout bij openen cache database"));
-    if (!tableExists(commentListDatabase(), QStringLiteral("msgnrs"))
-        && !createTable(commentListDatabase(), commentListSchema))
+    if (!tableExists(commentIndexDatabase(), QStringLiteral("msgnrs"))
+        && !createTable(commentIndexDatabase(), commentIndexSchema))
         throw DatabaseSetupError(tr("Fout bij openen reactielijst database"));
 }
 
@@ -138,7 +150,7 @@ bool SpotStore::createEroticTable()
 {
     const QSqlDatabase db = spotsDatabase();
     SqlTransaction transaction(db);
-    if (!transaction.isActive() || !executeAll(db, eroticSchema))
+    if (!transaction.isActive() || !executeAll(db, spotTableSchema(SpotTable::EroticSpots)))
         return false;
     const bool hasOtherCats = db.record(QStringLiteral("spots")).contains(QStringLiteral("othercats"));
     if (!hasOtherCats && !execute(db, QStringLiteral("ALTER TABLE spots ADD COLUMN othercats VARCHAR(255)")))
@@ -148,10 +160,11 @@ bool SpotStore::createEroticTable()
 
 void SpotStore::prepareStatements()
 {
-    spotStatements = {SqliteStatement(spotsDatabase(), spotDuplicateSql), SqliteStatement(spotsDatabase(), spotInsertSql)};
-    eroticStatements = {SqliteStatement(spotsDatabase(), eroticDuplicateSql),
-                        SqliteStatement(spotsDatabase(), eroticInsertSql)};
-    commentNumbersQuery = prepared(commentListDatabase(), commentNumbersSql);
+    for (const SpotTable table : spotTables) {
+        statementsFor(table) = {SqliteStatement(spotsDatabase(), duplicateSql(table)),
+                                SqliteStatement(spotsDatabase(), insertSql(table))};
+    }
+    commentNumbersQuery = prepared(commentIndexDatabase(), commentNumbersSql);
 }
 
 QSqlDatabase SpotStore::spotsDatabase() const
@@ -164,9 +177,9 @@ QSqlDatabase SpotStore::cacheDatabase() const
     return cache.database();
 }
 
-QSqlDatabase SpotStore::commentListDatabase() const
+QSqlDatabase SpotStore::commentIndexDatabase() const
 {
-    return commentList.database();
+    return commentIndex.database();
 }
 
 bool SpotStore::tableExists(const QSqlDatabase &db, const QString &name)
@@ -202,7 +215,7 @@ bool SpotStore::checkpoint(const QSqlDatabase &db)
 
 void SpotStore::optimize()
 {
-    for (const QSqlDatabase &db : {spotsDatabase(), cacheDatabase(), commentListDatabase()})
+    for (const QSqlDatabase &db : {spotsDatabase(), cacheDatabase(), commentIndexDatabase()})
         execute(db, QStringLiteral("VACUUM"));
 }
 
@@ -210,7 +223,10 @@ void SpotStore::deleteAll()
 {
     {
         SqlTransaction transaction(spotsDatabase());
-        if (executeAll(spotsDatabase(), {QStringLiteral("DELETE FROM spots"), QStringLiteral("DELETE FROM erospots")}))
+        QStringList deletions;
+        for (const SpotTable table : spotTables)
+            deletions << QStringLiteral("DELETE FROM %1").arg(tableName(table));
+        if (executeAll(spotsDatabase(), deletions))
             transaction.commit();
     }
     execute(cacheDatabase(), QStringLiteral("DELETE FROM cache"));
@@ -220,7 +236,7 @@ void SpotStore::deleteAll()
 
 void SpotStore::clearCommentIndex()
 {
-    execute(commentListDatabase(), QStringLiteral("DELETE FROM msgnrs"));
+    execute(commentIndexDatabase(), QStringLiteral("DELETE FROM msgnrs"));
     // Comments are cached under their article number, which the new index may give to
     // another article: the group was numbered anew, or the server is another.
     execute(cacheDatabase(),
@@ -277,10 +293,9 @@ InsertResult SpotStore::insertSpot(SpotTable table, const SpotRecord &spot)
 
 void SpotStore::expireSpotsBefore(qint64 spotDate)
 {
-    for (const QLatin1StringView sql : {QLatin1StringView("DELETE FROM spots WHERE spotdate<?"),
-                                        QLatin1StringView("DELETE FROM erospots WHERE spotdate<?")}) {
+    for (const SpotTable table : spotTables) {
         QSqlQuery query(spotsDatabase());
-        query.prepare(sql);
+        query.prepare(QStringLiteral("DELETE FROM %1 WHERE spotdate<?").arg(tableName(table)));
         query.addBindValue(spotDate);
         query.exec();
     }
@@ -289,10 +304,9 @@ void SpotStore::expireSpotsBefore(qint64 spotDate)
 qint64 SpotStore::spotCount() const
 {
     qint64 total = 0;
-    for (const QLatin1StringView sql : {QLatin1StringView("SELECT count(*) FROM spots"),
-                                        QLatin1StringView("SELECT count(*) FROM erospots")}) {
+    for (const SpotTable table : spotTables) {
         QSqlQuery query(spotsDatabase());
-        if (query.exec(sql) && query.next())
+        if (query.exec(QStringLiteral("SELECT count(*) FROM %1").arg(tableName(table))) && query.next())
             total += query.value(0).toLongLong();
     }
     return total;
@@ -300,8 +314,8 @@ qint64 SpotStore::spotCount() const
 
 bool SpotStore::writeCommentIndex(const QMap<QString, QList<quint32>> &numbersBySpot)
 {
-    SqlTransaction transaction(commentListDatabase());
-    QSqlQuery query(commentListDatabase());
+    SqlTransaction transaction(commentIndexDatabase());
+    QSqlQuery query(commentIndexDatabase());
     query.prepare(QStringLiteral("REPLACE INTO msgnrs(post,nrs) VALUES (?,?)"));
     for (auto entry = numbersBySpot.cbegin(); entry != numbersBySpot.cend(); ++entry) {
         query.bindValue(0, entry.key());

@@ -57,7 +57,7 @@ public:
 
     QSqlDatabase spotsDatabase() const;
     QSqlDatabase cacheDatabase() const;
-    QSqlDatabase commentListDatabase() const;
+    QSqlDatabase commentIndexDatabase() const;
 
     // True for any schema object of that name, also an index.
     static bool tableExists(const QSqlDatabase &db, const QString &name);
@@ -119,7 +119,7 @@ private:
     // Declared before the statements: a connection goes only after its queries.
     SqlConnection spots;
     SqlConnection cache;
-    SqlConnection commentList;
+    SqlConnection commentIndex;
     TableStatements spotStatements;
     TableStatements eroticStatements;
     QSqlQuery commentNumbersQuery;

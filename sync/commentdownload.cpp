@@ -58,9 +58,9 @@ void Tarnwick::storeReference(qint64 nr, const QByteArray &references)
     if (!key)
         return;
     comments.current = nr;
-    auto numbers = commentMap.find(*key);
-    if (numbers == commentMap.end())
-        numbers = commentMap.insert(*key, store.commentNumbers(*key));
+    auto numbers = pendingCommentIndex.find(*key);
+    if (numbers == pendingCommentIndex.end())
+        numbers = pendingCommentIndex.insert(*key, store.commentNumbers(*key));
     // The stored format holds 32 bits; larger article numbers keep their low 32 bits.
     const quint32 number = quint32(nr);
     // The server's numbers ascend: one at or below the spot's last (in serial arithmetic, so
@@ -79,8 +79,8 @@ void Tarnwick::finishCommentRange()
         refreshTimer.start();
         return;
     }
-    const bool written = commentMap.isEmpty() || store.writeCommentIndex(commentMap);
-    commentMap.clear();
+    const bool written = pendingCommentIndex.isEmpty() || store.writeCommentIndex(pendingCommentIndex);
+    pendingCommentIndex.clear();
     commentSyncBusy = false;
     if (!written) {
         // The position stays where it was: the next cycle indexes this range again.
@@ -89,7 +89,7 @@ void Tarnwick::finishCommentRange()
     }
     // As for the spots: the position is saved once the range is in the file itself; the
     // numbers of a range indexed again are recognised as indexed before.
-    if (comments.current != 0 && SpotStore::checkpoint(store.commentListDatabase()))
+    if (comments.current != 0 && SpotStore::checkpoint(store.commentIndexDatabase()))
         Settings::setLastCommentsHeader(comments.current);
 
     if (!articleQueue.isEmpty()) {

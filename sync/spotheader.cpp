@@ -1,6 +1,7 @@
 #include "spotheader.h"
 
 #include "bytetext.h"
+#include "categoryscheme.h"
 
 #include <QString>
 
@@ -70,10 +71,9 @@ Int number(QByteArrayView text)
 // Main category 1 with an erotic genre mark is stored as category 9; the first mark found wins.
 std::optional<int> eroticSubcat(QByteArrayView block)
 {
-    static const QByteArrayView marks[] = {"d23", "d24", "d25", "d26"};
-    for (int i = 0; i < 4; ++i) {
-        if (block.contains(marks[i]))
-            return 900 + i;
+    for (int genre = 0; genre < CategoryScheme::eroticGenreCount; ++genre) {
+        if (block.contains(QByteArrayView(CategoryScheme::eroticGenreMarks[genre])))
+            return CategoryScheme::eroticSubcategory(genre);
     }
     return std::nullopt;
 }
@@ -128,9 +128,9 @@ SpotHeader SpotHeader::parse(QByteArrayView line)
     const qsizetype subcatAt = shortLayout ? 2 : 3;
     header.subcat = header.cat * 100 + subcategoryNumber(block.sliced(subcatAt).first(qMin<qsizetype>(2, block.size() - subcatAt)));
     header.otherCats = block.size() > subcatAt + 2 ? block.sliced(subcatAt + 2) : QByteArrayView();
-    if (header.cat == 1) {
+    if (header.cat == CategoryScheme::image) {
         if (const auto erotic = eroticSubcat(block)) {
-            header.cat = 9;
+            header.cat = CategoryScheme::erotic;
             header.subcat = *erotic;
         }
     }
@@ -149,7 +149,7 @@ SpotHeader SpotHeader::parse(QByteArrayView line)
 
 bool SpotHeader::isErotic() const
 {
-    return cat == 9;
+    return CategoryScheme::isErotic(cat);
 }
 
 QVariant SpotHeader::storedTitle() const

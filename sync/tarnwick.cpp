@@ -116,7 +116,7 @@ bool Tarnwick::deleteAllSpots()
     if (headerSyncBusy)
         return false;
     // A comment range in progress would write numbers of the old store back.
-    commentMap.clear();
+    pendingCommentIndex.clear();
     commentSyncBusy = false;
     // The spots that asked for these are gone; an article the server never delivers would
     // otherwise keep the download from ever running again.
@@ -305,7 +305,7 @@ void Tarnwick::onError(int error, const QString &msg)
     if (headerSyncBusy) {
         endHeaderTransaction(false);
     } else if (commentSyncBusy) {
-        commentMap.clear();
+        pendingCommentIndex.clear();
         commentSyncBusy = false;
     }
 

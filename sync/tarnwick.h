@@ -170,7 +170,8 @@ private:
     QPointer<SpotNNTP> client;
     Range headers;
     Range comments;
-    QMap<QString, QList<quint32>> commentMap;
+    // Comment numbers by spot key, read since the comment index was last written.
+    QMap<QString, QList<quint32>> pendingCommentIndex;
     QTimer refreshTimer;
     int reconnectDelay = reconnectDelaySeconds;
 };

@@ -1,6 +1,6 @@
 #include "nzbhandoffjob.h"
 
-#include "nzbdownload.h"
+#include "nzbfetch.h"
 #include "nzbfile.h"
 #include "nzbsender.h"
 #include "settings.h"
@@ -50,12 +50,12 @@ NzbHandOffJob::NzbHandOffJob(ArticleSource *source, const QByteArray &spotMessag
 
 void NzbHandOffJob::start()
 {
-    auto *download = new NzbDownload(source, spotMessageId, this);
-    connect(download, &NzbDownload::progress, this, [this](int received, int total) {
+    auto *fetch = new NzbFetch(source, spotMessageId, this);
+    connect(fetch, &NzbFetch::progress, this, [this](int received, int total) {
         Q_EMIT status(tr("NZB ophalen: %1 van %2 delen").arg(received).arg(total));
     });
     connect(
-        download, &NzbDownload::failed, this,
+        fetch, &NzbFetch::failed, this,
         [this](const QString &reason) {
             Q_EMIT failed(reason);
             end();
@@ -63,8 +63,8 @@ void NzbHandOffJob::start()
         Qt::QueuedConnection);
     // The answers of the cache come inside start(): the rest runs from the event loop, so
     // that no dialog or message box opens inside the controller's delivery of an article.
-    connect(download, &NzbDownload::finished, this, &NzbHandOffJob::handOff, Qt::QueuedConnection);
-    download->start();
+    connect(fetch, &NzbFetch::finished, this, &NzbHandOffJob::handOff, Qt::QueuedConnection);
+    fetch->start();
 }
 
 void NzbHandOffJob::handOff(const QByteArray &nzb)

@@ -85,7 +85,7 @@ QWidget *SpotView::makeBar()
 
 void SpotView::requestArticles()
 {
-    const std::optional<SpotRow> spot = SpotRow::find(source->spotsDatabase(), id);
+    const std::optional<SpotRow> spot = source->findSpot(id);
     if (!spot) {
         setPageContent(SpotPage::notInDatabasePage());
         return;

@@ -8,6 +8,10 @@ class TestCategoryScheme : public QObject
 private Q_SLOTS:
     void shortCategoryName_data();
     void shortCategoryName();
+    void eroticSubcategory_data();
+    void eroticSubcategory();
+    void isEroticSubcategory_data();
+    void isEroticSubcategory();
     void treeCodesInOrder();
     void codesWithoutTreeItem();
 };
@@ -38,6 +42,45 @@ void TestCategoryScheme::shortCategoryName()
     QFETCH(int, subcat);
     QFETCH(QString, name);
     QCOMPARE(CategoryScheme::shortCategoryName(subcat), name);
+}
+
+void TestCategoryScheme::eroticSubcategory_data()
+{
+    QTest::addColumn<int>("genre");
+    QTest::addColumn<int>("subcat");
+    QTest::addColumn<QString>("name");
+
+    QTest::newRow("first-genre") << 0 << 900 << QStringLiteral("XXX");
+    QTest::newRow("last-genre") << CategoryScheme::eroticGenreCount - 1 << 903 << QStringLiteral("Bi XXX");
+}
+
+void TestCategoryScheme::eroticSubcategory()
+{
+    QFETCH(int, genre);
+    QFETCH(int, subcat);
+    QFETCH(QString, name);
+    QCOMPARE(CategoryScheme::eroticSubcategory(genre), subcat);
+    QCOMPARE(CategoryScheme::eroticGenre(subcat), genre);
+    QCOMPARE(CategoryScheme::shortCategoryName(subcat), name);
+}
+
+void TestCategoryScheme::isEroticSubcategory_data()
+{
+    QTest::addColumn<int>("subcat");
+    QTest::addColumn<bool>("erotic");
+
+    QTest::newRow("hetero") << 900 << true;
+    QTest::newRow("bi") << 903 << true;
+    QTest::newRow("last-application") << 407 << false;
+    QTest::newRow("erotic-category-code") << CategoryScheme::erotic << false;
+    QTest::newRow("new-erotic-list") << CategoryScheme::newEroticSpots << false;
+}
+
+void TestCategoryScheme::isEroticSubcategory()
+{
+    QFETCH(int, subcat);
+    QFETCH(bool, erotic);
+    QCOMPARE(CategoryScheme::isEroticSubcategory(subcat), erotic);
 }
 
 void TestCategoryScheme::treeCodesInOrder()

@@ -166,7 +166,7 @@ void TestSpotStore::freshProfileCreatesExactSchema()
                  QStringLiteral("CREATE TABLE cache(id VARCHAR(255) PRIMARY KEY,dateadded INT,data BLOB )"),
                  QStringLiteral("CREATE INDEX dateidx ON cache(dateadded)"),
              }));
-    QCOMPARE(schemaOf(store.commentListDatabase()),
+    QCOMPARE(schemaOf(store.commentIndexDatabase()),
              QStringList{QStringLiteral("CREATE TABLE msgnrs(post VARCHAR(255) PRIMARY KEY,nrs BLOB)")});
 }
 
@@ -220,7 +220,7 @@ void TestSpotStore::checkpointWaitsForNoReader()
 void TestSpotStore::connectionsAreDurable()
 {
     SpotStore store;
-    for (const QSqlDatabase &db : {store.spotsDatabase(), store.cacheDatabase(), store.commentListDatabase()}) {
+    for (const QSqlDatabase &db : {store.spotsDatabase(), store.cacheDatabase(), store.commentIndexDatabase()}) {
         QCOMPARE(scalar(db, QStringLiteral("PRAGMA journal_mode")).toString(), QStringLiteral("wal"));
         QCOMPARE(scalar(db, QStringLiteral("PRAGMA synchronous")).toInt(), 2); // FULL
     }
@@ -294,7 +294,7 @@ void TestSpotStore::tableExistsMatchesAnySchemaObject()
     QVERIFY(SpotStore::tableExists(store.spotsDatabase(), QStringLiteral("catidx")));
     QVERIFY(SpotStore::tableExists(store.cacheDatabase(), QStringLiteral("dateidx")));
     QVERIFY(!SpotStore::tableExists(store.cacheDatabase(), QStringLiteral("spots")));
-    QVERIFY(!SpotStore::tableExists(store.commentListDatabase(), QStringLiteral("'msgnrs' OR 1=1")));
+    QVERIFY(!SpotStore::tableExists(store.commentIndexDatabase(), QStringLiteral("'msgnrs' OR 1=1")));
 }
 
 void TestSpotStore::setupFailure_data()
@@ -360,7 +360,7 @@ void TestSpotStore::commentNumbers()
     QFETCH(QList<quint32>, numbers);
 
     SpotStore store;
-    QSqlQuery query(store.commentListDatabase());
+    QSqlQuery query(store.commentIndexDatabase());
     query.prepare(QStringLiteral("INSERT INTO msgnrs(post,nrs) VALUES (?,?)"));
     query.bindValue(0, QStringLiteral("other"));
     query.bindValue(1, QByteArray::fromHex("00000063"));
@@ -484,26 +484,26 @@ void TestSpotStore::executedStatementsDoNotBlockCompaction()
 {
     SpotStore store;
     leaveFreePages(store.spotsDatabase(), QStringLiteral("spots"), QStringLiteral("title"));
-    leaveFreePages(store.commentListDatabase(), QStringLiteral("msgnrs"), QStringLiteral("nrs"));
+    leaveFreePages(store.commentIndexDatabase(), QStringLiteral("msgnrs"), QStringLiteral("nrs"));
     QCOMPARE(store.insertSpot(SpotTable::Spots, {1, 100, 1298000000, QStringLiteral("t"), "p", QStringLiteral(""), "k", ""}),
              InsertResult::Inserted);
-    QSqlQuery query(store.commentListDatabase());
+    QSqlQuery query(store.commentIndexDatabase());
     QVERIFY(query.exec(QStringLiteral("INSERT INTO msgnrs(post,nrs) VALUES ('k',x'00000001')")));
     QVERIFY(freePages(store.spotsDatabase()) > 0);
-    QVERIFY(freePages(store.commentListDatabase()) > 0);
+    QVERIFY(freePages(store.commentIndexDatabase()) > 0);
 
     QCOMPARE(store.checkDuplicate(SpotTable::Spots, 1298000000, QVariant(QStringLiteral("t"))), DuplicateCheck::Duplicate);
     QCOMPARE(store.commentNumbers(QStringLiteral("k")), QList<quint32>{1});
     store.optimize();
 
     QCOMPARE(freePages(store.spotsDatabase()), 0);
-    QCOMPARE(freePages(store.commentListDatabase()), 0);
+    QCOMPARE(freePages(store.commentIndexDatabase()), 0);
 }
 
 void TestSpotStore::failedCommentIndexWriteKeepsTheOldIndex()
 {
     SpotStore store;
-    const QSqlDatabase db = store.commentListDatabase();
+    const QSqlDatabase db = store.commentIndexDatabase();
     QVERIFY(store.writeCommentIndex({{QStringLiteral("kept"), {1, 2}}, {QStringLiteral("spot000"), {7}}}));
     const QString contents = QStringLiteral("SELECT post || ' ' || hex(nrs) FROM msgnrs ORDER BY post");
     const QVariantList before = column(db, contents);

@@ -3,6 +3,7 @@
 #include "nzbreader.h"
 #include "spotarticles.h"
 #include "testmain.h"
+#include "zlibstream.h"
 
 namespace {
 
@@ -42,9 +43,9 @@ private Q_SLOTS:
         QTest::addColumn<QString>("error");
 
         const QByteArray nzb = SpotArticles::nzbXml({"[1/2] &quot;x..y=z.rar&quot; yEnc", "x.nfo"}, {"alt.binaries.x"});
-        const QByteArray deflated = SpotArticles::rawDeflate(nzb);
+        const QByteArray deflated = ZlibStream::deflateRaw(nzb);
         // Stored blocks keep the text as it is, so cuts can be put next to its "=" and dots.
-        const QByteArray stored = SpotArticles::rawDeflate(nzb, 0);
+        const QByteArray stored = ZlibStream::deflateRaw(nzb, 0);
         const QByteArray escaped = SpotArticles::nzbEscaped(stored);
         const qsizetype equals = escaped.indexOf("y=Dz") + 2;
         const qsizetype dots = escaped.indexOf("x..y") + 1;
@@ -62,20 +63,20 @@ private Q_SLOTS:
         QTest::newRow("corrupt-stream") << articles("this is no deflate data") << QByteArray() << uninflatable;
         QTest::newRow("last-segment-missing") << articles(deflated, {deflated.size() / 2}).mid(0, 1) << QByteArray() << uninflatable;
         QTest::newRow("inflates-past-the-bound")
-            << articles(SpotArticles::rawDeflate(QByteArray(NzbReader::maxNzbSize + 1, 'n')), {40}) << QByteArray() << uninflatable;
+            << articles(ZlibStream::deflateRaw(QByteArray(NzbReader::maxNzbSize + 1, 'n')), {40}) << QByteArray() << uninflatable;
         QTest::newRow("other-root")
-            << articles(SpotArticles::rawDeflate("<html xmlns=\"" + nzbNamespace + "\"><file><segments/></file></html>"))
+            << articles(ZlibStream::deflateRaw("<html xmlns=\"" + nzbNamespace + "\"><file><segments/></file></html>"))
             << QByteArray() << noFileList;
         QTest::newRow("no-file-with-segments")
-            << articles(SpotArticles::rawDeflate(document("<nzb xmlns=\"" + nzbNamespace + "\">", ""))) << QByteArray() << noFileList;
+            << articles(ZlibStream::deflateRaw(document("<nzb xmlns=\"" + nzbNamespace + "\">", ""))) << QByteArray() << noFileList;
         QTest::newRow("other-namespace")
-            << articles(SpotArticles::rawDeflate(document("<nzb xmlns=\"http://www.newzbin.com/DTD/2004/nzb\">", "<segments/>")))
+            << articles(ZlibStream::deflateRaw(document("<nzb xmlns=\"http://www.newzbin.com/DTD/2004/nzb\">", "<segments/>")))
             << QByteArray() << noFileList;
         QTest::newRow("no-namespace")
-            << articles(SpotArticles::rawDeflate(document("<nzb>", "<segments/>"))) << QByteArray() << noFileList;
-        QTest::newRow("not-well-formed") << articles(SpotArticles::rawDeflate(nzb.chopped(3))) << QByteArray() << noFileList;
+            << articles(ZlibStream::deflateRaw(document("<nzb>", "<segments/>"))) << QByteArray() << noFileList;
+        QTest::newRow("not-well-formed") << articles(ZlibStream::deflateRaw(nzb.chopped(3))) << QByteArray() << noFileList;
         QTest::newRow("entity-bomb")
-            << articles(SpotArticles::rawDeflate(
+            << articles(ZlibStream::deflateRaw(
                    document("<!DOCTYPE nzb [" + SpotArticles::entityBombDeclarations() + "]><nzb xmlns=\"" + nzbNamespace + "\">",
                             "<segments><segment>&e9;</segment></segments>")))
             << QByteArray() << noFileList;

@@ -5,6 +5,7 @@
 #include "spotview.h"
 #include "syncsession.h"
 #include "testmain.h"
+#include "zlibstream.h"
 
 #include <QDir>
 #include <QFile>
@@ -22,7 +23,7 @@ const QByteArray nzbDocument = SpotArticles::nzbXml(
 void serveSpotWithNzb(SyncSession &session, int segments, const QList<int> &missing = {})
 {
     session.serveSpots(1, 1, 1);
-    const QByteArray deflated = SpotArticles::rawDeflate(nzbDocument, 0);
+    const QByteArray deflated = ZlibStream::deflateRaw(nzbDocument, 0);
     QByteArray xml = "<Description>d</Description><NZB>";
     const qsizetype piece = deflated.size() / segments + 1;
     for (int segment = 0; segment < segments; ++segment) {

@@ -1,11 +1,11 @@
-#include "spotrow.h"
+#include "spotsource.h"
 
 #include <QSqlQuery>
 #include <QVariant>
 
-std::optional<SpotRow> SpotRow::find(const QSqlDatabase &db, int spotId)
+std::optional<SpotRow> SpotSource::findSpot(int spotId) const
 {
-    QSqlQuery query(db);
+    QSqlQuery query(spotsDatabase());
     query.prepare(spotId < 0 ? QStringLiteral("SELECT msgid, cat FROM erospots WHERE id=?")
                              : QStringLiteral("SELECT msgid, cat FROM spots WHERE id=?"));
     query.addBindValue(spotId < 0 ? -qint64(spotId) : qint64(spotId));

@@ -1,9 +1,10 @@
 // A spot's whole NZB over its segment articles, from a spot whose XML the poster wrote: each
 // segment fetched once, and no more segments or bytes than an NZB can need.
 #include "articlesource.h"
-#include "nzbdownload.h"
+#include "nzbfetch.h"
 #include "spotarticles.h"
 #include "testmain.h"
+#include "zlibstream.h"
 
 #include <QSignalSpy>
 
@@ -42,7 +43,7 @@ QByteArray segmentId(int segment)
 
 } // namespace
 
-class TestNzbDownload : public QObject
+class TestNzbFetch : public QObject
 {
     Q_OBJECT
 
@@ -51,7 +52,7 @@ private Q_SLOTS:
     void bounds();
 };
 
-void TestNzbDownload::bounds_data()
+void TestNzbFetch::bounds_data()
 {
     QTest::addColumn<QList<int>>("named");     // the segments the spot names, in order
     QTest::addColumn<int>("served");           // segment articles the source holds
@@ -68,11 +69,11 @@ void TestNzbDownload::bounds_data()
     QTest::newRow("100-segments") << hundred << 100 << qsizetype(0) << 100 << QString();
     QTest::newRow("101-segments") << hundred + QList<int>{100} << 101 << qsizetype(0) << 0 << tooMany;
     QTest::newRow("101-names-of-one-segment") << QList<int>(101, 0) << 1 << qsizetype(0) << 0 << tooMany;
-    QTest::newRow("oversized-segments") << QList<int>{0, 1, 2} << 3 << NzbDownload::maxFetchedBytes / 2 << 2
+    QTest::newRow("oversized-segments") << QList<int>{0, 1, 2} << 3 << NzbFetch::maxFetchedBytes / 2 << 2
                                         << QStringLiteral("De NZB van deze spot is te groot (meer dan 128 MB)");
 }
 
-void TestNzbDownload::bounds()
+void TestNzbFetch::bounds()
 {
     QFETCH(QList<int>, named);
     QFETCH(int, served);
@@ -85,7 +86,7 @@ void TestNzbDownload::bounds()
     for (const int segment : named)
         xml += "<Segment>" + segmentId(segment) + "</Segment>";
     shelf.articles.insert(spotId, SpotArticles::delivered(SpotArticles::spot(xml + "</NZB></Posting></Spotnet>")));
-    const QByteArray deflated = SpotArticles::rawDeflate(nzbDocument, 0);
+    const QByteArray deflated = ZlibStream::deflateRaw(nzbDocument, 0);
     QList<qsizetype> cuts;
     for (int piece = 1; piece < served; ++piece)
         cuts += deflated.size() * piece / served;
@@ -95,10 +96,10 @@ void TestNzbDownload::bounds()
     for (int segment = 0; segment < served; ++segment)
         shelf.articles.insert(segmentId(segment), articleSize != 0 ? oversized : SpotArticles::delivered(pieces.at(segment)));
 
-    NzbDownload download(&shelf, spotId);
-    QSignalSpy finished(&download, &NzbDownload::finished);
-    QSignalSpy failed(&download, &NzbDownload::failed);
-    download.start();
+    NzbFetch fetch(&shelf, spotId);
+    QSignalSpy finished(&fetch, &NzbFetch::finished);
+    QSignalSpy failed(&fetch, &NzbFetch::failed);
+    fetch.start();
 
     QCOMPARE(shelf.requested.first(), spotId);
     const QList<QByteArray> segmentRequests = shelf.requested.mid(1);
@@ -115,5 +116,5 @@ void TestNzbDownload::bounds()
     QCOMPARE(failed.first().first().toString(), failure);
 }
 
-TARNWICK_TEST_MAIN(TestNzbDownload)
-#include "tst_nzbdownload.moc"
+TARNWICK_TEST_MAIN(TestNzbFetch)
+#include "tst_nzbfetch.moc"

@@ -1,22 +1,22 @@
-#include "nzbdownload.h"
+#include "nzbfetch.h"
 
 #include "articlesource.h"
 #include "nzbassembly.h"
 #include "spotxml.h"
 
-NzbDownload::NzbDownload(ArticleSource *source, const QByteArray &spotMessageId, QObject *parent)
+NzbFetch::NzbFetch(ArticleSource *source, const QByteArray &spotMessageId, QObject *parent)
     : QObject(parent), source(source), spotId(spotMessageId)
 {
-    connect(source, &ArticleSource::articleData, this, &NzbDownload::onArticleData);
-    connect(source, &ArticleSource::articleNotFound, this, &NzbDownload::onArticleNotFound);
+    connect(source, &ArticleSource::articleData, this, &NzbFetch::onArticleData);
+    connect(source, &ArticleSource::articleNotFound, this, &NzbFetch::onArticleNotFound);
 }
 
-void NzbDownload::start()
+void NzbFetch::start()
 {
     source->requestArticle(spotId, true);
 }
 
-void NzbDownload::onArticleData(const QByteArray &msgid, const QByteArray &data)
+void NzbFetch::onArticleData(const QByteArray &msgid, const QByteArray &data)
 {
     if (done)
         return;
@@ -37,7 +37,7 @@ void NzbDownload::onArticleData(const QByteArray &msgid, const QByteArray &data)
     finishIfComplete();
 }
 
-void NzbDownload::onArticleNotFound(const QByteArray &msgid)
+void NzbFetch::onArticleNotFound(const QByteArray &msgid)
 {
     if (done)
         return;
@@ -47,7 +47,7 @@ void NzbDownload::onArticleNotFound(const QByteArray &msgid)
         fail(tr("Een deel van de NZB ontbreekt op de Usenet server (%1)").arg(QString::fromLatin1(msgid)));
 }
 
-void NzbDownload::requestSegments(const QByteArray &spotArticle)
+void NzbFetch::requestSegments(const QByteArray &spotArticle)
 {
     const std::optional<SpotFields> fields = SpotFields::parseArticle(spotArticle);
     if (!fields || fields->nzbSegments.isEmpty()) {
@@ -71,7 +71,7 @@ void NzbDownload::requestSegments(const QByteArray &spotArticle)
         source->requestArticle(*segment, true);
 }
 
-void NzbDownload::finishIfComplete()
+void NzbFetch::finishIfComplete()
 {
     if (received.size() < segments.size())
         return;
@@ -87,7 +87,7 @@ void NzbDownload::finishIfComplete()
     Q_EMIT finished(*nzb.nzb);
 }
 
-void NzbDownload::fail(const QString &reason)
+void NzbFetch::fail(const QString &reason)
 {
     done = true;
     Q_EMIT failed(reason);

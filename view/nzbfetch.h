@@ -20,7 +20,7 @@ class ArticleSource;
 // The spot's XML is the poster's: a spot that names more than maxSegments segments fails
 // before any is asked for, and the fetch fails once the segment articles received hold more
 // than maxFetchedBytes (segments already asked for may still be fetched by the source).
-class NzbDownload : public QObject
+class NzbFetch : public QObject
 {
     Q_OBJECT
 
@@ -29,7 +29,7 @@ public:
     // The escaped deflate data of an NZB is far smaller than the NZB it inflates to.
     static constexpr qsizetype maxFetchedBytes = 2 * NzbReader::maxNzbSize;
 
-    NzbDownload(ArticleSource *source, const QByteArray &spotMessageId, QObject *parent = nullptr);
+    NzbFetch(ArticleSource *source, const QByteArray &spotMessageId, QObject *parent = nullptr);
 
     void start();
 
