@@ -9,13 +9,15 @@
 #include <QTcpSocket>
 
 // An HTTP server on loopback that records the target of every request it is asked (a path,
-// or a whole URL when it serves as the web view's proxy) and answers with a picture, or,
-// for a target that ends in "/redirect", with a redirect to redirectTo.
+// or a whole URL when it serves as the proxy) and answers with a picture, or, for a target
+// that ends in "/redirect", with a redirect to redirectTo, in "/page.html" with a web page,
+// in "/large.png" with largeSize bytes of a picture without a Content-Length.
 class PictureServer : public QTcpServer
 {
 public:
     QStringList targets;
     QByteArray redirectTo;
+    qint64 largeSize = 0;
 
     PictureServer()
     {
@@ -29,6 +31,12 @@ public:
                 if (target.endsWith("/redirect")) {
                     client->write("HTTP/1.1 302 Found\r\nLocation: " + redirectTo
                                   + "\r\nConnection: close\r\nContent-Length: 0\r\n\r\n");
+                } else if (target.endsWith("/page.html")) {
+                    client->write("HTTP/1.1 200 OK\r\nContent-Type: text/html\r\nConnection: close\r\n"
+                                  "Content-Length: 13\r\n\r\n<p>page</p>\r\n");
+                } else if (target.endsWith("/large.png")) {
+                    client->write("HTTP/1.1 200 OK\r\nContent-Type: image/png\r\nConnection: close\r\n\r\n"
+                                  + QByteArray(largeSize, 'x'));
                 } else {
                     QByteArray png;
                     QBuffer buffer(&png);
