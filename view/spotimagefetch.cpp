@@ -92,7 +92,6 @@ void SpotImageFetch::onFinished()
     if (refused) {
         outcome = Outcome::Refused;
     } else if (reply->error() == QNetworkReply::NoError) {
-        // Also a redirect past the most, which the reply ends with as it came.
         outcome = Outcome::Refused;
         if (reply->rawHeader("Content-Type").toLower().startsWith("image/")) {
             type = reply->rawHeader("Content-Type");

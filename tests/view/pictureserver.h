@@ -24,9 +24,12 @@ public:
         connect(this, &QTcpServer::newConnection, this, [this] {
             QTcpSocket *client = nextPendingConnection();
             connect(client, &QIODevice::readyRead, client, [this, client] {
-                if (!client->canReadLine())
+                // Answered once its whole head is in: a client that sees the connection end
+                // while it still writes the request asks again.
+                if (!client->peek(client->bytesAvailable()).contains("\r\n\r\n"))
                     return;
                 const QByteArray target = client->readLine().split(' ').value(1);
+                client->readAll();
                 targets += QString::fromLatin1(target);
                 if (target.endsWith("/redirect")) {
                     client->write("HTTP/1.1 302 Found\r\nLocation: " + redirectTo
