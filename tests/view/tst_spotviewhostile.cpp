@@ -202,6 +202,12 @@ void TestSpotViewHostile::hostileSpots()
              QStringLiteral("spot template"));
     QCOMPARE(runScript(view, QStringLiteral("document.images.length")).value_or(-1).toInt(),
              int(images && !reached.isEmpty()));
+    // The picture the program fetched is the one shown; a refused one shows nothing.
+    const bool served = reached.size() == 1 && !reached.first().endsWith(QLatin1String("/redirect"));
+    QCOMPARE(runScript(view, QStringLiteral("Array.from(document.images).map(i => i.naturalWidth).join()"))
+                 .value_or(QVariant())
+                 .toString(),
+             QString::fromLatin1(served ? "2" : reached.isEmpty() ? "" : "0"));
     // The web view itself asks the network for nothing: the program fetches the picture.
     for (const QString &url : std::as_const(recorder.urls))
         QVERIFY2(url.startsWith(QLatin1String(PageContent::scheme) + QLatin1Char(':')), qPrintable(url));
