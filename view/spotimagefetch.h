@@ -9,12 +9,14 @@ class QNetworkReply;
 
 // The program's own fetch of one spot image, so that the web view loads nothing from the
 // network. It asks only for http or https addresses of a public host (isPublicImageAddress()),
-// and checks every redirect (at most maxRedirects) the same way before it is followed: an
-// image never reaches this machine or its networks by a redirect either. No cookies are sent
-// or kept, no credentials are given, and a TLS error ends the fetch. Only a body of at most
-// maxBytes (checked as it arrives) with a Content-Type "image/..." is kept. The fetch ends
-// after 30 s without data or 2 min in all. finished() fires once, never before the
-// constructor has returned; deleting the fetch ends its request.
+// and checks every redirect (at most maxRedirects) the same way before it is followed, so
+// that no address of this machine or its networks is asked, by a redirect neither (a public
+// name that resolves to such an address is not caught). No cookies are sent or kept, no
+// credentials are given, and a TLS error ends the fetch. Only a body of at most maxBytes
+// (checked as it arrives) with a Content-Type "image/..." is kept. The fetch ends after 30 s
+// without data or 2 min in all. finished() fires once, never before the constructor has
+// returned; a slot of it deletes the fetch later (deleteLater()), and deleting the fetch at
+// any other time ends its request.
 class SpotImageFetch : public QObject
 {
     Q_OBJECT
