@@ -1,5 +1,7 @@
 #include "pagecontent.h"
 
+#include "spotimagefetch.h"
+
 #include <QBuffer>
 #include <QCoreApplication>
 #include <QWebEngineProfile>
@@ -11,9 +13,9 @@ QWebEngineProfile *PageContent::profile()
 {
     static QWebEngineProfile *const shared = [] {
         // Registered before the first web engine object exists, as the engine requires.
-        QWebEngineUrlScheme pageScheme(scheme);
-        pageScheme.setSyntax(QWebEngineUrlScheme::Syntax::Path);
-        QWebEngineUrlScheme::registerScheme(pageScheme);
+        QWebEngineUrlScheme ownScheme(scheme);
+        ownScheme.setSyntax(QWebEngineUrlScheme::Syntax::Path);
+        QWebEngineUrlScheme::registerScheme(ownScheme);
         auto *made = new QWebEngineProfile(QCoreApplication::instance());
         made->setHttpCacheType(QWebEngineProfile::MemoryHttpCache);
         made->setPersistentCookiesPolicy(QWebEngineProfile::NoPersistentCookies);
@@ -53,6 +55,23 @@ void PageContent::withdraw(const QUrl &url)
 
 void PageContent::requestStarted(QWebEngineUrlRequestJob *job)
 {
+    const QUrl image = imageOfPageImageAddress(job->requestUrl());
+    if (image.isValid()) {
+        // A child of the job: a page that gives up the image ends its fetch.
+        auto *fetch = new SpotImageFetch(image, job);
+        connect(fetch, &SpotImageFetch::finished, job, [job, fetch](SpotImageFetch::Outcome outcome) {
+            if (outcome != SpotImageFetch::Outcome::Fetched) {
+                job->fail(outcome == SpotImageFetch::Outcome::Refused ? QWebEngineUrlRequestJob::RequestDenied
+                                                                      : QWebEngineUrlRequestJob::RequestFailed);
+                return;
+            }
+            auto *body = new QBuffer(job);
+            body->setData(fetch->body());
+            body->open(QIODevice::ReadOnly);
+            job->reply(fetch->contentType(), body);
+        });
+        return;
+    }
     const auto page = pages.constFind(job->requestUrl());
     if (page == pages.cend()) {
         job->fail(QWebEngineUrlRequestJob::UrlNotFound);

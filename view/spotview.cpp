@@ -37,7 +37,7 @@ SpotView::SpotView(ArticleSource *source, QTabWidget *tabs, int spotId, const QS
     layout->addWidget(makeBar());
     view = new QWebEngineView(tabPage);
     layout->addWidget(view, 1);
-    webPage = new SpotWebPage(Settings::showImages(), view);
+    webPage = new SpotWebPage(view);
     view->setPage(webPage);
     connect(webPage, &SpotWebPage::linkClicked, this, &SpotView::onLinkClick);
     // Once: a page that ends its render process again must not load it in a loop.

@@ -1,16 +1,14 @@
 #include "spotwebpage.h"
 
 #include "pagecontent.h"
-#include "webaddress.h"
 
 #include <QWebEngineUrlRequestInfo>
 
 #include <utility>
 
-SpotWebPage::SpotWebPage(bool showImages, QObject *parent)
-    : QWebEnginePage(PageContent::profile(), parent)
+SpotWebPage::SpotWebPage(QObject *parent) : QWebEnginePage(PageContent::profile(), parent)
 {
-    setUrlRequestInterceptor(new RequestFilter(showImages, this));
+    setUrlRequestInterceptor(new RequestFilter(this));
     connect(this, &QWebEnginePage::loadFinished, this, &SpotWebPage::onLoadFinished);
     connect(this, &QWebEnginePage::renderProcessTerminated, this, &SpotWebPage::onRenderProcessTerminated);
 }
@@ -69,15 +67,7 @@ bool SpotWebPage::acceptNavigationRequest(const QUrl &url, NavigationType type, 
     return isMainFrame && url == loading;
 }
 
-SpotWebPage::RequestFilter::RequestFilter(bool showImages, QObject *parent)
-    : QWebEngineUrlRequestInterceptor(parent), showImages(showImages)
-{
-}
-
 void SpotWebPage::RequestFilter::interceptRequest(QWebEngineUrlRequestInfo &info)
 {
-    const bool ownPage = info.requestUrl().scheme() == QLatin1StringView(PageContent::scheme);
-    const bool image = showImages && info.resourceType() == QWebEngineUrlRequestInfo::ResourceTypeImage
-        && isPublicImageAddress(info.requestUrl());
-    info.block(!ownPage && !image);
+    info.block(info.requestUrl().scheme() != QLatin1StringView(PageContent::scheme));
 }

@@ -9,16 +9,15 @@
 // given while another still loads waits for that load to finish, and only the newest of
 // the waiting ones is shown, so the last page given is always the one that stays. It goes
 // nowhere else: a click on a link is refused and reported as linkClicked(), every other
-// navigation is refused. Of the network it loads nothing but, when images are shown,
-// images over http or https from a public host (isPublicImageAddress(); also for every
-// redirect), so that a spot's picture cannot reach the user's machine or network. When
-// the render process ends, the page it held is gone and the next page given is shown.
+// navigation is refused. It loads nothing from the network: every request but those of our
+// own scheme (the page and its image, which PageContent fetches) is blocked. When the
+// render process ends, the page it held is gone and the next page given is shown.
 class SpotWebPage : public QWebEnginePage
 {
     Q_OBJECT
 
 public:
-    SpotWebPage(bool showImages, QObject *parent);
+    explicit SpotWebPage(QObject *parent);
     ~SpotWebPage() override;
 
     void showPage(const QByteArray &bytes);
@@ -35,11 +34,8 @@ private:
     class RequestFilter : public QWebEngineUrlRequestInterceptor
     {
     public:
-        RequestFilter(bool showImages, QObject *parent);
+        using QWebEngineUrlRequestInterceptor::QWebEngineUrlRequestInterceptor;
         void interceptRequest(QWebEngineUrlRequestInfo &info) override;
-
-    private:
-        const bool showImages;
     };
 
     void loadWaiting();

@@ -28,14 +28,15 @@ inline QList<QByteArray> tagsOf(QByteArrayView html)
 }
 
 // The first tag of page that neither template, nor the markup, nor the page's own link and
-// picture (a value without quotes or brackets in their attribute) account for, or an
+// picture (a link without quotes or brackets in its attribute, a picture of our own scheme
+// with its address percent-encoded) account for, or an
 // element of the spot template that the page holds more or fewer times than the template;
 // empty when there is none.
 inline QByteArray foreignTag(const QByteArray &page, const PageTemplates &templates)
 {
     static const QRegularExpression ownTag(QStringLiteral(
         "^(<a href=\"[^\"'<>]*\">|<img class=\"spotimage\" style=\"float:left; margin-right: 10px; margin-bottom:15px; "
-        "max-width: 500px; max-height: 500px;\" alt=\"Plaatje\" src=\"[^\"'<>]*\">)$"));
+        "max-width: 500px; max-height: 500px;\" alt=\"Plaatje\" src=\"tarnwick-page:image\\?[%0-9A-Za-z._~-]*\">)$"));
     QSet<QByteArray> shared{"<br>", "<b>", "<i>", "<u>", "</b>", "</i>", "</u>", "</a>"};
     for (const QByteArray &tag : tagsOf(templates.comment))
         shared.insert(tag);

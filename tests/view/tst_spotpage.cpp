@@ -92,7 +92,7 @@ private Q_SLOTS:
         const QByteArray image = "<Image>http://i.example/a.jpg?x=1&amp;y=\"2\"</Image>";
         const QByteArray imageTag
             = "<img class=\"spotimage\" style=\"float:left; margin-right: 10px; margin-bottom:15px; max-width: 500px; "
-              "max-height: 500px;\" alt=\"Plaatje\" src=\"http://i.example/a.jpg?x=1&amp;y=2\"> ";
+              "max-height: 500px;\" alt=\"Plaatje\" src=\"tarnwick-page:image?http%3A%2F%2Fi.example%2Fa.jpg%3Fx%3D1%26y%3D2\"> ";
         QTest::newRow("website-written-once")
             << QByteArray("<Description>d</Description><Website>http://w.example/?a=1&amp;b=\"2\"</Website>") << false
             << QByteArray("D=d|S=-|W=<a href=\"http://w.example/?a=1&amp;b=2\">http://w.example/?a=1&amp;b=2</a>"
@@ -152,7 +152,7 @@ private Q_SLOTS:
         const QByteArray d = "<Description>d</Description>";
         QTest::newRow("image-names-a-later-field-with-a-quote")
             << d + "<Image>http://i.example/{newsgroup}.png</Image><Newsgroup>x\" onerror=\"document.title='p'</Newsgroup>"
-            << QByteArray("n") << QByteArray("t") << QByteArray("src=\"http://i.example/%7Bnewsgroup%7D.png\">");
+            << QByteArray("n") << QByteArray("t") << QByteArray("src=\"tarnwick-page:image?http%3A%2F%2Fi.example%2F%257Bnewsgroup%257D.png\">");
         QTest::newRow("website-names-a-later-field-with-a-quote")
             << d + "<Website>http://w.example/{firstfile}</Website><Filename>\" onmouseover=\"x\" style=\"top:0</Filename>"
             << QByteArray("n") << QByteArray("t")
@@ -162,7 +162,7 @@ private Q_SLOTS:
             << QByteArray("\" onmouseover=\"x") << QByteArray("<a href=\"http://w.example/{comments}\">");
         QTest::newRow("double-quote-in-image")
             << d + "<Image>http://i.example/a.png\" onerror=\"x</Image>" << QByteArray("n") << QByteArray("t")
-            << QByteArray("src=\"http://i.example/a.png%20onerror=x\">");
+            << QByteArray("src=\"tarnwick-page:image?http%3A%2F%2Fi.example%2Fa.png%2520onerror%3Dx\">");
         QTest::newRow("single-quotes-in-website")
             << d + "<Website>http://w.example/a' onmouseover='x</Website>" << QByteArray("n") << QByteArray("t")
             << QByteArray("<a href=\"http://w.example/a&#39; onmouseover=&#39;x\">");

@@ -56,6 +56,30 @@ private Q_SLOTS:
         QFETCH(bool, allowed);
         QCOMPARE(isPublicImageAddress(QUrl(address)), allowed);
     }
+
+    // What the page writes for an image, and what the program fetches for what it asks.
+    void pageImageAddresses_data()
+    {
+        QTest::addColumn<QString>("asked");
+        QTest::addColumn<QString>("image"); // empty: none
+        const auto row = [](const char *name, const char *asked, const char *image) {
+            QTest::newRow(name) << QString::fromLatin1(asked) << QString::fromLatin1(image);
+        };
+        row("plain", "tarnwick-page:image?http%3A%2F%2Fi.example%2Fa.png", "http://i.example/a.png");
+        row("query-and-escapes-kept", "tarnwick-page:image?http%3A%2F%2Fi.example%2Fa%2520b.png%3Fx%3D1%26y%3D%2522",
+            "http://i.example/a%20b.png?x=1&y=%22");
+        row("page-is-no-image", "tarnwick-page:1", "");
+        row("other-scheme", "http:image?http%3A%2F%2Fi.example%2Fa.png", "");
+    }
+
+    void pageImageAddresses()
+    {
+        QFETCH(QString, asked);
+        QFETCH(QString, image);
+        QCOMPARE(imageOfPageImageAddress(QUrl(asked)).toString(QUrl::FullyEncoded), image);
+        if (!image.isEmpty())
+            QCOMPARE(QString::fromLatin1(pageImageAddress(QUrl(image))), asked);
+    }
 };
 
 TARNWICK_TEST_MAIN(TestWebAddress)

@@ -23,9 +23,11 @@ QString addressOf(const QString &xmlText)
     return address;
 }
 
-// The image tag before the description: an http or https image of a public host only. It
-// is written as parsed, so that the web view loads the address that was checked. The page
-// runs no script: style sheets bound its size (the template may enlarge it on hover).
+// The image tag before the description: an http or https image of a public host only,
+// under our own scheme, as the program fetches the image and the web view loads nothing
+// from the network. The address is written as parsed, so that the fetch asks for the one
+// that was checked. The page runs no script: style sheets bound its size (the template may
+// enlarge it on hover).
 QByteArray imageTag(const QString &image)
 {
     const QUrl url = QUrl::fromEncoded(ByteText::toBytes(addressOf(image)));
@@ -33,7 +35,7 @@ QByteArray imageTag(const QString &image)
         return {};
     return "<img class=\"spotimage\" style=\"float:left; margin-right: 10px; margin-bottom:15px; "
            "max-width: 500px; max-height: 500px;\" alt=\"Plaatje\" src=\""
-        + escapeHtml(url.toEncoded()) + "\"> ";
+        + escapeHtml(pageImageAddress(url)) + "\"> ";
 }
 
 QByteArray websiteHtml(const QString &website)

@@ -88,3 +88,16 @@ bool isPublicImageAddress(const QUrl &url)
     return url.isValid() && (scheme == QLatin1StringView("http") || scheme == QLatin1StringView("https"))
         && isPublicHost(url.host());
 }
+
+QByteArray pageImageAddress(const QUrl &image)
+{
+    return QByteArray(pageScheme) + ":image?" + QUrl::toPercentEncoding(QString::fromLatin1(image.toEncoded()));
+}
+
+QUrl imageOfPageImageAddress(const QUrl &address)
+{
+    if (address.scheme() != QLatin1StringView(pageScheme) || address.path() != QLatin1StringView("image"))
+        return {};
+    return QUrl::fromEncoded(QByteArray::fromPercentEncoding(address.query(QUrl::FullyEncoded).toLatin1()),
+                             QUrl::StrictMode);
+}

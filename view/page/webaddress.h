@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 #include <QUrl>
 
@@ -17,3 +18,13 @@ bool isPublicHost(const QString &host);
 
 // The addresses the page may load a spot image from: http or https on a public host.
 bool isPublicImageAddress(const QUrl &url);
+
+// The scheme of the program's own addresses, the only ones a spot page loads: the page
+// itself and its image, which the program fetches.
+inline constexpr char pageScheme[] = "tarnwick-page";
+
+// The address of our scheme that the page writes for a spot image: "tarnwick-page:image?"
+// and the image's address percent-encoded, so that only letters, digits, "%-._~" follow.
+QByteArray pageImageAddress(const QUrl &image);
+// The image address that a pageImageAddress() names; an invalid QUrl for any other address.
+QUrl imageOfPageImageAddress(const QUrl &address);
