@@ -18,7 +18,8 @@ double crc32MBps()
 {
     const QByteArray data = Bench::randomBytes(dataSize());
     quint32 crc = 0;
-    const double seconds = Bench::bestSeconds([&] { crc = crc32Final(crc32Update(crc32Init(), data.constData(), data.size())); });
+    const double seconds
+        = Bench::bestSeconds([&] { crc = crc32Final(crc32Update(crc32Init(), data.constData(), data.size())); });
     Bench::require(crc != 0, "CRC of the data is 0");
     return Bench::megabytesPerSecond(data.size(), seconds);
 }

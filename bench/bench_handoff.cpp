@@ -32,7 +32,8 @@ double handOffMs(Tarnwick &controller, const DemoCorpus::Spot &spot, QWidget &wi
         if (!text.startsWith(QLatin1String("NZB ophalen")))
             outcome = text;
     });
-    QObject::connect(job, &NzbHandOffJob::failed, [](const QString &) { Bench::require(false, "the hand-off failed"); });
+    QObject::connect(job, &NzbHandOffJob::failed,
+                     [](const QString &) { Bench::require(false, "the hand-off failed"); });
     QObject::connect(job, &QObject::destroyed, &loop, &QEventLoop::quit);
     QElapsedTimer timer;
     timer.start();

@@ -30,8 +30,9 @@ constexpr int otherCategory = 2;
 // The statements the list ran before it had an index, written out for the C API.
 const QByteArray selectColumns = "SELECT id,subcat,spotdate,title,spotter FROM spots";
 const QByteArray newestFirst = " ORDER BY id DESC LIMIT ? OFFSET ?";
-const QByteArray searchCondition = " WHERE CAST(title AS TEXT) LIKE '%'||?||'%' OR CAST(spotter AS TEXT) LIKE '%'||?||'%'"
-                                   " OR CAST(tag AS TEXT) LIKE '%'||?||'%'";
+const QByteArray searchCondition
+    = " WHERE CAST(title AS TEXT) LIKE '%'||?||'%' OR CAST(spotter AS TEXT) LIKE '%'||?||'%'"
+      " OR CAST(tag AS TEXT) LIKE '%'||?||'%'";
 const QByteArray selectAll = selectColumns + newestFirst;
 const QByteArray selectCategory = selectColumns + " WHERE cat=?" + newestFirst;
 const QByteArray selectSearch = selectColumns + searchCondition + newestFirst;
@@ -58,7 +59,8 @@ class CConnection
 public:
     explicit CConnection(const QString &file)
     {
-        Bench::require(sqlite3_open_v2(QFile::encodeName(file).constData(), &db, SQLITE_OPEN_READWRITE, nullptr) == SQLITE_OK,
+        Bench::require(sqlite3_open_v2(QFile::encodeName(file).constData(), &db, SQLITE_OPEN_READWRITE, nullptr)
+                           == SQLITE_OK,
                        "cannot open spots.db through the C API");
     }
     ~CConnection() { sqlite3_close(db); }
@@ -271,7 +273,8 @@ double windowMs(Session &s, SpotListPath path, bool cold, qint64 offset)
         SpotsModel &model = *s.program->model;
         model.setFilter({}, 0, 0);
         int id = 0;
-        const double ms = bestMs(s, cold, [&] { s.program->idAt(elsewhere); }, [&] { id = s.program->idAt(row); });
+        const double ms = bestMs(
+            s, cold, [&] { s.program->idAt(elsewhere); }, [&] { id = s.program->idAt(row); });
         Bench::require(id > 0, "the model showed no row in the window");
         return ms;
     }
@@ -287,10 +290,12 @@ double treeItemMs(Session &s, SpotListPath path, bool cold)
     if (path == SpotListPath::Model) {
         SpotsModel &model = *s.program->model;
         int id = 0;
-        const double ms = bestMs(s, cold, [&] { model.setFilter({}, otherCategory, 0); }, [&] {
-            model.setFilter({}, SpotListCorpus::largestCategory, 0);
-            id = s.program->idAt(0);
-        });
+        const double ms = bestMs(
+            s, cold, [&] { model.setFilter({}, otherCategory, 0); },
+            [&] {
+                model.setFilter({}, SpotListCorpus::largestCategory, 0);
+                id = s.program->idAt(0);
+            });
         Bench::require(model.rowCount() > windowSize && id > 0, "the category shows no rows");
         return ms;
     }
@@ -340,19 +345,25 @@ double searchMs(Session &s, SpotListPath path, bool cold, SpotListWord word, boo
     const QByteArray text = searchWord(word);
     if (path == SpotListPath::Model) {
         SpotsModel &model = *s.program->model;
-        const double ms = bestMs(s, cold, [&] { model.setFilter({}, otherCategory, 0); }, [&] {
-            model.setFilter(text, 0, 0);
-            if (!count)
-                model.data(model.index(0, 2));
-        }, 3);
+        const double ms = bestMs(
+            s, cold, [&] { model.setFilter({}, otherCategory, 0); },
+            [&] {
+                model.setFilter(text, 0, 0);
+                if (!count)
+                    model.data(model.index(0, 2));
+            },
+            3);
         requireHits(word, model.rowCount());
         return ms;
     }
     qint64 hits = 0;
-    const double ms = bestMs(s, cold, nothing, [&] {
-        hits = count ? s.capi->scalar(countSearch, {text, text, text})
-                     : s.capi->rows(selectSearch, {text, text, text, windowSize, 0}).size();
-    }, 3);
+    const double ms = bestMs(
+        s, cold, nothing,
+        [&] {
+            hits = count ? s.capi->scalar(countSearch, {text, text, text})
+                         : s.capi->rows(selectSearch, {text, text, text, windowSize, 0}).size();
+        },
+        3);
     if (count)
         requireHits(word, hits);
     return ms;
@@ -364,11 +375,13 @@ double startupMs(Session &s, SpotListPath path, bool cold)
 {
     if (path == SpotListPath::Model) {
         QString firstTitle;
-        const double ms = bestMs(s, cold, [&] { s.program.reset(); }, [&] {
-            s.program = std::make_unique<Program>();
-            s.program->model->setFilter({}, 0, 0);
-            firstTitle = s.program->model->data(s.program->model->index(0, 2)).toString();
-        });
+        const double ms = bestMs(
+            s, cold, [&] { s.program.reset(); },
+            [&] {
+                s.program = std::make_unique<Program>();
+                s.program->model->setFilter({}, 0, 0);
+                firstTitle = s.program->model->data(s.program->model->index(0, 2)).toString();
+            });
         Bench::require(!firstTitle.isEmpty(), "no first row after start-up");
         s.program->waitForIndex();
         return ms;
@@ -429,7 +442,8 @@ RangeTimes newRangeTimes(Session &s)
     for (int run = 0; run < Bench::sized(3, 1); ++run) {
         removeRange();
         s.capi->execute("INSERT INTO spots(cat,subcat,spotdate,title,spotter,tag,msgid) SELECT cat,subcat,spotdate+1,"
-                        "title,spotter,tag,msgid||'r' FROM spots ORDER BY id DESC LIMIT ?", {range});
+                        "title,spotter,tag,msgid||'r' FROM spots ORDER BY id DESC LIMIT ?",
+                        {range});
         const RangeTimes times = showRows(model, int(before + range));
         worst = {std::max(worst.shownMs, times.shownMs), std::max(worst.longestBusyMs, times.longestBusyMs)};
         model.index(0, 2).data();

@@ -34,8 +34,8 @@ QByteArray nzbArticle(int fileCount)
         files += "</segments></file>\n";
     }
     return SpotArticles::delivered(SpotArticles::nzb(
-        "<?xml version=\"1.0\" encoding=\"iso-8859-1\" ?>\n<nzb xmlns=\"http://www.newzbin.com/DTD/2003/nzb\">\n" + files
-        + "</nzb>\n"));
+        "<?xml version=\"1.0\" encoding=\"iso-8859-1\" ?>\n<nzb xmlns=\"http://www.newzbin.com/DTD/2003/nzb\">\n"
+        + files + "</nzb>\n"));
 }
 
 } // namespace
@@ -57,7 +57,8 @@ double spotPageBuildMs()
             built.open(spot.storedMessageId, numbers);
             Bench::require(built.articleData(spot.messageId, spot.article).urgentRequest == spot.nzbMessageId,
                            "the spot article names no NZB");
-            Bench::require(!built.articleData(spot.nzbMessageId, spot.nzbArticle).page.isEmpty(), "the NZB did not read");
+            Bench::require(!built.articleData(spot.nzbMessageId, spot.nzbArticle).page.isEmpty(),
+                           "the NZB did not read");
             for (const auto &[number, article] : spot.comments)
                 page = built.articleData(QByteArray::number(number), article).page;
         },
@@ -83,7 +84,8 @@ double nzbReadMBps()
     const QByteArrayView body = QByteArrayView(article).sliced(article.indexOf("\r\n\r\n") + 4);
     qsizetype inflated = 0;
     const double seconds = Bench::bestSeconds([&] {
-        inflated = ZlibStream::inflateRaw(NzbEscape::decodeBody(body), NzbReader::maxNzbSize).value_or(QByteArray()).size();
+        inflated
+            = ZlibStream::inflateRaw(NzbEscape::decodeBody(body), NzbReader::maxNzbSize).value_or(QByteArray()).size();
     });
     Bench::require(inflated > article.size(), "the NZB did not inflate");
     return Bench::megabytesPerSecond(article.size(), seconds);

@@ -30,7 +30,8 @@ class CachedArticles : public ArticleSource
 {
 public:
     CachedArticles(const QSqlDatabase &db, const SpotPageCorpus::Spot &spot)
-        : db(db), spotKey(ByteText::toText(spot.storedMessageId))
+        : db(db)
+        , spotKey(ByteText::toText(spot.storedMessageId))
     {
         articles.insert(spot.messageId, spot.article);
         articles.insert(spot.nzbMessageId, spot.nzbArticle);

@@ -75,7 +75,8 @@ Replies overviewReplies(bool compressed)
         const QByteArray range = QByteArray::number(first) + '-' + QByteArray::number(last);
         // answer() adds the CR LF of the last line.
         if (compressed)
-            replies.append({"XZVER " + range, "224 compressed data follows\r\n" + YencEncoder::compressedReply(lines).chopped(2)});
+            replies.append(
+                {"XZVER " + range, "224 compressed data follows\r\n" + YencEncoder::compressedReply(lines).chopped(2)});
         else
             replies.append({"XOVER " + range, "224 Overview information follows\r\n" + lines + '.'});
     }
@@ -121,7 +122,8 @@ double programSeconds(bool compressed, int storedMillions)
 
     Tarnwick controller;
     const qint64 before = storedRows(controller.spotsDatabase());
-    Bench::require(before == storedMillions * SpotListCorpus::spotsPerMillion(), "the store does not hold the spots it should");
+    Bench::require(before == storedMillions * SpotListCorpus::spotsPerMillion(),
+                   "the store does not hold the spots it should");
     QElapsedTimer timer;
     qint64 nanoseconds = 0;
     QEventLoop loop;
@@ -140,7 +142,8 @@ double programSeconds(bool compressed, int storedMillions)
     });
     controller.connectToServer();
     loop.exec();
-    Bench::require(storedRows(controller.spotsDatabase()) - before == uniqueSpots(), "the download lost or doubled spots");
+    Bench::require(storedRows(controller.spotsDatabase()) - before == uniqueSpots(),
+                   "the download lost or doubled spots");
     Bench::require(server.receivedCommands().mid(0, expectedCommands.size()) == expectedCommands,
                    "the download asked for other ranges");
     return double(nanoseconds) / 1e9;
@@ -220,21 +223,24 @@ double limitSeconds(int storedMillions)
         const SpotStore schema; // the tables and indexes exactly as the program makes them
         before = storedRows(schema.spotsDatabase());
     }
-    Bench::require(before == storedMillions * SpotListCorpus::spotsPerMillion(), "the store does not hold the spots it should");
+    Bench::require(before == storedMillions * SpotListCorpus::spotsPerMillion(),
+                   "the store does not hold the spots it should");
     sqlite3 *db = nullptr;
-    Bench::require(sqlite3_open_v2(QFile::encodeName(profile.spotsFile()).constData(), &db, SQLITE_OPEN_READWRITE,
-                                   nullptr) == SQLITE_OK,
-                   "cannot open spots.db through the C API");
+    Bench::require(
+        sqlite3_open_v2(QFile::encodeName(profile.spotsFile()).constData(), &db, SQLITE_OPEN_READWRITE, nullptr)
+            == SQLITE_OK,
+        "cannot open spots.db through the C API");
     execute(db, "PRAGMA journal_mode=WAL");
     execute(db, "PRAGMA synchronous=FULL");
     qint64 nanoseconds = 0;
     {
-        Statement duplicate[] = {
-            {db, "SELECT cat FROM spots WHERE spotdate=? AND CAST(title AS TEXT) LIKE CAST(? AS TEXT)"},
-            {db, "SELECT cat FROM erospots WHERE spotdate=? AND CAST(title AS TEXT) LIKE CAST(? AS TEXT)"}};
+        Statement duplicate[]
+            = {{db, "SELECT cat FROM spots WHERE spotdate=? AND CAST(title AS TEXT) LIKE CAST(? AS TEXT)"},
+               {db, "SELECT cat FROM erospots WHERE spotdate=? AND CAST(title AS TEXT) LIKE CAST(? AS TEXT)"}};
         Statement insert[] = {
             {db, "INSERT INTO spots(cat,subcat,spotdate,title,spotter,tag,msgid,othercats) VALUES (?,?,?,?,?,?,?,?)"},
-            {db, "INSERT INTO erospots(cat,subcat,spotdate,title,spotter,tag,msgid,othercats) VALUES (?,?,?,?,?,?,?,?)"}};
+            {db,
+             "INSERT INTO erospots(cat,subcat,spotdate,title,spotter,tag,msgid,othercats) VALUES (?,?,?,?,?,?,?,?)"}};
         QElapsedTimer timer;
         timer.start();
         for (qsizetype first = 0; first < spots.size(); first += rangeSize) {
@@ -259,7 +265,8 @@ double limitSeconds(int storedMillions)
     sqlite3_close(db);
     {
         const SpotStore written;
-        Bench::require(storedRows(written.spotsDatabase()) - before == uniqueSpots(), "the limit lost or doubled spots");
+        Bench::require(storedRows(written.spotsDatabase()) - before == uniqueSpots(),
+                       "the limit lost or doubled spots");
     }
     return double(nanoseconds) / 1e9;
 }

@@ -56,34 +56,54 @@ const Figure trailingFigures[] = {
 void addSpotListFigures(std::vector<Figure> &figures, int millions)
 {
     const std::string size = '_' + std::to_string(millions) + 'm';
-    figures.push_back({"search_index_build_s" + size, "s", [=] { return spotIndexFigure(millions, SpotIndexFigure::BuildSeconds); }, 2});
-    figures.push_back({"search_index_build_s" + size + "_cold", "s", [=] { return spotIndexFigure(millions, SpotIndexFigure::BuildSecondsCold); }, 2});
-    figures.push_back({"search_index_mb" + size, "MB", [=] { return spotIndexFigure(millions, SpotIndexFigure::IndexMegabytes); }, 1});
-    figures.push_back({"model_memory_mb" + size, "MB", [=] { return spotIndexFigure(millions, SpotIndexFigure::ModelMemoryMegabytes); }, 1});
-    figures.push_back({"model_new_range_shown_ms" + size, "ms", [=] { return spotIndexFigure(millions, SpotIndexFigure::NewRangeShownMilliseconds); }, 1});
-    figures.push_back({"model_new_range_busy_ms" + size, "ms", [=] { return spotIndexFigure(millions, SpotIndexFigure::NewRangeLongestBusyMilliseconds); }, 1});
+    figures.push_back({"search_index_build_s" + size, "s",
+                       [=] { return spotIndexFigure(millions, SpotIndexFigure::BuildSeconds); }, 2});
+    figures.push_back({"search_index_build_s" + size + "_cold", "s",
+                       [=] { return spotIndexFigure(millions, SpotIndexFigure::BuildSecondsCold); }, 2});
+    figures.push_back({"search_index_mb" + size, "MB",
+                       [=] { return spotIndexFigure(millions, SpotIndexFigure::IndexMegabytes); }, 1});
+    figures.push_back({"model_memory_mb" + size, "MB",
+                       [=] { return spotIndexFigure(millions, SpotIndexFigure::ModelMemoryMegabytes); }, 1});
+    figures.push_back({"model_new_range_shown_ms" + size, "ms",
+                       [=] { return spotIndexFigure(millions, SpotIndexFigure::NewRangeShownMilliseconds); }, 1});
+    figures.push_back({"model_new_range_busy_ms" + size, "ms",
+                       [=] { return spotIndexFigure(millions, SpotIndexFigure::NewRangeLongestBusyMilliseconds); }, 1});
 
     using Measure = std::function<double(SpotListPath, bool)>;
     std::vector<std::pair<std::string, Measure>> steps = {
-        {"model_window_ms_offset_0", [=](SpotListPath path, bool cold) { return spotListMs(millions, SpotListStep::WindowAtOffset0, path, cold); }},
-        {"model_window_ms_offset_900000", [=](SpotListPath path, bool cold) { return spotListMs(millions, SpotListStep::WindowAtOffset900000, path, cold); }},
-        {"model_window_ms_offset_last", [=](SpotListPath path, bool cold) { return spotListMs(millions, SpotListStep::WindowAtLastOffset, path, cold); }},
-        {"model_tree_item_ms", [=](SpotListPath path, bool cold) { return spotListMs(millions, SpotListStep::TreeItem, path, cold); }},
+        {"model_window_ms_offset_0",
+         [=](SpotListPath path, bool cold) { return spotListMs(millions, SpotListStep::WindowAtOffset0, path, cold); }},
+        {"model_window_ms_offset_900000",
+         [=](SpotListPath path, bool cold) {
+             return spotListMs(millions, SpotListStep::WindowAtOffset900000, path, cold);
+         }},
+        {"model_window_ms_offset_last",
+         [=](SpotListPath path, bool cold) {
+             return spotListMs(millions, SpotListStep::WindowAtLastOffset, path, cold);
+         }},
+        {"model_tree_item_ms",
+         [=](SpotListPath path, bool cold) { return spotListMs(millions, SpotListStep::TreeItem, path, cold); }},
     };
-    const std::pair<const char *, SpotListWord> words[] = {
-        {"rare", SpotListWord::Rare}, {"common", SpotListWord::Common}, {"none", SpotListWord::None}, {"short", SpotListWord::Short}};
+    const std::pair<const char *, SpotListWord> words[] = {{"rare", SpotListWord::Rare},
+                                                           {"common", SpotListWord::Common},
+                                                           {"none", SpotListWord::None},
+                                                           {"short", SpotListWord::Short}};
     for (const auto &[name, word] : words) {
         for (const bool count : {false, true}) {
-            steps.push_back({std::string("model_search_") + name + (count ? "_count_ms" : "_first_rows_ms"),
-                             [=](SpotListPath path, bool cold) { return spotSearchMs(millions, word, count, path, cold); }});
+            steps.push_back(
+                {std::string("model_search_") + name + (count ? "_count_ms" : "_first_rows_ms"),
+                 [=](SpotListPath path, bool cold) { return spotSearchMs(millions, word, count, path, cold); }});
         }
     }
-    steps.push_back({"startup_to_first_rows_ms", [=](SpotListPath path, bool cold) { return spotListMs(millions, SpotListStep::StartupToFirstRows, path, cold); }});
+    steps.push_back({"startup_to_first_rows_ms", [=](SpotListPath path, bool cold) {
+                         return spotListMs(millions, SpotListStep::StartupToFirstRows, path, cold);
+                     }});
 
     for (const bool cold : {false, true}) {
         for (const auto &[name, measure] : steps) {
             for (const SpotListPath path : {SpotListPath::Model, SpotListPath::CApi}) {
-                const std::string full = name + size + (path == SpotListPath::CApi ? "_capi" : "") + (cold ? "_cold" : "");
+                const std::string full
+                    = name + size + (path == SpotListPath::CApi ? "_capi" : "") + (cold ? "_cold" : "");
                 figures.push_back({full, "ms", [=] { return measure(path, cold); }, 3});
             }
         }

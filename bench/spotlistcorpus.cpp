@@ -22,12 +22,12 @@ namespace {
 constexpr qint64 rangeSize = 50'001;
 
 const char *const titleWords[] = {
-    "De",      "Het",      "Een",     "Van",      "Zomer",   "Winter",  "Nacht",   "Verhaal", "Complete",
-    "Serie",   "Seizoen",  "Live",    "Concert",  "Natuur",  "Reis",    "Oorlog",  "Liefde",  "Geheim",
-    "Stad",    "Water",    "Collectie", "Terug",  "Naar",    "Huis",    "Eiland",  "Noorden", "Zee",
-    "Vrienden", "Familie", "Moord",   "Tuin",     "Koken",   "Wereld",  "Strijd",  "Laatste", "Eerste",
-    "Dag",     "Jaar",     "Story",   "Night",    "Return",  "Lost",    "Dark",    "Blue",    "Road",
-    "Legends", "Kingdom",  "Fire",    "Ice",      "Garden",  "Planet",  "Ocean",   "Empire",  "Secret",
+    "De",       "Het",     "Een",       "Van",     "Zomer",  "Winter", "Nacht",  "Verhaal", "Complete",
+    "Serie",    "Seizoen", "Live",      "Concert", "Natuur", "Reis",   "Oorlog", "Liefde",  "Geheim",
+    "Stad",     "Water",   "Collectie", "Terug",   "Naar",   "Huis",   "Eiland", "Noorden", "Zee",
+    "Vrienden", "Familie", "Moord",     "Tuin",    "Koken",  "Wereld", "Strijd", "Laatste", "Eerste",
+    "Dag",      "Jaar",    "Story",     "Night",   "Return", "Lost",   "Dark",   "Blue",    "Road",
+    "Legends",  "Kingdom", "Fire",      "Ice",     "Garden", "Planet", "Ocean",  "Empire",  "Secret",
 };
 const char *const videoQualities[] = {"720p", "1080p", "1080p", "2160p", "DVDRip", "WEB-DL", "BluRay"};
 const char *const videoCodecs[] = {"x264", "x265", "XviD", "HEVC", "AVC"};
@@ -63,7 +63,6 @@ QByteArray year(QRandomGenerator &random)
     return QByteArray::number(random.bounded(1970, 2025));
 }
 
-
 // Main category shares of a busy spot group: half video, a fifth audio, 5 % erotic.
 int mainCategory(QRandomGenerator &random)
 {
@@ -76,15 +75,15 @@ QByteArray title(QRandomGenerator &random, int cat)
     switch (cat) {
     case 1:
         return words(random, 2, 6) + " (" + year(random) + ") " + pick(random, videoQualities) + ' '
-               + pick(random, videoCodecs) + ' ' + pick(random, languages);
+            + pick(random, videoCodecs) + ' ' + pick(random, languages);
     case 2:
         return words(random, 1, 3) + " - " + words(random, 1, 4) + " (" + year(random) + ") "
-               + pick(random, audioFormats);
+            + pick(random, audioFormats);
     case 3:
         return words(random, 1, 4) + ' ' + pick(random, platforms) + (random.bounded(2) ? " PAL" : " MULTi5");
     case 4:
         return words(random, 1, 3) + " v" + QByteArray::number(random.bounded(1, 20)) + '.'
-               + QByteArray::number(random.bounded(10)) + ' ' + pick(random, systems);
+            + QByteArray::number(random.bounded(10)) + ' ' + pick(random, systems);
     }
     return words(random, 2, 4) + " (" + year(random) + ") XXX " + pick(random, videoQualities);
 }
@@ -145,8 +144,10 @@ QList<QByteArray> spotterNames(QRandomGenerator &random)
 {
     QList<QByteArray> names;
     for (int i = 0; i < 5000; ++i) {
-        const QByteArray first = i % 10 == 0 ? QString::fromUtf16(pick(random, accentedWords)).toUtf8() : QByteArray(pick(random, titleWords));
-        names << first + OverviewCorpus::keyMaterial(random, random.bounded(0, 4)) + QByteArray::number(random.bounded(100));
+        const QByteArray first = i % 10 == 0 ? QString::fromUtf16(pick(random, accentedWords)).toUtf8()
+                                             : QByteArray(pick(random, titleWords));
+        names << first + OverviewCorpus::keyMaterial(random, random.bounded(0, 4))
+                + QByteArray::number(random.bounded(100));
     }
     return names;
 }
@@ -193,7 +194,8 @@ void generate(const QString &folder, int millions)
             SqlTransaction transaction(store.spotsDatabase());
             for (qint64 number = first; number < first + rangeSize && number <= total; ++number) {
                 const GeneratedSpot spot = generatedSpot(random, number, spotters);
-                Bench::require(store.insertSpot(spot.table, spot.record) == InsertResult::Inserted, "a generated spot was not stored");
+                Bench::require(store.insertSpot(spot.table, spot.record) == InsertResult::Inserted,
+                               "a generated spot was not stored");
             }
             Bench::require(transaction.commit(), "a range of generated spots was not stored");
         }

@@ -48,8 +48,8 @@ QByteArray nzbArticle()
     for (int part = 1; part < nzbFileCount; ++part)
         subjects += "[" + QByteArray::number(part) + "/" + QByteArray::number(nzbFileCount) + "] - &quot;" + release
             + ".part" + QByteArray::number(part).rightJustified(3, '0') + ".rar&quot; yEnc (1/137)";
-    subjects += "[" + QByteArray::number(nzbFileCount) + "/" + QByteArray::number(nzbFileCount) + "] - &quot;"
-        + release + ".nfo&quot; yEnc (1/1)";
+    subjects += "[" + QByteArray::number(nzbFileCount) + "/" + QByteArray::number(nzbFileCount) + "] - &quot;" + release
+        + ".nfo&quot; yEnc (1/1)";
     return SpotArticles::delivered(
         SpotArticles::nzb(SpotArticles::nzbXml(subjects, {"alt.binaries.hdtv", "alt.binaries.multimedia"})));
 }
@@ -61,12 +61,12 @@ QByteArray poster(int index)
 
 QByteArray commentArticle(int index, const QByteArray &spotMessageId)
 {
-    return SpotArticles::delivered(SpotArticles::comment(
-        poster(index),
-        "Dank je wel voor deze spot, nummer " + QByteArray::number(index)
-            + "![br]Beeld en geluid zijn [b]prima[/b], de ondertitels lopen goed gelijk.[br]"
-              "Na het uitpakken van alle delen werkte alles in een keer. [i]Top![/i]",
-        spotMessageId));
+    return SpotArticles::delivered(
+        SpotArticles::comment(poster(index),
+                              "Dank je wel voor deze spot, nummer " + QByteArray::number(index)
+                                  + "![br]Beeld en geluid zijn [b]prima[/b], de ondertitels lopen goed gelijk.[br]"
+                                    "Na het uitpakken van alle delen werkte alles in een keer. [i]Top![/i]",
+                              spotMessageId));
 }
 
 } // namespace

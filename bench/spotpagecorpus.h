@@ -18,7 +18,7 @@ struct Spot
     QByteArray nzbMessageId;
     QByteArray nzbArticle;
     QList<std::pair<quint32, QByteArray>> comments; // article number, article
-    QByteArray lastPoster;                         // the poster of the last comment
+    QByteArray lastPoster; // the poster of the last comment
 };
 
 const Spot &typicalSpot();

@@ -105,8 +105,9 @@ QByteArray deflateZlib(QByteArrayView data, int level)
     QByteArray out;
     out.resize(qsizetype(compressBound(uLong(data.size()))));
     uLongf outSize = uLongf(out.size());
-    if (compress2(reinterpret_cast<Bytef *>(out.data()), &outSize,
-                  reinterpret_cast<const Bytef *>(data.data()), uLong(data.size()), level) != Z_OK)
+    if (compress2(reinterpret_cast<Bytef *>(out.data()), &outSize, reinterpret_cast<const Bytef *>(data.data()),
+                  uLong(data.size()), level)
+        != Z_OK)
         return {};
     out.truncate(qsizetype(outSize));
     return out;

@@ -51,8 +51,8 @@ QByteArray randomText(DemoRandom &random, int length)
 QByteArray rfc2822(qint64 seconds)
 {
     static const char *const days[] = {"Mon", "Tue", "Wed", "Thu", "Fri", "Sat", "Sun"};
-    static const char *const months[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
-                                         "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+    static const char *const months[]
+        = {"Jan", "Feb", "Mar", "Apr", "May", "Jun", "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
     const QDate date = QDate(1970, 1, 1).addDays(seconds / day);
     const qint64 time = seconds % day;
     char text[40];
@@ -172,8 +172,7 @@ QByteArray titleFor(DemoRandom &random, int subcategory)
             + QByteArray::number(random.bounded(1, 10)) + " NL";
     default: {
         static const QList<QByteArray> titles = {"Heet Amsterdam", "Nachtvlinders", "Rode Lampen", "Zwoele Zomer"};
-        return DemoWords::pick(random, titles) + ' ' + QByteArray::number(random.bounded(1, 9)) + " (" + year
-            + ") XXX";
+        return DemoWords::pick(random, titles) + ' ' + QByteArray::number(random.bounded(1, 9)) + " (" + year + ") XXX";
     }
     }
 }
@@ -181,8 +180,11 @@ QByteArray titleFor(DemoRandom &random, int subcategory)
 QByteArray tagFor(DemoRandom &random, int subcategory)
 {
     static const QList<QList<QByteArray>> tags = {
-        {"hd", "nl", "x264", "1080p", "multi"}, {"flac", "mp3", "nl", "live"}, {"retail", "nl", "multi"},
-        {"nl", "retail", "portable"},           {"xxx", "hd"},
+        {"hd", "nl", "x264", "1080p", "multi"},
+        {"flac", "mp3", "nl", "live"},
+        {"retail", "nl", "multi"},
+        {"nl", "retail", "portable"},
+        {"xxx", "hd"},
     };
     const int main = CategoryScheme::isEroticSubcategory(subcategory) ? 5 : subcategory / 100;
     return random.bounded(5) == 0 ? QByteArray() : DemoWords::pick(random, tags.at(main - 1));
@@ -208,11 +210,16 @@ QByteArray websiteFor(DemoRandom &random, int subcategory)
 {
     const QByteArray number = QByteArray::number(random.bounded(100000, 9999999));
     switch (subcategory / 100) {
-    case 1: return "https://www.imdb.com/title/tt" + number.rightJustified(7, '0') + "/";
-    case 2: return "https://www.discogs.com/release/" + number;
-    case 3: return "https://www.mobygames.com/game/" + number + "/";
-    case 4: return "https://nl.wikipedia.org/wiki/Software?id=" + number + "&amp;taal=nl";
-    default: return {};
+    case 1:
+        return "https://www.imdb.com/title/tt" + number.rightJustified(7, '0') + "/";
+    case 2:
+        return "https://www.discogs.com/release/" + number;
+    case 3:
+        return "https://www.mobygames.com/game/" + number + "/";
+    case 4:
+        return "https://nl.wikipedia.org/wiki/Software?id=" + number + "&amp;taal=nl";
+    default:
+        return {};
     }
 }
 
@@ -237,8 +244,8 @@ QList<DemoCorpus::File> DemoCorpus::files(const Spot &spot)
     const qint64 partSize = partSizeFor(size);
     const int parts = partsFor(size);
     const auto file = [](const QByteArray &name, qint64 bytes) {
-        return DemoCorpus::File{name, bytes, int(std::clamp<qint64>((bytes + segmentBytes - 1) / segmentBytes, 1,
-                                                                    maxSegmentsPerFile))};
+        return DemoCorpus::File{
+            name, bytes, int(std::clamp<qint64>((bytes + segmentBytes - 1) / segmentBytes, 1, maxSegmentsPerFile))};
     };
     QList<DemoCorpus::File> files;
     for (int part = 1; part <= parts; ++part)
@@ -322,9 +329,14 @@ DemoCorpus::Spot DemoCorpus::spot(qint64 number) const
     spot.title = titleFor(random, spot.subcategory);
     switch (random.bounded(20)) {
     case 0:
-    case 1: spot.subjectTitle = "=?UTF-8?B?" + spot.title.toBase64() + "?="; break;
-    case 2: spot.subjectTitle = latin1Where(spot.title); break;
-    default: spot.subjectTitle = spot.title;
+    case 1:
+        spot.subjectTitle = "=?UTF-8?B?" + spot.title.toBase64() + "?=";
+        break;
+    case 2:
+        spot.subjectTitle = latin1Where(spot.title);
+        break;
+    default:
+        spot.subjectTitle = spot.title;
     }
     spot.tag = tagFor(random, spot.subcategory);
     spot.poster = DemoWords::pick(random, DemoWords::posters());
@@ -337,8 +349,8 @@ DemoCorpus::Spot DemoCorpus::spot(qint64 number) const
     spot.release = releaseName(spot.title, number);
     const int nzbSegments = spot.size >= splitNzbFrom ? splitNzbSegments : 1;
     for (int k = 0; k < nzbSegments; ++k)
-        spot.nzbMessageIds += randomText(random, 8) + '.' + QByteArray::number(number) + '.' + QByteArray::number(k)
-            + '@' + nzbDomain;
+        spot.nzbMessageIds
+            += randomText(random, 8) + '.' + QByteArray::number(number) + '.' + QByteArray::number(k) + '@' + nzbDomain;
     return spot;
 }
 
@@ -386,10 +398,9 @@ DemoCorpus::Comment DemoCorpus::comment(qint64 number) const
 QByteArray DemoCorpus::spotArticle(const Spot &spot) const
 {
     QByteArray xml = "<Spotnet><Posting><Key>7</Key><Created>" + QByteArray::number(spot.date) + "</Created><Poster>"
-        + xmlEscaped(spot.poster)
-        + "</Poster><Tag>" + xmlEscaped(spot.tag) + "</Tag><Title>" + xmlEscaped(spot.title) + "</Title><Description>"
-        + spot.description + "</Description><Size>" + QByteArray::number(spot.size) + "</Size><Category>"
-        + spot.categoryBlock.left(1).rightJustified(2, '0') + "</Category>";
+        + xmlEscaped(spot.poster) + "</Poster><Tag>" + xmlEscaped(spot.tag) + "</Tag><Title>" + xmlEscaped(spot.title)
+        + "</Title><Description>" + spot.description + "</Description><Size>" + QByteArray::number(spot.size)
+        + "</Size><Category>" + spot.categoryBlock.left(1).rightJustified(2, '0') + "</Category>";
     if (!spot.website.isEmpty())
         xml += "<Website>" + spot.website + "</Website>";
     xml += "<Newsgroup>" + spot.newsgroup + "</Newsgroup><NZB>";
@@ -415,9 +426,9 @@ QByteArray DemoCorpus::commentArticle(const Comment &comment) const
 {
     const Spot about = spot(comment.spot);
     QByteArray article = path + "From: " + comment.poster + " <lezer" + QByteArray::number(comment.number % 997)
-        + "@free.usenet>\nNewsgroups: " + commentGroup
-        + "\nSubject: Re: " + about.title + "\nDate: " + rfc2822(comment.date) + "\nMessage-ID: <" + comment.messageId
-        + ">\nReferences: <" + about.key + "@free.pt>\n";
+        + "@free.usenet>\nNewsgroups: " + commentGroup + "\nSubject: Re: " + about.title
+        + "\nDate: " + rfc2822(comment.date) + "\nMessage-ID: <" + comment.messageId + ">\nReferences: <" + about.key
+        + "@free.pt>\n";
     if (comment.isSigned) {
         DemoRandom random = streamFor(options.seed, CommentStream, -comment.number);
         article += "X-User-Signature: " + randomText(random, 86) + '\n';
@@ -493,8 +504,8 @@ std::optional<ArticleGenerator::Bounds> DemoCorpus::bounds(const QByteArray &gro
 }
 
 QByteArray DemoCorpus::overviewOf(qint64 number, const QByteArray &subject, const QByteArray &from, qint64 date,
-                                  const QByteArray &messageId, const QByteArray &references,
-                                  const QByteArray &article, const QByteArray &group) const
+                                  const QByteArray &messageId, const QByteArray &references, const QByteArray &article,
+                                  const QByteArray &group) const
 {
     const qsizetype bodyStart = article.indexOf("\n\n") + 2;
     return QByteArray::number(number) + '\t' + subject + '\t' + from + '\t' + rfc2822(date) + "\t<" + messageId + ">\t"

@@ -39,14 +39,14 @@ public:
     struct Spot
     {
         qint64 number = 0;
-        QByteArray key;           // the message-id without "@free.pt" and angle brackets
-        int subcategory = 0;      // the list's code: 104 (HD), 900 (erotic), ...
+        QByteArray key; // the message-id without "@free.pt" and angle brackets
+        int subcategory = 0; // the list's code: 104 (HD), 900 (erotic), ...
         QByteArray categoryBlock; // as the From address carries it
-        QByteArray title;         // UTF-8
-        QByteArray subjectTitle;  // as the Subject carries it: UTF-8, an encoded word or Latin-1
+        QByteArray title; // UTF-8
+        QByteArray subjectTitle; // as the Subject carries it: UTF-8, an encoded word or Latin-1
         QByteArray tag;
-        QByteArray poster;        // UTF-8
-        QByteArray fromPoster;    // as the From header carries it: UTF-8 or Latin-1
+        QByteArray poster; // UTF-8
+        QByteArray fromPoster; // as the From header carries it: UTF-8 or Latin-1
         qint64 date = 0;
         qint64 size = 0;
         QByteArray description; // bracket markup and escaped entities, as posters write them
@@ -116,6 +116,6 @@ private:
     qint64 initialComments;
     qint64 spots;
     qint64 comments;
-    QHash<qint64, Posted> postedSpots;    // added by addSpot()
+    QHash<qint64, Posted> postedSpots; // added by addSpot()
     QHash<qint64, Posted> postedComments; // added by addComment()
 };

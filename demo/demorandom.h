@@ -8,7 +8,10 @@
 class DemoRandom
 {
 public:
-    explicit DemoRandom(quint64 seed) : state(seed) {}
+    explicit DemoRandom(quint64 seed)
+        : state(seed)
+    {
+    }
 
     quint64 next()
     {

@@ -16,7 +16,7 @@ public:
     struct Options
     {
         DemoCorpus::Options corpus;
-        quint16 port = 0;       // 0: one the system picks
+        quint16 port = 0; // 0: one the system picks
         int arrivalSeconds = 60; // 0: nothing arrives
     };
 

@@ -12,9 +12,10 @@ const QByteArray &pick(DemoRandom &random, const QList<QByteArray> &words)
 const QList<QByteArray> &posters()
 {
     static const QList<QByteArray> words = {
-        "Zoë", "René", "Jörg", "Anaïs", "Noël", "Daan", "Marloes", "Sjaak", "Femke", "Joël", "Chloë", "Inès",
-        "Bram", "Sanne", "Thijs", "Eefje", "Ruud", "Gérard", "Loïs", "Wouter", "Maëlle", "Kees", "Jeroen",
-        "Françoise", "Mübeccel", "Søren", "Björn", "Ilse", "Pieter-Jan", "Hélène", "Spotter_NL", "DeFilmBoer",
+        "Zoë",      "René",   "Jörg",  "Anaïs",  "Noël",       "Daan",   "Marloes",    "Sjaak",
+        "Femke",    "Joël",   "Chloë", "Inès",   "Bram",       "Sanne",  "Thijs",      "Eefje",
+        "Ruud",     "Gérard", "Loïs",  "Wouter", "Maëlle",     "Kees",   "Jeroen",     "Françoise",
+        "Mübeccel", "Søren",  "Björn", "Ilse",   "Pieter-Jan", "Hélène", "Spotter_NL", "DeFilmBoer",
     };
     return words;
 }
@@ -22,11 +23,33 @@ const QList<QByteArray> &posters()
 const QList<QByteArray> &filmTitles()
 {
     static const QList<QByteArray> words = {
-        "De Vuurtoren aan Zee", "Het Geheim van René", "Zoë's Zomer", "Café de Flore", "De Façade", "Noorderlicht",
-        "Storm over Texel", "De Polderjongens", "Achter de Dijk", "Het Laatste Veer", "Kruispunt Utrecht",
-        "Gebroken Glas", "De Zeeuwse Kust", "Winter in Groningen", "Hotel Émile", "Het Meisje met de Fiets",
-        "Over de Grens", "De Stille Haven", "東京物語", "Nachtwacht", "De Molenaar", "Spoorloos in Friesland",
-        "Eiland der Verloren Zielen", "De Erfenis van Anaïs", "Crème Brûlée", "Koud Bloed", "Duinzicht",
+        "De Vuurtoren aan Zee",
+        "Het Geheim van René",
+        "Zoë's Zomer",
+        "Café de Flore",
+        "De Façade",
+        "Noorderlicht",
+        "Storm over Texel",
+        "De Polderjongens",
+        "Achter de Dijk",
+        "Het Laatste Veer",
+        "Kruispunt Utrecht",
+        "Gebroken Glas",
+        "De Zeeuwse Kust",
+        "Winter in Groningen",
+        "Hotel Émile",
+        "Het Meisje met de Fiets",
+        "Over de Grens",
+        "De Stille Haven",
+        "東京物語",
+        "Nachtwacht",
+        "De Molenaar",
+        "Spoorloos in Friesland",
+        "Eiland der Verloren Zielen",
+        "De Erfenis van Anaïs",
+        "Crème Brûlée",
+        "Koud Bloed",
+        "Duinzicht",
     };
     return words;
 }
@@ -34,8 +57,21 @@ const QList<QByteArray> &filmTitles()
 const QList<QByteArray> &artists()
 {
     static const QList<QByteArray> words = {
-        "De Kast", "Björk", "Mathilde Santing", "Zoë Tauran", "Het Goede Doel", "Rammstein", "Ilse DeLange",
-        "Céline Dion", "Doe Maar", "Stromae", "Sigur Rós", "坂本龍一", "Anouk", "Boudewijn de Groot", "Within Temptation",
+        "De Kast",
+        "Björk",
+        "Mathilde Santing",
+        "Zoë Tauran",
+        "Het Goede Doel",
+        "Rammstein",
+        "Ilse DeLange",
+        "Céline Dion",
+        "Doe Maar",
+        "Stromae",
+        "Sigur Rós",
+        "坂本龍一",
+        "Anouk",
+        "Boudewijn de Groot",
+        "Within Temptation",
     };
     return words;
 }
@@ -43,8 +79,8 @@ const QList<QByteArray> &artists()
 const QList<QByteArray> &albums()
 {
     static const QList<QByteArray> words = {
-        "Live in Paradiso", "Greatest Hits", "Noorderzon", "Fête de la Musique", "De Allerbeste", "Unplugged",
-        "Zomeravond", "Ágætis byrjun", "Winterlicht", "Het Concert", "Jubileumeditie", "Ongehoord",
+        "Live in Paradiso", "Greatest Hits", "Noorderzon",  "Fête de la Musique", "De Allerbeste",  "Unplugged",
+        "Zomeravond",       "Ágætis byrjun", "Winterlicht", "Het Concert",        "Jubileumeditie", "Ongehoord",
     };
     return words;
 }
@@ -52,8 +88,9 @@ const QList<QByteArray> &albums()
 const QList<QByteArray> &games()
 {
     static const QList<QByteArray> words = {
-        "Polder Tycoon", "Race naar Zandvoort", "Kasteel Duisterburg", "Fietskoerier Simulator", "Ridders van Ré",
-        "Tulpenkoorts", "De Hollandse Vloot", "Dijkgraaf 2", "Ruimteveer Zoë", "Schaak Meester", "Voetbal Manager",
+        "Polder Tycoon",  "Race naar Zandvoort", "Kasteel Duisterburg", "Fietskoerier Simulator",
+        "Ridders van Ré", "Tulpenkoorts",        "De Hollandse Vloot",  "Dijkgraaf 2",
+        "Ruimteveer Zoë", "Schaak Meester",      "Voetbal Manager",
     };
     return words;
 }
@@ -61,8 +98,9 @@ const QList<QByteArray> &games()
 const QList<QByteArray> &applications()
 {
     static const QList<QByteArray> words = {
-        "Kantoorpakket", "FotoStudio", "Boekhouder Plus", "Kaartlezer Navigatie", "Videobewerker", "Virusscanner",
-        "Muziekspeler", "Belastingaangifte", "Taalcursus Français", "Schijfhersteller", "Planningsbord",
+        "Kantoorpakket",       "FotoStudio",       "Boekhouder Plus", "Kaartlezer Navigatie",
+        "Videobewerker",       "Virusscanner",     "Muziekspeler",    "Belastingaangifte",
+        "Taalcursus Français", "Schijfhersteller", "Planningsbord",
     };
     return words;
 }
@@ -89,11 +127,19 @@ const QList<QByteArray> &descriptionSentences()
 const QList<QByteArray> &commentSentences()
 {
     static const QList<QByteArray> words = {
-        "Dank je wel voor deze spot!", "Werkt prima, alles in één keer uitgepakt.", "Top, [b]bedankt[/b]!",
-        "Deel 3 mist bij mij, maar de par2 herstelde het.", "Geluid loopt niet helemaal gelijk.",
-        "Mooie kwaliteit, aanrader.", "Is dit de versie met Nederlandse ondertitels?", "Eindelijk, hier zocht ik naar.",
-        "Geen virus gevonden, netjes.", "[i]Prachtig[/i] gedaan, dank aan de spotter.", "Crème de la crème!",
-        "Helaas incompleet bij mijn provider.", "Ça marche très bien, merci!",
+        "Dank je wel voor deze spot!",
+        "Werkt prima, alles in één keer uitgepakt.",
+        "Top, [b]bedankt[/b]!",
+        "Deel 3 mist bij mij, maar de par2 herstelde het.",
+        "Geluid loopt niet helemaal gelijk.",
+        "Mooie kwaliteit, aanrader.",
+        "Is dit de versie met Nederlandse ondertitels?",
+        "Eindelijk, hier zocht ik naar.",
+        "Geen virus gevonden, netjes.",
+        "[i]Prachtig[/i] gedaan, dank aan de spotter.",
+        "Crème de la crème!",
+        "Helaas incompleet bij mijn provider.",
+        "Ça marche très bien, merci!",
     };
     return words;
 }

@@ -47,10 +47,12 @@ int main(int argc, char *argv[])
     parser.addHelpOption();
     const DemoServer::Options defaults;
     parser.addOptions({
-        {QStringLiteral("spots"), QStringLiteral("Spots in the corpus at start (default %1).").arg(defaults.corpus.spots),
+        {QStringLiteral("spots"),
+         QStringLiteral("Spots in the corpus at start (default %1).").arg(defaults.corpus.spots),
          QStringLiteral("count"), QString::number(defaults.corpus.spots)},
-        {QStringLiteral("seed"), QStringLiteral("Seed of the corpus: the same seed gives the same corpus (default %1).")
-                                     .arg(defaults.corpus.seed),
+        {QStringLiteral("seed"),
+         QStringLiteral("Seed of the corpus: the same seed gives the same corpus (default %1).")
+             .arg(defaults.corpus.seed),
          QStringLiteral("number"), QString::number(defaults.corpus.seed)},
         {QStringLiteral("port"), QStringLiteral("TCP port on 127.0.0.1; 0 picks a free one (default 0)."),
          QStringLiteral("port"), QStringLiteral("0")},
@@ -82,7 +84,8 @@ int main(int argc, char *argv[])
     }
     if (parser.isSet(QStringLiteral("port-file"))) {
         QFile file(parser.value(QStringLiteral("port-file")));
-        if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(QByteArray::number(server.port()) + '\n') < 0) {
+        if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)
+            || file.write(QByteArray::number(server.port()) + '\n') < 0) {
             std::fprintf(stderr, "tarnwick-demo: cannot write %s\n", qPrintable(file.fileName()));
             return 1;
         }

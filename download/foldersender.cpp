@@ -14,8 +14,8 @@ void FolderSender::send(const QString &name, const QString &category, const QByt
 {
     Q_UNUSED(category) // a watch folder has no categories
     QString error = QStringLiteral("Er is geen map voor de NZB-bestanden ingesteld");
-    const std::optional<QString> path =
-        folder.isEmpty() ? std::nullopt : NzbFile::writeInto(folder, NzbFile::fileNameFor(name), nzb, &error);
+    const std::optional<QString> path
+        = folder.isEmpty() ? std::nullopt : NzbFile::writeInto(folder, NzbFile::fileNameFor(name), nzb, &error);
     // The file is written now; the answer follows from the event loop, as for the other senders.
     QMetaObject::invokeMethod(
         this,

@@ -33,7 +33,8 @@ void HttpSender::post(QNetworkRequest request, QHttpMultiPart *body, Done done)
 
 void HttpSender::failLater(const QString &reason)
 {
-    QMetaObject::invokeMethod(this, [this, reason] { Q_EMIT failed(reason); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        this, [this, reason] { Q_EMIT failed(reason); }, Qt::QueuedConnection);
 }
 
 QUrl HttpSender::endpoint(const QString &base, const QString &path)
@@ -84,8 +85,7 @@ void HttpSender::watch(QNetworkReply *reply, Done done)
         answer->errorString = reply->errorString();
         // Only the transfer time-out cancels a reply that we did not abort ourselves.
         answer->timedOut = !answer->tooLarge
-                           && (answer->error == QNetworkReply::OperationCanceledError
-                               || answer->error == QNetworkReply::TimeoutError);
+            && (answer->error == QNetworkReply::OperationCanceledError || answer->error == QNetworkReply::TimeoutError);
         reply->deleteLater();
         done(*answer);
     });

@@ -34,7 +34,7 @@ protected:
     struct Answer
     {
         int httpStatus = 0; // 0: no HTTP answer at all
-        QByteArray body;    // the first maxReplySize bytes
+        QByteArray body; // the first maxReplySize bytes
         QNetworkReply::NetworkError error = QNetworkReply::NoError;
         QString errorString;
         bool timedOut = false;

@@ -114,8 +114,8 @@ std::optional<QString> writeInto(const QString &directory, const QString &fileNa
     // permissions the user's umask gives (a downloader may run as another user).
     QFile temporary;
     for (int attempt = 0; attempt < 16 && !temporary.isOpen(); ++attempt) {
-        const QString name = QStringLiteral(".tarnwick-%1.tmp").arg(QRandomGenerator::global()->generate64(), 16, 16,
-                                                                    QLatin1Char('0'));
+        const QString name = QStringLiteral(".tarnwick-%1.tmp")
+                                 .arg(QRandomGenerator::global()->generate64(), 16, 16, QLatin1Char('0'));
         temporary.setFileName(dir.filePath(name));
         if (!temporary.open(QIODevice::WriteOnly | QIODevice::NewOnly) && !temporary.exists())
             return unwritableDirectory(temporary.errorString());

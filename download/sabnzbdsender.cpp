@@ -58,10 +58,8 @@ void SabnzbdSender::send(const QString &name, const QString &category, const QBy
                       .arg(QUrl::fromUserInput(url).toDisplayString(QUrl::RemoveUserInfo)));
         return;
     }
-    QString items = query({{"mode", QStringLiteral("addfile")},
-                           {"output", QStringLiteral("json")},
-                           {"apikey", key},
-                           {"nzbname", name}});
+    QString items = query(
+        {{"mode", QStringLiteral("addfile")}, {"output", QStringLiteral("json")}, {"apikey", key}, {"nzbname", name}});
     if (!category.isEmpty())
         items += u'&' + query({{"cat", category}});
     api.setQuery(items, QUrl::StrictMode);

@@ -31,8 +31,8 @@ QList<QByteArrayView> cut(QByteArrayView bytes, const QList<qsizetype> &lengths)
 // so that libFuzzer keeps the input.
 [[noreturn]] void fuzzFailure(const char *condition, const char *file, int line);
 
-#define FUZZ_CHECK(condition)                                                                       \
-    do {                                                                                            \
-        if (!(condition))                                                                           \
-            fuzzFailure(#condition, __FILE__, __LINE__);                                            \
+#define FUZZ_CHECK(condition)                                                                                          \
+    do {                                                                                                               \
+        if (!(condition))                                                                                              \
+            fuzzFailure(#condition, __FILE__, __LINE__);                                                               \
     } while (false)

@@ -102,7 +102,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     const quint8 groupChoice = input.byte() % 4;
     // As the session hands it on: what follows the verb on one command line, without its line end.
     const QByteArrayView rest = input.rest();
-    const QByteArray argument = rest.first(qMin(rest.indexOf('\n') < 0 ? rest.size() : rest.indexOf('\n'), 510)).toByteArray();
+    const QByteArray argument
+        = rest.first(qMin(rest.indexOf('\n') < 0 ? rest.size() : rest.indexOf('\n'), 510)).toByteArray();
     // The group selected: one the server has, or none yet.
     const QByteArray group = groupChoice < 3 ? groups[groupChoice] : QByteArray();
     const NewsCorpus &corpus = served.corpus;

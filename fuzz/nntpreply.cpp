@@ -61,7 +61,8 @@ void checkDataLine(const QByteArray &line)
     FUZZ_CHECK(NntpReply::isTerminator(line) == (line == ".\r\n"));
     if (const auto references = NntpReply::parseReferences(line)) {
         FUZZ_CHECK(references->number >= 0);
-        FUZZ_CHECK(within(references->value, line) && !references->value.contains(' ') && !references->value.endsWith('\n'));
+        FUZZ_CHECK(within(references->value, line) && !references->value.contains(' ')
+                   && !references->value.endsWith('\n'));
     }
 }
 

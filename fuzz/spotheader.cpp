@@ -26,7 +26,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     FUZZ_CHECK((header.outcome == SpotHeader::Outcome::Malformed) == (line.count('\t') < 7));
     if (header.outcome == SpotHeader::Outcome::Malformed)
         return 0;
-    for (const QByteArrayView piece : {header.titlePiece, header.tagPiece, header.spotter, header.spotKey, header.otherCats})
+    for (const QByteArrayView piece :
+         {header.titlePiece, header.tagPiece, header.spotter, header.spotKey, header.otherCats})
         FUZZ_CHECK(inside(piece, line));
     FUZZ_CHECK((header.outcome == SpotHeader::Outcome::Spot) == (header.spotDate != 0));
     FUZZ_CHECK(header.cat >= 0 && header.cat <= 9);
@@ -35,11 +36,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
 
     const SpotRecord record = header.record();
     FUZZ_CHECK(record.cat == header.cat && record.subcat == header.subcat && record.spotDate == header.spotDate);
-    const bool titleText = record.title.metaType() == QMetaType::fromType<QString>() && record.title.toString().size() <= line.size();
+    const bool titleText
+        = record.title.metaType() == QMetaType::fromType<QString>() && record.title.toString().size() <= line.size();
     FUZZ_CHECK(titleText || isStoredBytes(record.title, line.size()));
     FUZZ_CHECK(!record.tag.isNull());
     FUZZ_CHECK(header.hasTag ? isStoredBytes(record.tag, line.size()) : record.tag == QVariant(QStringLiteral("")));
-    FUZZ_CHECK(record.spotter == header.spotter && record.msgid == header.spotKey && record.othercats == header.otherCats);
+    FUZZ_CHECK(record.spotter == header.spotter && record.msgid == header.spotKey
+               && record.othercats == header.otherCats);
     FUZZ_CHECK(!record.spotter.isNull() && !record.msgid.isNull() && !record.othercats.isNull());
     return 0;
 }

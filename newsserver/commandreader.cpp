@@ -1,6 +1,7 @@
 #include "commandreader.h"
 
-CommandReader::CommandReader(qsizetype limit) : maxLength(limit)
+CommandReader::CommandReader(qsizetype limit)
+    : maxLength(limit)
 {
 }
 

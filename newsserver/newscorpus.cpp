@@ -56,8 +56,7 @@ std::optional<Range> parseRange(const QByteArray &text, qint64 high)
     return ok ? std::optional<Range>(Range{first, last}) : std::nullopt;
 }
 
-QByteArray multiLine(const QByteArray &statusLine, const QByteArray &lines, NewsCorpus::Form form,
-                     NewsCorpus::Crc crc)
+QByteArray multiLine(const QByteArray &statusLine, const QByteArray &lines, NewsCorpus::Form form, NewsCorpus::Crc crc)
 {
     if (form == NewsCorpus::Form::Plain)
         return statusLine + "\r\n" + wireText(lines) + ".\r\n";
@@ -90,8 +89,7 @@ void NewsCorpus::addReferences(const QByteArray &group, qint64 number, const QBy
     groupFor(group, number).references.insert(number, value);
 }
 
-void NewsCorpus::addArticle(const QByteArray &group, qint64 number, const QByteArray &messageId,
-                            const QByteArray &text)
+void NewsCorpus::addArticle(const QByteArray &group, qint64 number, const QByteArray &messageId, const QByteArray &text)
 {
     groupFor(group, number).messageIds.insert(number, messageId);
     articles.insert(messageId, wireText(text));
@@ -122,11 +120,11 @@ QByteArray NewsCorpus::groupReply(const QByteArray &group) const
         return "411 No such group " + group + "\r\n";
     const qint64 count = std::max<qint64>(0, bounds->high - bounds->low + 1);
     return "211 " + QByteArray::number(count) + ' ' + QByteArray::number(bounds->low) + ' '
-           + QByteArray::number(std::max(bounds->high, qint64(0))) + ' ' + group + "\r\n";
+        + QByteArray::number(std::max(bounds->high, qint64(0))) + ' ' + group + "\r\n";
 }
 
 std::variant<QByteArray, NewsCorpus::Refusal> NewsCorpus::rangeLines(const QByteArray &group, const QByteArray &range,
-                                                                      Field field) const
+                                                                     Field field) const
 {
     const auto bounds = boundsOf(group);
     if (!bounds)

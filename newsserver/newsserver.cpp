@@ -4,7 +4,8 @@
 
 #include <QSslSocket>
 
-NewsServer::NewsServer(QObject *parent) : QTcpServer(parent)
+NewsServer::NewsServer(QObject *parent)
+    : QTcpServer(parent)
 {
 }
 
@@ -28,8 +29,7 @@ void NewsServer::addReferences(const QByteArray &group, qint64 number, const QBy
     corpus.addReferences(group, number, value);
 }
 
-void NewsServer::addArticle(const QByteArray &group, qint64 number, const QByteArray &messageId,
-                            const QByteArray &text)
+void NewsServer::addArticle(const QByteArray &group, qint64 number, const QByteArray &messageId, const QByteArray &text)
 {
     corpus.addArticle(group, number, messageId, text);
 }

@@ -8,7 +8,10 @@
 #include <algorithm>
 
 NewsSession::NewsSession(NewsServer &server, QTcpSocket *socket, bool tls)
-    : QObject(&server), server(server), socket(socket), reader(NewsServer::maxCommandLength)
+    : QObject(&server)
+    , server(server)
+    , socket(socket)
+    , reader(NewsServer::maxCommandLength)
 {
     socket->setParent(this);
     socket->setSocketOption(QAbstractSocket::LowDelayOption, 1); // small pieces must not wait for ACKs

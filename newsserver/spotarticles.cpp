@@ -42,11 +42,20 @@ QByteArray nzbEscaped(QByteArrayView deflated)
     QByteArray escaped;
     for (const char byte : deflated) {
         switch (byte) {
-        case '\0': escaped += "=A"; break;
-        case '\r': escaped += "=B"; break;
-        case '\n': escaped += "=C"; break;
-        case '=': escaped += "=D"; break;
-        default: escaped += byte;
+        case '\0':
+            escaped += "=A";
+            break;
+        case '\r':
+            escaped += "=B";
+            break;
+        case '\n':
+            escaped += "=C";
+            break;
+        case '=':
+            escaped += "=D";
+            break;
+        default:
+            escaped += byte;
         }
     }
     return escaped;
@@ -102,8 +111,8 @@ QByteArray nzbXml(const QList<QByteArray> &subjects, const QList<QByteArray> &gr
 
 QByteArray comment(const QByteArray &poster, const QByteArray &text, const QByteArray &spotMessageId, bool isSigned)
 {
-    QByteArray article = "From: " + poster + " <" + poster + "@example>\nSubject: Re: Een spot\nReferences: <"
-        + spotMessageId + ">\n";
+    QByteArray article
+        = "From: " + poster + " <" + poster + "@example>\nSubject: Re: Een spot\nReferences: <" + spotMessageId + ">\n";
     if (isSigned)
         article += "X-User-Signature: c2lnbmF0dXVy\n";
     return article + '\n' + text + '\n';

@@ -14,10 +14,10 @@ class CompressedReply
 {
 public:
     enum class Outcome {
-        Pending,  // more lines are due
+        Pending, // more lines are due
         TooLarge, // the decoded data passed its bound: the reply is to be abandoned
-        BadCrc,   // the yEnc trailer is missing or its CRC does not match
-        BadData,  // the data does not inflate (within its bound)
+        BadCrc, // the yEnc trailer is missing or its CRC does not match
+        BadData, // the data does not inflate (within its bound)
         Complete, // takeLine() hands out the plain lines
     };
 

@@ -10,8 +10,8 @@ namespace NntpReply {
 
 // Reply codes that change what the client does.
 inline constexpr int articleNumberNotFound = 423; // "No such article number" in the current group
-inline constexpr int articleNotFound = 430;       // "No such article" (message-id)
-inline constexpr int unknownCommand = 500;        // "What?", e.g. XZVER on a server without it
+inline constexpr int articleNotFound = 430; // "No such article" (message-id)
+inline constexpr int unknownCommand = 500; // "What?", e.g. XZVER on a server without it
 
 // The integer value of the first three characters of a status line; 0 when they are no number.
 int code(QByteArrayView statusLine);

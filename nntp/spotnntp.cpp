@@ -27,7 +27,11 @@ constexpr qint64 readBufferSize = 256 * 1024;
 class SpotNNTP::CallbackScope
 {
 public:
-    explicit CallbackScope(SpotNNTP &client) : client(client) { ++client.callbackDepth; }
+    explicit CallbackScope(SpotNNTP &client)
+        : client(client)
+    {
+        ++client.callbackDepth;
+    }
     ~CallbackScope()
     {
         if (--client.callbackDepth == 0 && std::exchange(client.deletionPending, false))
@@ -42,7 +46,12 @@ private:
 
 SpotNNTP::SpotNNTP(const QString &host, int port, const QString &user, const QString &password, bool ssl,
                    bool compressed, QObject *parent)
-    : QObject(parent), host(host), port(quint16(port)), user(user), password(password), ssl(ssl)
+    : QObject(parent)
+    , host(host)
+    , port(quint16(port))
+    , user(user)
+    , password(password)
+    , ssl(ssl)
 {
     if (ssl) {
         auto *tlsSocket = new QSslSocket(this);
@@ -185,14 +194,14 @@ QString SpotNNTP::sslErrorText(const QSslError &error, const QString &host)
     case QSslError::NoError:
     case QSslError::SelfSignedCertificate:
         return text
-               + tr("<p>Het SSL certificaat van de sever is niet uitgegeven door een vertrouwde instantie (zoals "
-                    "RapidSSL, StartSSL of Comodo).<br>Zonder betrouwbaar certificaat is het niet mogelijk een "
-                    "<b>VEILIGE</b> verbinding op te zetten.<p>Neem contact met je provider op!");
+            + tr("<p>Het SSL certificaat van de sever is niet uitgegeven door een vertrouwde instantie (zoals "
+                 "RapidSSL, StartSSL of Comodo).<br>Zonder betrouwbaar certificaat is het niet mogelijk een "
+                 "<b>VEILIGE</b> verbinding op te zetten.<p>Neem contact met je provider op!");
     case QSslError::HostNameMismatch:
         return text
-               + tr("Je hebt '%1' als server adres opgegeven, maar het SSL certificaat van de server is alleen "
-                    "geldig voor '%2'")
-                     .arg(host, error.certificate().subjectInfo(QSslCertificate::CommonName).join(QStringLiteral(", ")));
+            + tr("Je hebt '%1' als server adres opgegeven, maar het SSL certificaat van de server is alleen "
+                 "geldig voor '%2'")
+                  .arg(host, error.certificate().subjectInfo(QSslCertificate::CommonName).join(QStringLiteral(", ")));
     default:
         return text + QStringLiteral(": ") + error.errorString();
     }
@@ -592,10 +601,10 @@ void SpotNNTP::readDataLines()
 void SpotNNTP::deliverLine(const QByteArray &line)
 {
     const bool overview = currentState == State::OverviewData;
-    const std::optional<NntpReply::References> references =
-        overview ? std::nullopt : NntpReply::parseReferences(line);
-    const std::optional<qint64> number =
-        overview ? NntpReply::overviewNumber(line) : references ? std::optional(references->number) : std::nullopt;
+    const std::optional<NntpReply::References> references = overview ? std::nullopt : NntpReply::parseReferences(line);
+    const std::optional<qint64> number = overview ? NntpReply::overviewNumber(line)
+        : references                              ? std::optional(references->number)
+                                                  : std::nullopt;
     // One line per article of the range: a server that sends more would never end. Lines
     // of other articles (a broken server adds a few) have a bound of their own.
     if (number && rangeFirst <= *number && *number <= rangeLast) {

@@ -85,8 +85,8 @@ public:
 
     static constexpr int defaultReplyTimeout = 120000; // ms
 
-    SpotNNTP(const QString &host, int port, const QString &user, const QString &password, bool ssl,
-             bool compressed, QObject *parent = nullptr);
+    SpotNNTP(const QString &host, int port, const QString &user, const QString &password, bool ssl, bool compressed,
+             QObject *parent = nullptr);
     ~SpotNNTP() override;
 
     void selectGroup(const QByteArray &group);
@@ -194,6 +194,6 @@ private:
     bool loginRetryPending = false;
     bool deleteRequested = false;
     int callbackDepth = 0; // inside a socket or timer callback: deletion must be deferred
-    bool reading = false;  // onReadyRead() is on the stack: it alone reads the socket
+    bool reading = false; // onReadyRead() is on the stack: it alone reads the socket
     bool deletionPending = false;
 };

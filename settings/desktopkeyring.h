@@ -12,9 +12,9 @@
 namespace DesktopKeyring {
 
 enum class Outcome {
-    Done,    // read: the entry exists and its text came back; write: stored or removed
+    Done, // read: the entry exists and its text came back; write: stored or removed
     Missing, // read: no such entry
-    Failed,  // no store, locked and not unlocked, an error, or no answer in time
+    Failed, // no store, locked and not unlocked, an error, or no answer in time
 };
 
 struct Answer

@@ -13,8 +13,8 @@ Interceptor &interceptor()
 
 // The text of a box often carries what a server or a poster wrote (an error line, an NZB's
 // name): it is always shown as plain text, never read as markup.
-QMessageBox::StandardButton exec(QWidget *parent, QMessageBox::Icon icon, const QString &title,
-                                 const QString &text, QMessageBox::StandardButtons buttons)
+QMessageBox::StandardButton exec(QWidget *parent, QMessageBox::Icon icon, const QString &title, const QString &text,
+                                 QMessageBox::StandardButtons buttons)
 {
     QMessageBox box(icon, title, text, buttons, parent);
     box.setTextFormat(Qt::PlainText);
@@ -58,8 +58,7 @@ bool question(QWidget *parent, const QString &title, const QString &text)
 {
     if (interceptor())
         return interceptor()({Kind::Question, title, text});
-    return exec(parent, QMessageBox::Question, title, text, QMessageBox::Yes | QMessageBox::No)
-        == QMessageBox::Yes;
+    return exec(parent, QMessageBox::Question, title, text, QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
 }
 
 } // namespace MessageBoxes

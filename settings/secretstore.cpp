@@ -58,7 +58,8 @@ bool SecretStore::openKeychain()
 bool SecretStore::moveIntoKeychain(const QList<Secret> &inFile)
 {
     for (const Secret secret : inFile) {
-        if (DesktopKeyring::write(entryName(secret), SecretFile::read(secret), timeout) != DesktopKeyring::Outcome::Done)
+        if (DesktopKeyring::write(entryName(secret), SecretFile::read(secret), timeout)
+            != DesktopKeyring::Outcome::Done)
             return false;
     }
     for (const Secret secret : inFile) {

@@ -40,9 +40,8 @@ QString decodePassword(const QByteArray &stored)
 
 bool isPrintableLatin1(const QString &password)
 {
-    return std::all_of(password.begin(), password.end(), [](QChar c) {
-        return (c >= u' ' && c <= u'~') || (c >= QChar(0xa0) && c <= QChar(0xff));
-    });
+    return std::all_of(password.begin(), password.end(),
+                       [](QChar c) { return (c >= u' ' && c <= u'~') || (c >= QChar(0xa0) && c <= QChar(0xff)); });
 }
 
 int maxDays()

@@ -83,12 +83,12 @@ struct NzbHandOff
 {
     enum class Destination { Save, Folder, NzbGet, Sabnzbd };
     Destination destination = Destination::Save;
-    QString folder;         // the downloader's watch folder
-    QString nzbgetUrl;      // e.g. "http://127.0.0.1:6789"
+    QString folder; // the downloader's watch folder
+    QString nzbgetUrl; // e.g. "http://127.0.0.1:6789"
     QString nzbgetUser;
     QString nzbgetPassword; // exactly as typed
     bool nzbgetCategory = false; // the spot's category as NZBGet's category
-    QString sabnzbdUrl;     // e.g. "http://127.0.0.1:8080"
+    QString sabnzbdUrl; // e.g. "http://127.0.0.1:8080"
     QString sabnzbdKey;
 };
 NzbHandOff nzbHandOff();

@@ -14,8 +14,8 @@ namespace {
 using Destination = Settings::NzbHandOff::Destination;
 
 // The destinations in the order of nzbDestinationBox's items and nzbStack's pages.
-constexpr Destination destinations[] = {Destination::Save, Destination::Folder, Destination::NzbGet,
-                                        Destination::Sabnzbd};
+constexpr Destination destinations[]
+    = {Destination::Save, Destination::Folder, Destination::NzbGet, Destination::Sabnzbd};
 
 } // namespace
 
@@ -27,10 +27,11 @@ SettingsDialog::SettingsDialog(QWidget *parent)
     if (const auto stored = SettingsForm::fromSettings())
         fill(*stored);
     fill(Settings::nzbHandOff());
-    ui->secretPlaceLabel->setText(SecretStore::instance().place() == SecretStore::Place::Keychain
-                                      ? tr("Wachtwoorden en de API-sleutel worden bewaard in de sleutelbos van het bureaublad.")
-                                      : tr("Wachtwoorden en de API-sleutel worden bewaard in het instellingenbestand "
-                                           "(alleen leesbaar voor u)."));
+    ui->secretPlaceLabel->setText(
+        SecretStore::instance().place() == SecretStore::Place::Keychain
+            ? tr("Wachtwoorden en de API-sleutel worden bewaard in de sleutelbos van het bureaublad.")
+            : tr("Wachtwoorden en de API-sleutel worden bewaard in het instellingenbestand "
+                 "(alleen leesbaar voor u)."));
 }
 
 SettingsDialog::~SettingsDialog()
@@ -186,7 +187,8 @@ void SettingsDialog::on_sslBox_clicked(bool checked)
 void SettingsDialog::on_imagesCheck_clicked(bool checked)
 {
     if (checked)
-        MessageBoxes::information(this, tr("Waarschuwing!"),
-                                  tr("LET OP: het laden van plaatjes van externe websites, kan gevolgen voor uw "
-                                     "privacy hebben. De webmaster kan dan zien welk IP-adres het plaatje binnenhaalt."));
+        MessageBoxes::information(
+            this, tr("Waarschuwing!"),
+            tr("LET OP: het laden van plaatjes van externe websites, kan gevolgen voor uw "
+               "privacy hebben. De webmaster kan dan zien welk IP-adres het plaatje binnenhaalt."));
 }

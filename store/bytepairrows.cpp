@@ -133,11 +133,13 @@ void BytePairRows::rowsHoldingAll(const std::vector<Pair> &pairs, qsizetype firs
         }
         if (sets.size() < pairs.size())
             continue;
-        std::sort(sets.begin(), sets.end(), [](const Block::Rows *a, const Block::Rows *b) { return a->count < b->count; });
+        std::sort(sets.begin(), sets.end(),
+                  [](const Block::Rows *a, const Block::Rows *b) { return a->count < b->count; });
         const Block::Rows &fewest = *sets.front();
         if (fewest.bits.empty()) {
             for (const quint16 offset : fewest.offsets) {
-                if (std::all_of(sets.begin() + 1, sets.end(), [&](const Block::Rows *other) { return other->holds(offset); }))
+                if (std::all_of(sets.begin() + 1, sets.end(),
+                                [&](const Block::Rows *other) { return other->holds(offset); }))
                     found.push_back(block.first + offset);
             }
             continue;

@@ -27,9 +27,9 @@ inline constexpr const char *eroticGenreMarks[eroticGenreCount] = {"d23", "d24",
 struct Entry
 {
     int code;
-    const char *treeText;  // untranslated, context "MainWindow", the tree's owner; nullptr: no tree item
+    const char *treeText; // untranslated, context "MainWindow", the tree's owner; nullptr: no tree item
     const char *shortName; // nullptr: "???"
-    bool topLevel;         // starts a top-level tree item; the entries after it are its children
+    bool topLevel; // starts a top-level tree item; the entries after it are its children
 };
 
 // Every code in tree order; codes without a tree item come last.

@@ -63,7 +63,8 @@ qsizetype findLiteral(const char *text, qsizetype size, qsizetype from, const QB
     }
 #endif
     for (; at + length <= size; ++at) {
-        if (text[at] == first && text[at + length - 1] == last && startsWith(text + at + 1, literal.constData() + 1, length - 2))
+        if (text[at] == first && text[at + length - 1] == last
+            && startsWith(text + at + 1, literal.constData() + 1, length - 2))
             return at;
     }
     return -1;

@@ -21,7 +21,8 @@ bool SpotFilter::readsEroticTable() const
 {
     if (!search.isEmpty())
         return false;
-    return category == CategoryScheme::erotic || category == CategoryScheme::newEroticSpots || CategoryScheme::isEroticSubcategory(subcategory);
+    return category == CategoryScheme::erotic || category == CategoryScheme::newEroticSpots
+        || CategoryScheme::isEroticSubcategory(subcategory);
 }
 
 bool SpotFilter::operator==(const SpotFilter &other) const

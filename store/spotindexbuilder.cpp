@@ -57,7 +57,8 @@ void SpotIndexBuilder::build(const QString &fileName, std::unique_ptr<SpotListIn
     if (opened && fresh) {
         SqliteStatement count(connection, "SELECT count(*) FROM spots");
         if (count.step() == SqliteStatement::Result::Row)
-            QMetaObject::invokeMethod(this, [this] { Q_EMIT counted(); }, Qt::QueuedConnection);
+            QMetaObject::invokeMethod(
+                this, [this] { Q_EMIT counted(); }, Qt::QueuedConnection);
     }
     if (fresh)
         index = std::make_unique<SpotListIndex>();
@@ -84,5 +85,6 @@ void SpotIndexBuilder::build(const QString &fileName, std::unique_ptr<SpotListIn
         if (update == SpotListIndex::Update::Done || (failed && !fresh))
             result = std::move(index);
     }
-    QMetaObject::invokeMethod(this, [this] { Q_EMIT built(); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        this, [this] { Q_EMIT built(); }, Qt::QueuedConnection);
 }

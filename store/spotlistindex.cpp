@@ -142,8 +142,10 @@ std::optional<SpotListIndex::Fingerprint> SpotListIndex::fingerprint(sqlite3 *co
 SpotListIndex::Update SpotListIndex::updateTable(sqlite3 *connection, const char *name, Table &table, bool searched,
                                                  const std::atomic<bool> *cancel)
 {
-    SqliteStatement added(connection, searched ? sql("SELECT id,cat,subcat,title,spotter,tag FROM ", name, " WHERE id>? ORDER BY id")
-                                               : sql("SELECT id,cat,subcat FROM ", name, " WHERE id>? ORDER BY id"));
+    SqliteStatement added(connection,
+                          searched
+                              ? sql("SELECT id,cat,subcat,title,spotter,tag FROM ", name, " WHERE id>? ORDER BY id")
+                              : sql("SELECT id,cat,subcat FROM ", name, " WHERE id>? ORDER BY id"));
     SqliteStatement count(connection, sql("SELECT count(*) FROM ", name));
     if (!added.isPrepared() || !count.isPrepared()) {
         if (!isMissing(connection, name))
@@ -222,7 +224,8 @@ quint32 SpotListIndex::distinctValue(const SqliteStatement &row, int column, Sea
 SpotListIndex::Update SpotListIndex::dropMissingRows(sqlite3 *connection, const char *name, Table &table, qint64 stored)
 {
     SqliteStatement upwards(connection, sql("SELECT id FROM ", name, " WHERE id>=? AND id<=? ORDER BY id LIMIT ?"));
-    SqliteStatement downwards(connection, sql("SELECT id FROM ", name, " WHERE id>=? AND id<=? ORDER BY id DESC LIMIT ?"));
+    SqliteStatement downwards(connection,
+                              sql("SELECT id FROM ", name, " WHERE id>=? AND id<=? ORDER BY id DESC LIMIT ?"));
     const std::vector<int> &ids = table.ids;
     std::vector<bool> keep(ids.size(), true);
     qint64 missing = qint64(ids.size()) - stored;
@@ -316,7 +319,8 @@ std::vector<int> SpotListIndex::pick(const Table &table, Shown shown)
     if (helper.joinable())
         helper.join();
     std::vector<int> newestFirst(older + newer);
-    const auto end = std::reverse_copy(chosen.begin() + qsizetype(half), chosen.begin() + qsizetype(half + newer), newestFirst.begin());
+    const auto end = std::reverse_copy(chosen.begin() + qsizetype(half), chosen.begin() + qsizetype(half + newer),
+                                       newestFirst.begin());
     std::reverse_copy(chosen.begin(), chosen.begin() + qsizetype(older), end);
     return newestFirst;
 }

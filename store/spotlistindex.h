@@ -94,8 +94,8 @@ private:
     Update dropMissingRows(sqlite3 *connection, const char *name, Table &table, qint64 stored);
     // True only when the schema was read and holds no table of that name.
     static bool isMissing(sqlite3 *connection, const char *name);
-    static quint32 distinctValue(const SqliteStatement &row, int column, SearchTexts &texts,
-                                 ValueNumbers &known, std::string &key);
+    static quint32 distinctValue(const SqliteStatement &row, int column, SearchTexts &texts, ValueNumbers &known,
+                                 std::string &key);
 
     Table spots;
     Table erotic;

@@ -24,9 +24,9 @@ constexpr qsizetype largeIndex = 500'000;
 
 const QLatin1StringView selectColumns("SELECT id,subcat,spotdate,title,spotter FROM ");
 // Titles, spotters and tags are mostly stored as BLOB, which LIKE never matches: compare their text.
-const QLatin1StringView searchCondition(
-    " WHERE CAST(title AS TEXT) LIKE '%'||?||'%' OR CAST(spotter AS TEXT) LIKE '%'||?||'%'"
-    " OR CAST(tag AS TEXT) LIKE '%'||?||'%'");
+const QLatin1StringView
+    searchCondition(" WHERE CAST(title AS TEXT) LIKE '%'||?||'%' OR CAST(spotter AS TEXT) LIKE '%'||?||'%'"
+                    " OR CAST(tag AS TEXT) LIKE '%'||?||'%'");
 const QLatin1StringView newestFirst(" ORDER BY id DESC LIMIT ? OFFSET ?");
 
 enum class Counting { NewSpots, NewEroticSpots, Statement, FromSearchRows };
@@ -60,22 +60,30 @@ FilterQuery filterQuery(const SpotFilter &filter, int baselineSpotId, int baseli
     switch (filter.kind()) {
     case SpotFilter::Kind::Search: {
         const QVariantList text{filter.search, filter.search, filter.search};
-        return {from + searchCondition + newestFirst, text, Counting::FromSearchRows, countFrom + searchCondition, text};
+        return {from + searchCondition + newestFirst, text, Counting::FromSearchRows, countFrom + searchCondition,
+                text};
     }
     case SpotFilter::Kind::New:
         return {from + QLatin1String(" WHERE id>?") + newestFirst, {baselineSpotId}, Counting::NewSpots, {}, {}};
     case SpotFilter::Kind::All:
         return {from + newestFirst, {}, Counting::Statement, countFrom, {}};
     case SpotFilter::Kind::Subcategory:
-        return {from + QLatin1String(" WHERE subcat=?") + newestFirst, {filter.subcategory}, Counting::Statement,
-                countFrom + QLatin1String(" WHERE subcat=?"), {filter.subcategory}};
+        return {from + QLatin1String(" WHERE subcat=?") + newestFirst,
+                {filter.subcategory},
+                Counting::Statement,
+                countFrom + QLatin1String(" WHERE subcat=?"),
+                {filter.subcategory}};
     case SpotFilter::Kind::EroticNew:
-        return {from + QLatin1String(" WHERE id>?") + newestFirst, {baselineEroticId}, Counting::NewEroticSpots, {}, {}};
+        return {
+            from + QLatin1String(" WHERE id>?") + newestFirst, {baselineEroticId}, Counting::NewEroticSpots, {}, {}};
     case SpotFilter::Kind::Category:
         break;
     }
-    return {from + QLatin1String(" WHERE cat=?") + newestFirst, {filter.category}, Counting::Statement,
-            countFrom + QLatin1String(" WHERE cat=?"), {filter.category}};
+    return {from + QLatin1String(" WHERE cat=?") + newestFirst,
+            {filter.category},
+            Counting::Statement,
+            countFrom + QLatin1String(" WHERE cat=?"),
+            {filter.category}};
 }
 
 // The rows of a window by their ids: one statement for all of them.
@@ -401,7 +409,6 @@ bool SpotsModel::load(int position, int &rowCount, Window &loaded) const
     return isIndexed() ? loadByIds(position, loaded) : loadByOffset(position, rowCount, loaded);
 }
 
-
 bool SpotsModel::loadByOffset(int position, int &rowCount, Window &loaded) const
 {
     const FilterQuery query = filterQuery(filter, baselineSpotId, baselineEroticId);
@@ -426,7 +433,8 @@ bool SpotsModel::loadByOffset(int position, int &rowCount, Window &loaded) const
             statement.bind(parameter, qint64(loaded.first));
         },
         [&](const SqliteStatement &row) {
-            loaded.rows.append({int(row.integer(0)), int(row.integer(1)), row.integer(2), shownColumn(row, 3), shownColumn(row, 4)});
+            loaded.rows.append(
+                {int(row.integer(0)), int(row.integer(1)), row.integer(2), shownColumn(row, 3), shownColumn(row, 4)});
             ++loaded.last;
         });
     if (!ran) {
@@ -461,7 +469,8 @@ bool SpotsModel::loadByIds(int position, Window &loaded) const
                 statement.bind(int(i - first + 1), qint64(selectedIds[size_t(i)]));
         },
         [&](const SqliteStatement &row) {
-            found.append({int(row.integer(0)), int(row.integer(1)), row.integer(2), shownColumn(row, 3), shownColumn(row, 4)});
+            found.append(
+                {int(row.integer(0)), int(row.integer(1)), row.integer(2), shownColumn(row, 3), shownColumn(row, 4)});
         });
     if (!ran)
         return false;

@@ -12,7 +12,6 @@
 #include <QStandardPaths>
 #include <QStringList>
 
-
 namespace {
 
 // spots and erospots share one layout; the indexes of erospots carry an "e" in front.
@@ -28,8 +27,9 @@ QStringList spotTableSchema(SpotTable table)
     const QString name = tableName(table);
     const QString indexPrefix = table == SpotTable::EroticSpots ? QStringLiteral("e") : QString();
     return {
-        QStringLiteral("CREATE TABLE %1(id INTEGER PRIMARY KEY AUTOINCREMENT,cat INT,subcat INT,spotdate INT,"
-                       "title VARCHAR(255),spotter VARCHAR(255),tag VARCHAR(255),othercats VARCHAR(255),msgid VARCHAR(255) )")
+        QStringLiteral(
+            "CREATE TABLE %1(id INTEGER PRIMARY KEY AUTOINCREMENT,cat INT,subcat INT,spotdate INT,"
+            "title VARCHAR(255),spotter VARCHAR(255),tag VARCHAR(255),othercats VARCHAR(255),msgid VARCHAR(255) )")
             .arg(name),
         QStringLiteral("CREATE INDEX %2catidx ON %1(cat)").arg(name, indexPrefix),
         QStringLiteral("CREATE INDEX %2subcatidx ON %1(subcat)").arg(name, indexPrefix),
@@ -109,7 +109,7 @@ SpotStore::SpotStore()
     , spots(QStringLiteral("spots"), directory + QLatin1String("/spots.db"), tr("Fout bij openen spots database"))
     , cache(QStringLiteral("cache"), directory + QLatin1String("/cache.db"), tr("Fout bij openen cache database"))
     , commentIndex(QStringLiteral("commentlist"), directory + QLatin1String("/reactielijst.db"),
-                  tr("Fout bij openen reactielijst database"))
+                   tr("Fout bij openen reactielijst database"))
 {
     // The statements run per header use Qt's handle with this program's SQLite.
     if (!sameSqliteLibrary(spotsDatabase()))
@@ -197,14 +197,14 @@ bool SpotStore::checkpoint(const QSqlDatabase &db)
     // waiting, SQLite still copies what no reader needs, which is everything once the readers
     // began after the last commit; only emptying the log is left for another time.
     QSqlQuery query(db);
-    const int busyTimeout =
-        query.exec(QStringLiteral("PRAGMA busy_timeout")) && query.next() ? query.value(0).toInt() : 0;
+    const int busyTimeout
+        = query.exec(QStringLiteral("PRAGMA busy_timeout")) && query.next() ? query.value(0).toInt() : 0;
     query.exec(QStringLiteral("PRAGMA busy_timeout=0"));
     // One row: whether it was kept from finishing, the frames in the log, the frames copied
     // (-1 when it could not start).
     const bool ran = query.exec(QStringLiteral("PRAGMA wal_checkpoint(TRUNCATE)")) && query.next();
-    const bool copied = ran
-        && (query.value(0).toInt() == 0 || (query.value(1).toInt() >= 0 && query.value(1) == query.value(2)));
+    const bool copied
+        = ran && (query.value(0).toInt() == 0 || (query.value(1).toInt() >= 0 && query.value(1) == query.value(2)));
     query.finish();
     query.exec(QStringLiteral("PRAGMA busy_timeout=%1").arg(busyTimeout));
     if (copied)

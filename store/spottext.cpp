@@ -35,7 +35,8 @@ QString shown(QByteArrayView bytes, bool isText)
     if (isAscii(value))
         return QString::fromLatin1(value);
     // A byte order mark stays a character: it is part of what was stored.
-    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless | QStringDecoder::Flag::ConvertInitialBom);
+    QStringDecoder decoder(QStringDecoder::Utf8,
+                           QStringDecoder::Flag::Stateless | QStringDecoder::Flag::ConvertInitialBom);
     QString text = decoder.decode(value);
     if (isText || !decoder.hasError())
         return text;

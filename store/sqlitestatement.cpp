@@ -24,9 +24,8 @@ bool sameSqliteLibrary(const QSqlDatabase &db)
     }
     // A Qt with SQLite built in runs its own copy, whose version is the one SQL reports.
     QSqlQuery query(db);
-    const QString qtVersion = query.exec(QStringLiteral("SELECT sqlite_version()")) && query.next()
-        ? query.value(0).toString()
-        : QString();
+    const QString qtVersion
+        = query.exec(QStringLiteral("SELECT sqlite_version()")) && query.next() ? query.value(0).toString() : QString();
     const QLatin1StringView ownVersion(sqlite3_libversion());
     if (qtVersion != ownVersion) {
         qDebug() << "SQLite van Qt en van het programma verschillen:" << qtVersion << ownVersion;

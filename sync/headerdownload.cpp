@@ -162,9 +162,10 @@ void Tarnwick::finishHeaderRange()
         Q_EMIT error(0, tr("Je Usenet provider ondersteund het downloaden van headers niet!"));
         return;
     }
-    Q_EMIT notice(0, tr("Klaar met headeren... %1 nieuwe spots, %2 totaal.")
-                         .arg(spotsAdded + eroticSpotsAdded)
-                         .arg(store.spotCount()));
+    Q_EMIT notice(0,
+                  tr("Klaar met headeren... %1 nieuwe spots, %2 totaal.")
+                      .arg(spotsAdded + eroticSpotsAdded)
+                      .arg(store.spotCount()));
     if (client)
         client->selectGroup(commentGroup);
 }

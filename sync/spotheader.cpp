@@ -126,7 +126,8 @@ SpotHeader SpotHeader::parse(QByteArrayView line)
     header.cat = digitValue(block[0]);
     const bool shortLayout = block[1] == '1';
     const qsizetype subcatAt = shortLayout ? 2 : 3;
-    header.subcat = header.cat * 100 + subcategoryNumber(block.sliced(subcatAt).first(qMin<qsizetype>(2, block.size() - subcatAt)));
+    header.subcat = header.cat * 100
+        + subcategoryNumber(block.sliced(subcatAt).first(qMin<qsizetype>(2, block.size() - subcatAt)));
     header.otherCats = block.size() > subcatAt + 2 ? block.sliced(subcatAt + 2) : QByteArrayView();
     if (header.cat == CategoryScheme::image) {
         if (const auto erotic = eroticSubcat(block)) {

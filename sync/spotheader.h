@@ -16,7 +16,7 @@ struct SpotHeader
 {
     enum class Outcome {
         Malformed, // fewer than 8 fields: the line is no overview line at all
-        Rejected,  // an overview line, but no spot (the article number is still valid)
+        Rejected, // an overview line, but no spot (the article number is still valid)
         Spot,
     };
 
@@ -26,7 +26,7 @@ struct SpotHeader
     int subcat = 0;
     qint64 spotDate = 0;
     QByteArrayView titlePiece; // untrimmed and undecoded, as the subject carries it
-    QByteArrayView tagPiece;   // untrimmed
+    QByteArrayView tagPiece; // untrimmed
     bool hasTag = false;
     QByteArrayView spotter;
     QByteArrayView spotKey;

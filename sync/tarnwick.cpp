@@ -244,8 +244,9 @@ void Tarnwick::onGroupResponse(const QByteArray &group, qint64 min, qint64 max)
         if (!empty && last > max) {
             // The provider numbered the group anew: what we have is kept, the duplicate test
             // keeps it single.
-            Q_EMIT notice(0, tr("De Usenet server heeft de spots opnieuw genummerd, de nieuwste spots worden "
-                                "opnieuw binnengehaald"));
+            Q_EMIT notice(0,
+                          tr("De Usenet server heeft de spots opnieuw genummerd, de nieuwste spots worden "
+                             "opnieuw binnengehaald"));
             Settings::setLastHeader(0);
             last = 0;
             runStart = 0;
@@ -262,8 +263,9 @@ void Tarnwick::onGroupResponse(const QByteArray &group, qint64 min, qint64 max)
         qint64 last = Settings::lastCommentsHeader();
         if (!empty && last > max) {
             // The stored numbers name articles of the old numbering: they would fetch other comments.
-            Q_EMIT notice(0, tr("De Usenet server heeft de reacties opnieuw genummerd, de lijst met reacties wordt "
-                                "opnieuw opgebouwd"));
+            Q_EMIT notice(0,
+                          tr("De Usenet server heeft de reacties opnieuw genummerd, de lijst met reacties wordt "
+                             "opnieuw opgebouwd"));
             store.clearCommentIndex();
             Settings::setLastCommentsHeader(0);
             last = 0;

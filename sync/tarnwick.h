@@ -117,9 +117,9 @@ private:
     struct Range
     {
         qint64 groupLast = 0; // highest article of the group when the download started
-        qint64 first = 0;     // first article of the range in progress
-        qint64 batchEnd = 0;  // last article of the range in progress
-        qint64 current = 0;   // last article handled in the range; 0 when none yet
+        qint64 first = 0; // first article of the range in progress
+        qint64 batchEnd = 0; // last article of the range in progress
+        qint64 current = 0; // last article handled in the range; 0 when none yet
         qint64 reported = -1; // current when progress was last shown in the range
         bool anyLine = false; // a range since start() had a line to handle
 
@@ -165,8 +165,8 @@ private:
     QByteArray articleInFlight; // asked of the client and not answered yet
     QHash<QByteArray, int> articleFailures; // broken fetches per article id
     bool commentGroupAsked = false; // GROUP free.usenet sent for queued numbers, no reply yet
-    int commentGroupFailures = 0;   // in a row
-    qint64 expiryLimit = 0;     // spots posted before this are expired; 0 when none are
+    int commentGroupFailures = 0; // in a row
+    qint64 expiryLimit = 0; // spots posted before this are expired; 0 when none are
     QPointer<SpotNNTP> client;
     Range headers;
     Range comments;

@@ -5,7 +5,9 @@
 #include "spotxml.h"
 
 NzbFetch::NzbFetch(ArticleSource *source, const QByteArray &spotMessageId, QObject *parent)
-    : QObject(parent), source(source), spotId(spotMessageId)
+    : QObject(parent)
+    , source(source)
+    , spotId(spotMessageId)
 {
     connect(source, &ArticleSource::articleData, this, &NzbFetch::onArticleData);
     connect(source, &ArticleSource::articleNotFound, this, &NzbFetch::onArticleNotFound);

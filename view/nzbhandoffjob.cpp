@@ -90,7 +90,8 @@ void NzbHandOffJob::save(const QByteArray &nzb)
 {
     // The folder used last, else the downloads folder, else home: never one that is gone.
     QString folder = Settings::nzbSaveFolder();
-    for (const QString &fallback : {QStandardPaths::writableLocation(QStandardPaths::DownloadLocation), QDir::homePath()}) {
+    for (const QString &fallback :
+         {QStandardPaths::writableLocation(QStandardPaths::DownloadLocation), QDir::homePath()}) {
         if (!folder.isEmpty() && QDir(folder).exists())
             break;
         folder = fallback;

@@ -19,7 +19,7 @@ class NzbHandOffJob : public QObject
 
 public:
     enum class Mode {
-        Save,     // "NZB opslaan": always the save dialog
+        Save, // "NZB opslaan": always the save dialog
         Download, // "Downloaden": the destination of the settings
     };
     Q_ENUM(Mode)
@@ -30,8 +30,8 @@ public:
     static void setSavePrompt(SavePrompt prompt); // an empty one restores the real dialog
 
     // window: the parent of the save dialog and of the job.
-    NzbHandOffJob(ArticleSource *source, const QByteArray &spotMessageId, const QString &title,
-                  const QString &category, Mode mode, QWidget *window);
+    NzbHandOffJob(ArticleSource *source, const QByteArray &spotMessageId, const QString &title, const QString &category,
+                  Mode mode, QWidget *window);
 
     void start();
 

@@ -24,10 +24,12 @@ constexpr int deadlineMs = 120 * 1000;
 
 } // namespace
 
-SpotImageFetch::SpotImageFetch(const QUrl &image, QObject *parent) : QObject(parent)
+SpotImageFetch::SpotImageFetch(const QUrl &image, QObject *parent)
+    : QObject(parent)
 {
     if (!isPublicImageAddress(image)) {
-        QMetaObject::invokeMethod(this, [this] { Q_EMIT finished(Outcome::Refused); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            this, [this] { Q_EMIT finished(Outcome::Refused); }, Qt::QueuedConnection);
         return;
     }
     QNetworkRequest request(image);

@@ -25,7 +25,7 @@ public:
     enum class Outcome {
         Fetched,
         Refused, // by the rules above: address, redirect, type or size
-        Failed,  // by the network or the server
+        Failed, // by the network or the server
     };
     Q_ENUM(Outcome)
     static constexpr int maxRedirects = 5;

@@ -18,7 +18,6 @@
 #include <optional>
 #include <utility>
 
-
 SpotView::SpotView(ArticleSource *source, QTabWidget *tabs, int spotId, const QString &title, QObject *parent)
     : QObject(parent)
     , source(source)

@@ -6,7 +6,8 @@
 
 #include <utility>
 
-SpotWebPage::SpotWebPage(QObject *parent) : QWebEnginePage(PageContent::profile(), parent)
+SpotWebPage::SpotWebPage(QObject *parent)
+    : QWebEnginePage(PageContent::profile(), parent)
 {
     setUrlRequestInterceptor(new RequestFilter(this));
     connect(this, &QWebEnginePage::loadFinished, this, &SpotWebPage::onLoadFinished);

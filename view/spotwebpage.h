@@ -42,7 +42,7 @@ private:
     void onLoadFinished();
     void onRenderProcessTerminated();
 
-    QUrl shown;   // the page loaded last
+    QUrl shown; // the page loaded last
     QUrl loading; // the page on its way; empty when none
     QByteArray waiting;
     bool pageWaiting = false;

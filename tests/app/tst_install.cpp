@@ -16,7 +16,7 @@ const QString appId = QStringLiteral(TARNWICK_APP_ID);
 struct InstalledFile
 {
     QString path; // below the prefix
-    int pixels;   // the width and height of an icon, 0 for other files
+    int pixels; // the width and height of an icon, 0 for other files
 };
 
 // Everything an installation holds, named independently of the install rules.
@@ -59,10 +59,7 @@ class TestInstall : public QObject
 private:
     QTemporaryDir prefix;
 
-    QString installed(const QString &path) const
-    {
-        return prefix.filePath(path);
-    }
+    QString installed(const QString &path) const { return prefix.filePath(path); }
 
     // Why a tool cannot run here, or empty.
     static QString missing(const QString &tool, const QString &package)
@@ -76,7 +73,8 @@ private Q_SLOTS:
     void initTestCase()
     {
         run(QStringLiteral(CMAKE_COMMAND_PATH),
-            {QStringLiteral("--install"), QStringLiteral(TARNWICK_BUILD_DIR), QStringLiteral("--prefix"), prefix.path()});
+            {QStringLiteral("--install"), QStringLiteral(TARNWICK_BUILD_DIR), QStringLiteral("--prefix"),
+             prefix.path()});
         // A configured profile, so that no first-run dialog waits for an answer.
         QSettings settings;
         settings.setValue(QStringLiteral("server"), QStringLiteral("127.0.0.1"));
@@ -107,11 +105,14 @@ private Q_SLOTS:
         QTest::addColumn<QString>("package");
         QTest::addColumn<QStringList>("arguments");
 
-        QTest::newRow("desktop-entry") << QStringLiteral("desktop-file-validate") << QStringLiteral("desktop-file-utils")
-                                       << QStringList{installed(QStringLiteral("share/applications/%1.desktop").arg(appId))};
+        QTest::newRow("desktop-entry") << QStringLiteral("desktop-file-validate")
+                                       << QStringLiteral("desktop-file-utils")
+                                       << QStringList{
+                                              installed(QStringLiteral("share/applications/%1.desktop").arg(appId))};
         QTest::newRow("metainfo") << QStringLiteral("appstreamcli") << QStringLiteral("appstream")
-                                  << QStringList{QStringLiteral("validate"), QStringLiteral("--no-net"),
-                                                 installed(QStringLiteral("share/metainfo/%1.metainfo.xml").arg(appId))};
+                                  << QStringList{
+                                         QStringLiteral("validate"), QStringLiteral("--no-net"),
+                                         installed(QStringLiteral("share/metainfo/%1.metainfo.xml").arg(appId))};
         // The whole tree: the metainfo's desktop entry and icon are where it says.
         QTest::newRow("metainfo-with-its-entry-and-icon")
             << QStringLiteral("appstreamcli") << QStringLiteral("appstream")
@@ -134,8 +135,9 @@ private Q_SLOTS:
         start(process, installed(QStringLiteral("bin/tarnwick")));
         QTRY_COMPARE_WITH_TIMEOUT(lockOwner(), process.processId(), 60000);
         for (const char *catalogue : {"qt_nl.qm", "qtbase_nl.qm", "qtmultimedia_nl.qm"}) {
-            const QString path = QFileInfo(installed(QStringLiteral("share/tarnwick/translations/") + QLatin1String(catalogue)))
-                                     .canonicalFilePath();
+            const QString path
+                = QFileInfo(installed(QStringLiteral("share/tarnwick/translations/") + QLatin1String(catalogue)))
+                      .canonicalFilePath();
             QTRY_VERIFY2_WITH_TIMEOUT(mappedFiles(process.processId()).contains(path), catalogue, 60000);
         }
         QCOMPARE(process.state(), QProcess::Running);
@@ -144,11 +146,13 @@ private Q_SLOTS:
 
     void theDebianPackageHoldsTheInstallationAndItsDependencies()
     {
-        if (const QString reason = missing(QStringLiteral("dpkg-shlibdeps"), QStringLiteral("dpkg-dev")); !reason.isEmpty())
+        if (const QString reason = missing(QStringLiteral("dpkg-shlibdeps"), QStringLiteral("dpkg-dev"));
+            !reason.isEmpty())
             QSKIP(qPrintable(reason));
         QTemporaryDir output;
-        run(QStringLiteral(CPACK_COMMAND_PATH), {QStringLiteral("--config"), QStringLiteral(TARNWICK_BUILD_DIR "/CPackConfig.cmake"),
-                                                 QStringLiteral("-B"), output.path()});
+        run(QStringLiteral(CPACK_COMMAND_PATH),
+            {QStringLiteral("--config"), QStringLiteral(TARNWICK_BUILD_DIR "/CPackConfig.cmake"), QStringLiteral("-B"),
+             output.path()});
         const QStringList packages = QDir(output.path()).entryList({QStringLiteral("*.deb")}, QDir::Files);
         QCOMPARE(packages.size(), 1);
         const QString package = output.filePath(packages.first());
@@ -158,8 +162,10 @@ private Q_SLOTS:
             QVERIFY2(contents.contains(" ./usr/" + QFile::encodeName(file.path) + '\n'), qPrintable(file.path));
 
         // From dpkg-shlibdeps, and the SQLite driver that the program loads as a plugin.
-        const QByteArray depends = run(QStringLiteral("dpkg-deb"), {QStringLiteral("--field"), package, QStringLiteral("Depends")});
-        for (const char *dependency : {"libc6", "libqt6widgets6", "libqt6webenginewidgets6", "libxml2", "libqt6sql6-sqlite"})
+        const QByteArray depends
+            = run(QStringLiteral("dpkg-deb"), {QStringLiteral("--field"), package, QStringLiteral("Depends")});
+        for (const char *dependency :
+             {"libc6", "libqt6widgets6", "libqt6webenginewidgets6", "libxml2", "libqt6sql6-sqlite"})
             QVERIFY2(depends.contains(dependency), depends.constData());
     }
 };

@@ -70,21 +70,20 @@ private:
         });
     }
 
-    static Tarnwick *controllerOf(MainWindow &window)
-    {
-        return window.findChild<Tarnwick *>();
-    }
+    static Tarnwick *controllerOf(MainWindow &window) { return window.findChild<Tarnwick *>(); }
 
     // Spots stored before the window opens: 3 in "Beeld", 2 in "Geluid", one erotic.
     static void storeSpots()
     {
         SpotStore store;
-        const QList<QPair<int, QByteArray>> spots = {{1, "abc film"}, {1, "Beeld twee"}, {1, "ABC drie"},
-                                                     {2, "muziek"}, {2, "meer muziek abc"}};
+        const QList<QPair<int, QByteArray>> spots
+            = {{1, "abc film"}, {1, "Beeld twee"}, {1, "ABC drie"}, {2, "muziek"}, {2, "meer muziek abc"}};
         for (const auto &[cat, title] : spots)
-            QVERIFY(store.insertSpot(SpotTable::Spots, {cat, cat * 100, 1298000000, title, "spotter", QStringLiteral(""), title, ""})
+            QVERIFY(store.insertSpot(SpotTable::Spots,
+                                     {cat, cat * 100, 1298000000, title, "spotter", QStringLiteral(""), title, ""})
                     == InsertResult::Inserted);
-        QVERIFY(store.insertSpot(SpotTable::EroticSpots, {9, 900, 1298000000, QByteArray("abc ero"), "s", QStringLiteral(""), "e", ""})
+        QVERIFY(store.insertSpot(SpotTable::EroticSpots,
+                                 {9, 900, 1298000000, QByteArray("abc ero"), "s", QStringLiteral(""), "e", ""})
                 == InsertResult::Inserted);
     }
 
@@ -173,7 +172,8 @@ private Q_SLOTS:
         QCOMPARE(shown.size(), 1);
         QCOMPARE(shown.first().kind, MessageBoxes::Kind::Question);
         QCOMPARE(shown.first().title, QStringLiteral("Weet je het zeker?"));
-        QCOMPARE(shown.first().text, QStringLiteral("Inhoud van database verwijderen, en opnieuw alle headers downloaden?"));
+        QCOMPARE(shown.first().text,
+                 QStringLiteral("Inhoud van database verwijderen, en opnieuw alle headers downloaden?"));
         QCOMPARE(rows("spots"), 5);
         QCOMPARE(Settings::lastHeader(), 500);
 
@@ -257,9 +257,10 @@ private Q_SLOTS:
         MainWindow window;
         QTreeWidget *categories = tree(window);
         QCOMPARE(categories->headerItem()->text(0), QStringLiteral("Categorieën"));
-        const QStringList topTexts = {QStringLiteral("Nieuw"), QStringLiteral("Alles"), QStringLiteral("Beeld"),
-                                      QStringLiteral("Geluid"), QStringLiteral("Spelletjes"),
-                                      QStringLiteral("Applicaties"), QStringLiteral("Erotiek")};
+        const QStringList topTexts
+            = {QStringLiteral("Nieuw"),  QStringLiteral("Alles"),      QStringLiteral("Beeld"),
+               QStringLiteral("Geluid"), QStringLiteral("Spelletjes"), QStringLiteral("Applicaties"),
+               QStringLiteral("Erotiek")};
         const QList<int> topCodes = {-1, 0, 1, 2, 3, 4, 9};
         const QList<int> childCounts = {0, 0, 10, 6, 14, 7, 5};
         QCOMPARE(categories->topLevelItemCount(), topTexts.size());
@@ -315,8 +316,9 @@ private Q_SLOTS:
         QStringList options;
         for (QAction *item : window.menuBar()->actions().at(1)->menu()->actions())
             options << item->objectName();
-        QCOMPARE(options, QStringList({QStringLiteral("actionConfiguratie"), QStringLiteral("actionDatabase_optimalizeren"),
-                                       QStringLiteral("actionHeaders_verwijderen_en_opnieuw_downloaden")}));
+        QCOMPARE(options,
+                 QStringList({QStringLiteral("actionConfiguratie"), QStringLiteral("actionDatabase_optimalizeren"),
+                              QStringLiteral("actionHeaders_verwijderen_en_opnieuw_downloaden")}));
     }
 
     void firstRunAsksForTheSettingsBeforeTheWindow()

@@ -26,10 +26,7 @@ private Q_SLOTS:
         settings.sync();
     }
 
-    void cleanup()
-    {
-        removeLocks();
-    }
+    void cleanup() { removeLocks(); }
 
     void aSecondStartEndsAtOnceWithStatusZero()
     {

@@ -24,10 +24,7 @@ private Q_SLOTS:
         QCOMPARE(ByteText::toBytes(ByteText::toText(utf8)), utf8);
     }
 
-    void bytesStopAtTheFirstNul()
-    {
-        QCOMPARE(ByteText::toText(QByteArray("ab\0cd", 5)), QStringLiteral("ab"));
-    }
+    void bytesStopAtTheFirstNul() { QCOMPARE(ByteText::toText(QByteArray("ab\0cd", 5)), QStringLiteral("ab")); }
 
     void charactersAbove255BecomeQuestionMarks()
     {

@@ -25,7 +25,7 @@ public:
 
     QProcess &process();
     quint16 port() const;
-    qint64 spots() const;    // as it announced them
+    qint64 spots() const; // as it announced them
     qint64 comments() const;
 
 private:

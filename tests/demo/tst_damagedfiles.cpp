@@ -21,8 +21,8 @@
 namespace {
 
 constexpr int exitTimeoutMs = 60000;
-const QStringList databases = {QStringLiteral("spots.db"), QStringLiteral("cache.db"),
-                               QStringLiteral("reactielijst.db")};
+const QStringList databases
+    = {QStringLiteral("spots.db"), QStringLiteral("cache.db"), QStringLiteral("reactielijst.db")};
 
 enum class Damage { Truncated, RandomBytes, Directory };
 
@@ -117,7 +117,7 @@ class TestDamagedFiles : public QObject
 
 private:
     DemoServerProcess demo;
-    QTemporaryDir killed;       // the files as the program left them when killed after its download
+    QTemporaryDir killed; // the files as the program left them when killed after its download
     QTemporaryDir checkpointed; // the same files with the log written into them
 
 private Q_SLOTS:
@@ -169,9 +169,9 @@ void TestDamagedFiles::aDamagedDatabaseIsShownAndEndsTheProgram_data()
     QTest::addColumn<Damage>("how");
     QTest::addColumn<QString>("message");
 
-    const QString messages[] = {QStringLiteral("Fout bij openen spots database"),
-                                QStringLiteral("Fout bij openen cache database"),
-                                QStringLiteral("Fout bij openen reactielijst database")};
+    const QString messages[]
+        = {QStringLiteral("Fout bij openen spots database"), QStringLiteral("Fout bij openen cache database"),
+           QStringLiteral("Fout bij openen reactielijst database")};
     const QPair<const char *, Damage> damages[] = {
         {"cut-in-half", Damage::Truncated}, {"random-bytes", Damage::RandomBytes}, {"a-directory", Damage::Directory}};
     for (int index = 0; index < databases.size(); ++index) {

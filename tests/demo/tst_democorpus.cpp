@@ -47,9 +47,9 @@ void TestDemoCorpus::everyCategoryHasSpots()
         QCOMPARE(header.outcome, SpotHeader::Outcome::Spot);
         QCOMPARE(header.subcat, spot.subcategory);
         QCOMPARE(header.spotKey, spot.key);
-        QCOMPARE(header.storedTitle().toString(), header.storedTitle().typeId() == QMetaType::QString
-                                                      ? QString::fromUtf8(spot.title)
-                                                      : header.storedTitle().toString());
+        QCOMPARE(header.storedTitle().toString(),
+                 header.storedTitle().typeId() == QMetaType::QString ? QString::fromUtf8(spot.title)
+                                                                     : header.storedTitle().toString());
         QVERIFY(header.spotDate >= previousDate && header.spotDate >= now - DemoCorpus::daysCovered * 86400);
         previousDate = header.spotDate;
         subcategories.insert(header.subcat);

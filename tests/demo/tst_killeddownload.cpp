@@ -66,8 +66,8 @@ const Moment moments[] = {
     {"while-a-plain-comment-range-streams-in", false, "R: \"221", Counter::Read, 1 << 20},
     {"while-a-comment-range-commits", true, "S: [einde van XHDR data]"},
     {"as-the-next-comment-range-is-asked-for", true, "S: \"XZHDR References 50002-"},
-    {"between-a-plain-comment-range-and-its-position", false, "S: [einde van XHDR data]", Counter::LogEmptied, 0,
-     false, "reactielijst.db-wal"},
+    {"between-a-plain-comment-range-and-its-position", false, "S: [einde van XHDR data]", Counter::LogEmptied, 0, false,
+     "reactielijst.db-wal"},
     {"while-a-spot-page-loads", true, "R: \"220", Counter::None, 0, true},
 };
 
@@ -188,8 +188,7 @@ void TestKilledDownload::runUntil(const Moment *moment)
             logFilled = logFilled || size > 0;
             return logFilled && size == 0;
         }
-        return lineSeen
-            && ioCounter(program.processId(), moment->counter) - counterStart >= moment->bytes;
+        return lineSeen && ioCounter(program.processId(), moment->counter) - counterStart >= moment->bytes;
     };
     // Polled without the event loop: the kill follows the line by a fraction of a millisecond.
     while (!reached()) {

@@ -25,9 +25,9 @@
 struct HttpRequest
 {
     QByteArray method;
-    QByteArray path;                             // without the query
-    QList<std::pair<QString, QString>> query;    // decoded as a web form is: "+" is a blank
-    QMap<QByteArray, QByteArray> headers;        // names in lower case
+    QByteArray path; // without the query
+    QList<std::pair<QString, QString>> query; // decoded as a web form is: "+" is a blank
+    QMap<QByteArray, QByteArray> headers; // names in lower case
     QByteArray body;
 
     QStringList queryKeys() const
@@ -142,7 +142,8 @@ private:
             }
             for (qsizetype i = 1; i < lines.size(); ++i) {
                 const qsizetype colon = lines.at(i).indexOf(':');
-                request.headers.insert(lines.at(i).left(colon).trimmed().toLower(), lines.at(i).mid(colon + 1).trimmed());
+                request.headers.insert(lines.at(i).left(colon).trimmed().toLower(),
+                                       lines.at(i).mid(colon + 1).trimmed());
             }
             const qsizetype length = request.headers.value("content-length").toLongLong();
             if (received->size() < headEnd + 4 + length)
@@ -178,10 +179,10 @@ inline QByteArray threeFileNzb(const QByteArray &tag = "spot")
     for (const char *suffix : {".part1.rar", ".part2.rar", ".par2"}) {
         const QByteArray file = tag + suffix;
         nzb += QByteArray("<file poster=\"spotter@example.invalid\" date=\"1700000000\" subject=\"&quot;") + file
-               + "&quot; yEnc (1/1)\">\n"
-                 "<groups><group>alt.binaries.test</group></groups>\n"
-                 "<segments><segment bytes=\"1000\" number=\"1\">"
-               + file + "@example.invalid</segment></segments>\n</file>\n";
+            + "&quot; yEnc (1/1)\">\n"
+              "<groups><group>alt.binaries.test</group></groups>\n"
+              "<segments><segment bytes=\"1000\" number=\"1\">"
+            + file + "@example.invalid</segment></segments>\n</file>\n";
     }
     return nzb + "</nzb>\n";
 }

@@ -69,14 +69,17 @@ void TestNzbFile::fileNameFor_data()
     QTest::newRow("control-characters") << QStringLiteral("a\tb\nc\u0001d\u007f") << QStringLiteral("a_b_c_d_.nzb");
     QTest::newRow("c1-control-character") << QStringLiteral("x\u0085y") << QStringLiteral("x_y.nzb");
     QTest::newRow("surrounding-blanks-and-dots") << QStringLiteral("  ..Titel.. ") << QStringLiteral("Titel.nzb");
-    QTest::newRow("inner-dots-kept") << QStringLiteral("Serie.S01E02.1080p") << QStringLiteral("Serie.S01E02.1080p.nzb");
+    QTest::newRow("inner-dots-kept") << QStringLiteral("Serie.S01E02.1080p")
+                                     << QStringLiteral("Serie.S01E02.1080p.nzb");
     QTest::newRow("only-dots") << QStringLiteral("...") << QStringLiteral("spot.nzb");
     QTest::newRow("only-blanks") << QStringLiteral("   ") << QStringLiteral("spot.nzb");
     QTest::newRow("empty") << QString() << QStringLiteral("spot.nzb");
-    QTest::newRow("accents-kept") << QStringLiteral("\u00c9\u00e9n \u2013 \u00fc") << QStringLiteral("\u00c9\u00e9n \u2013 \u00fc.nzb");
-    QTest::newRow("long-title-cut-at-200-bytes") << QString(300, QChar(0xe9)) << QString(100, QChar(0xe9)) + QStringLiteral(".nzb");
-    QTest::newRow("long-title-cut-then-trimmed") << QString(199, u'a') + QStringLiteral(" bbb")
-                                                 << QString(199, u'a') + QStringLiteral(".nzb");
+    QTest::newRow("accents-kept") << QStringLiteral("\u00c9\u00e9n \u2013 \u00fc")
+                                  << QStringLiteral("\u00c9\u00e9n \u2013 \u00fc.nzb");
+    QTest::newRow("long-title-cut-at-200-bytes")
+        << QString(300, QChar(0xe9)) << QString(100, QChar(0xe9)) + QStringLiteral(".nzb");
+    QTest::newRow("long-title-cut-then-trimmed")
+        << QString(199, u'a') + QStringLiteral(" bbb") << QString(199, u'a') + QStringLiteral(".nzb");
     QString emoji = QStringLiteral("a");
     for (int i = 0; i < 60; ++i)
         emoji += QStringLiteral("\U0001F600");

@@ -199,9 +199,9 @@ void TestNzbGetSender::queues_data()
                                    << QStringLiteral("Tarnwick proef een") << QStringLiteral("Films");
     QTest::newRow("without-category") << QStringLiteral("Tarnwick proef twee") << QStringLiteral("Films") << false
                                       << QStringLiteral("Tarnwick proef twee") << QString();
-    QTest::newRow("title-with-path-characters") << QStringLiteral("Tarnwick: proef/drie \u00e9") << QStringLiteral("Boeken")
-                                                << true << QStringLiteral("Tarnwick_ proef_drie \u00e9")
-                                                << QStringLiteral("Boeken");
+    QTest::newRow("title-with-path-characters")
+        << QStringLiteral("Tarnwick: proef/drie \u00e9") << QStringLiteral("Boeken") << true
+        << QStringLiteral("Tarnwick_ proef_drie \u00e9") << QStringLiteral("Boeken");
 }
 
 void TestNzbGetSender::queues()

@@ -137,8 +137,8 @@ QString InnServer::path(const QString &relative) const
 
 bool InnServer::writeConfiguration(const QList<QByteArray> &groups, const TestCertificate &certificate)
 {
-    for (const char *sub : {"etc", "db", "run", "spool/articles", "spool/overview", "spool/incoming",
-                            "spool/outgoing", "spool/archive", "tmp", "log", "http", "filter"}) {
+    for (const char *sub : {"etc", "db", "run", "spool/articles", "spool/overview", "spool/incoming", "spool/outgoing",
+                            "spool/archive", "tmp", "log", "http", "filter"}) {
         if (!QDir().mkpath(path(QLatin1String(sub))))
             return false;
     }
@@ -179,8 +179,8 @@ quint16 InnServer::feedPort() const
 quint16 InnServer::startReader(Reader reader)
 {
     const quint16 port = freeLoopbackPort();
-    QStringList arguments{QStringLiteral("-D"), QStringLiteral("-f"), QStringLiteral("-b"), QStringLiteral("127.0.0.1"),
-                          QStringLiteral("-p"), QString::number(port)};
+    QStringList arguments{QStringLiteral("-D"),        QStringLiteral("-f"), QStringLiteral("-b"),
+                          QStringLiteral("127.0.0.1"), QStringLiteral("-p"), QString::number(port)};
     if (reader == Reader::Tls)
         arguments += QStringLiteral("-S");
     readers.emplace_back(launch(QStringLiteral("nnrpd"), arguments, QLatin1String(stopReader), {}));
@@ -222,7 +222,7 @@ bool InnServer::run(const QString &tool, const QStringList &arguments)
 }
 
 QProcess *InnServer::launch(const QString &tool, const QStringList &arguments, const QString &stop,
-                             const QString &removeAfter)
+                            const QString &removeAfter)
 {
     auto *process = new QProcess;
     process->setProcessEnvironment(environment());
@@ -231,8 +231,9 @@ QProcess *InnServer::launch(const QString &tool, const QStringList &arguments, c
     process->setProcessChannelMode(QProcess::MergedChannels);
     process->setStandardOutputFile(path(QStringLiteral("%1-%2.out").arg(tool).arg(++launched)));
     process->setChildProcessModifier([] { setpgid(0, 0); });
-    process->start(QStringLiteral("/bin/sh"), QStringList{QStringLiteral("-c"), QLatin1String(watchdog),
-                                                          QStringLiteral("watchdog"), stop, removeAfter, bin + tool}
+    process->start(QStringLiteral("/bin/sh"),
+                   QStringList{QStringLiteral("-c"), QLatin1String(watchdog), QStringLiteral("watchdog"), stop,
+                               removeAfter, bin + tool}
                        + arguments);
     process->waitForStarted();
     return process;

@@ -70,7 +70,8 @@ QList<QByteArray> storedSpotKeys()
 {
     QList<QByteArray> keys;
     for (const QVariantList &row :
-         Observer(QStringLiteral("spots.db")).rows(QStringLiteral("SELECT msgid FROM spots UNION ALL SELECT msgid FROM erospots")))
+         Observer(QStringLiteral("spots.db"))
+             .rows(QStringLiteral("SELECT msgid FROM spots UNION ALL SELECT msgid FROM erospots")))
         keys += row.value(0).toByteArray();
     std::sort(keys.begin(), keys.end());
     return keys;
@@ -79,7 +80,8 @@ QList<QByteArray> storedSpotKeys()
 CommentIndex storedCommentIndex()
 {
     CommentIndex index;
-    for (const QVariantList &row : Observer(QStringLiteral("reactielijst.db")).rows(QStringLiteral("SELECT post, nrs FROM msgnrs"))) {
+    for (const QVariantList &row :
+         Observer(QStringLiteral("reactielijst.db")).rows(QStringLiteral("SELECT post, nrs FROM msgnrs"))) {
         QList<quint32> numbers = CommentNumberList::decode(row.value(1).toByteArray());
         std::sort(numbers.begin(), numbers.end());
         index.insert(row.value(0).toString(), numbers);
@@ -117,7 +119,8 @@ private:
 void TestInn::initTestCase()
 {
     if (!InnServer::installed())
-        QSKIP("INN is not installed (Debian package inn2, which scripts/test installs): no real server to test against");
+        QSKIP(
+            "INN is not installed (Debian package inn2, which scripts/test installs): no real server to test against");
     if (geteuid() != 0)
         QSKIP("INN's servers run only as root (they switch to the user news) or as news");
     const TestCertificate certificate = TestCertificate::generate(serverName);
@@ -132,10 +135,11 @@ void TestInn::initTestCase()
     const QList<QByteArray> articles = corpusArticles(corpus);
     const qint64 generated = timer.restart();
     ArticleFeed feed;
-    QVERIFY2(feed.open(inn->feedPort()) && feed.send(articles), qPrintable(feed.error() + QLatin1Char('\n') + inn->output()));
+    QVERIFY2(feed.open(inn->feedPort()) && feed.send(articles),
+             qPrintable(feed.error() + QLatin1Char('\n') + inn->output()));
     feed.close();
-    qInfo("INN up in %lld ms; %lld spots, %lld comments, %lld articles in all made in %lld ms, fed in %lld ms",
-          started, corpus.spotCount(), corpus.commentCount(), qint64(articles.size()), generated, timer.elapsed());
+    qInfo("INN up in %lld ms; %lld spots, %lld comments, %lld articles in all made in %lld ms, fed in %lld ms", started,
+          corpus.spotCount(), corpus.commentCount(), qint64(articles.size()), generated, timer.elapsed());
 }
 
 void TestInn::cleanup()
@@ -170,7 +174,8 @@ void TestInn::downloadsWhatInnServes()
     const QString executable = QStringLiteral(TARNWICK_EXECUTABLE);
     QElapsedTimer timer;
     timer.start();
-    ProgramProcess::start(program, reader == InnServer::Reader::Tls ? trustStore.wrap(program, executable) : executable);
+    ProgramProcess::start(program,
+                          reader == InnServer::Reader::Tls ? trustStore.wrap(program, executable) : executable);
 
     QTRY_COMPARE_WITH_TIMEOUT(setting(Settings::Key::lastCommentsHeader), corpus.commentCount(), downloadTimeoutMs);
     qInfo("downloaded in %lld ms", timer.elapsed());
@@ -239,7 +244,8 @@ void TestInn::spotPageFromInn()
             rarFiles += QString::fromLatin1(file.name);
     }
     // The comments come one by one, after the NZB that was asked for urgently.
-    QTRY_COMPARE_WITH_TIMEOUT(waitForText(view->webView(), commentHeading).count(commentHeading), headings.size(), 60000);
+    QTRY_COMPARE_WITH_TIMEOUT(waitForText(view->webView(), commentHeading).count(commentHeading), headings.size(),
+                              60000);
     const QString text = waitForText(view->webView(), rarFiles.last());
     // The RAR set's first and last file and the newsgroup come from the NZB.
     for (const QString &expected : QStringList{rarFiles.first(), QString::fromLatin1(spot.newsgroup)} + headings)

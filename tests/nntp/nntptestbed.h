@@ -37,8 +37,8 @@ inline void fill(NewsServer &server)
 
 // What XHDR References 1-4 of free.usenet yields: number 2 has three parts and is dropped,
 // number 3 has no References header.
-inline const QList<std::pair<qint64, QByteArray>> commentReferences = {
-    {1, "<key1@free.pt>"}, {3, ""}, {4, "<key4@free.pt>"}, {-1, "."}};
+inline const QList<std::pair<qint64, QByteArray>> commentReferences
+    = {{1, "<key1@free.pt>"}, {3, ""}, {4, "<key4@free.pt>"}, {-1, "."}};
 
 } // namespace TestCorpus
 
@@ -48,14 +48,14 @@ struct ClientUnderTest
 {
     ClientUnderTest(const QString &host, quint16 port, const QString &user, const QString &password, bool ssl,
                     bool compressed)
-        : client(new SpotNNTP(host, port, user, password, ssl, compressed)),
-          articleData(client, &SpotNNTP::articleData),
-          headerLine(client, &SpotNNTP::headerLine),
-          groupResponse(client, &SpotNNTP::groupResponse),
-          xroverLine(client, &SpotNNTP::xroverLine),
-          error(client, &SpotNNTP::error),
-          articleNotFound(client, &SpotNNTP::articleNotFound),
-          loggedIn(client, &SpotNNTP::loggedIn)
+        : client(new SpotNNTP(host, port, user, password, ssl, compressed))
+        , articleData(client, &SpotNNTP::articleData)
+        , headerLine(client, &SpotNNTP::headerLine)
+        , groupResponse(client, &SpotNNTP::groupResponse)
+        , xroverLine(client, &SpotNNTP::xroverLine)
+        , error(client, &SpotNNTP::error)
+        , articleNotFound(client, &SpotNNTP::articleNotFound)
+        , loggedIn(client, &SpotNNTP::loggedIn)
     {
     }
     ~ClientUnderTest() { delete client; }
@@ -163,8 +163,8 @@ struct ClientTestBed
     std::vector<std::unique_ptr<ClientUnderTest>> clients;
 };
 
-#define CLIENT_TEST_CLEANUP(bed)                                                                                   \
-    do {                                                                                                           \
-        const QStringList unexpected = (bed).finish();                                                             \
-        QVERIFY2(unexpected.isEmpty(), qPrintable(unexpected.join(QStringLiteral("; "))));                         \
+#define CLIENT_TEST_CLEANUP(bed)                                                                                       \
+    do {                                                                                                               \
+        const QStringList unexpected = (bed).finish();                                                                 \
+        QVERIFY2(unexpected.isEmpty(), qPrintable(unexpected.join(QStringLiteral("; "))));                             \
     } while (false)

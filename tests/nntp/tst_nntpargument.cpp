@@ -241,15 +241,16 @@ void TestNntpArgument::strayLinesHaveABoundOfTheirOwn()
         return;
     }
     if (overview) {
-        QCOMPARE(c.headerLines(), QList<QByteArray>({line(1), line(-7), line(1000003), "x\tkapot\r\n", line(2),
-                                                      line(3), ".\r\n"}));
+        QCOMPARE(c.headerLines(),
+                 QList<QByteArray>({line(1), line(-7), line(1000003), "x\tkapot\r\n", line(2), line(3), ".\r\n"}));
     } else {
         // An XHDR line needs a number of at least 0: -7 and "x" are no lines.
-        QCOMPARE(c.referenceLines(), (QList<std::pair<qint64, QByteArray>>{{1, "<key1@free.pt>"},
-                                                                           {1000003, "<key1000003@free.pt>"},
-                                                                           {2, "<key2@free.pt>"},
-                                                                           {3, "<key3@free.pt>"},
-                                                                           {-1, "."}}));
+        QCOMPARE(c.referenceLines(),
+                 (QList<std::pair<qint64, QByteArray>>{{1, "<key1@free.pt>"},
+                                                       {1000003, "<key1000003@free.pt>"},
+                                                       {2, "<key2@free.pt>"},
+                                                       {3, "<key3@free.pt>"},
+                                                       {-1, "."}}));
     }
 }
 

@@ -173,8 +173,9 @@ void TestSpotNNTP::referencesFormsAgree()
 
     QCOMPARE(plain.referenceLines(), TestCorpus::commentReferences);
     QCOMPARE(compressed.referenceLines(), TestCorpus::commentReferences);
-    QCOMPARE(bed.server->receivedCommands(), QList<QByteArray>({"GROUP free.usenet", "XHDR References 1-4",
-                                                            "GROUP free.usenet", "XZHDR References 1-4"}));
+    QCOMPARE(
+        bed.server->receivedCommands(),
+        QList<QByteArray>({"GROUP free.usenet", "XHDR References 1-4", "GROUP free.usenet", "XZHDR References 1-4"}));
 }
 
 void TestSpotNNTP::compressionRefused_data()
@@ -194,8 +195,9 @@ void TestSpotNNTP::compressionRefused()
 
     QVERIFY(overview ? c.overview(1, 3) : c.references(1, 4));
     if (overview) {
-        QCOMPARE(c.headerLines(), QList<QByteArray>({OverviewCorpus::line(1), OverviewCorpus::line(2),
-                                                     OverviewCorpus::line(3), ".\r\n"}));
+        QCOMPARE(
+            c.headerLines(),
+            QList<QByteArray>({OverviewCorpus::line(1), OverviewCorpus::line(2), OverviewCorpus::line(3), ".\r\n"}));
         c->fetchOverview(4, 4);
         QVERIFY(c.waitForOverviewEnd(2));
     } else {
@@ -217,15 +219,18 @@ void TestSpotNNTP::compressionRefused()
     QVERIFY(c.selectGroup(TestCorpus::spotGroup));
     overview ? c->fetchOverview(5, 5) : c->fetchReferences(5, 5);
     QTRY_COMPARE(bed.server->receivedCommands().size(), oneConnection.size() + 3);
-    QCOMPARE(bed.server->receivedCommands().at(oneConnection.size() + 1), overview ? "XZVER 5-5" : "XZHDR References 5-5");
+    QCOMPARE(bed.server->receivedCommands().at(oneConnection.size() + 1),
+             overview ? "XZVER 5-5" : "XZHDR References 5-5");
 }
 
 void TestSpotNNTP::badCompressedData_data()
 {
     QTest::addColumn<bool>("wrongCrc");
     QTest::addColumn<QString>("message");
-    QTest::newRow("wrong-crc") << true << QStringLiteral("Foutieve gecompreseerde headers ontvangen (yenc crc niet ok)");
-    QTest::newRow("not-deflate") << false << QStringLiteral("Foutieve gecompreseerde headers ontvangen (inflate mislukt)");
+    QTest::newRow("wrong-crc") << true
+                               << QStringLiteral("Foutieve gecompreseerde headers ontvangen (yenc crc niet ok)");
+    QTest::newRow("not-deflate") << false
+                                 << QStringLiteral("Foutieve gecompreseerde headers ontvangen (inflate mislukt)");
 }
 
 void TestSpotNNTP::badCompressedData()
@@ -384,7 +389,8 @@ void TestSpotNNTP::missingArticle_data()
     QTest::addColumn<QByteArray>("group");
     QTest::addColumn<QByteArray>("id");
     QTest::addColumn<QByteArray>("command");
-    QTest::newRow("430-message-id") << QByteArray() << QByteArray("gone@free.pt") << QByteArray("ARTICLE <gone@free.pt>");
+    QTest::newRow("430-message-id") << QByteArray() << QByteArray("gone@free.pt")
+                                    << QByteArray("ARTICLE <gone@free.pt>");
     QTest::newRow("423-expired-number") << TestCorpus::commentGroup << QByteArray("999999")
                                         << QByteArray("ARTICLE 999999");
 }
@@ -449,8 +455,8 @@ void TestSpotNNTP::terminatorSplits()
     cutSets += QList<qint64>{reply.indexOf('\n') + 1, size - 3};
 
     for (const QList<qint64> &cuts : std::as_const(cutSets)) {
-        const QByteArray where = QByteArray("cut at ") + QByteArray::number(cuts.first())
-                                 + (cuts.size() > 1 ? " and more" : "");
+        const QByteArray where
+            = QByteArray("cut at ") + QByteArray::number(cuts.first()) + (cuts.size() > 1 ? " and more" : "");
         bed.server->clearScripts();
         bed.server->cutReply("ARTICLE", cuts);
         QSignalSpy reads(c.socket(), &QIODevice::readyRead);

@@ -186,8 +186,9 @@ void TestSpotNNTPFailures::droppedConnection()
     QFETCH(QByteArray, command);
     QFETCH(int, linesBeforeClose);
     bed.server->closeDuringReply(command, linesBeforeClose);
-    QTest::ignoreMessage(QtDebugMsg, QRegularExpression(QStringLiteral(
-                                         R"(^Socket fout: \(QAbstractSocket::RemoteHostClosedError\) ".+"$)")));
+    QTest::ignoreMessage(
+        QtDebugMsg,
+        QRegularExpression(QStringLiteral(R"(^Socket fout: \(QAbstractSocket::RemoteHostClosedError\) ".+"$)")));
     ClientUnderTest &c = bed.makeClient();
     QVERIFY(c.logIn());
     QVERIFY(command == "GROUP" || c.selectGroup(TestCorpus::spotGroup));
@@ -249,8 +250,9 @@ void TestSpotNNTPFailures::silence()
         }
     }
     QVERIFY(c.error.wait());
-    QCOMPARE(c.error.takeFirst(), QVariantList({int(QAbstractSocket::SocketTimeoutError),
-                                                QStringLiteral("Geen antwoord van de Usenet server (time-out)")}));
+    QCOMPARE(c.error.takeFirst(),
+             QVariantList({int(QAbstractSocket::SocketTimeoutError),
+                           QStringLiteral("Geen antwoord van de Usenet server (time-out)")}));
     QCOMPARE(c->state(), SpotNNTP::State::Disconnected);
     QVERIFY(c->currentArticle().isEmpty());
 }
@@ -404,8 +406,9 @@ void TestSpotNNTPFailures::moreLinesThanRange()
     if (!tooMany)
         overview ? expectedOverview.append(".\r\n") : expectedReferences.append({-1, "."});
     // answer() adds the CR LF of the last line.
-    bed.server->answer(command, (overview ? "224 Overview information follows\r\n" : "221 References follow\r\n")
-                                    + (compressed ? YencEncoder::compressedReply(lines).chopped(2) : lines + '.'));
+    bed.server->answer(command,
+                       (overview ? "224 Overview information follows\r\n" : "221 References follow\r\n")
+                           + (compressed ? YencEncoder::compressedReply(lines).chopped(2) : lines + '.'));
     ClientUnderTest &c = bed.makeClient(compressed);
     QVERIFY(c.logIn());
     QVERIFY(c.selectGroup(overview ? TestCorpus::spotGroup : TestCorpus::commentGroup));

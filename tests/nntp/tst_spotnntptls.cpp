@@ -21,7 +21,6 @@ private Q_SLOTS:
     void otherErrorText();
 
 private:
-
     TestCertificate localhost;
     TestCertificate wrongHost;
     QSslConfiguration originalDefault;
@@ -64,12 +63,12 @@ void TestSpotNNTPTls::verificationFails_data()
 {
     QTest::addColumn<bool>("wrongName");
     QTest::addColumn<QString>("text");
-    QTest::newRow("untrusted") << false
-                               << QStringLiteral(
-                                      "SSL fout! <p>Het SSL certificaat van de sever is niet uitgegeven door een "
-                                      "vertrouwde instantie (zoals RapidSSL, StartSSL of Comodo).<br>Zonder betrouwbaar "
-                                      "certificaat is het niet mogelijk een <b>VEILIGE</b> verbinding op te zetten.<p>"
-                                      "Neem contact met je provider op!");
+    QTest::newRow("untrusted")
+        << false
+        << QStringLiteral("SSL fout! <p>Het SSL certificaat van de sever is niet uitgegeven door een "
+                          "vertrouwde instantie (zoals RapidSSL, StartSSL of Comodo).<br>Zonder betrouwbaar "
+                          "certificaat is het niet mogelijk een <b>VEILIGE</b> verbinding op te zetten.<p>"
+                          "Neem contact met je provider op!");
     QTest::newRow("host-name-mismatch") << true
                                         << QStringLiteral("SSL fout! Je hebt 'localhost' als server adres opgegeven, "
                                                           "maar het SSL certificaat van de server is alleen geldig "

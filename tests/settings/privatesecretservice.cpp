@@ -73,7 +73,8 @@ QString PrivateSecretService::start()
 
     bus.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     startDaemon(bus, QStringLiteral("dbus-daemon"),
-                {QStringLiteral("--config-file=") + configPath, QStringLiteral("--nofork"), QStringLiteral("--print-address=1")},
+                {QStringLiteral("--config-file=") + configPath, QStringLiteral("--nofork"),
+                 QStringLiteral("--print-address=1")},
                 environment);
     if (!bus.waitForStarted(startTimeoutMs) || !bus.waitForReadyRead(startTimeoutMs))
         return QStringLiteral("dbus-daemon did not start: ") + bus.errorString();
@@ -94,20 +95,21 @@ QString PrivateSecretService::start()
         // Kept, not shown: it warns at every replaced item. --unlock: the login keyring is
         // created, unlocked, with the password read from stdin.
         keyring.setProcessChannelMode(QProcess::MergedChannels);
-        startDaemon(keyring, QStringLiteral("gnome-keyring-daemon"),
-                    {QStringLiteral("--foreground"), QStringLiteral("--unlock"), QStringLiteral("--components=secrets")},
-                    environment);
+        startDaemon(
+            keyring, QStringLiteral("gnome-keyring-daemon"),
+            {QStringLiteral("--foreground"), QStringLiteral("--unlock"), QStringLiteral("--components=secrets")},
+            environment);
         if (keyring.waitForStarted(startTimeoutMs)) {
             keyring.write("test-keyring-password");
             keyring.closeWriteChannel();
-            registered = connection.interface()->isServiceRegistered(secretService)
-                || registrations.wait(startTimeoutMs);
+            registered
+                = connection.interface()->isServiceRegistered(secretService) || registrations.wait(startTimeoutMs);
         }
     }
     QDBusConnection::disconnectFromBus(QStringLiteral("probe"));
     return registered ? QString()
-                      : QStringLiteral("gnome-keyring-daemon did not start: ") + keyring.errorString() + QLatin1Char(' ')
-            + QString::fromLocal8Bit(keyring.readAll());
+                      : QStringLiteral("gnome-keyring-daemon did not start: ") + keyring.errorString()
+            + QLatin1Char(' ') + QString::fromLocal8Bit(keyring.readAll());
 }
 
 void PrivateSecretService::pauseKeyring(bool paused)

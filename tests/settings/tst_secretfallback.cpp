@@ -18,7 +18,8 @@ class TestSecretFallback : public QObject
     Q_OBJECT
 
 private:
-    static constexpr QFile::Permissions ownerOnly = QFile::ReadOwner | QFile::WriteOwner | QFile::ReadUser | QFile::WriteUser;
+    static constexpr QFile::Permissions ownerOnly
+        = QFile::ReadOwner | QFile::WriteOwner | QFile::ReadUser | QFile::WriteUser;
     static QFile::Permissions fileMode() { return QFile::permissions(QSettings().fileName()); }
 
 private Q_SLOTS:
@@ -27,10 +28,7 @@ private Q_SLOTS:
         ::umask(022); // the usual one, which would leave a new file readable by all
     }
 
-    void init()
-    {
-        QFile::remove(QSettings().fileName());
-    }
+    void init() { QFile::remove(QSettings().fileName()); }
 
     void secretsStayInTheFileWhichBecomesPrivate()
     {

@@ -28,15 +28,16 @@ private:
     static constexpr std::chrono::milliseconds timeout{10000};
 
     static QFile::Permissions fileMode() { return QFile::permissions(QSettings().fileName()); }
-    static constexpr QFile::Permissions ownerOnly = QFile::ReadOwner | QFile::WriteOwner | QFile::ReadUser | QFile::WriteUser;
+    static constexpr QFile::Permissions ownerOnly
+        = QFile::ReadOwner | QFile::WriteOwner | QFile::ReadUser | QFile::WriteUser;
 
     // What the keyring holds for a settings key, asked of libsecret's own tool rather than of QtKeychain.
     static QByteArray inKeyring(Secret secret)
     {
         QProcess lookup;
-        lookup.start(QStringLiteral("secret-tool"), {QStringLiteral("lookup"), QStringLiteral("server"),
-                                                     QStringLiteral("Tarnwick"), QStringLiteral("user"),
-                                                     SecretStore::entryName(secret)});
+        lookup.start(QStringLiteral("secret-tool"),
+                     {QStringLiteral("lookup"), QStringLiteral("server"), QStringLiteral("Tarnwick"),
+                      QStringLiteral("user"), SecretStore::entryName(secret)});
         lookup.waitForFinished();
         return lookup.readAllStandardOutput();
     }
@@ -117,13 +118,15 @@ private Q_SLOTS:
         const QString password = QStringLiteral("  g\u00e9heim ");
         {
             SettingsDialog dialog;
-            QCOMPARE(dialog.findChild<QLabel *>(QStringLiteral("secretPlaceLabel"))->text(),
-                     QStringLiteral("Wachtwoorden en de API-sleutel worden bewaard in de sleutelbos van het bureaublad."));
+            QCOMPARE(
+                dialog.findChild<QLabel *>(QStringLiteral("secretPlaceLabel"))->text(),
+                QStringLiteral("Wachtwoorden en de API-sleutel worden bewaard in de sleutelbos van het bureaublad."));
             dialog.findChild<QLineEdit *>(QStringLiteral("serverEdit"))->setText(QStringLiteral("news.example"));
             dialog.findChild<QLineEdit *>(QStringLiteral("userEdit"))->setText(QStringLiteral("jan"));
             dialog.findChild<QLineEdit *>(QStringLiteral("passEdit"))->setText(password);
             dialog.findChild<QComboBox *>(QStringLiteral("nzbDestinationBox"))->setCurrentIndex(3);
-            dialog.findChild<QLineEdit *>(QStringLiteral("sabnzbdUrlEdit"))->setText(QStringLiteral("http://127.0.0.1:8080"));
+            dialog.findChild<QLineEdit *>(QStringLiteral("sabnzbdUrlEdit"))
+                ->setText(QStringLiteral("http://127.0.0.1:8080"));
             dialog.findChild<QLineEdit *>(QStringLiteral("sabnzbdKeyEdit"))->setText(QStringLiteral("feedc0de"));
             dialog.findChild<QLineEdit *>(QStringLiteral("nzbgetPassEdit"))->setText(QStringLiteral("nzb geheim "));
             dialog.accept();
@@ -146,7 +149,8 @@ private Q_SLOTS:
         QTemporaryDir otherConfig;
         QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, otherConfig.path());
         const SecretStore other = openedStore();
-        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, QFile::decodeName(qgetenv("XDG_CONFIG_HOME")));
+        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope,
+                           QFile::decodeName(qgetenv("XDG_CONFIG_HOME")));
         QCOMPARE(other.place(), SecretStore::Place::Keychain);
         QCOMPARE(other.read(Secret::NewsServerPassword), QString());
         QCOMPARE(openedStore().read(Secret::NewsServerPassword), QStringLiteral("van mij"));

@@ -82,7 +82,8 @@ void TestBytePairRows::rowsHoldingAllAsAScan()
     }
     QCOMPARE(index.size(), qsizetype(texts.size()));
 
-    const std::vector<std::vector<const char *>> searches = {{"ab"}, {"ab", "bc"}, {"xy"}, {"ab", "xy"}, {"bc", "ca", "zz"}, {"zq"}};
+    const std::vector<std::vector<const char *>> searches
+        = {{"ab"}, {"ab", "bc"}, {"xy"}, {"ab", "xy"}, {"bc", "ca", "zz"}, {"zq"}};
     for (const std::vector<const char *> &search : searches) {
         std::vector<BytePairRows::Pair> pairs;
         for (const char *two : search)

@@ -27,8 +27,16 @@ const qint64 firstDate = 1300000000;
 
 // What posters write, stored in each of the ways the download stores titles.
 const char16_t *const phrases[] = {
-    u"Zo\u00eb en de zee", u"Ren\u00e9 Caf\u00e9", u"J\u00d6RG live", u"fa\u00e7ade 100% echt", u"\u65e5\u672c reis",
-    u"k_wi a%b", u"Cr\u00e8me br\u00fbl\u00e9e", u"Kiwi plain", u"\u00c6r\u00f8 \u20acuro", u"ZO\u00cb groot",
+    u"Zo\u00eb en de zee",
+    u"Ren\u00e9 Caf\u00e9",
+    u"J\u00d6RG live",
+    u"fa\u00e7ade 100% echt",
+    u"\u65e5\u672c reis",
+    u"k_wi a%b",
+    u"Cr\u00e8me br\u00fbl\u00e9e",
+    u"Kiwi plain",
+    u"\u00c6r\u00f8 \u20acuro",
+    u"ZO\u00cb groot",
 };
 enum class Stored { Utf8Bytes, Latin1Bytes, Text, MixedBytes, Count };
 
@@ -60,7 +68,8 @@ SpotRecord spot(int i)
     record.title = storedAs(phrase, Stored((i / phraseCount) % int(Stored::Count)));
     const QList<QByteArray> spotters{"J\xc3\xb6rg", "J\xf6rg", "Pelikaan", QByteArray()};
     record.spotter = spotters.at((i / 7) % spotters.size());
-    const QList<QVariant> tags{QString::fromUtf16(u"caf\u00e9"), QByteArray("film"), QString(QLatin1String("")), QVariant()};
+    const QList<QVariant> tags{QString::fromUtf16(u"caf\u00e9"), QByteArray("film"), QString(QLatin1String("")),
+                               QVariant()};
     record.tag = tags.at((i / 11) % tags.size());
     record.msgid = "list" + QByteArray::number(i) + "x";
     return record;
@@ -215,8 +224,9 @@ bool TestSpotList::execute(const QString &sql, const QVariantList &values)
 QList<int> TestSpotList::likeIds(const QByteArray &search)
 {
     QSqlQuery query(spotStore->spotsDatabase());
-    query.prepare(QStringLiteral("SELECT id FROM spots WHERE CAST(title AS TEXT) LIKE '%'||?||'%' OR CAST(spotter AS TEXT) "
-                                 "LIKE '%'||?||'%' OR CAST(tag AS TEXT) LIKE '%'||?||'%' ORDER BY id DESC"));
+    query.prepare(
+        QStringLiteral("SELECT id FROM spots WHERE CAST(title AS TEXT) LIKE '%'||?||'%' OR CAST(spotter AS TEXT) "
+                       "LIKE '%'||?||'%' OR CAST(tag AS TEXT) LIKE '%'||?||'%' ORDER BY id DESC"));
     for (int i = 0; i < 3; ++i)
         query.addBindValue(search);
     return query.exec() ? ids(query) : QList<int>{-1};
@@ -226,7 +236,8 @@ QList<int> TestSpotList::shownLikeIds(const QByteArray &search)
 {
     const QRegularExpression like = shownLike(search);
     QSqlQuery query(spotStore->spotsDatabase());
-    query.exec(QStringLiteral("SELECT id,title,spotter,tag,typeof(title),typeof(spotter),typeof(tag) FROM spots ORDER BY id DESC"));
+    query.exec(QStringLiteral(
+        "SELECT id,title,spotter,tag,typeof(title),typeof(spotter),typeof(tag) FROM spots ORDER BY id DESC"));
     QList<int> found;
     while (query.next()) {
         for (int column = 1; column <= 3; ++column) {
@@ -272,7 +283,9 @@ void TestSpotList::searchFindsTheLikeRowsAndTheShownText_data()
     QTest::newRow("latin1-search-text") << QByteArray("zo\xeb") << true;
     QTest::newRow("one-accent") << QByteArray("\xc3\xa9") << true;
     QTest::newRow("beyond-latin1") << QByteArray("\xe6\x97\xa5\xe6\x9c\xac") << false;
-    QTest::newRow("euro-sign") << QByteArray("\xe2\x82\xac" "uro") << false;
+    QTest::newRow("euro-sign") << QByteArray("\xe2\x82\xac"
+                                             "uro")
+                               << false;
     QTest::newRow("utf8-spotter") << QByteArray("j\xc3\xb6rg") << true;
     QTest::newRow("underscore-one-character") << QByteArray("caf_ 1") << false;
     QTest::newRow("underscore-after-an-accent") << QByteArray("zo\xc3\xab_en") << true;
@@ -459,8 +472,9 @@ void TestSpotList::readThatFailsIsNoEmptyTable()
     // Only a table that is not there is empty.
     sqlite3 *withoutErotica = nullptr;
     QCOMPARE(sqlite3_open(":memory:", &withoutErotica), SQLITE_OK);
-    QCOMPARE(sqlite3_exec(withoutErotica, "CREATE TABLE spots(id INTEGER PRIMARY KEY,cat,subcat,title,spotter,tag);"
-                                          "INSERT INTO spots(cat,subcat) VALUES (1,100),(2,200)",
+    QCOMPARE(sqlite3_exec(withoutErotica,
+                          "CREATE TABLE spots(id INTEGER PRIMARY KEY,cat,subcat,title,spotter,tag);"
+                          "INSERT INTO spots(cat,subcat) VALUES (1,100),(2,200)",
                           nullptr, nullptr, nullptr),
              SQLITE_OK);
     SpotListIndex spotsOnly;
@@ -496,7 +510,8 @@ void TestSpotList::rowsBelowTheNewestBuildTheIndexAgain()
     SpotsModel model(source.get(), nullptr);
     QVERIFY(indexed(model));
     model.setFilter({}, 0, 0);
-    QVERIFY(execute(QStringLiteral("DELETE FROM spots WHERE id IN (SELECT id FROM spots ORDER BY id LIMIT 10 OFFSET 100)")));
+    QVERIFY(execute(
+        QStringLiteral("DELETE FROM spots WHERE id IN (SELECT id FROM spots ORDER BY id LIMIT 10 OFFSET 100)")));
     Q_EMIT source->newSpots();
     QVERIFY(execute(QStringLiteral("INSERT INTO spots(id,cat,subcat,spotdate,title,spotter,tag,msgid) "
                                    "SELECT id-1,cat,subcat,spotdate,title,spotter,tag,msgid FROM spots "

@@ -232,10 +232,11 @@ void TestSpotsModel::initTestCase()
     QMap<QString, int> kinds;
     while (query.next())
         kinds[query.value(0).toString() + QLatin1Char('/') + query.value(1).toString()] = query.value(2).toInt();
-    QCOMPARE(kinds, (QMap<QString, int>{{QStringLiteral("blob/blob"), 1600},
-                                        {QStringLiteral("blob/text"), 400},
-                                        {QStringLiteral("text/blob"), 800},
-                                        {QStringLiteral("text/text"), 200}}));
+    QCOMPARE(kinds,
+             (QMap<QString, int>{{QStringLiteral("blob/blob"), 1600},
+                                 {QStringLiteral("blob/text"), 400},
+                                 {QStringLiteral("text/blob"), 800},
+                                 {QStringLiteral("text/text"), 200}}));
 }
 
 void TestSpotsModel::init()
@@ -330,24 +331,29 @@ void TestSpotsModel::columns_data()
     QTest::addColumn<QByteArray>("spotter");
     QTest::addColumn<QStringList>("shown");
 
-    QTest::newRow("winter-hd-byte-title") << 107 << qint64(1298000000) << QVariant(QByteArray("Caf\xe9 Tour"))
-                                          << QByteArray("Gerrit")
-                                          << QStringList{QStringLiteral("18-02-11 (04:33)"), QStringLiteral("HD"),
-                                                         QStringLiteral("Caf\u00e9 Tour"), QStringLiteral("Gerrit")};
+    QTest::newRow("winter-hd-byte-title")
+        << 107 << qint64(1298000000) << QVariant(QByteArray("Caf\xe9 Tour")) << QByteArray("Gerrit")
+        << QStringList{QStringLiteral("18-02-11 (04:33)"), QStringLiteral("HD"), QStringLiteral("Caf\u00e9 Tour"),
+                       QStringLiteral("Gerrit")};
     QTest::newRow("summer-unnamed-text-title-as-text")
         << 316 << qint64(1310050000) << QVariant(QStringLiteral("\u00c6r\u00f8 \u20acuro")) << QByteArray("nachtuil")
-        << QStringList{QStringLiteral("07-07-11 (16:46)"), QStringLiteral("???"), QStringLiteral("\u00c6r\u00f8 \u20acuro"),
-                       QStringLiteral("nachtuil")};
-    QTest::newRow("utf8-bytes-as-utf8")
-        << 402 << qint64(1310000000) << QVariant(QByteArray("D\xc3\xa9j\xc3\xa0 vu \xe6\x97\xa5\xe6\x9c\xac"))
-        << QByteArray("J\xc3\xb6rg")
-        << QStringList{QStringLiteral("07-07-11 (02:53)"), QStringLiteral("Linux"), QStringLiteral("D\u00e9j\u00e0 vu \u65e5\u672c"),
-                       QStringLiteral("J\u00f6rg")};
+        << QStringList{QStringLiteral("07-07-11 (16:46)"), QStringLiteral("???"),
+                       QStringLiteral("\u00c6r\u00f8 \u20acuro"), QStringLiteral("nachtuil")};
+    QTest::newRow("utf8-bytes-as-utf8") << 402 << qint64(1310000000)
+                                        << QVariant(QByteArray("D\xc3\xa9j\xc3\xa0 vu \xe6\x97\xa5\xe6\x9c\xac"))
+                                        << QByteArray("J\xc3\xb6rg")
+                                        << QStringList{QStringLiteral("07-07-11 (02:53)"), QStringLiteral("Linux"),
+                                                       QStringLiteral("D\u00e9j\u00e0 vu \u65e5\u672c"),
+                                                       QStringLiteral("J\u00f6rg")};
     QTest::newRow("latin1-bytes-one-character-each-up-to-nul")
-        << 402 << qint64(1310000000) << QVariant(QByteArray("fa\xe7" "ade\xc3\xa9", 9) + QByteArray("\0rest", 5))
+        << 402 << qint64(1310000000)
+        << QVariant(QByteArray("fa\xe7"
+                               "ade\xc3\xa9",
+                               9)
+                    + QByteArray("\0rest", 5))
         << QByteArray("Ren\xe9")
-        << QStringList{QStringLiteral("07-07-11 (02:53)"), QStringLiteral("Linux"), QStringLiteral("fa\u00e7ade\u00c3\u00a9"),
-                       QStringLiteral("Ren\u00e9")};
+        << QStringList{QStringLiteral("07-07-11 (02:53)"), QStringLiteral("Linux"),
+                       QStringLiteral("fa\u00e7ade\u00c3\u00a9"), QStringLiteral("Ren\u00e9")};
 }
 
 void TestSpotsModel::columns()
@@ -429,7 +435,8 @@ void TestSpotsModel::filters()
     model.setFilter({}, category, subcategory);
 
     const QList<int> expected = expectedIds(table, [&](const StoredSpot &spot) {
-        return (!onlyNew || spot.id > baseline) && (cat == 0 || spot.cat == cat) && (subcat == 0 || spot.subcat == subcat);
+        return (!onlyNew || spot.id > baseline) && (cat == 0 || spot.cat == cat)
+            && (subcat == 0 || spot.subcat == subcat);
     });
     QVERIFY(!expected.isEmpty());
     QCOMPARE(model.rowCount(), expected.size());
@@ -465,7 +472,8 @@ void TestSpotsModel::search()
 
     const QRegularExpression like = likePattern(search);
     const QList<int> expected = expectedIds(SpotTable::Spots, [&](const StoredSpot &spot) {
-        return like.match(spot.title).hasMatch() || like.match(spot.spotter).hasMatch() || like.match(spot.tag).hasMatch();
+        return like.match(spot.title).hasMatch() || like.match(spot.spotter).hasMatch()
+            || like.match(spot.tag).hasMatch();
     });
     QCOMPARE(expected.size(), hits);
     QCOMPARE(model.rowCount(), hits);

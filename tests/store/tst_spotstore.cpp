@@ -50,9 +50,9 @@ const QString oldSpotsTable = QStringLiteral(
     "CREATE TABLE spots(id INTEGER PRIMARY KEY AUTOINCREMENT,cat INT,subcat INT,spotdate INT,title VARCHAR(255),"
     "spotter VARCHAR(255),tag VARCHAR(255),msgid VARCHAR(255) )");
 // Without a tag column the copy into erospots fails.
-const QString untaggedSpotsTable = QStringLiteral(
-    "CREATE TABLE spots(id INTEGER PRIMARY KEY AUTOINCREMENT,cat INT,subcat INT,"
-    "spotdate INT,title VARCHAR(255),spotter VARCHAR(255),msgid VARCHAR(255) )");
+const QString untaggedSpotsTable
+    = QStringLiteral("CREATE TABLE spots(id INTEGER PRIMARY KEY AUTOINCREMENT,cat INT,subcat INT,"
+                     "spotdate INT,title VARCHAR(255),spotter VARCHAR(255),msgid VARCHAR(255) )");
 const QString eroticTable = QStringLiteral(
     "CREATE TABLE erospots(id INTEGER PRIMARY KEY AUTOINCREMENT,cat INT,subcat INT,spotdate INT,title VARCHAR(255),"
     "spotter VARCHAR(255),tag VARCHAR(255),othercats VARCHAR(255),msgid VARCHAR(255) )");
@@ -241,9 +241,10 @@ void TestSpotStore::oldSpotsFileIsMigrated()
 
     QVERIFY(db.record(QStringLiteral("spots")).contains(QStringLiteral("othercats")));
     QCOMPARE(column(db, QStringLiteral("SELECT id FROM spots ORDER BY id")), QVariantList({1, 3}));
-    QCOMPARE(column(db, QStringLiteral("SELECT id || ' ' || cat || ' ' || subcat || ' ' || spotdate || ' ' || "
-                                       "title || ' ' || spotter || ' ' || msgid || ' ' || typeof(othercats) "
-                                       "FROM erospots ORDER BY id")),
+    QCOMPARE(column(db,
+                    QStringLiteral("SELECT id || ' ' || cat || ' ' || subcat || ' ' || spotdate || ' ' || "
+                                   "title || ' ' || spotter || ' ' || msgid || ' ' || typeof(othercats) "
+                                   "FROM erospots ORDER BY id")),
              QVariantList({QStringLiteral("2 9 900 1298000002 t2 p2 m2 null"),
                            QStringLiteral("4 9 900 1298000004 t4 p4 m4 null")}));
 }
@@ -283,8 +284,8 @@ void TestSpotStore::failedMigrationLeavesTheFileAsItWas()
     }
     QCOMPARE(QSqlDatabase::connectionNames(), QStringList());
     QCOMPARE(readFile(), before);
-    QCOMPARE(before.at(1).toStringList(), QStringList({QStringLiteral("1 1"), QStringLiteral("2 9"),
-                                                      QStringLiteral("3 2"), QStringLiteral("4 9")}));
+    QCOMPARE(before.at(1).toStringList(),
+             QStringList({QStringLiteral("1 1"), QStringLiteral("2 9"), QStringLiteral("3 2"), QStringLiteral("4 9")}));
 }
 
 void TestSpotStore::tableExistsMatchesAnySchemaObject()
@@ -304,14 +305,14 @@ void TestSpotStore::setupFailure_data()
     QTest::addColumn<QString>("message");
 
     QTest::newRow("data-directory-is-a-file") << QString() << false << QStringLiteral("Fout bij aanmaken database map");
-    QTest::newRow("spots-db-is-a-directory") << QStringLiteral("/spots.db") << true
-                                             << QStringLiteral("Fout bij openen spots database");
-    QTest::newRow("spots-db-is-no-database") << QStringLiteral("/spots.db") << false
-                                             << QStringLiteral("Fout bij openen spots database");
-    QTest::newRow("cache-db-is-a-directory") << QStringLiteral("/cache.db") << true
-                                             << QStringLiteral("Fout bij openen cache database");
-    QTest::newRow("reactielijst-db-is-a-directory") << QStringLiteral("/reactielijst.db") << true
-                                                    << QStringLiteral("Fout bij openen reactielijst database");
+    QTest::newRow("spots-db-is-a-directory")
+        << QStringLiteral("/spots.db") << true << QStringLiteral("Fout bij openen spots database");
+    QTest::newRow("spots-db-is-no-database")
+        << QStringLiteral("/spots.db") << false << QStringLiteral("Fout bij openen spots database");
+    QTest::newRow("cache-db-is-a-directory")
+        << QStringLiteral("/cache.db") << true << QStringLiteral("Fout bij openen cache database");
+    QTest::newRow("reactielijst-db-is-a-directory")
+        << QStringLiteral("/reactielijst.db") << true << QStringLiteral("Fout bij openen reactielijst database");
 }
 
 void TestSpotStore::setupFailure()
@@ -350,8 +351,7 @@ void TestSpotStore::commentNumbers_data()
                                      << QList<quint32>{10, 20, 300};
     QTest::newRow("number-above-2^31") << QVariant(QByteArray::fromHex("80000001fffffffe"))
                                        << QList<quint32>{2147483649u, 4294967294u};
-    QTest::newRow("partial-number-at-the-end") << QVariant(QByteArray::fromHex("0000000100ff"))
-                                               << QList<quint32>{1};
+    QTest::newRow("partial-number-at-the-end") << QVariant(QByteArray::fromHex("0000000100ff")) << QList<quint32>{1};
 }
 
 void TestSpotStore::commentNumbers()
@@ -402,10 +402,10 @@ void TestSpotStore::insertResult_data()
 
     QTest::newRow("stored") << SpotTable::EroticSpots << Obstacle::None << DuplicateCheck::Unique
                             << InsertResult::Inserted;
-    QTest::newRow("erotic-table-name-taken-by-an-index") << SpotTable::EroticSpots << Obstacle::EroticNameTaken
-                                                         << DuplicateCheck::Failed << InsertResult::Unavailable;
-    QTest::newRow("spots-table-without-othercats") << SpotTable::Spots << Obstacle::SpotsWithoutOtherCats
-                                                   << DuplicateCheck::Unique << InsertResult::Unavailable;
+    QTest::newRow("erotic-table-name-taken-by-an-index")
+        << SpotTable::EroticSpots << Obstacle::EroticNameTaken << DuplicateCheck::Failed << InsertResult::Unavailable;
+    QTest::newRow("spots-table-without-othercats")
+        << SpotTable::Spots << Obstacle::SpotsWithoutOtherCats << DuplicateCheck::Unique << InsertResult::Unavailable;
     QTest::newRow("write-refused") << SpotTable::Spots << Obstacle::ReadOnlyConnection << DuplicateCheck::Unique
                                    << InsertResult::Failed;
 }
@@ -451,7 +451,8 @@ void TestSpotStore::duplicateCheck_data()
                                          << DuplicateCheck::Duplicate;
     QTest::newRow("utf8-title") << SpotTable::Spots << date << QVariant(QByteArray("Caf\xc3\xa9 \xc3\xa9\xc3\xa9n"))
                                 << DuplicateCheck::Duplicate;
-    QTest::newRow("wildcards-match") << SpotTable::Spots << date << QVariant(QByteArray("Mijn_t%")) << DuplicateCheck::Duplicate;
+    QTest::newRow("wildcards-match") << SpotTable::Spots << date << QVariant(QByteArray("Mijn_t%"))
+                                     << DuplicateCheck::Duplicate;
     QTest::newRow("other-date") << SpotTable::Spots << date + 1 << QVariant(QByteArray("Mijn titel"))
                                 << DuplicateCheck::Unique;
     QTest::newRow("other-title") << SpotTable::Spots << date << QVariant(QByteArray("Mijn titel 2"))
@@ -472,8 +473,9 @@ void TestSpotStore::duplicateCheck()
     QCOMPARE(store.insertSpot(SpotTable::Spots,
                               {1, 100, 1298000000, QByteArray("Mijn titel"), "p", QStringLiteral(""), "k", ""}),
              InsertResult::Inserted);
-    QCOMPARE(store.insertSpot(SpotTable::Spots, {1, 100, 1298000000, QStringLiteral("Caf\u00e9 \u00e9\u00e9n"), "p",
-                                                 QStringLiteral(""), "k2", ""}),
+    QCOMPARE(store.insertSpot(
+                 SpotTable::Spots,
+                 {1, 100, 1298000000, QStringLiteral("Caf\u00e9 \u00e9\u00e9n"), "p", QStringLiteral(""), "k2", ""}),
              InsertResult::Inserted);
     QCOMPARE(store.checkDuplicate(table, spotDate, title), result);
     // The prepared statement is re-run with new values.
@@ -485,14 +487,16 @@ void TestSpotStore::executedStatementsDoNotBlockCompaction()
     SpotStore store;
     leaveFreePages(store.spotsDatabase(), QStringLiteral("spots"), QStringLiteral("title"));
     leaveFreePages(store.commentIndexDatabase(), QStringLiteral("msgnrs"), QStringLiteral("nrs"));
-    QCOMPARE(store.insertSpot(SpotTable::Spots, {1, 100, 1298000000, QStringLiteral("t"), "p", QStringLiteral(""), "k", ""}),
-             InsertResult::Inserted);
+    QCOMPARE(
+        store.insertSpot(SpotTable::Spots, {1, 100, 1298000000, QStringLiteral("t"), "p", QStringLiteral(""), "k", ""}),
+        InsertResult::Inserted);
     QSqlQuery query(store.commentIndexDatabase());
     QVERIFY(query.exec(QStringLiteral("INSERT INTO msgnrs(post,nrs) VALUES ('k',x'00000001')")));
     QVERIFY(freePages(store.spotsDatabase()) > 0);
     QVERIFY(freePages(store.commentIndexDatabase()) > 0);
 
-    QCOMPARE(store.checkDuplicate(SpotTable::Spots, 1298000000, QVariant(QStringLiteral("t"))), DuplicateCheck::Duplicate);
+    QCOMPARE(store.checkDuplicate(SpotTable::Spots, 1298000000, QVariant(QStringLiteral("t"))),
+             DuplicateCheck::Duplicate);
     QCOMPARE(store.commentNumbers(QStringLiteral("k")), QList<quint32>{1});
     store.optimize();
 

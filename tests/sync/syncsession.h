@@ -25,8 +25,8 @@ inline QByteArray spotLine(qint64 number, const QByteArray &subject, qint64 spot
     if (key.isEmpty())
         key = "spot" + numberText;
     return numberText + '\t' + subject + "\tJan Spotter <Xk9Z@" + block + ".a1.b2." + QByteArray::number(spotDate)
-        + ".c3.d4>\tSun, 20 Feb 2011 10:00:00 +0100\t<" + key + "@free.pt>\t\t12345\t10\tXref: news.example free.pt:"
-        + numberText;
+        + ".c3.d4>\tSun, 20 Feb 2011 10:00:00 +0100\t<" + key
+        + "@free.pt>\t\t12345\t10\tXref: news.example free.pt:" + numberText;
 }
 
 // A References value that names the spot with this key.

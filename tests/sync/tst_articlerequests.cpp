@@ -99,8 +99,8 @@ void TestArticleRequests::cachedArticleWithoutClient()
     QSignalSpy fetched(&first, &Tarnwick::articleData);
     first.requestArticle("a1@free.pt", true);
     QTRY_COMPARE(fetched.count(), 1);
-    const QList<QVariantList> stored =
-        selectRows("cache", QStringLiteral("SELECT typeof(id),data FROM cache WHERE id=?"), {QByteArray("a1@free.pt")});
+    const QList<QVariantList> stored = selectRows(
+        "cache", QStringLiteral("SELECT typeof(id),data FROM cache WHERE id=?"), {QByteArray("a1@free.pt")});
     QCOMPARE(stored.size(), 1);
     QCOMPARE(stored.first().first().toString(), QStringLiteral("blob"));
     QCOMPARE(ZlibStream::inflateZlib(stored.first().at(1).toByteArray()), delivered("a1@free.pt"));
@@ -155,7 +155,8 @@ void TestArticleRequests::articleCutOffIsFetchedAgain()
     QVERIFY(session->waitForCycle());
     session->server.closeDuringReply("ARTICLE", 2);
     connect(&controller, &Tarnwick::notice, this, [&](int, const QString &text) {
-        if (text.startsWith(QLatin1String("Fout: ")) && session->noticesStartingWith(QStringLiteral("Fout: ")).size() == cuts)
+        if (text.startsWith(QLatin1String("Fout: "))
+            && session->noticesStartingWith(QStringLiteral("Fout: ")).size() == cuts)
             session->server.clearScripts();
     });
     QSignalSpy answers(&controller, &Tarnwick::articleData);
@@ -217,17 +218,17 @@ void TestArticleRequests::requestsDuringRange_data()
     QTest::addColumn<QList<bool>>("urgent");
     QTest::addColumn<QList<QByteArray>>("commands");
 
-    QTest::newRow("urgent-goes-first")
-        << QList<QByteArray>{"c1@free.pt", "c2@free.pt", "nzb@free.pt"} << QList<bool>{false, false, true}
-        << QList<QByteArray>{"ARTICLE <nzb@free.pt>", "ARTICLE <c1@free.pt>", "ARTICLE <c2@free.pt>", "GROUP free.pt",
-                             "XOVER 50001-60000"};
+    QTest::newRow("urgent-goes-first") << QList<QByteArray>{"c1@free.pt", "c2@free.pt", "nzb@free.pt"}
+                                       << QList<bool>{false, false, true}
+                                       << QList<QByteArray>{"ARTICLE <nzb@free.pt>", "ARTICLE <c1@free.pt>",
+                                                            "ARTICLE <c2@free.pt>", "GROUP free.pt",
+                                                            "XOVER 50001-60000"};
     QTest::newRow("comment-number-selects-its-group")
         << QList<QByteArray>{"7"} << QList<bool>{false}
         << QList<QByteArray>{"GROUP free.usenet", "ARTICLE 7", "GROUP free.pt", "XOVER 50001-60000"};
-    QTest::newRow("message-id-then-number")
-        << QList<QByteArray>{"a1@free.pt", "7"} << QList<bool>{false, false}
-        << QList<QByteArray>{"ARTICLE <a1@free.pt>", "GROUP free.usenet", "ARTICLE 7", "GROUP free.pt",
-                             "XOVER 50001-60000"};
+    QTest::newRow("message-id-then-number") << QList<QByteArray>{"a1@free.pt", "7"} << QList<bool>{false, false}
+                                            << QList<QByteArray>{"ARTICLE <a1@free.pt>", "GROUP free.usenet",
+                                                                 "ARTICLE 7", "GROUP free.pt", "XOVER 50001-60000"};
 }
 
 // A spot page opened while a range downloads: its articles wait for the end of the range

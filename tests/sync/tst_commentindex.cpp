@@ -61,9 +61,9 @@ void TestCommentIndex::numberLists_data()
     QTest::addColumn<qint64>("lastIndexed");
 
     const QByteArray abc = reference("abc");
-    QTest::newRow("appends-to-stored-numbers") << QByteArray("0000000a00000014") << References{{35, abc}, {36, abc}}
-                                               << QByteArray("0000000a000000140000002300000024")
-                                               << QList<quint32>{10, 20, 35, 36} << 36LL;
+    QTest::newRow("appends-to-stored-numbers")
+        << QByteArray("0000000a00000014") << References{{35, abc}, {36, abc}}
+        << QByteArray("0000000a000000140000002300000024") << QList<quint32>{10, 20, 35, 36} << 36LL;
     QTest::newRow("first-comment") << QByteArray() << References{{300, abc}} << QByteArray("0000012c")
                                    << QList<quint32>{300} << 300LL;
     // A range indexed again (the program ended between storing the index and its position)
@@ -74,7 +74,8 @@ void TestCommentIndex::numberLists_data()
                                           << QByteArray("0000012c0000012d") << QList<quint32>{300, 301} << 301LL;
     // Serial arithmetic: the low 32 bits of a later article may be smaller.
     QTest::newRow("wrapped-low-bits") << QByteArray("ffffffff") << References{{0x100000002LL, abc}}
-                                      << QByteArray("ffffffff00000002") << QList<quint32>{0xffffffffU, 2} << 0x100000002LL;
+                                      << QByteArray("ffffffff00000002") << QList<quint32>{0xffffffffU, 2}
+                                      << 0x100000002LL;
     QTest::newRow("too-short-reference-ignored") << QByteArray() << References{{300, abc}, {301, "<a@free.pt>"}}
                                                  << QByteArray("0000012c") << QList<quint32>{300} << 300LL;
     QTest::newRow("foreign-reference-ignored")
@@ -134,9 +135,9 @@ void TestCommentIndex::rangesWithoutComments_data()
     QTest::addColumn<qint64>("lastIndexed");
 
     QTest::newRow("empty-reply") << 200LL << References() << QList<QByteArray>{"XHDR References 101-200"} << 100LL;
-    QTest::newRow("empty-second-range")
-        << 60000LL << References{{1000, reference("abc")}}
-        << QList<QByteArray>{"XHDR References 101-50101", "XHDR References 50102-60000"} << 1000LL;
+    QTest::newRow("empty-second-range") << 60000LL << References{{1000, reference("abc")}}
+                                        << QList<QByteArray>{"XHDR References 101-50101", "XHDR References 50102-60000"}
+                                        << 1000LL;
 }
 
 // A range that adds nothing writes nothing and leaves the position; and no transaction of

@@ -72,20 +72,20 @@ void TestDownloadCycle::ranges_data()
     QTest::addColumn<bool>("compressed");
     QTest::addColumn<QStringList>("ranges");
 
-    QTest::newRow("first-run-keeps-maxspots") << 1LL << 1000000LL << 0LL << 30000 << false
-                                              << QStringList{QStringLiteral("970001-1000000")};
-    QTest::newRow("continues-after-lastheader") << 1LL << 1000000LL << 999990LL << 30000 << false
-                                                << QStringList{QStringLiteral("999991-1000000")};
+    QTest::newRow("first-run-keeps-maxspots")
+        << 1LL << 1000000LL << 0LL << 30000 << false << QStringList{QStringLiteral("970001-1000000")};
+    QTest::newRow("continues-after-lastheader")
+        << 1LL << 1000000LL << 999990LL << 30000 << false << QStringList{QStringLiteral("999991-1000000")};
     QTest::newRow("nothing-new") << 1LL << 1000000LL << 1000000LL << 30000 << false << QStringList();
-    QTest::newRow("small-group-from-its-low") << 5000LL << 30000LL << 0LL << 30000 << false
-                                              << QStringList{QStringLiteral("5000-30000")};
-    const QStringList threeRanges = {QStringLiteral("1-50001"), QStringLiteral("50002-100002"),
-                                     QStringLiteral("100003-120000")};
+    QTest::newRow("small-group-from-its-low")
+        << 5000LL << 30000LL << 0LL << 30000 << false << QStringList{QStringLiteral("5000-30000")};
+    const QStringList threeRanges
+        = {QStringLiteral("1-50001"), QStringLiteral("50002-100002"), QStringLiteral("100003-120000")};
     QTest::newRow("three-ranges") << 1LL << 120000LL << 0LL << 200000 << false << threeRanges;
     QTest::newRow("three-compressed-ranges") << 1LL << 120000LL << 0LL << 200000 << true << threeRanges;
     QTest::newRow("empty-group") << 1001LL << 1000LL << 0LL << 30000 << false << QStringList();
-    QTest::newRow("maxspots-0-fetches-the-newest") << 1LL << 1000LL << 0LL << 0 << false
-                                                   << QStringList{QStringLiteral("1000-1000")};
+    QTest::newRow("maxspots-0-fetches-the-newest")
+        << 1LL << 1000LL << 0LL << 0 << false << QStringList{QStringLiteral("1000-1000")};
 }
 
 void TestDownloadCycle::ranges()
@@ -158,7 +158,8 @@ void TestDownloadCycle::noticesOfACycle_data()
                        QStringLiteral("Headeren 1000 van 1000 (0% voltooid)"),
                        QStringLiteral("Klaar met headeren... 1 nieuwe spots, 1 totaal."),
                        QStringLiteral("Bezig met binnenhalen van nieuwe reactielijst"),
-                       QStringLiteral("Headeren van reacties 0 van 1000"), SyncSession::cycleDone};
+                       QStringLiteral("Headeren van reacties 0 van 1000"),
+                       SyncSession::cycleDone};
 }
 
 void TestDownloadCycle::noticesOfACycle()
@@ -188,8 +189,7 @@ void TestDownloadCycle::laterCycleFetchesOnlyNewArticles()
     QVERIFY(session->waitForCycle(2));
 
     QCOMPARE(session->commands("XOVER"), QList<QByteArray>({"XOVER 1000-1400", "XOVER 1401-1800"}));
-    QCOMPARE(session->commands("XHDR"),
-             QList<QByteArray>({"XHDR References 1000-1400", "XHDR References 1401-1800"}));
+    QCOMPARE(session->commands("XHDR"), QList<QByteArray>({"XHDR References 1000-1400", "XHDR References 1401-1800"}));
     // The percentage keeps the start of the first run as its base.
     QVERIFY(session->notices.contains(QStringLiteral("Headeren 1600 van 1800 (75% voltooid)")));
     QVERIFY(session->notices.contains(QStringLiteral("Klaar met headeren... 9 nieuwe spots, 9 totaal.")));
@@ -208,8 +208,8 @@ void TestDownloadCycle::droppedConnection_data()
 
     QTest::newRow("first-range") << QByteArray("XOVER 1-") << 0LL << 0LL << 0LL << 0LL;
     QTest::newRow("second-range") << QByteArray("XOVER 50002-") << 50LL << 50000LL << 0LL << 0LL;
-    QTest::newRow("second-comment-range") << QByteArray("XHDR References 50002-") << 120LL << 120000LL << 50LL
-                                          << 50000LL;
+    QTest::newRow("second-comment-range")
+        << QByteArray("XHDR References 50002-") << 120LL << 120000LL << 50LL << 50000LL;
 }
 
 void TestDownloadCycle::droppedConnection()
@@ -268,8 +268,7 @@ void TestDownloadCycle::rolledBackRangeTellsTheList()
     session->server.closeDuringReply("XOVER", 11);
     Tarnwick &controller = session->create();
     QList<qint64> spotsWhenTold;
-    connect(&controller, &Tarnwick::newSpots, this,
-            [&] { spotsWhenTold += countRows("spots", countSpots); });
+    connect(&controller, &Tarnwick::newSpots, this, [&] { spotsWhenTold += countRows("spots", countSpots); });
     connect(&controller, &Tarnwick::notice, this, [&](int, const QString &text) {
         if (text.startsWith(QLatin1String("Fout: ")))
             session->server.clearScripts();
@@ -293,7 +292,9 @@ void TestDownloadCycle::expiry_data()
     QTest::addColumn<int>("newEroticSpots");
     QTest::addColumn<QString>("headersDone");
 
-    QTest::newRow("never-expire") << 0 << QStringList{QStringLiteral("oud"), QStringLiteral("ouder"), QStringLiteral("nieuw")}
+    QTest::newRow("never-expire") << 0
+                                  << QStringList{QStringLiteral("oud"), QStringLiteral("ouder"),
+                                                 QStringLiteral("nieuw")}
                                   << QStringList{QStringLiteral("ouder"), QStringLiteral("nieuw")} << 2 << 2
                                   << QStringLiteral("Klaar met headeren... 4 nieuwe spots, 5 totaal.");
     QTest::newRow("thirty-days") << 30 << QStringList{QStringLiteral("nieuw")} << QStringList{QStringLiteral("nieuw")}
@@ -324,8 +325,8 @@ void TestDownloadCycle::expiry()
 
     const auto titles = [](const char *table) {
         QStringList found;
-        for (const QVariantList &row :
-             selectRows("spots", QStringLiteral("SELECT CAST(title AS TEXT) FROM %1 ORDER BY id").arg(QLatin1String(table))))
+        for (const QVariantList &row : selectRows(
+                 "spots", QStringLiteral("SELECT CAST(title AS TEXT) FROM %1 ORDER BY id").arg(QLatin1String(table))))
             found += row.first().toString();
         return found;
     };

@@ -80,9 +80,11 @@ void TestDownloadErrors::clientDropped_data()
                                   << QByteArray("483 Encryption or stronger authentication required") << true
                                   << QStringLiteral("Wachtwoord onjuist. Controleer de instellingen")
                                   << QList<QByteArray>{"AUTHINFO USER jan", "AUTHINFO PASS geheim"};
-    QTest::newRow("host-not-found")
-        << QVariantMap{{Settings::Key::server, QStringLiteral("nonexistent.invalid")}} << false << QByteArray() << true
-        << QStringLiteral("Server adres van Usenet provider onjuist. Controlleer instellingen") << QList<QByteArray>();
+    QTest::newRow("host-not-found") << QVariantMap{{Settings::Key::server, QStringLiteral("nonexistent.invalid")}}
+                                    << false << QByteArray() << true
+                                    << QStringLiteral(
+                                           "Server adres van Usenet provider onjuist. Controlleer instellingen")
+                                    << QList<QByteArray>();
     QTest::newRow("provider-without-overview")
         << QVariantMap() << false << QByteArray() << false
         << QStringLiteral("Je Usenet provider ondersteund het downloaden van headers niet!")
@@ -203,12 +205,12 @@ void TestDownloadErrors::cycleResumes_data()
                                          << QStringLiteral("Fout: Geen antwoord van de Usenet server (time-out)") << 2
                                          << 300;
     const QString otherGroup = QStringLiteral("Fout: de Usenet server selecteerde een andere groep dan gevraagd");
-    QTest::newRow("group-reply-of-another-group") << QVariantMap() << QByteArray("GROUP free.pt")
-                                                  << QByteArray("211 1000 1 1000 free.usenet") << false << otherGroup
-                                                  << 1 << 0;
-    QTest::newRow("group-reply-in-other-case") << QVariantMap() << QByteArray("GROUP free.usenet")
-                                               << QByteArray("211 1000 1 1000 FREE.USENET") << false << otherGroup
-                                               << 1 << 0;
+    QTest::newRow("group-reply-of-another-group")
+        << QVariantMap() << QByteArray("GROUP free.pt") << QByteArray("211 1000 1 1000 free.usenet") << false
+        << otherGroup << 1 << 0;
+    QTest::newRow("group-reply-in-other-case")
+        << QVariantMap() << QByteArray("GROUP free.usenet") << QByteArray("211 1000 1 1000 FREE.USENET") << false
+        << otherGroup << 1 << 0;
     QTest::newRow("group-reply-without-name") << QVariantMap() << QByteArray("GROUP free.pt")
                                               << QByteArray("211 1000 1 1000") << false << otherGroup << 1 << 0;
     // More lines than the range has articles: the reply would never end.

@@ -79,10 +79,10 @@ void TestDownloadSpots::duplicates_data()
 
     const QByteArray o = ordinaryBlock;
     const QByteArray e = eroticBlock;
-    QTest::newRow("same-title-and-tag") << QByteArray("Mijn titel | mijntag") << o
-                                        << QByteArray("Mijn titel | mijntag") << o << date << 1 << 0;
-    QTest::newRow("with-and-without-tag") << QByteArray("Mijn titel | mijntag") << o << QByteArray("Mijn titel") << o
-                                          << date << 1 << 0;
+    QTest::newRow("same-title-and-tag") << QByteArray("Mijn titel | mijntag") << o << QByteArray("Mijn titel | mijntag")
+                                        << o << date << 1 << 0;
+    QTest::newRow("with-and-without-tag")
+        << QByteArray("Mijn titel | mijntag") << o << QByteArray("Mijn titel") << o << date << 1 << 0;
     QTest::newRow("ascii-case-differs") << QByteArray("Mijn Titel | a") << o << QByteArray("mijn TITEL | b") << o
                                         << date << 1 << 0;
     QTest::newRow("utf8-bytes") << QByteArray("Caf\xc3\xa9 au lait | tag") << o
@@ -90,19 +90,19 @@ void TestDownloadSpots::duplicates_data()
     QTest::newRow("encoded-words") << QByteArray("=?UTF-8?B?SGFsbG8=?= =?UTF-8?B?V2VyZWxk?= | tag") << o
                                    << QByteArray("=?UTF-8?B?SGFsbG8=?= =?UTF-8?B?V2VyZWxk?= | tag") << o << date << 1
                                    << 0;
-    QTest::newRow("encoded-word-and-its-text") << QByteArray("=?UTF-8?B?SGFsbG8=?=") << o << QByteArray("Hallo") << o
-                                               << date << 1 << 0;
+    QTest::newRow("encoded-word-and-its-text")
+        << QByteArray("=?UTF-8?B?SGFsbG8=?=") << o << QByteArray("Hallo") << o << date << 1 << 0;
     QTest::newRow("erotic-twice") << QByteArray("Titel | tag") << e << QByteArray("Titel | tag") << e << date << 0 << 1;
     // LIKE semantics stay: "%" in the later title matches any text.
-    QTest::newRow("percent-is-a-wildcard") << QByteArray("100X echt") << o << QByteArray("100% echt") << o << date
-                                           << 1 << 0;
-    QTest::newRow("different-date") << QByteArray("Mijn titel") << o << QByteArray("Mijn titel") << o << date + 1
-                                    << 2 << 0;
+    QTest::newRow("percent-is-a-wildcard")
+        << QByteArray("100X echt") << o << QByteArray("100% echt") << o << date << 1 << 0;
+    QTest::newRow("different-date") << QByteArray("Mijn titel") << o << QByteArray("Mijn titel") << o << date + 1 << 2
+                                    << 0;
     QTest::newRow("different-title") << QByteArray("Mijn titel") << o << QByteArray("Mijn titels") << o << date << 2
                                      << 0;
     // Only ASCII letters are compared without case.
-    QTest::newRow("non-ascii-case-differs") << QByteArray("CAF\xc3\x89") << o << QByteArray("caf\xc3\xa9") << o
-                                            << date << 2 << 0;
+    QTest::newRow("non-ascii-case-differs")
+        << QByteArray("CAF\xc3\x89") << o << QByteArray("caf\xc3\xa9") << o << date << 2 << 0;
     QTest::newRow("other-table") << QByteArray("Titel") << o << QByteArray("Titel") << e << date << 1 << 1;
 }
 
@@ -148,18 +148,34 @@ void TestDownloadSpots::storageClasses_data()
     // title, spotter, tag, msgid, othercats.
     QTest::newRow("title-and-tag-are-bytes")
         << QByteArray("  Mijn titel | mijntag ") << ordinaryBlock << QStringLiteral("spots")
-        << QVariantList{integer, 2, integer, 201, integer, date, blob, QStringLiteral("Mijn titel"), blob,
-                        QStringLiteral("Jan Spotter"), blob, QStringLiteral("mijntag"), blob, QStringLiteral("spot1"),
-                        blob, QStringLiteral("a01")};
+        << QVariantList{integer, 2,
+                        integer, 201,
+                        integer, date,
+                        blob,    QStringLiteral("Mijn titel"),
+                        blob,    QStringLiteral("Jan Spotter"),
+                        blob,    QStringLiteral("mijntag"),
+                        blob,    QStringLiteral("spot1"),
+                        blob,    QStringLiteral("a01")};
     QTest::newRow("decoded-title-and-no-tag-are-text")
         << QByteArray("=?UTF-8?B?Q2Fmw6k=?=") << QByteArray("3112") << QStringLiteral("spots")
-        << QVariantList{integer, 3, integer, 312, integer, date, text, QStringLiteral("Caf\u00e9"), blob,
-                        QStringLiteral("Jan Spotter"), text, QString(), blob, QStringLiteral("spot1"), blob, QString()};
+        << QVariantList{integer, 3,
+                        integer, 312,
+                        integer, date,
+                        text,    QStringLiteral("Caf\u00e9"),
+                        blob,    QStringLiteral("Jan Spotter"),
+                        text,    QString(),
+                        blob,    QStringLiteral("spot1"),
+                        blob,    QString()};
     QTest::newRow("utf8-title-and-empty-tag-are-bytes")
         << QByteArray("Caf\xc3\xa9 |") << QByteArray("1101d24") << QStringLiteral("erospots")
-        << QVariantList{integer, 9, integer, 901, integer, date, blob, QStringLiteral("Caf\u00e9"), blob,
-                        QStringLiteral("Jan Spotter"), blob, QString(), blob, QStringLiteral("spot1"), blob,
-                        QStringLiteral("d24")};
+        << QVariantList{integer, 9,
+                        integer, 901,
+                        integer, date,
+                        blob,    QStringLiteral("Caf\u00e9"),
+                        blob,    QStringLiteral("Jan Spotter"),
+                        blob,    QString(),
+                        blob,    QStringLiteral("spot1"),
+                        blob,    QStringLiteral("d24")};
 }
 
 void TestDownloadSpots::storageClasses()
@@ -176,8 +192,8 @@ void TestDownloadSpots::storageClasses()
     QStringList columns;
     for (const char *column : {"cat", "subcat", "spotdate", "title", "spotter", "tag", "msgid", "othercats"})
         columns << QStringLiteral("typeof(%1),CAST(%1 AS TEXT)").arg(QLatin1String(column));
-    const QList<QVariantList> rows =
-        selectRows("spots", QStringLiteral("SELECT %1 FROM %2").arg(columns.join(QLatin1Char(',')), table));
+    const QList<QVariantList> rows
+        = selectRows("spots", QStringLiteral("SELECT %1 FROM %2").arg(columns.join(QLatin1Char(',')), table));
     QCOMPARE(rows.size(), 1);
     QCOMPARE(rows.first().size(), row.size());
     for (int i = 0; i < row.size(); ++i)

@@ -105,7 +105,8 @@ void TestDownloadTransport::sameRowsOverEveryTransport()
     if (nestedLoop) {
         // A dialog open for a moment in the middle of each range, inside the client's callback.
         connect(&controller, &Tarnwick::notice, this, [](int, const QString &text) {
-            if (!text.startsWith(QStringLiteral("Headeren 1500 ")) && !text.startsWith(QStringLiteral("Headeren van reacties 1500 ")))
+            if (!text.startsWith(QStringLiteral("Headeren 1500 "))
+                && !text.startsWith(QStringLiteral("Headeren van reacties 1500 ")))
                 return;
             QEventLoop dialog;
             QTimer::singleShot(50, &dialog, &QEventLoop::quit);

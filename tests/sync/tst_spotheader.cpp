@@ -113,16 +113,15 @@ private Q_SLOTS:
                                        << QVariant(QByteArray("Mijn titel")) << QVariant(QByteArray("mijntag"));
         QTest::newRow("no-tag-is-empty-text") << QByteArray(" Titel ") << QByteArray(" Titel ")
                                               << QVariant(QByteArray("Titel")) << QVariant(QStringLiteral(""));
-        QTest::newRow("third-piece-ignored") << QByteArray("A|b|c") << QByteArray("A")
-                                             << QVariant(QByteArray("A")) << QVariant(QByteArray("b"));
-        QTest::newRow("empty-tag-is-empty-bytes") << QByteArray("A|") << QByteArray("A")
-                                                  << QVariant(QByteArray("A")) << QVariant(QByteArray(""));
+        QTest::newRow("third-piece-ignored")
+            << QByteArray("A|b|c") << QByteArray("A") << QVariant(QByteArray("A")) << QVariant(QByteArray("b"));
+        QTest::newRow("empty-tag-is-empty-bytes")
+            << QByteArray("A|") << QByteArray("A") << QVariant(QByteArray("A")) << QVariant(QByteArray(""));
         QTest::newRow("utf8-bytes-stay-bytes") << QByteArray("Caf\xc3\xa9") << QByteArray("Caf\xc3\xa9")
                                                << QVariant(QByteArray("Caf\xc3\xa9")) << QVariant(QStringLiteral(""));
-        QTest::newRow("encoded-words-joined")
-            << QByteArray("=?UTF-8?B?SGFsbG8=?= =?UTF-8?B?V2VyZWxk?= | tag")
-            << QByteArray("=?UTF-8?B?SGFsbG8=?= =?UTF-8?B?V2VyZWxk?= ")
-            << QVariant(QStringLiteral("HalloWereld")) << QVariant(QByteArray("tag"));
+        QTest::newRow("encoded-words-joined") << QByteArray("=?UTF-8?B?SGFsbG8=?= =?UTF-8?B?V2VyZWxk?= | tag")
+                                              << QByteArray("=?UTF-8?B?SGFsbG8=?= =?UTF-8?B?V2VyZWxk?= ")
+                                              << QVariant(QStringLiteral("HalloWereld")) << QVariant(QByteArray("tag"));
         QTest::newRow("lower-case-encoded-word-kept-as-text")
             << QByteArray("=?utf-8?b?SGFsbG8=?=") << QByteArray("=?utf-8?b?SGFsbG8=?=")
             << QVariant(QStringLiteral("=?utf-8?b?SGFsbG8=?=")) << QVariant(QStringLiteral(""));
@@ -178,7 +177,9 @@ private Q_SLOTS:
         QCOMPARE(decodeEncodedWords("=?UTF-8?B?" + QByteArray("=?UTF-8?B?").toBase64() + "?=SGk?= b"),
                  QStringLiteral("Hi b"));
         // A megabyte of empty words: empty text, not a null one.
-        const QString empty = decodeEncodedWords(QByteArray("=?UTF-8?B?" "?=").repeated((1 << 20) / 12));
+        const QString empty = decodeEncodedWords(QByteArray("=?UTF-8?B?"
+                                                            "?=")
+                                                     .repeated((1 << 20) / 12));
         QCOMPARE(empty, QStringLiteral(""));
         QVERIFY(!empty.isNull());
     }

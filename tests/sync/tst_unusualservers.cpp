@@ -65,7 +65,8 @@ void TestUnusualServers::emptyFirstRanges()
     session->start();
     QVERIFY(session->waitForCycle());
 
-    QCOMPARE(session->commands("XOVER"), QList<QByteArray>({"XOVER 1-50001", "XOVER 50002-100002", "XOVER 100003-120000"}));
+    QCOMPARE(session->commands("XOVER"),
+             QList<QByteArray>({"XOVER 1-50001", "XOVER 50002-100002", "XOVER 100003-120000"}));
     QCOMPARE(countRows("spots", countSpots), 2);
     QCOMPARE(countRows("commentlist", countIndexedSpots), 2);
     QCOMPARE(Settings::lastHeader(), 120000);
@@ -165,7 +166,8 @@ void TestUnusualServers::diskFull_data()
     QTest::addColumn<qint64>("lastHeaderLeft");
 
     QTest::newRow("spots") << QByteArray("spots")
-                           << QStringLiteral("Fout: headers konden niet in de database opgeslagen worden") << 0LL << 0LL;
+                           << QStringLiteral("Fout: headers konden niet in de database opgeslagen worden") << 0LL
+                           << 0LL;
     QTest::newRow("comment-index") << QByteArray("commentlist")
                                    << QStringLiteral("Fout: reactielijst kon niet in de database opgeslagen worden")
                                    << 3000LL << 3000LL;

@@ -43,8 +43,7 @@ inline QByteArray foreignTag(const QByteArray &page, const PageTemplates &templa
     const QList<QByteArray> templateTags = tagsOf(templates.spot);
     QList<QByteArray> pageTags = tagsOf(page);
     for (const QByteArray &tag : std::as_const(pageTags)) {
-        if (!shared.contains(tag) && !templateTags.contains(tag)
-            && !ownTag.match(QString::fromLatin1(tag)).hasMatch())
+        if (!shared.contains(tag) && !templateTags.contains(tag) && !ownTag.match(QString::fromLatin1(tag)).hasMatch())
             return tag;
     }
     for (const QByteArray &tag : templateTags) {

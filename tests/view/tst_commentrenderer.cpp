@@ -10,8 +10,8 @@ const QByteArray onSpot = "References: <k3y@free.pt>\r\n";
 QByteArray comment(const QByteArray &from, const QByteArray &text, bool isSigned = true,
                    const QByteArray &references = onSpot)
 {
-    return "From: " + from + "\r\nSubject: Re: spot\r\n" + (isSigned ? "X-User-Signature: c2ln\r\n" : "")
-        + references + "Message-ID: <r@free.usenet>\r\n\r\n" + text + "\r\n.\r\n";
+    return "From: " + from + "\r\nSubject: Re: spot\r\n" + (isSigned ? "X-User-Signature: c2ln\r\n" : "") + references
+        + "Message-ID: <r@free.usenet>\r\n\r\n" + text + "\r\n.\r\n";
 }
 
 } // namespace
@@ -37,9 +37,9 @@ private Q_SLOTS:
         QTest::newRow("later-from-line-wins")
             << QByteArray("From: Jan <j@x>\r\nFrom: Piet <p@x>\r\nX-User-Signature: c2ln\r\n" + onSpot + "\r\nMooi")
             << QByteArray("<Piet:Mooi>");
-        QTest::newRow("no-header-end")
-            << QByteArray("From: Jan <j@x>\r\nX-User-Signature: c2ln\r\n" + onSpot + "Mooi\r\n.\r\n")
-            << QByteArray();
+        QTest::newRow("no-header-end") << QByteArray("From: Jan <j@x>\r\nX-User-Signature: c2ln\r\n" + onSpot
+                                                     + "Mooi\r\n.\r\n")
+                                       << QByteArray();
         QTest::newRow("name-naming-the-comment-shows-as-written")
             << comment("{comment} <j@x>", "Mooi") << QByteArray("<{comment}:Mooi\r\n>");
         // Fetched by number: the article that number names now may be about another spot.

@@ -11,7 +11,8 @@
 namespace {
 
 const QByteArray spotId = "spot1@free.pt";
-const QByteArray nzbDocument = SpotArticles::nzbXml({"&quot;a.part1.rar&quot;", "&quot;a.nfo&quot;"}, {"alt.binaries.x"});
+const QByteArray nzbDocument
+    = SpotArticles::nzbXml({"&quot;a.part1.rar&quot;", "&quot;a.nfo&quot;"}, {"alt.binaries.x"});
 
 // Answers every request inside the call, as the article cache does.
 class ArticleShelf : public ArticleSource
@@ -54,11 +55,11 @@ private Q_SLOTS:
 
 void TestNzbFetch::bounds_data()
 {
-    QTest::addColumn<QList<int>>("named");     // the segments the spot names, in order
-    QTest::addColumn<int>("served");           // segment articles the source holds
+    QTest::addColumn<QList<int>>("named"); // the segments the spot names, in order
+    QTest::addColumn<int>("served"); // segment articles the source holds
     QTest::addColumn<qsizetype>("articleSize"); // 0: the NZB cut into the served pieces
-    QTest::addColumn<int>("requests");         // segment requests made
-    QTest::addColumn<QString>("failure");      // empty: the NZB is handed on
+    QTest::addColumn<int>("requests"); // segment requests made
+    QTest::addColumn<QString>("failure"); // empty: the NZB is handed on
 
     QList<int> hundred;
     for (int segment = 0; segment < 100; ++segment)
@@ -94,7 +95,8 @@ void TestNzbFetch::bounds()
     // One article shared by every segment: its size counts each time, its memory once.
     const QByteArray oversized = "Subject: x\r\n\r\n" + QByteArray(articleSize, 'a') + "\r\n.\r\n";
     for (int segment = 0; segment < served; ++segment)
-        shelf.articles.insert(segmentId(segment), articleSize != 0 ? oversized : SpotArticles::delivered(pieces.at(segment)));
+        shelf.articles.insert(segmentId(segment),
+                              articleSize != 0 ? oversized : SpotArticles::delivered(pieces.at(segment)));
 
     NzbFetch fetch(&shelf, spotId);
     QSignalSpy finished(&fetch, &NzbFetch::finished);

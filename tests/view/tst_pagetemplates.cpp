@@ -97,8 +97,8 @@ private Q_SLOTS:
     void spotTemplatePlaceholdersOnce_data()
     {
         QTest::addColumn<QByteArray>("placeholder");
-        for (const char *name : {"{description}", "{website}", "{size}", "{numfiles}", "{firstfile}",
-                                 "{lastfile}", "{newsgroup}", "{comments}"})
+        for (const char *name : {"{description}", "{website}", "{size}", "{numfiles}", "{firstfile}", "{lastfile}",
+                                 "{newsgroup}", "{comments}"})
             QTest::newRow(name) << QByteArray(name);
     }
 
@@ -114,9 +114,10 @@ private Q_SLOTS:
         QVERIFY(!page.contains('\r'));
         QVERIFY(page.contains("<meta http-equiv=\"Content-Type\" content=\"text/html; charset=utf-8\">"));
         QVERIFY(page.contains("<title>spot template</title>"));
-        QVERIFY(page.contains("<div class=\"box\"><div class=\"lb\"><div class=\"rb\"><div class=\"bb\"><div "
-                              "class=\"blc\"><div class=\"brc\"><div class=\"tb\"><div class=\"tlc\"><div "
-                              "class=\"trc\">\n<div class=\"content\">{description}</div>\n<br style=\"clear: both;\">"));
+        QVERIFY(
+            page.contains("<div class=\"box\"><div class=\"lb\"><div class=\"rb\"><div class=\"bb\"><div "
+                          "class=\"blc\"><div class=\"brc\"><div class=\"tb\"><div class=\"tlc\"><div "
+                          "class=\"trc\">\n<div class=\"content\">{description}</div>\n<br style=\"clear: both;\">"));
         QVERIFY(page.contains("<td><b>Aantal&nbsp;bestanden</b></td><td>:</td><td> {numfiles}</td>"));
         QVERIFY(page.contains("<td style=\"white-space: nowrap;\"> <span style=\"color: green;\">{firstfile}</span> "
                               "t/m <span style=\"color: green;\">{lastfile}</span></td>"));

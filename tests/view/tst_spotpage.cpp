@@ -92,7 +92,8 @@ private Q_SLOTS:
         const QByteArray image = "<Image>http://i.example/a.jpg?x=1&amp;y=\"2\"</Image>";
         const QByteArray imageTag
             = "<img class=\"spotimage\" style=\"float:left; margin-right: 10px; margin-bottom:15px; max-width: 500px; "
-              "max-height: 500px;\" alt=\"Plaatje\" src=\"tarnwick-page:image?http%3A%2F%2Fi.example%2Fa.jpg%3Fx%3D1%26y%3D2\"> ";
+              "max-height: 500px;\" alt=\"Plaatje\" "
+              "src=\"tarnwick-page:image?http%3A%2F%2Fi.example%2Fa.jpg%3Fx%3D1%26y%3D2\"> ";
         QTest::newRow("website-written-once")
             << QByteArray("<Description>d</Description><Website>http://w.example/?a=1&amp;b=\"2\"</Website>") << false
             << QByteArray("D=d|S=-|W=<a href=\"http://w.example/?a=1&amp;b=2\">http://w.example/?a=1&amp;b=2</a>"
@@ -115,9 +116,8 @@ private Q_SLOTS:
             << page("d", "-", "N=1|F=x.nfo|L=x.nfo");
         QTest::newRow("newsgroup") << QByteArray("<Description>d</Description><Newsgroup>alt.b</Newsgroup>") << false
                                    << page("d", "-", "N=-|F=-|L=-", "alt.b");
-        QTest::newRow("description-shows-size")
-            << QByteArray("<Description>size {size}</Description><Size>1024</Size>") << false
-            << page("size 1.00 KB", "1.00 KB");
+        QTest::newRow("description-shows-size") << QByteArray("<Description>size {size}</Description><Size>1024</Size>")
+                                                << false << page("size 1.00 KB", "1.00 KB");
         QTest::newRow("later-placeholder-in-newsgroup-stays")
             << QByteArray("<Description>d</Description><Newsgroup>{size}</Newsgroup>") << false
             << page("d", "-", "N=-|F=-|L=-", "{size}");
@@ -128,7 +128,8 @@ private Q_SLOTS:
             << QByteArray("<Description>{newsgroup} {description}</Description><Newsgroup>{size}</Newsgroup>") << false
             << page("{size} {description}", "-", "N=-|F=-|L=-", "{size}");
         QTest::newRow("image-of-loopback-not-shown")
-            << QByteArray("<Description>d</Description><Image>http://127.0.0.1:6789/a.png</Image>") << true << page("d");
+            << QByteArray("<Description>d</Description><Image>http://127.0.0.1:6789/a.png</Image>") << true
+            << page("d");
     }
 
     void fields()
@@ -151,10 +152,15 @@ private Q_SLOTS:
         QTest::addColumn<QByteArray>("shown"); // in the page bytes
         const QByteArray d = "<Description>d</Description>";
         QTest::newRow("image-names-a-later-field-with-a-quote")
-            << d + "<Image>http://i.example/{newsgroup}.png</Image><Newsgroup>x\" onerror=\"document.title='p'</Newsgroup>"
-            << QByteArray("n") << QByteArray("t") << QByteArray("src=\"tarnwick-page:image?http%3A%2F%2Fi.example%2F%257Bnewsgroup%257D.png\">");
+            << d
+                + "<Image>http://i.example/{newsgroup}.png</Image><Newsgroup>x\" "
+                  "onerror=\"document.title='p'</Newsgroup>"
+            << QByteArray("n") << QByteArray("t")
+            << QByteArray("src=\"tarnwick-page:image?http%3A%2F%2Fi.example%2F%257Bnewsgroup%257D.png\">");
         QTest::newRow("website-names-a-later-field-with-a-quote")
-            << d + "<Website>http://w.example/{firstfile}</Website><Filename>\" onmouseover=\"x\" style=\"top:0</Filename>"
+            << d
+                + "<Website>http://w.example/{firstfile}</Website><Filename>\" onmouseover=\"x\" "
+                  "style=\"top:0</Filename>"
             << QByteArray("n") << QByteArray("t")
             << QByteArray("<a href=\"http://w.example/{firstfile}\">http://w.example/{firstfile}</a>");
         QTest::newRow("website-names-the-comments")
@@ -202,9 +208,10 @@ private Q_SLOTS:
     // Fields that name each other's placeholders multiplied the page with every step.
     void fieldsNamingEachOtherDoNotMultiply()
     {
-        const QByteArray posting = "<Description>" + QByteArray("{website}").repeated(500) + "</Description><Website>http://w/"
-            + QByteArray("{firstfile}").repeated(200) + "</Website><Filename>" + QByteArray("{newsgroup}").repeated(200)
-            + "</Filename><Newsgroup>" + QByteArray(10000, 'g') + "</Newsgroup>";
+        const QByteArray posting = "<Description>" + QByteArray("{website}").repeated(500)
+            + "</Description><Website>http://w/" + QByteArray("{firstfile}").repeated(200) + "</Website><Filename>"
+            + QByteArray("{newsgroup}").repeated(200) + "</Filename><Newsgroup>" + QByteArray(10000, 'g')
+            + "</Newsgroup>";
         SpotPage spot = opened();
         const QByteArray page = spot.articleData(spotId, spotArticle(posting)).page;
         QVERIFY2(page.startsWith("D=<a href=\"http://w/{firstfile}"), page.left(200).constData());
@@ -215,7 +222,8 @@ private Q_SLOTS:
     void descriptionPlaceholdersPastTheLimitStayAsWritten()
     {
         SpotPage spot = opened({1});
-        spot.articleData(spotId, spotArticle("<Description>" + QByteArray("{comments}").repeated(100) + "</Description>"));
+        spot.articleData(spotId,
+                         spotArticle("<Description>" + QByteArray("{comments}").repeated(100) + "</Description>"));
         const QByteArray text(100 * 1024, 'c');
         const QByteArray shownPage = spot.articleData("1", comment("n", text)).page;
         QCOMPARE(shownPage, page(QByteArray("{comments}").repeated(100), "-", "N=-|F=-|L=-", "-", shown("n", text)));
@@ -295,12 +303,13 @@ private Q_SLOTS:
     {
         SpotPage spot = opened();
         const SpotPage::Update afterSpot = spot.articleData(
-            spotId, spotArticle("<Description>d</Description><Filename>b.nfo</Filename><NZB><Segment>nzb1@x</Segment></NZB>"));
+            spotId,
+            spotArticle("<Description>d</Description><Filename>b.nfo</Filename><NZB><Segment>nzb1@x</Segment></NZB>"));
         QCOMPARE(afterSpot.page, page("d", "-", "N=1|F=b.nfo|L=b.nfo"));
         QCOMPARE(afterSpot.urgentRequest, QByteArray("nzb1@x"));
 
-        const QByteArray nzb = SpotArticles::delivered(SpotArticles::nzb(
-            SpotArticles::nzbXml({"&quot;a.rar&quot; yEnc (1/9)", "&quot;a.r00&quot; yEnc (1/9)"}, {"alt.binaries.x"})));
+        const QByteArray nzb = SpotArticles::delivered(SpotArticles::nzb(SpotArticles::nzbXml(
+            {"&quot;a.rar&quot; yEnc (1/9)", "&quot;a.r00&quot; yEnc (1/9)"}, {"alt.binaries.x"})));
         const QByteArray afterNzb = page("d", "-", "N=2|F=a.rar|L=a.r00", "alt.binaries.x");
         QCOMPARE(spot.articleData("nzb1@x", nzb), (SpotPage::Update{afterNzb, {}}));
         // The NZB again (another page of this spot asked for it too) adds nothing twice.

@@ -84,14 +84,15 @@ void TestSpotView::spotFromTheServer()
     server.addOverview(Tarnwick::spotGroup, 1, spotLine(1, "Een spot | tag", 1600000000, "2101a01", spotKey));
     server.addArticle(Tarnwick::spotGroup, 1, spotKey + "@free.pt", spotArticle("Beschrijving met \xc3\xa9[br]regel"));
     server.addArticle(Tarnwick::spotGroup, 2, nzbId,
-                      SpotArticles::nzb(SpotArticles::nzbXml({"&quot;a.part1.rar&quot; yEnc", "&quot;a.part2.rar&quot; yEnc", "&quot;a.nfo&quot;"},
-                                                             {"alt.binaries.x"})));
+                      SpotArticles::nzb(SpotArticles::nzbXml(
+                          {"&quot;a.part1.rar&quot; yEnc", "&quot;a.part2.rar&quot; yEnc", "&quot;a.nfo&quot;"},
+                          {"alt.binaries.x"})));
     server.addGroup(Tarnwick::commentGroup, 10, 12);
     for (const qint64 number : {10, 11, 12}) {
         server.addReferences(Tarnwick::commentGroup, number, reference(spotKey));
         server.addArticle(Tarnwick::commentGroup, number, "c" + QByteArray::number(number) + "@example",
-                          SpotArticles::comment("Lezer" + QByteArray::number(number), "Dank je!",
-                                                spotKey + "@free.pt", number != 12));
+                          SpotArticles::comment("Lezer" + QByteArray::number(number), "Dank je!", spotKey + "@free.pt",
+                                                number != 12));
     }
     Tarnwick &controller = session->start();
     QVERIFY(session->waitForCycle());
@@ -104,14 +105,15 @@ void TestSpotView::spotFromTheServer()
     QCOMPARE(tabs.tabText(1), QStringLiteral("Een spot"));
     const QString text = waitForText(spot->webView(), QStringLiteral("Lezer11"));
     QVERIFY2(!text.isEmpty(), "the page never showed its comments");
-    for (const QString &shown : {QStringLiteral("Beschrijving met \u00e9\nregel"), QStringLiteral("1.50 KB"),
-                                 QStringLiteral("http://example.com/?a=1&b=2"), QStringLiteral("a.part1.rar t/m a.part2.rar"),
-                                 QStringLiteral("alt.binaries.x"), QStringLiteral("Reactie van Lezer10")})
+    for (const QString &shown :
+         {QStringLiteral("Beschrijving met \u00e9\nregel"), QStringLiteral("1.50 KB"),
+          QStringLiteral("http://example.com/?a=1&b=2"), QStringLiteral("a.part1.rar t/m a.part2.rar"),
+          QStringLiteral("alt.binaries.x"), QStringLiteral("Reactie van Lezer10")})
         QVERIFY2(text.contains(shown), qPrintable(shown + QStringLiteral(" not in: ") + text));
     QVERIFY(!text.contains(QStringLiteral("Lezer12"))); // unsigned
     QCOMPARE(session->commands("ARTICLE"),
-             QList<QByteArray>({"ARTICLE <spotA@free.pt>", "ARTICLE <nzbA@free.pt>", "ARTICLE 10", "ARTICLE 11",
-                                "ARTICLE 12"}));
+             QList<QByteArray>(
+                 {"ARTICLE <spotA@free.pt>", "ARTICLE <nzbA@free.pt>", "ARTICLE 10", "ARTICLE 11", "ARTICLE 12"}));
 
     delete spot;
     QCOMPARE(tabs.count(), 1);
@@ -125,10 +127,9 @@ void TestSpotView::spotFromTheServer()
 void TestSpotView::linksGoToTheDesktop()
 {
     session->serveSpots(1, 1, 1);
-    session->server.addArticle(
-        Tarnwick::spotGroup, 1, "spot1@free.pt",
-        SpotArticles::spot(SpotArticles::spotXml({{"Description", "[b]x[/b]"},
-                                                  {"Website", "http://example.com/site"}})));
+    session->server.addArticle(Tarnwick::spotGroup, 1, "spot1@free.pt",
+                               SpotArticles::spot(SpotArticles::spotXml(
+                                   {{"Description", "[b]x[/b]"}, {"Website", "http://example.com/site"}})));
     Tarnwick &controller = session->start();
     QVERIFY(session->waitForCycle());
     UrlReceiver receiver;

@@ -28,9 +28,9 @@
 namespace {
 
 // Each element of the page with its attribute names: "A href".
-const QString elementsScript = QStringLiteral(
-    "Array.from(document.querySelectorAll('*')).map(e => e.tagName + Array.from(e.attributes)"
-    ".map(a => ' ' + a.name).join('')).join('\\n')");
+const QString elementsScript
+    = QStringLiteral("Array.from(document.querySelectorAll('*')).map(e => e.tagName + Array.from(e.attributes)"
+                     ".map(a => ' ' + a.name).join('')).join('\\n')");
 
 QStringList elementsOf(QWebEngineView *view)
 {
@@ -113,7 +113,8 @@ SpotView *TestSpotViewHostile::openSpot(const QByteArray &posting, const QByteAr
     session->serveSpots(1, 1, 1);
     session->server.addArticle(Tarnwick::spotGroup, 1, "spot1@free.pt",
                                SpotArticles::spot("<Spotnet><Posting>" + posting + "</Posting></Spotnet>"));
-    session->server.addArticle(Tarnwick::commentGroup, 1, "c1@example", SpotArticles::comment(commentName, commentText, "spot1@free.pt"));
+    session->server.addArticle(Tarnwick::commentGroup, 1, "c1@example",
+                               SpotArticles::comment(commentName, commentText, "spot1@free.pt"));
     Tarnwick &controller = session->start();
     if (!session->waitForCycle())
         return nullptr;
@@ -156,7 +157,8 @@ void TestSpotViewHostile::hostileSpots_data()
         << true << none;
     QTest::newRow("javascript-website") << d + "<Website>javascript:" + handler + "</Website>" << QByteArray("Lezer")
                                         << QByteArray("Reactie") << true << none;
-    QTest::newRow("data-image") << d + "<Image>data:image/svg+xml,&lt;svg xmlns='http://www.w3.org/2000/svg'/&gt;</Image>"
+    QTest::newRow("data-image") << d
+            + "<Image>data:image/svg+xml,&lt;svg xmlns='http://www.w3.org/2000/svg'/&gt;</Image>"
                                 << QByteArray("Lezer") << QByteArray("Reactie") << true << none;
     QTest::newRow("loopback-image") << d + "<Image>http://127.0.0.1:PORT/spot.png</Image>" << QByteArray("Lezer")
                                     << QByteArray("Reactie") << true << none;
@@ -207,7 +209,9 @@ void TestSpotViewHostile::hostileSpots()
     QCOMPARE(runScript(view, QStringLiteral("Array.from(document.images).map(i => i.naturalWidth).join()"))
                  .value_or(QVariant())
                  .toString(),
-             QString::fromLatin1(served ? "2" : reached.isEmpty() ? "" : "0"));
+             QString::fromLatin1(served                  ? "2"
+                                     : reached.isEmpty() ? ""
+                                                         : "0"));
     // The web view itself asks the network for nothing: the program fetches the picture.
     for (const QString &url : std::as_const(recorder.urls))
         QVERIFY2(url.startsWith(QLatin1String(PageContent::scheme) + QLatin1Char(':')), qPrintable(url));

@@ -17,7 +17,8 @@
 namespace {
 
 const QByteArray nzbDocument = SpotArticles::nzbXml(
-    {"&quot;a.part1.rar&quot; yEnc (1/9)", "&quot;a.part2.rar&quot; yEnc (1/9)", "&quot;a.nfo&quot;"}, {"alt.binaries.x"});
+    {"&quot;a.part1.rar&quot; yEnc (1/9)", "&quot;a.part2.rar&quot; yEnc (1/9)", "&quot;a.nfo&quot;"},
+    {"alt.binaries.x"});
 
 // The spot and the segment articles that carry its NZB, cut into segments pieces.
 void serveSpotWithNzb(SyncSession &session, int segments, const QList<int> &missing = {})
@@ -76,21 +77,22 @@ void TestSpotViewNzb::handOff_data()
     QTest::addColumn<int>("mode");
     QTest::addColumn<QString>("destination"); // the settings' value
     QTest::addColumn<QList<int>>("missing");
-    QTest::addColumn<QString>("outcome");     // the last status text or the failure, %1 the folder
-    QTest::addColumn<QString>("file");        // where the NZB is then, relative to the folder
+    QTest::addColumn<QString>("outcome"); // the last status text or the failure, %1 the folder
+    QTest::addColumn<QString>("file"); // where the NZB is then, relative to the folder
 
     const int save = int(NzbHandOffJob::Mode::Save);
     const int download = int(NzbHandOffJob::Mode::Download);
     QTest::newRow("saved") << save << QStringLiteral("nzbget") << QList<int>()
                            << QStringLiteral("NZB opgeslagen: %1/gekozen.nzb") << QStringLiteral("gekozen.nzb");
-    QTest::newRow("downloaded-into-a-folder") << download << QStringLiteral("map") << QList<int>()
-                                              << QStringLiteral("NZB in map gezet: %1/Spot 1.nzb")
-                                              << QStringLiteral("Spot 1.nzb");
+    QTest::newRow("downloaded-into-a-folder")
+        << download << QStringLiteral("map") << QList<int>() << QStringLiteral("NZB in map gezet: %1/Spot 1.nzb")
+        << QStringLiteral("Spot 1.nzb");
     QTest::newRow("download-asks-where-without-a-downloader")
         << download << QStringLiteral("opslaan") << QList<int>() << QStringLiteral("NZB opgeslagen: %1/gekozen.nzb")
         << QStringLiteral("gekozen.nzb");
     QTest::newRow("segment-missing") << download << QStringLiteral("map") << QList<int>{1}
-                                     << QStringLiteral("Een deel van de NZB ontbreekt op de Usenet server (nzb1@free.pt)")
+                                     << QStringLiteral(
+                                            "Een deel van de NZB ontbreekt op de Usenet server (nzb1@free.pt)")
                                      << QString();
 }
 
@@ -131,9 +133,9 @@ void TestSpotViewNzb::handOff()
         QCOMPARE(QDir(folder.path()).entryList(QDir::Files), QStringList());
         return;
     }
-    QCOMPARE(told.mid(0, 3), QStringList({QStringLiteral("NZB ophalen: 1 van 3 delen"),
-                                          QStringLiteral("NZB ophalen: 2 van 3 delen"),
-                                          QStringLiteral("NZB ophalen: 3 van 3 delen")}));
+    QCOMPARE(told.mid(0, 3),
+             QStringList({QStringLiteral("NZB ophalen: 1 van 3 delen"), QStringLiteral("NZB ophalen: 2 van 3 delen"),
+                          QStringLiteral("NZB ophalen: 3 van 3 delen")}));
     QFile written(folder.filePath(file));
     QVERIFY(written.open(QIODevice::ReadOnly));
     QCOMPARE(written.readAll(), nzbDocument);

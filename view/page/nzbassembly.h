@@ -16,7 +16,7 @@ namespace NzbAssembly {
 struct Result
 {
     std::optional<QByteArray> nzb; // the NZB document, or nullopt
-    QString error;                 // why not, in Dutch, for the user
+    QString error; // why not, in Dutch, for the user
 };
 
 Result join(const QList<QByteArray> &segmentArticles);

@@ -8,7 +8,10 @@ namespace {
 class Unescaper
 {
 public:
-    explicit Unescaper(char *out) : next(out) {}
+    explicit Unescaper(char *out)
+        : next(out)
+    {
+    }
 
     void put(char c)
     {

@@ -25,7 +25,8 @@ void readXml(const QByteArray &nzb, QString &newsgroup, QStringList &fileNames)
         fileNames.append(fileNameFromSubject(subject));
     }
     if (rarSet)
-        fileNames.removeIf([](const QString &name) { return !name.contains(QLatin1StringView(".r"), Qt::CaseInsensitive); });
+        fileNames.removeIf(
+            [](const QString &name) { return !name.contains(QLatin1StringView(".r"), Qt::CaseInsensitive); });
     fileNames.sort();
     if (newsgroup.isEmpty())
         qDebug("NZB bevat foutieve XML");

@@ -70,7 +70,9 @@ QByteArray statusPage(const QString &text)
 } // namespace
 
 SpotPage::SpotPage(const PageTemplates &templates, bool showImages, qsizetype pageLimit)
-    : templates(templates), showImages(showImages), pageLimit(pageLimit)
+    : templates(templates)
+    , showImages(showImages)
+    , pageLimit(pageLimit)
 {
 }
 
@@ -187,9 +189,9 @@ QByteArray SpotPage::render() const
     }
     const QByteArray group = newsgroup.isEmpty() ? QByteArrayLiteral("-") : convertMarkup(newsgroup);
 
-    QList<Placeholder> values = {{"{size}", sizeHtml},   {"{website}", website},   {"{numfiles}", count},
-                                 {"{firstfile}", first}, {"{lastfile}", last},     {"{newsgroup}", group},
-                                 {"{comments}", commentsHtml}};
+    QList<Placeholder> values
+        = {{"{size}", sizeHtml}, {"{website}", website}, {"{numfiles}", count},       {"{firstfile}", first},
+           {"{lastfile}", last}, {"{newsgroup}", group}, {"{comments}", commentsHtml}};
     const std::optional<QByteArray> shownFields = fillPlaceholders(descriptionHtml, values, pageLimit);
     QList<QByteArray> descriptions{imageHtml + descriptionHtml};
     if (shownFields && *shownFields != descriptionHtml)

@@ -73,11 +73,11 @@ private:
     qint64 size = 0;
     QString newsgroup;
     QString website;
-    QByteArray imageHtml;       // empty when images are not shown or the address is not allowed
+    QByteArray imageHtml; // empty when images are not shown or the address is not allowed
     QByteArray descriptionHtml; // the description's markup converted, its placeholders unfilled
     QByteArray commentsHtml;
     QStringList fileNames;
-    QString spotNewsgroup;     // as the spot XML gives them, where every NZB read starts
+    QString spotNewsgroup; // as the spot XML gives them, where every NZB read starts
     QStringList spotFileNames;
     QList<qint32> pending;
     CommentRenderer comments;

@@ -13,16 +13,16 @@ bool isPublicIPv4(quint32 address)
         quint32 network;
         int prefix;
     } local[] = {
-        {0x00000000, 8},  // "this" network
-        {0x0a000000, 8},  // private
+        {0x00000000, 8}, // "this" network
+        {0x0a000000, 8}, // private
         {0x64400000, 10}, // shared (carrier NAT)
-        {0x7f000000, 8},  // loopback
+        {0x7f000000, 8}, // loopback
         {0xa9fe0000, 16}, // link-local
         {0xac100000, 12}, // private
         {0xc0000000, 24}, // protocol assignments
         {0xc0a80000, 16}, // private
         {0xc6120000, 15}, // benchmarking
-        {0xe0000000, 3},  // multicast, reserved, broadcast
+        {0xe0000000, 3}, // multicast, reserved, broadcast
     };
     for (const auto &range : local) {
         if ((address >> (32 - range.prefix)) == (range.network >> (32 - range.prefix)))
