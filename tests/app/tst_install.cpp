@@ -82,6 +82,8 @@ private Q_SLOTS:
         settings.sync();
     }
 
+    // The rows stay as laid out, one case a row.
+    // clang-format off
     void theInstallationHoldsEveryFile_data()
     {
         QTest::addColumn<QString>("path");
@@ -89,6 +91,7 @@ private Q_SLOTS:
         for (const InstalledFile &file : installedFiles())
             QTest::newRow(qPrintable(file.path)) << file.path << file.pixels;
     }
+    // clang-format on
 
     void theInstallationHoldsEveryFile()
     {
@@ -99,25 +102,25 @@ private Q_SLOTS:
             QCOMPARE(QImageReader(installed(path)).size(), QSize(pixels, pixels));
     }
 
+    // The rows stay as laid out, one case a row.
+    // clang-format off
     void theDesktopFilesPassTheirValidators_data()
     {
         QTest::addColumn<QString>("tool");
         QTest::addColumn<QString>("package");
         QTest::addColumn<QStringList>("arguments");
 
-        QTest::newRow("desktop-entry") << QStringLiteral("desktop-file-validate")
-                                       << QStringLiteral("desktop-file-utils")
-                                       << QStringList{
-                                              installed(QStringLiteral("share/applications/%1.desktop").arg(appId))};
+        QTest::newRow("desktop-entry") << QStringLiteral("desktop-file-validate") << QStringLiteral("desktop-file-utils")
+                                       << QStringList{installed(QStringLiteral("share/applications/%1.desktop").arg(appId))};
         QTest::newRow("metainfo") << QStringLiteral("appstreamcli") << QStringLiteral("appstream")
-                                  << QStringList{
-                                         QStringLiteral("validate"), QStringLiteral("--no-net"),
-                                         installed(QStringLiteral("share/metainfo/%1.metainfo.xml").arg(appId))};
+                                  << QStringList{QStringLiteral("validate"), QStringLiteral("--no-net"),
+                                                 installed(QStringLiteral("share/metainfo/%1.metainfo.xml").arg(appId))};
         // The whole tree: the metainfo's desktop entry and icon are where it says.
         QTest::newRow("metainfo-with-its-entry-and-icon")
             << QStringLiteral("appstreamcli") << QStringLiteral("appstream")
             << QStringList{QStringLiteral("validate-tree"), QStringLiteral("--no-net"), prefix.path()};
     }
+    // clang-format on
 
     void theDesktopFilesPassTheirValidators()
     {

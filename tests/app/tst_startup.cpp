@@ -59,6 +59,8 @@ private Q_SLOTS:
         stop(next);
     }
 
+    // The rows stay as laid out, one case a row.
+    // clang-format off
     void theProgramLoadsTheFirstWholeDutchCatalogue_data()
     {
         QTest::addColumn<bool>("copied");
@@ -71,6 +73,7 @@ private Q_SLOTS:
         QTest::newRow("a-copy-with-qt_nl-but-not-its-parts-takes-qts-own")
             << true << QStringList{QStringLiteral("qt_nl.qm")} << true;
     }
+    // clang-format on
 
     void theProgramLoadsTheFirstWholeDutchCatalogue()
     {

@@ -22,6 +22,8 @@ class TestZlibStream : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
+    // The rows stay as laid out, one case a row.
+    // clang-format off
     void zlibStreamsRoundTrip_data()
     {
         QTest::addColumn<QByteArray>("data");
@@ -29,6 +31,7 @@ private Q_SLOTS:
         QTest::newRow("binary") << randomBytes(4096) + QByteArray(4096, '\0');
         QTest::newRow("20-MB-article") << QByteArray("Subject: x\r\n\r\n").repeated(1500000);
     }
+    // clang-format on
 
     void zlibStreamsRoundTrip()
     {
@@ -38,6 +41,8 @@ private Q_SLOTS:
         QCOMPARE(ZlibStream::inflateZlib(packed), std::optional<QByteArray>(data));
     }
 
+    // The rows stay as laid out, one case a row.
+    // clang-format off
     void rawDeflateRoundTrip_data()
     {
         QTest::addColumn<int>("level");
@@ -45,6 +50,7 @@ private Q_SLOTS:
         QTest::newRow("zlib-default") << int(Z_DEFAULT_COMPRESSION);
         QTest::newRow("best") << 9;
     }
+    // clang-format on
 
     void rawDeflateRoundTrip()
     {
@@ -55,6 +61,8 @@ private Q_SLOTS:
         QCOMPARE(ZlibStream::inflateRaw(packed), std::optional<QByteArray>(lines));
     }
 
+    // The rows stay as laid out, one case a row.
+    // clang-format off
     void brokenStreamsAreRefused_data()
     {
         QTest::addColumn<QByteArray>("packed");
@@ -64,6 +72,7 @@ private Q_SLOTS:
         QTest::newRow("raw-deflate-given-as-zlib") << ZlibStream::deflateRaw("abc");
         QTest::newRow("empty") << QByteArray();
     }
+    // clang-format on
 
     void brokenStreamsAreRefused()
     {

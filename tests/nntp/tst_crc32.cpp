@@ -29,6 +29,8 @@ class TestCrc32 : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
+    // The rows stay as laid out, one case a row.
+    // clang-format off
     void knownValues_data()
     {
         QTest::addColumn<QByteArray>("data");
@@ -37,6 +39,7 @@ private Q_SLOTS:
         QTest::newRow("abc") << QByteArray("abc") << 0x352441C2u;
         QTest::newRow("check-string") << QByteArray("123456789") << 0xCBF43926u;
     }
+    // clang-format on
 
     void knownValues()
     {

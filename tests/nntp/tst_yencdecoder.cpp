@@ -67,6 +67,8 @@ class TestYencDecoder : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
+    // The rows stay as laid out, one case a row.
+    // clang-format off
     void decodesDataLine_data()
     {
         QTest::addColumn<QByteArray>("line");
@@ -77,16 +79,13 @@ private Q_SLOTS:
         QTest::newRow("escaped-brace-is-19") << QByteArray("=}") << QByteArray(1, '\x13');
         QTest::newRow("below-42-wraps") << QByteArray(")") << QByteArray(1, '\xff');
         QTest::newRow("dot-stuffed-dot") << QByteArray("..") << QByteArray(1, '\x04');
-        QTest::newRow("single-dot-kept") << QByteArray(".k")
-                                         << QByteArray("\x04"
-                                                       "A");
+        QTest::newRow("single-dot-kept") << QByteArray(".k") << QByteArray("\x04" "A");
         QTest::newRow("three-dots") << QByteArray("...") << QByteArray("\x04\x04");
         QTest::newRow("dot-then-escape") << QByteArray(".=j") << QByteArray("\x04", 2);
         QTest::newRow("dots-inside-line") << QByteArray("k..") << QByteArray("A\x04\x04");
-        QTest::newRow("escape-at-line-start") << QByteArray("=}k")
-                                              << QByteArray("\x13"
-                                                            "A");
+        QTest::newRow("escape-at-line-start") << QByteArray("=}k") << QByteArray("\x13" "A");
     }
+    // clang-format on
 
     void decodesDataLine()
     {
@@ -111,6 +110,8 @@ private Q_SLOTS:
         }
     }
 
+    // The rows stay as laid out, one case a row.
+    // clang-format off
     void ignoresTextOutsideTheStream_data()
     {
         QTest::addColumn<QByteArray>("stream");
@@ -119,12 +120,11 @@ private Q_SLOTS:
         QTest::newRow("bytes-on-header-line") << "=ybegin line=128 size=3 name=kkk\r\n" + abcData + abcTrailer;
         QTest::newRow("part-line") << header + "=ypart begin=1 end=3\r\n" + abcData + abcTrailer;
         QTest::newRow("second-header-line") << header + abcData + header + abcTrailer;
-        QTest::newRow("long-keyword-line")
-            << header + "=ypart " + QByteArray(5000, 'k') + "\r\n" + abcData + abcTrailer;
+        QTest::newRow("long-keyword-line") << header + "=ypart " + QByteArray(5000, 'k') + "\r\n" + abcData + abcTrailer;
         QTest::newRow("after-trailer") << header + abcData + abcTrailer + "kkk\r\n=ybegin x\r\n.\r\n";
-        QTest::newRow("no-carriage-returns")
-            << QByteArray("=ybegin line=128 size=3 name=x\n\x8b\x8c\x8d\n=yend size=3 crc32=352441c2\n");
+        QTest::newRow("no-carriage-returns") << QByteArray("=ybegin line=128 size=3 name=x\n\x8b\x8c\x8d\n=yend size=3 crc32=352441c2\n");
     }
+    // clang-format on
 
     void ignoresTextOutsideTheStream()
     {
@@ -137,6 +137,8 @@ private Q_SLOTS:
         }
     }
 
+    // The rows stay as laid out, one case a row.
+    // clang-format off
     void checksTrailerCrc_data()
     {
         QTest::addColumn<QByteArray>("trailer");
@@ -144,23 +146,19 @@ private Q_SLOTS:
         QTest::addColumn<QStringList>("log");
         const QString wrong = QStringLiteral("CRC onjuist :-(");
         const QString sizes = QStringLiteral("3 3");
-        QTest::newRow("part-crc-wins") << QByteArray("=yend size=3 pcrc32=352441c2 crc32=00000000") << true
-                                       << QStringList();
+        QTest::newRow("part-crc-wins") << QByteArray("=yend size=3 pcrc32=352441c2 crc32=00000000") << true << QStringList();
         QTest::newRow("only-crc32") << QByteArray("=yend size=3 crc32=352441C2") << true << QStringList();
-        QTest::newRow("more-fields-after-crc")
-            << QByteArray("=yend size=3 pcrc32=352441c2 part=1") << true << QStringList();
+        QTest::newRow("more-fields-after-crc") << QByteArray("=yend size=3 pcrc32=352441c2 part=1") << true << QStringList();
         QTest::newRow("wrong-part-crc-beats-right-crc32")
             << QByteArray("=yend size=3 pcrc32=00000000 crc32=352441c2") << false
             << QStringList{wrong, sizes, QStringLiteral("CRC volgens header 0 Berekende CRC 891568578")};
         QTest::newRow("wrong-crc") << QByteArray("=yend size=3 crc32=352441c3") << false
-                                   << QStringList{
-                                          wrong, sizes,
-                                          QStringLiteral("CRC volgens header 891568579 Berekende CRC 891568578")};
+                                   << QStringList{wrong, sizes, QStringLiteral("CRC volgens header 891568579 Berekende CRC 891568578")};
         QTest::newRow("unreadable-crc") << QByteArray("=yend size=3 crc32=xyz") << false
-                                        << QStringList{wrong, sizes,
-                                                       QStringLiteral("CRC volgens header 0 Berekende CRC 891568578")};
+                                        << QStringList{wrong, sizes, QStringLiteral("CRC volgens header 0 Berekende CRC 891568578")};
         QTest::newRow("no-crc") << QByteArray("=yend size=3") << false << QStringList{wrong, sizes};
     }
+    // clang-format on
 
     void checksTrailerCrc()
     {
@@ -176,6 +174,8 @@ private Q_SLOTS:
     }
 
     // Whatever the cuts between chunks, the decoder ends with the same data and verdict.
+    // The rows stay as laid out, one case a row.
+    // clang-format off
     void sameResultWhateverTheChunks_data()
     {
         QTest::addColumn<QByteArray>("stream");
@@ -203,16 +203,13 @@ private Q_SLOTS:
         {
             const char *name;
             Feed how;
-        } feeds[] = {{"whole", Feed::Whole},
-                     {"lines", Feed::Lines},
-                     {"bytes", Feed::Bytes},
-                     {"chunks-of-7", Feed::SevenByteChunks}};
+        } feeds[] = {{"whole", Feed::Whole}, {"lines", Feed::Lines}, {"bytes", Feed::Bytes}, {"chunks-of-7", Feed::SevenByteChunks}};
         for (const auto &stream : streams) {
             for (const auto &feed : feeds)
-                QTest::addRow("%s/%s", stream.name, feed.name)
-                    << stream.stream << feed.how << stream.expected << stream.crcOk;
+                QTest::addRow("%s/%s", stream.name, feed.name) << stream.stream << feed.how << stream.expected << stream.crcOk;
         }
     }
+    // clang-format on
 
     void sameResultWhateverTheChunks()
     {
@@ -228,12 +225,15 @@ private Q_SLOTS:
         QCOMPARE(decoder.crcOk(), crcOk);
     }
 
+    // The rows stay as laid out, one case a row.
+    // clang-format off
     void roundTripsBinaryData_data()
     {
         QTest::addColumn<qsizetype>("size");
         for (const qsizetype size : {0, 1, 127, 128, 129, 256, 100000})
             QTest::addRow("%lld-bytes", qlonglong(size)) << size;
     }
+    // clang-format on
 
     void roundTripsBinaryData()
     {

@@ -11,6 +11,8 @@ class TestMessageBoxes : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
+    // The rows stay as laid out, one case a row.
+    // clang-format off
     void markupIsShownAsWritten_data()
     {
         QTest::addColumn<int>("kind");
@@ -19,6 +21,7 @@ private Q_SLOTS:
         QTest::newRow("question") << int(MessageBoxes::Kind::Question);
         QTest::newRow("about") << int(MessageBoxes::Kind::About);
     }
+    // clang-format on
 
     void markupIsShownAsWritten()
     {

@@ -88,6 +88,8 @@ private Q_SLOTS:
         QCOMPARE(openedStore().read(Secret::NzbgetPassword), QStringLiteral("nzb"));
     }
 
+    // The rows stay as laid out, one case a row.
+    // clang-format off
     void secretsRoundTripExactly_data()
     {
         QTest::addColumn<Secret>("secret");
@@ -98,6 +100,7 @@ private Q_SLOTS:
         QTest::newRow("key") << Secret::SabnzbdKey << QStringLiteral("0123abcd");
         QTest::newRow("emptied") << Secret::NewsServerPassword << QString();
     }
+    // clang-format on
 
     void secretsRoundTripExactly()
     {

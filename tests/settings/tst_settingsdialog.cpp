@@ -113,6 +113,8 @@ private Q_SLOTS:
         QVERIFY(Settings::isConfigured());
     }
 
+    // The rows stay as laid out, one case a row.
+    // clang-format off
     void refusedFormsNameTheFieldAndWriteNothing_data()
     {
         QTest::addColumn<QString>("server");
@@ -128,121 +130,34 @@ private Q_SLOTS:
 
         const QString ok = QStringLiteral("news.example");
         const QString unsendable = SettingsForm::unsendablePasswordText();
-        QTest::newRow("empty-server") << QStringLiteral("   ") << ""
-                                      << ""
-                                      << "Anoniempje"
-                                      << "119"
-                                      << "30"
-                                      << "1000"
-                                      << "Server?"
-                                      << "Voer de server van uw Usenet provider in"
-                                      << "serverEdit";
-        QTest::newRow("password-without-user") << ok << " "
-                                               << "geheim"
-                                               << "Anoniempje"
-                                               << "119"
-                                               << "30"
-                                               << "1000"
-                                               << "Gebruikersnaam?"
-                                               << "Voer een gebruikersnaam in."
-                                               << "userEdit";
-        QTest::newRow("blank-password-without-user") << ok << ""
-                                                     << "   "
-                                                     << "Anoniempje"
-                                                     << "119"
-                                                     << "30"
-                                                     << "1000"
-                                                     << "Gebruikersnaam?"
-                                                     << "Voer een gebruikersnaam in."
-                                                     << "userEdit";
-        QTest::newRow("password-beyond-latin1") << ok << "jan"
-                                                << "wacht\u20acwoord"
-                                                << "Anoniempje"
-                                                << "119"
-                                                << "30"
-                                                << "1000"
-                                                << "Wachtwoord?" << unsendable << "passEdit";
-        QTest::newRow("password-with-control-character") << ok << "jan"
-                                                         << "wacht\twoord"
-                                                         << "Anoniempje"
-                                                         << "119"
-                                                         << "30"
-                                                         << "1000"
-                                                         << "Wachtwoord?" << unsendable << "passEdit";
-        QTest::newRow("empty-nick") << ok << ""
-                                    << ""
-                                    << ""
-                                    << "119"
-                                    << "30"
-                                    << "1000"
-                                    << "Nickname?"
-                                    << "Vul je schuilnaam in!"
-                                    << "";
-        QTest::newRow("port-zero") << ok << ""
-                                   << ""
-                                   << "Anoniempje"
-                                   << "0"
-                                   << "30"
-                                   << "1000"
-                                   << "Poort?"
-                                   << "Poort nummer ongeldig"
-                                   << "portEdit";
-        QTest::newRow("port-70000") << ok << ""
-                                    << ""
-                                    << "Anoniempje"
-                                    << "70000"
-                                    << "30"
-                                    << "1000"
-                                    << "Poort?"
-                                    << "Poort nummer ongeldig"
-                                    << "portEdit";
-        QTest::newRow("port-letters") << ok << ""
-                                      << ""
-                                      << "Anoniempje"
-                                      << "abc"
-                                      << "30"
-                                      << "1000"
-                                      << "Poort?"
-                                      << "Poort nummer ongeldig"
-                                      << "portEdit";
-        QTest::newRow("negative-days") << ok << ""
-                                       << ""
-                                       << "Anoniempje"
-                                       << "119"
-                                       << "-1"
-                                       << "1000"
-                                       << "Max. aantal dagen ongeldig"
-                                       << "Mag niet negatief zijn"
-                                       << "maxDays";
-        QTest::newRow("zero-headers") << ok << ""
-                                      << ""
-                                      << "Anoniempje"
-                                      << "119"
-                                      << "30"
-                                      << "0"
-                                      << "Max. aantal spots ongeldig"
-                                      << "Moet positief zijn"
-                                      << "maxSpots";
-        QTest::newRow("letters-as-headers") << ok << ""
-                                            << ""
-                                            << "Anoniempje"
-                                            << "119"
-                                            << "30"
-                                            << "veel"
-                                            << "Max. aantal spots ongeldig"
-                                            << "Moet positief zijn"
-                                            << "maxSpots";
-        QTest::newRow("first-failure-wins") << ""
-                                            << ""
-                                            << "geheim"
-                                            << ""
-                                            << "0"
-                                            << "-1"
-                                            << "0"
-                                            << "Server?"
-                                            << "Voer de server van uw Usenet provider in"
-                                            << "serverEdit";
+        QTest::newRow("empty-server") << QStringLiteral("   ") << "" << "" << "Anoniempje" << "119" << "30" << "1000"
+                                      << "Server?" << "Voer de server van uw Usenet provider in" << "serverEdit";
+        QTest::newRow("password-without-user") << ok << " " << "geheim" << "Anoniempje" << "119" << "30" << "1000"
+                                               << "Gebruikersnaam?" << "Voer een gebruikersnaam in." << "userEdit";
+        QTest::newRow("blank-password-without-user") << ok << "" << "   " << "Anoniempje" << "119" << "30" << "1000"
+                                                     << "Gebruikersnaam?" << "Voer een gebruikersnaam in." << "userEdit";
+        QTest::newRow("password-beyond-latin1") << ok << "jan" << "wacht\u20acwoord" << "Anoniempje" << "119" << "30"
+                                                << "1000" << "Wachtwoord?" << unsendable << "passEdit";
+        QTest::newRow("password-with-control-character") << ok << "jan" << "wacht\twoord" << "Anoniempje" << "119"
+                                                         << "30" << "1000" << "Wachtwoord?" << unsendable << "passEdit";
+        QTest::newRow("empty-nick") << ok << "" << "" << "" << "119" << "30" << "1000"
+                                    << "Nickname?" << "Vul je schuilnaam in!" << "";
+        QTest::newRow("port-zero") << ok << "" << "" << "Anoniempje" << "0" << "30" << "1000"
+                                   << "Poort?" << "Poort nummer ongeldig" << "portEdit";
+        QTest::newRow("port-70000") << ok << "" << "" << "Anoniempje" << "70000" << "30" << "1000"
+                                    << "Poort?" << "Poort nummer ongeldig" << "portEdit";
+        QTest::newRow("port-letters") << ok << "" << "" << "Anoniempje" << "abc" << "30" << "1000"
+                                      << "Poort?" << "Poort nummer ongeldig" << "portEdit";
+        QTest::newRow("negative-days") << ok << "" << "" << "Anoniempje" << "119" << "-1" << "1000"
+                                       << "Max. aantal dagen ongeldig" << "Mag niet negatief zijn" << "maxDays";
+        QTest::newRow("zero-headers") << ok << "" << "" << "Anoniempje" << "119" << "30" << "0"
+                                      << "Max. aantal spots ongeldig" << "Moet positief zijn" << "maxSpots";
+        QTest::newRow("letters-as-headers") << ok << "" << "" << "Anoniempje" << "119" << "30" << "veel"
+                                            << "Max. aantal spots ongeldig" << "Moet positief zijn" << "maxSpots";
+        QTest::newRow("first-failure-wins") << "" << "" << "geheim" << "" << "0" << "-1" << "0"
+                                            << "Server?" << "Voer de server van uw Usenet provider in" << "serverEdit";
     }
+    // clang-format on
 
     void refusedFormsNameTheFieldAndWriteNothing()
     {
@@ -302,25 +217,19 @@ private Q_SLOTS:
         QCOMPARE(QSettings().value(QStringLiteral("maxdays")).toInt(), 0);
     }
 
+    // The rows stay as laid out, one case a row.
+    // clang-format off
     void sslBoxSwitchesTheUsualPorts_data()
     {
         QTest::addColumn<QString>("before");
         QTest::addColumn<QString>("afterChecking");
         QTest::addColumn<QString>("typedWhileChecked");
         QTest::addColumn<QString>("afterUnchecking");
-        QTest::newRow("119-to-443-and-back") << "119"
-                                             << "443"
-                                             << "443"
-                                             << "119";
-        QTest::newRow("563-back-to-119") << "119"
-                                         << "443"
-                                         << "563"
-                                         << "119";
-        QTest::newRow("8119-untouched") << "119"
-                                        << "443"
-                                        << "8119"
-                                        << "8119";
+        QTest::newRow("119-to-443-and-back") << "119" << "443" << "443" << "119";
+        QTest::newRow("563-back-to-119") << "119" << "443" << "563" << "119";
+        QTest::newRow("8119-untouched") << "119" << "443" << "8119" << "8119";
     }
+    // clang-format on
 
     void sslBoxSwitchesTheUsualPorts()
     {
@@ -418,6 +327,8 @@ private Q_SLOTS:
         QVERIFY(QSettings().allKeys().isEmpty());
     }
 
+    // The rows stay as laid out, one case a row.
+    // clang-format off
     void printableLatin1_data()
     {
         QTest::addColumn<QString>("password");
@@ -431,6 +342,7 @@ private Q_SLOTS:
         QTest::newRow("delete") << QStringLiteral("\u007f") << false;
         QTest::newRow("c1-control") << QStringLiteral("\u0085") << false;
     }
+    // clang-format on
 
     void printableLatin1()
     {
@@ -479,6 +391,8 @@ private Q_SLOTS:
     }
 
     // Destination indexes: 0 save, 1 folder, 2 NZBGet, 3 SABnzbd.
+    // The rows stay as laid out, one case a row.
+    // clang-format off
     void refusedDownloadFormsNameTheFieldAndWriteNothing_data()
     {
         QTest::addColumn<QString>("server");
@@ -502,8 +416,8 @@ private Q_SLOTS:
                                 << text << focus;
         };
         row("folder-empty", 1, QString(), "", "", "", "Map?", folder, "nzbFolderEdit", ok);
-        row("folder-missing", 1, downloads.filePath(QStringLiteral("weg")), "", "", "", "Map?", folder, "nzbFolderEdit",
-            ok);
+        row("folder-missing", 1, downloads.filePath(QStringLiteral("weg")), "", "", "", "Map?", folder,
+            "nzbFolderEdit", ok);
         row("folder-is-a-file", 1, downloads.filePath(QStringLiteral("spot.nzb")), "", "", "", "Map?", folder,
             "nzbFolderEdit", ok);
         row("folder-relative", 1, QStringLiteral("."), "", "", "", "Map?", folder, "nzbFolderEdit", ok);
@@ -511,16 +425,17 @@ private Q_SLOTS:
         row("nzbget-without-scheme", 2, QString(), "127.0.0.1:6789", "", "", "NZBGet?", nzbget, "nzbgetUrlEdit", ok);
         row("nzbget-ftp", 2, QString(), "ftp://127.0.0.1:6789", "", "", "NZBGet?", nzbget, "nzbgetUrlEdit", ok);
         row("nzbget-without-host", 2, QString(), "http://", "", "", "NZBGet?", nzbget, "nzbgetUrlEdit", ok);
-        row("nzbget-port-too-big", 2, QString(), "http://127.0.0.1:99999", "", "", "NZBGet?", nzbget, "nzbgetUrlEdit",
-            ok);
-        row("sabnzbd-without-scheme", 3, QString(), "", "localhost:8080", "abc", "SABnzbd?", sabnzbd, "sabnzbdUrlEdit",
-            ok);
+        row("nzbget-port-too-big", 2, QString(), "http://127.0.0.1:99999", "", "", "NZBGet?", nzbget,
+            "nzbgetUrlEdit", ok);
+        row("sabnzbd-without-scheme", 3, QString(), "", "localhost:8080", "abc", "SABnzbd?", sabnzbd,
+            "sabnzbdUrlEdit", ok);
         row("sabnzbd-address-before-key", 3, QString(), "", "", "", "SABnzbd?", sabnzbd, "sabnzbdUrlEdit", ok);
         row("sabnzbd-empty-key", 3, QString(), "", "http://127.0.0.1:8080", "  ", "API-sleutel?",
             QStringLiteral("Vul de API-sleutel van SABnzbd in"), "sabnzbdKeyEdit", ok);
         row("server-form-first", 2, QString(), "", "", "", "Server?",
             QStringLiteral("Voer de server van uw Usenet provider in"), "serverEdit", QString());
     }
+    // clang-format on
 
     void refusedDownloadFormsNameTheFieldAndWriteNothing()
     {
@@ -556,6 +471,8 @@ private Q_SLOTS:
     }
 
     // Only the chosen destination is checked: the save row keeps broken fields of the others.
+    // The rows stay as laid out, one case a row.
+    // clang-format off
     void eachDestinationIsStoredAndShownAgain_data()
     {
         QTest::addColumn<int>("destination");
@@ -563,22 +480,12 @@ private Q_SLOTS:
         QTest::addColumn<QString>("nzbgetUrl");
         QTest::addColumn<QString>("sabnzbdUrl");
         QTest::addColumn<QString>("sabnzbdKey");
-        QTest::newRow("save") << 0 << "/bestaat/niet"
-                              << "geen adres"
-                              << ""
-                              << "";
-        QTest::newRow("folder") << 1 << downloads.path() << ""
-                                << ""
-                                << "";
-        QTest::newRow("nzbget") << 2 << ""
-                                << " http://127.0.0.1:6789 "
-                                << ""
-                                << "";
-        QTest::newRow("sabnzbd") << 3 << ""
-                                 << ""
-                                 << " https://sab.example:9090/sabnzbd "
-                                 << " 0123abcd ";
+        QTest::newRow("save") << 0 << "/bestaat/niet" << "geen adres" << "" << "";
+        QTest::newRow("folder") << 1 << downloads.path() << "" << "" << "";
+        QTest::newRow("nzbget") << 2 << "" << " http://127.0.0.1:6789 " << "" << "";
+        QTest::newRow("sabnzbd") << 3 << "" << "" << " https://sab.example:9090/sabnzbd " << " 0123abcd ";
     }
+    // clang-format on
 
     void eachDestinationIsStoredAndShownAgain()
     {

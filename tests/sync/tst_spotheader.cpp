@@ -22,6 +22,8 @@ class TestSpotHeader : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
+    // The rows stay as laid out, one case a row.
+    // clang-format off
     void categoryBlocks_data()
     {
         QTest::addColumn<QByteArray>("block");
@@ -40,6 +42,7 @@ private Q_SLOTS:
         // Read as a number, "-4" made 296: a sub-category of category 2.
         QTest::newRow("signed-sub-category-reads-0") << QByteArray("31-4") << 3 << 300 << QByteArray();
     }
+    // clang-format on
 
     void categoryBlocks()
     {
@@ -58,6 +61,8 @@ private Q_SLOTS:
         QCOMPARE(header.spotter.toByteArray(), QByteArray("Jan Spotter"));
     }
 
+    // The rows stay as laid out, one case a row.
+    // clang-format off
     void rejectedLinesKeepTheirNumber_data()
     {
         QTest::addColumn<QByteArray>("line");
@@ -69,6 +74,7 @@ private Q_SLOTS:
         QTest::newRow("date-not-a-number") << overviewLine("T", from("3112", "gisteren"));
         QTest::newRow("date-beyond-32-bit") << overviewLine("T", from("3112", "9999999999"));
     }
+    // clang-format on
 
     void rejectedLinesKeepTheirNumber()
     {
@@ -87,6 +93,8 @@ private Q_SLOTS:
                  SpotHeader::Outcome::Spot);
     }
 
+    // The rows stay as laid out, one case a row.
+    // clang-format off
     void spotKeys_data()
     {
         QTest::addColumn<QByteArray>("messageId");
@@ -95,6 +103,7 @@ private Q_SLOTS:
         QTest::newRow("other-domain-kept") << QByteArray("<abc@other.example>") << QByteArray("abc@other.example");
         QTest::newRow("brackets-only") << QByteArray("<>") << QByteArray();
     }
+    // clang-format on
 
     void spotKeys()
     {
@@ -103,6 +112,8 @@ private Q_SLOTS:
         QCOMPARE(SpotHeader::parse(overviewLine("T", from("3112"), messageId)).spotKey.toByteArray(), key);
     }
 
+    // The rows stay as laid out, one case a row.
+    // clang-format off
     void subjects_data()
     {
         QTest::addColumn<QByteArray>("subject");
@@ -113,21 +124,23 @@ private Q_SLOTS:
                                        << QVariant(QByteArray("Mijn titel")) << QVariant(QByteArray("mijntag"));
         QTest::newRow("no-tag-is-empty-text") << QByteArray(" Titel ") << QByteArray(" Titel ")
                                               << QVariant(QByteArray("Titel")) << QVariant(QStringLiteral(""));
-        QTest::newRow("third-piece-ignored")
-            << QByteArray("A|b|c") << QByteArray("A") << QVariant(QByteArray("A")) << QVariant(QByteArray("b"));
-        QTest::newRow("empty-tag-is-empty-bytes")
-            << QByteArray("A|") << QByteArray("A") << QVariant(QByteArray("A")) << QVariant(QByteArray(""));
+        QTest::newRow("third-piece-ignored") << QByteArray("A|b|c") << QByteArray("A")
+                                             << QVariant(QByteArray("A")) << QVariant(QByteArray("b"));
+        QTest::newRow("empty-tag-is-empty-bytes") << QByteArray("A|") << QByteArray("A")
+                                                  << QVariant(QByteArray("A")) << QVariant(QByteArray(""));
         QTest::newRow("utf8-bytes-stay-bytes") << QByteArray("Caf\xc3\xa9") << QByteArray("Caf\xc3\xa9")
                                                << QVariant(QByteArray("Caf\xc3\xa9")) << QVariant(QStringLiteral(""));
-        QTest::newRow("encoded-words-joined") << QByteArray("=?UTF-8?B?SGFsbG8=?= =?UTF-8?B?V2VyZWxk?= | tag")
-                                              << QByteArray("=?UTF-8?B?SGFsbG8=?= =?UTF-8?B?V2VyZWxk?= ")
-                                              << QVariant(QStringLiteral("HalloWereld")) << QVariant(QByteArray("tag"));
+        QTest::newRow("encoded-words-joined")
+            << QByteArray("=?UTF-8?B?SGFsbG8=?= =?UTF-8?B?V2VyZWxk?= | tag")
+            << QByteArray("=?UTF-8?B?SGFsbG8=?= =?UTF-8?B?V2VyZWxk?= ")
+            << QVariant(QStringLiteral("HalloWereld")) << QVariant(QByteArray("tag"));
         QTest::newRow("lower-case-encoded-word-kept-as-text")
             << QByteArray("=?utf-8?b?SGFsbG8=?=") << QByteArray("=?utf-8?b?SGFsbG8=?=")
             << QVariant(QStringLiteral("=?utf-8?b?SGFsbG8=?=")) << QVariant(QStringLiteral(""));
         QTest::newRow("encoded-utf8") << QByteArray("=?UTF-8?B?Q2Fmw6k=?=") << QByteArray("=?UTF-8?B?Q2Fmw6k=?=")
                                       << QVariant(QStringLiteral("Caf\u00e9")) << QVariant(QStringLiteral(""));
     }
+    // clang-format on
 
     void subjects()
     {

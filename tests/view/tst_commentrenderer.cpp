@@ -21,6 +21,8 @@ class TestCommentRenderer : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
+    // The rows stay as laid out, one case a row.
+    // clang-format off
     void fragments_data()
     {
         QTest::addColumn<QByteArray>("article");
@@ -37,9 +39,9 @@ private Q_SLOTS:
         QTest::newRow("later-from-line-wins")
             << QByteArray("From: Jan <j@x>\r\nFrom: Piet <p@x>\r\nX-User-Signature: c2ln\r\n" + onSpot + "\r\nMooi")
             << QByteArray("<Piet:Mooi>");
-        QTest::newRow("no-header-end") << QByteArray("From: Jan <j@x>\r\nX-User-Signature: c2ln\r\n" + onSpot
-                                                     + "Mooi\r\n.\r\n")
-                                       << QByteArray();
+        QTest::newRow("no-header-end")
+            << QByteArray("From: Jan <j@x>\r\nX-User-Signature: c2ln\r\n" + onSpot + "Mooi\r\n.\r\n")
+            << QByteArray();
         QTest::newRow("name-naming-the-comment-shows-as-written")
             << comment("{comment} <j@x>", "Mooi") << QByteArray("<{comment}:Mooi\r\n>");
         // Fetched by number: the article that number names now may be about another spot.
@@ -55,6 +57,7 @@ private Q_SLOTS:
         QTest::newRow("folded-line-of-another-header")
             << on("Subject: x\r\n <k3y@free.pt>\r\nReferences: <a@x>\r\n") << QByteArray();
     }
+    // clang-format on
 
     void fragments()
     {

@@ -36,6 +36,8 @@ class TestNzbAssembly : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
+    // The rows stay as laid out, one case a row.
+    // clang-format off
     void join_data()
     {
         QTest::addColumn<QList<QByteArray>>("articles");
@@ -51,8 +53,7 @@ private Q_SLOTS:
         const qsizetype dots = escaped.indexOf("x..y") + 1;
 
         QTest::newRow("one-segment") << articles(deflated) << nzb << QString();
-        QTest::newRow("arbitrary-cuts") << articles(deflated, {1, 119, 120, 121, deflated.size() / 2}) << nzb
-                                        << QString();
+        QTest::newRow("arbitrary-cuts") << articles(deflated, {1, 119, 120, 121, deflated.size() / 2}) << nzb << QString();
         QTest::newRow("cut-after-escape-equals") << articles(stored, {equals}) << nzb << QString();
         QTest::newRow("cut-before-dot-stuffed-line") << articles(stored, {dots}) << nzb << QString();
         QTest::newRow("cut-inside-line-starting-with-dots") << articles(stored, {dots, dots + 3}) << nzb << QString();
@@ -60,32 +61,29 @@ private Q_SLOTS:
         QTest::newRow("empty-middle-article") << articles(stored, {equals, equals}) << nzb << QString();
         QTest::newRow("no-articles") << QList<QByteArray>() << QByteArray() << unreadable;
         QTest::newRow("article-without-header-end")
-            << QList<QByteArray>{articles(deflated).constFirst(), QByteArray("Subject: NZB\r\n")} << QByteArray()
-            << unreadable;
+            << QList<QByteArray>{articles(deflated).constFirst(), QByteArray("Subject: NZB\r\n")} << QByteArray() << unreadable;
         QTest::newRow("corrupt-stream") << articles("this is no deflate data") << QByteArray() << uninflatable;
-        QTest::newRow("last-segment-missing")
-            << articles(deflated, {deflated.size() / 2}).mid(0, 1) << QByteArray() << uninflatable;
+        QTest::newRow("last-segment-missing") << articles(deflated, {deflated.size() / 2}).mid(0, 1) << QByteArray() << uninflatable;
         QTest::newRow("inflates-past-the-bound")
-            << articles(ZlibStream::deflateRaw(QByteArray(NzbReader::maxNzbSize + 1, 'n')), {40}) << QByteArray()
-            << uninflatable;
-        QTest::newRow("other-root") << articles(
-            ZlibStream::deflateRaw("<html xmlns=\"" + nzbNamespace + "\"><file><segments/></file></html>"))
-                                    << QByteArray() << noFileList;
+            << articles(ZlibStream::deflateRaw(QByteArray(NzbReader::maxNzbSize + 1, 'n')), {40}) << QByteArray() << uninflatable;
+        QTest::newRow("other-root")
+            << articles(ZlibStream::deflateRaw("<html xmlns=\"" + nzbNamespace + "\"><file><segments/></file></html>"))
+            << QByteArray() << noFileList;
         QTest::newRow("no-file-with-segments")
-            << articles(ZlibStream::deflateRaw(document("<nzb xmlns=\"" + nzbNamespace + "\">", ""))) << QByteArray()
-            << noFileList;
-        QTest::newRow("other-namespace") << articles(
-            ZlibStream::deflateRaw(document("<nzb xmlns=\"http://www.newzbin.com/DTD/2004/nzb\">", "<segments/>")))
-                                         << QByteArray() << noFileList;
-        QTest::newRow("no-namespace") << articles(ZlibStream::deflateRaw(document("<nzb>", "<segments/>")))
-                                      << QByteArray() << noFileList;
-        QTest::newRow("not-well-formed") << articles(ZlibStream::deflateRaw(nzb.chopped(3))) << QByteArray()
-                                         << noFileList;
-        QTest::newRow("entity-bomb") << articles(ZlibStream::deflateRaw(document(
-            "<!DOCTYPE nzb [" + SpotArticles::entityBombDeclarations() + "]><nzb xmlns=\"" + nzbNamespace + "\">",
-            "<segments><segment>&e9;</segment></segments>")))
-                                     << QByteArray() << noFileList;
+            << articles(ZlibStream::deflateRaw(document("<nzb xmlns=\"" + nzbNamespace + "\">", ""))) << QByteArray() << noFileList;
+        QTest::newRow("other-namespace")
+            << articles(ZlibStream::deflateRaw(document("<nzb xmlns=\"http://www.newzbin.com/DTD/2004/nzb\">", "<segments/>")))
+            << QByteArray() << noFileList;
+        QTest::newRow("no-namespace")
+            << articles(ZlibStream::deflateRaw(document("<nzb>", "<segments/>"))) << QByteArray() << noFileList;
+        QTest::newRow("not-well-formed") << articles(ZlibStream::deflateRaw(nzb.chopped(3))) << QByteArray() << noFileList;
+        QTest::newRow("entity-bomb")
+            << articles(ZlibStream::deflateRaw(
+                   document("<!DOCTYPE nzb [" + SpotArticles::entityBombDeclarations() + "]><nzb xmlns=\"" + nzbNamespace + "\">",
+                            "<segments><segment>&e9;</segment></segments>")))
+            << QByteArray() << noFileList;
     }
+    // clang-format on
 
     void join()
     {
@@ -98,21 +96,20 @@ private Q_SLOTS:
         QCOMPARE(result.error, error);
     }
 
+    // The rows stay as laid out, one case a row.
+    // clang-format off
     void decodeBodies_data()
     {
         QTest::addColumn<QList<QByteArray>>("bodies");
         QTest::addColumn<QByteArray>("bytes");
-        QTest::newRow("one-body-as-decodeBody")
-            << QList<QByteArray>{"x=Cy..\r\n..z=\r\n.\r\n"} << QByteArray("x\ny...z=");
-        QTest::newRow("escape-split-between-articles")
-            << QList<QByteArray>{"ab=\r\n.\r\n", "Cd\r\n.\r\n"} << QByteArray("ab\nd");
-        QTest::newRow("each-terminating-dot-dropped")
-            << QList<QByteArray>{"a\r\n.\r\n", "b\r\n.\r\n"} << QByteArray("ab");
-        QTest::newRow("each-first-line-dot-stuffed")
-            << QList<QByteArray>{"..a\r\n.\r\n", "..\r\n.\r\n"} << QByteArray(".a.");
+        QTest::newRow("one-body-as-decodeBody") << QList<QByteArray>{"x=Cy..\r\n..z=\r\n.\r\n"} << QByteArray("x\ny...z=");
+        QTest::newRow("escape-split-between-articles") << QList<QByteArray>{"ab=\r\n.\r\n", "Cd\r\n.\r\n"} << QByteArray("ab\nd");
+        QTest::newRow("each-terminating-dot-dropped") << QList<QByteArray>{"a\r\n.\r\n", "b\r\n.\r\n"} << QByteArray("ab");
+        QTest::newRow("each-first-line-dot-stuffed") << QList<QByteArray>{"..a\r\n.\r\n", "..\r\n.\r\n"} << QByteArray(".a.");
         QTest::newRow("equals-at-the-end-kept") << QList<QByteArray>{"a=D=\r\n.\r\n", ".\r\n"} << QByteArray("a==");
         QTest::newRow("unknown-escape-kept") << QList<QByteArray>{"=\r\n.\r\n", "E\r\n.\r\n"} << QByteArray("=E");
     }
+    // clang-format on
 
     void decodeBodies()
     {

@@ -49,6 +49,8 @@ class TestNzbReader : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
+    // The rows stay as laid out, one case a row.
+    // clang-format off
     void readNzb_data()
     {
         QTest::addColumn<QByteArray>("article");
@@ -59,44 +61,40 @@ private Q_SLOTS:
         QTest::addColumn<QStringList>("diagnostics");
         const auto s = [](const char *text) { return QString::fromLatin1(text); };
 
-        QTest::newRow("rar-set-drops-nfo") << article(ZlibStream::deflateRaw(
-            nzb(nzbFile(quoted("x.part2.rar")) + nzbFile(quoted("x.part1.rar")) + nzbFile(quoted("x.nfo")))))
-                                           << QString() << QStringList() << s("alt.binaries.x")
-                                           << QStringList{s("x.part1.rar"), s("x.part2.rar")} << QStringList();
+        QTest::newRow("rar-set-drops-nfo")
+            << article(ZlibStream::deflateRaw(nzb(nzbFile(quoted("x.part2.rar")) + nzbFile(quoted("x.part1.rar")) + nzbFile(quoted("x.nfo")))))
+            << QString() << QStringList() << s("alt.binaries.x") << QStringList{s("x.part1.rar"), s("x.part2.rar")} << QStringList();
         QTest::newRow("rar-filter-keeps-dot-r-and-covers-spot-names")
             << article(ZlibStream::deflateRaw(nzb(nzbFile(quoted("x.rar")) + nzbFile(quoted("my.release.nfo")))))
             << spotGroup << QStringList{s("cover.jpg"), s("x.r00")} << s("alt.binaries.x")
             << QStringList{s("my.release.nfo"), s("x.r00"), s("x.rar")} << QStringList();
         QTest::newRow("no-rar-sorted-none-removed")
-            << article(ZlibStream::deflateRaw(nzb(nzbFile(quoted("b.mkv")) + nzbFile(quoted("a.nfo"))))) << QString()
-            << QStringList{s("c.jpg")} << s("alt.binaries.x") << QStringList{s("a.nfo"), s("b.mkv"), s("c.jpg")}
+            << article(ZlibStream::deflateRaw(nzb(nzbFile(quoted("b.mkv")) + nzbFile(quoted("a.nfo")))))
+            << QString() << QStringList{s("c.jpg")} << s("alt.binaries.x") << QStringList{s("a.nfo"), s("b.mkv"), s("c.jpg")}
             << QStringList();
-        QTest::newRow("two-groups-joined-by-one-space") << article(
-            ZlibStream::deflateRaw(nzb(nzbFile(quoted("a.avi"), "<group>a.b.one</group>\n<group>a.b.two</group>")
-                                       + nzbFile(quoted("b.avi"), "<group>a.b.three</group>"))))
-                                                        << spotGroup << QStringList() << s("a.b.one a.b.two")
-                                                        << QStringList{s("a.avi"), s("b.avi")} << QStringList();
+        QTest::newRow("two-groups-joined-by-one-space")
+            << article(ZlibStream::deflateRaw(nzb(nzbFile(quoted("a.avi"), "<group>a.b.one</group>\n<group>a.b.two</group>")
+                                      + nzbFile(quoted("b.avi"), "<group>a.b.three</group>"))))
+            << spotGroup << QStringList() << s("a.b.one a.b.two") << QStringList{s("a.avi"), s("b.avi")} << QStringList();
         QTest::newRow("group-written-as-xml")
             << article(ZlibStream::deflateRaw(nzb(nzbFile(quoted("a.avi"), "<group>a&amp;b&#10;</group>"))))
             << spotGroup << QStringList() << s("a&amp;b") << QStringList{s("a.avi")} << QStringList();
         QTest::newRow("escaped-equals-before-C")
-            << article(ZlibStream::deflateRaw(nzb(nzbFile(quoted("a=C=B.avi"))), 0)) << QString() << QStringList()
-            << s("alt.binaries.x") << QStringList{s("a=C=B.avi")} << QStringList();
+            << article(ZlibStream::deflateRaw(nzb(nzbFile(quoted("a=C=B.avi"))), 0))
+            << QString() << QStringList() << s("alt.binaries.x") << QStringList{s("a=C=B.avi")} << QStringList();
         QTest::newRow("no-namespace-first-group-and-subject-by-pattern")
-            << article(ZlibStream::deflateRaw(nzb(
-                   nzbFile(quoted("b.rar"), "<group>\n  alt.first \n</group>") + nzbFile(quoted("a.rar")), "<nzb>")))
+            << article(ZlibStream::deflateRaw(nzb(nzbFile(quoted("b.rar"), "<group>\n  alt.first \n</group>") + nzbFile(quoted("a.rar")), "<nzb>")))
             << spotGroup << QStringList{s("z.nfo")} << s("alt.first \n") << QStringList{s("z.nfo"), s("b.rar")}
             << QStringList{badXml, QStringLiteral("\"[1/3] - &quot;b.rar&quot; yEnc (1/20)\"")};
         QTest::newRow("xml-does-not-parse")
-            << article(ZlibStream::deflateRaw("<nzb><file subject=\"a.rar\"><group>g.h</group></nzb>")) << QString()
-            << QStringList() << s("g.h") << QStringList{s("a.rar")} << QStringList{badXml, QStringLiteral("\"a.rar\"")};
-        QTest::newRow("long-white-space-before-a-later-group") << article(
-            ZlibStream::deflateRaw("<nzb>\n<group>" + QByteArray(200000, ' ') + "<group>alt.late</group>\n</nzb>"))
-                                                               << QString() << QStringList() << s("alt.late")
-                                                               << QStringList() << QStringList{badXml};
+            << article(ZlibStream::deflateRaw("<nzb><file subject=\"a.rar\"><group>g.h</group></nzb>")) << QString() << QStringList()
+            << s("g.h") << QStringList{s("a.rar")} << QStringList{badXml, QStringLiteral("\"a.rar\"")};
+        QTest::newRow("long-white-space-before-a-later-group")
+            << article(ZlibStream::deflateRaw("<nzb>\n<group>" + QByteArray(200000, ' ') + "<group>alt.late</group>\n</nzb>"))
+            << QString() << QStringList() << s("alt.late") << QStringList() << QStringList{badXml};
         QTest::newRow("entity-bomb-never-expanded")
-            << article(ZlibStream::deflateRaw(entityBomb())) << spotGroup << QStringList() << s("&e9;")
-            << QStringList{s("e9;.rar")} << QStringList{badXml, QStringLiteral("\"&e9;.rar\"")};
+            << article(ZlibStream::deflateRaw(entityBomb())) << spotGroup << QStringList() << s("&e9;") << QStringList{s("e9;.rar")}
+            << QStringList{badXml, QStringLiteral("\"&e9;.rar\"")};
         QTest::newRow("corrupt-deflate-keeps-spot-fields")
             << article("this is no deflate data") << spotGroup << QStringList{s("a.rar")} << spotGroup
             << QStringList{s("a.rar")} << QStringList{undecodable, untagged};
@@ -104,14 +102,15 @@ private Q_SLOTS:
             << article("\x01\x02\x03") << QString() << QStringList() << QString() << QStringList()
             << QStringList{undecodable, untagged};
         QTest::newRow("truncated-deflate")
-            << article(ZlibStream::deflateRaw(nzb(nzbFile(quoted("a.rar")))).chopped(8)) << spotGroup << QStringList()
-            << spotGroup << QStringList() << QStringList{undecodable, untagged};
+            << article(ZlibStream::deflateRaw(nzb(nzbFile(quoted("a.rar")))).chopped(8)) << spotGroup << QStringList() << spotGroup
+            << QStringList() << QStringList{undecodable, untagged};
         QTest::newRow("inflates-past-the-bound")
-            << article(ZlibStream::deflateRaw(QByteArray(NzbReader::maxNzbSize + 1024 * 1024, 'n'))) << spotGroup
-            << QStringList() << spotGroup << QStringList() << QStringList{undecodable, untagged};
-        QTest::newRow("no-nzb-tag") << article(ZlibStream::deflateRaw("<html><group>g</group></html>")) << spotGroup
-                                    << QStringList() << spotGroup << QStringList() << QStringList{untagged};
+            << article(ZlibStream::deflateRaw(QByteArray(NzbReader::maxNzbSize + 1024 * 1024, 'n'))) << spotGroup << QStringList()
+            << spotGroup << QStringList() << QStringList{undecodable, untagged};
+        QTest::newRow("no-nzb-tag") << article(ZlibStream::deflateRaw("<html><group>g</group></html>")) << spotGroup << QStringList()
+                                    << spotGroup << QStringList() << QStringList{untagged};
     }
+    // clang-format on
 
     void readNzb()
     {
@@ -139,6 +138,8 @@ private Q_SLOTS:
         QCOMPARE(files, QStringList{QStringLiteral("a.rar")});
     }
 
+    // The rows stay as laid out, one case a row.
+    // clang-format off
     void decodeBody_data()
     {
         QTest::addColumn<QByteArray>("body");
@@ -152,6 +153,7 @@ private Q_SLOTS:
         QTest::newRow("unknown-escape-kept") << QByteArray("=E=\r\n.\r\n") << QByteArray("=E=");
         QTest::newRow("empty") << QByteArray() << QByteArray();
     }
+    // clang-format on
 
     void decodeBody()
     {
@@ -160,6 +162,8 @@ private Q_SLOTS:
         QCOMPARE(NzbEscape::decodeBody(body), bytes);
     }
 
+    // The rows stay as laid out, one case a row.
+    // clang-format off
     void fileNameFromSubject_data()
     {
         QTest::addColumn<QString>("subject");
@@ -177,6 +181,7 @@ private Q_SLOTS:
         QTest::newRow("empty-quotes") << s("\"\" x.rar") << QString();
         QTest::newRow("no-dot-kept-whole") << s("geen punt") << s("geen punt");
     }
+    // clang-format on
 
     void fileNameFromSubject()
     {

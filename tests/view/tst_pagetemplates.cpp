@@ -45,6 +45,8 @@ class TestPageTemplates : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
+    // The rows stay as laid out, one case a row.
+    // clang-format off
     void load_data()
     {
         // A null array is a file that is not there; "folder" makes spot.tpl unreadable.
@@ -61,6 +63,7 @@ private Q_SLOTS:
         QTest::newRow("empty-spot-tpl-is-used") << QByteArray("") << myComment << false;
         QTest::newRow("unreadable-spot-tpl") << QByteArray("folder") << myComment << false;
     }
+    // clang-format on
 
     void load()
     {
@@ -94,13 +97,16 @@ private Q_SLOTS:
         QCOMPARE(readFile(QStringLiteral(":/tpl/comment.tpl")), commentTemplate);
     }
 
+    // The rows stay as laid out, one case a row.
+    // clang-format off
     void spotTemplatePlaceholdersOnce_data()
     {
         QTest::addColumn<QByteArray>("placeholder");
-        for (const char *name : {"{description}", "{website}", "{size}", "{numfiles}", "{firstfile}", "{lastfile}",
-                                 "{newsgroup}", "{comments}"})
+        for (const char *name : {"{description}", "{website}", "{size}", "{numfiles}", "{firstfile}",
+                                 "{lastfile}", "{newsgroup}", "{comments}"})
             QTest::newRow(name) << QByteArray(name);
     }
+    // clang-format on
 
     void spotTemplatePlaceholdersOnce()
     {
@@ -123,6 +129,8 @@ private Q_SLOTS:
                               "t/m <span style=\"color: green;\">{lastfile}</span></td>"));
     }
 
+    // The rows stay as laid out, one case a row.
+    // clang-format off
     void frameImages_data()
     {
         QTest::addColumn<int>("width");
@@ -137,6 +145,7 @@ private Q_SLOTS:
         QTest::newRow("rb") << 30 << 10 << QStringLiteral("url() repeat-y 100% 0%");
         QTest::newRow("lb") << 20 << 10 << QStringLiteral("url() repeat-y 0% 100%");
     }
+    // clang-format on
 
     void frameImages()
     {

@@ -6,6 +6,8 @@ class TestPlaceholders : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
+    // The rows stay as laid out, one case a row.
+    // clang-format off
     void fill_data()
     {
         QTest::addColumn<QByteArray>("text");
@@ -20,6 +22,7 @@ private Q_SLOTS:
         QTest::newRow("past-the-limit-by-a-value") << QByteArray("x{b}") << qsizetype(6) << QByteArray();
         QTest::newRow("past-the-limit-by-text") << QByteArray("{a}xyz") << qsizetype(3) << QByteArray();
     }
+    // clang-format on
 
     void fill()
     {

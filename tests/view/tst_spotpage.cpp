@@ -59,6 +59,8 @@ class TestSpotPage : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
+    // The rows stay as laid out, one case a row.
+    // clang-format off
     void sizes_data()
     {
         QTest::addColumn<QByteArray>("size");
@@ -72,6 +74,7 @@ private Q_SLOTS:
         QTest::newRow("1024-terabytes-stay-terabytes") << QByteArray("1125899906842624") << QByteArray("1024.00 TB");
         QTest::newRow("past-terabytes") << QByteArray("3377699720527872") << QByteArray("3072.00 TB");
     }
+    // clang-format on
 
     void sizes()
     {
@@ -84,6 +87,8 @@ private Q_SLOTS:
         QCOMPARE(update.urgentRequest, QByteArray());
     }
 
+    // The rows stay as laid out, one case a row.
+    // clang-format off
     void fields_data()
     {
         QTest::addColumn<QByteArray>("posting");
@@ -92,8 +97,7 @@ private Q_SLOTS:
         const QByteArray image = "<Image>http://i.example/a.jpg?x=1&amp;y=\"2\"</Image>";
         const QByteArray imageTag
             = "<img class=\"spotimage\" style=\"float:left; margin-right: 10px; margin-bottom:15px; max-width: 500px; "
-              "max-height: 500px;\" alt=\"Plaatje\" "
-              "src=\"tarnwick-page:image?http%3A%2F%2Fi.example%2Fa.jpg%3Fx%3D1%26y%3D2\"> ";
+              "max-height: 500px;\" alt=\"Plaatje\" src=\"tarnwick-page:image?http%3A%2F%2Fi.example%2Fa.jpg%3Fx%3D1%26y%3D2\"> ";
         QTest::newRow("website-written-once")
             << QByteArray("<Description>d</Description><Website>http://w.example/?a=1&amp;b=\"2\"</Website>") << false
             << QByteArray("D=d|S=-|W=<a href=\"http://w.example/?a=1&amp;b=2\">http://w.example/?a=1&amp;b=2</a>"
@@ -116,8 +120,9 @@ private Q_SLOTS:
             << page("d", "-", "N=1|F=x.nfo|L=x.nfo");
         QTest::newRow("newsgroup") << QByteArray("<Description>d</Description><Newsgroup>alt.b</Newsgroup>") << false
                                    << page("d", "-", "N=-|F=-|L=-", "alt.b");
-        QTest::newRow("description-shows-size") << QByteArray("<Description>size {size}</Description><Size>1024</Size>")
-                                                << false << page("size 1.00 KB", "1.00 KB");
+        QTest::newRow("description-shows-size")
+            << QByteArray("<Description>size {size}</Description><Size>1024</Size>") << false
+            << page("size 1.00 KB", "1.00 KB");
         QTest::newRow("later-placeholder-in-newsgroup-stays")
             << QByteArray("<Description>d</Description><Newsgroup>{size}</Newsgroup>") << false
             << page("d", "-", "N=-|F=-|L=-", "{size}");
@@ -128,9 +133,9 @@ private Q_SLOTS:
             << QByteArray("<Description>{newsgroup} {description}</Description><Newsgroup>{size}</Newsgroup>") << false
             << page("{size} {description}", "-", "N=-|F=-|L=-", "{size}");
         QTest::newRow("image-of-loopback-not-shown")
-            << QByteArray("<Description>d</Description><Image>http://127.0.0.1:6789/a.png</Image>") << true
-            << page("d");
+            << QByteArray("<Description>d</Description><Image>http://127.0.0.1:6789/a.png</Image>") << true << page("d");
     }
+    // clang-format on
 
     void fields()
     {
@@ -144,6 +149,8 @@ private Q_SLOTS:
     // Fields of a poster who wants a script or attributes of his own in the page, with the
     // templates the program ships: only their elements and the page's own link and picture
     // come out, every value inside its attribute or in text.
+    // The rows stay as laid out, one case a row.
+    // clang-format off
     void hostileFields_data()
     {
         QTest::addColumn<QByteArray>("posting");
@@ -152,15 +159,10 @@ private Q_SLOTS:
         QTest::addColumn<QByteArray>("shown"); // in the page bytes
         const QByteArray d = "<Description>d</Description>";
         QTest::newRow("image-names-a-later-field-with-a-quote")
-            << d
-                + "<Image>http://i.example/{newsgroup}.png</Image><Newsgroup>x\" "
-                  "onerror=\"document.title='p'</Newsgroup>"
-            << QByteArray("n") << QByteArray("t")
-            << QByteArray("src=\"tarnwick-page:image?http%3A%2F%2Fi.example%2F%257Bnewsgroup%257D.png\">");
+            << d + "<Image>http://i.example/{newsgroup}.png</Image><Newsgroup>x\" onerror=\"document.title='p'</Newsgroup>"
+            << QByteArray("n") << QByteArray("t") << QByteArray("src=\"tarnwick-page:image?http%3A%2F%2Fi.example%2F%257Bnewsgroup%257D.png\">");
         QTest::newRow("website-names-a-later-field-with-a-quote")
-            << d
-                + "<Website>http://w.example/{firstfile}</Website><Filename>\" onmouseover=\"x\" "
-                  "style=\"top:0</Filename>"
+            << d + "<Website>http://w.example/{firstfile}</Website><Filename>\" onmouseover=\"x\" style=\"top:0</Filename>"
             << QByteArray("n") << QByteArray("t")
             << QByteArray("<a href=\"http://w.example/{firstfile}\">http://w.example/{firstfile}</a>");
         QTest::newRow("website-names-the-comments")
@@ -189,6 +191,7 @@ private Q_SLOTS:
             << d << QByteArray("{comment}") << QByteArray("<script>x</script>[i]")
             << QByteArray("<b>{comment}</b>\n<hr>\n\n&lt;script&gt;x&lt;/script&gt;<i>");
     }
+    // clang-format on
 
     void hostileFields()
     {
@@ -249,6 +252,8 @@ private Q_SLOTS:
         QCOMPARE(shownPage, page("d", "-", "N=-|F=-|L=-", "-", shown("a", text) + shown("b", text)));
     }
 
+    // The rows stay as laid out, one case a row.
+    // clang-format off
     void messageIds_data()
     {
         QTest::addColumn<QByteArray>("stored");
@@ -256,6 +261,7 @@ private Q_SLOTS:
         QTest::newRow("spot-key-gets-spot-domain") << QByteArray("k3y") << QByteArray("k3y@free.pt");
         QTest::newRow("message-id-unchanged") << QByteArray("k3y@example.com") << QByteArray("k3y@example.com");
     }
+    // clang-format on
 
     void messageIds()
     {
@@ -317,6 +323,8 @@ private Q_SLOTS:
         QCOMPARE(spot.articleNotFound("nzb1@x"), QByteArray());
     }
 
+    // The rows stay as laid out, one case a row.
+    // clang-format off
     void unusableSpotArticle_data()
     {
         QTest::addColumn<QByteArray>("article");
@@ -324,6 +332,7 @@ private Q_SLOTS:
         QTest::newRow("no-xml") << QByteArray("From: s\r\n\r\nbody\r\n.\r\n");
         QTest::newRow("empty-description") << spotArticle("<Description></Description>");
     }
+    // clang-format on
 
     void unusableSpotArticle()
     {

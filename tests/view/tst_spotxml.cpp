@@ -41,6 +41,8 @@ class TestSpotXml : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
+    // The rows stay as laid out, one case a row.
+    // clang-format off
     void fields_data()
     {
         QTest::addColumn<QByteArray>("article");
@@ -54,30 +56,23 @@ private Q_SLOTS:
         const QByteArray full = posting("<Description>Een [b]film[/b]</Description><Image>http://img/a.jpg</Image>"
                                         "<Website>http://site/</Website><Newsgroup>alt.binaries.x</Newsgroup>"
                                         + segment + "<Filename>a.rar</Filename>");
-        QTest::newRow("all-fields") << article(full) << QStringLiteral("Een [b]film[/b]")
-                                    << QStringLiteral("http://img/a.jpg") << QStringLiteral("http://site/")
-                                    << QStringLiteral("alt.binaries.x") << QByteArray("nzb1@spot.net")
-                                    << QStringList{QStringLiteral("a.rar")};
+        QTest::newRow("all-fields") << article(full) << QStringLiteral("Een [b]film[/b]") << QStringLiteral("http://img/a.jpg") << QStringLiteral("http://site/")
+                                    << QStringLiteral("alt.binaries.x") << QByteArray("nzb1@spot.net") << QStringList{QStringLiteral("a.rar")};
         QTest::newRow("root-written-SpotNet")
             << article(posting("<Description>d</Description>" + segment, "SpotNet")) << QStringLiteral("d") << QString()
             << QString() << QString() << QByteArray("nzb1@spot.net") << QStringList();
         QTest::newRow("only-closing-tag-SpotNet")
             << article("<Spotnet><Posting><Description>d</Description>" + segment + "</Posting></SpotNet>")
-            << QStringLiteral("d") << QString() << QString() << QString() << QByteArray("nzb1@spot.net")
-            << QStringList();
-        QTest::newRow("lines-joined-without-separator") << article(
-            {"<Spotnet><Post", "ing><Description>een", "twee</Description>" + segment + "</Posting></Spotnet>"})
-                                                        << QStringLiteral("eentwee") << QString() << QString()
-                                                        << QString() << QByteArray("nzb1@spot.net") << QStringList();
+            << QStringLiteral("d") << QString() << QString() << QString() << QByteArray("nzb1@spot.net") << QStringList();
+        QTest::newRow("lines-joined-without-separator")
+            << article({"<Spotnet><Post", "ing><Description>een", "twee</Description>" + segment + "</Posting></Spotnet>"})
+            << QStringLiteral("eentwee") << QString() << QString() << QString() << QByteArray("nzb1@spot.net") << QStringList();
         QTest::newRow("x-xml-without-space-ignored")
             << article(posting("<Description>d</Description>" + segment)).replace("From:", "X-XML:<broken\r\nFrom:")
-            << QStringLiteral("d") << QString() << QString() << QString() << QByteArray("nzb1@spot.net")
-            << QStringList();
+            << QStringLiteral("d") << QString() << QString() << QString() << QByteArray("nzb1@spot.net") << QStringList();
         QTest::newRow("single-values-written-as-xml")
-            << article(posting(
-                   "<Description>a &amp; b &lt;i&gt; &amp;amp;</Description><Website>http://s/?a=1&amp;b=2</Website>"
-                   "<Newsgroup>a&#10;b</Newsgroup>"
-                   + segment + "<Filename>x &amp; y.rar</Filename>"))
+            << article(posting("<Description>a &amp; b &lt;i&gt; &amp;amp;</Description><Website>http://s/?a=1&amp;b=2</Website>"
+                               "<Newsgroup>a&#10;b</Newsgroup>" + segment + "<Filename>x &amp; y.rar</Filename>"))
             << QStringLiteral("a &amp; b &lt;i&gt; &amp;amp;") << QString() << QStringLiteral("http://s/?a=1&amp;b=2")
             << QStringLiteral("ab") << QByteArray("nzb1@spot.net") << QStringList{QStringLiteral("x & y.rar")};
         QTest::newRow("several-file-names-in-order")
@@ -88,13 +83,13 @@ private Q_SLOTS:
         QTest::newRow("no-nzb-segment") << article(posting("<Description>d</Description>")) << QStringLiteral("d")
                                         << QString() << QString() << QString() << QByteArray() << QStringList();
         QTest::newRow("utf8-byte-for-byte")
-            << article(posting("<Description>caf\xc3\xa9</Description>" + segment)) << ByteText::toText("caf\xc3\xa9")
-            << QString() << QString() << QString() << QByteArray("nzb1@spot.net") << QStringList();
-        QTest::newRow("declared-encoding-ignored") << article("<?xml version=\"1.0\" encoding=\"UTF-8\"?>"
-                                                              + posting("<Description>\xe9</Description>" + segment))
-                                                   << ByteText::toText("\xe9") << QString() << QString() << QString()
-                                                   << QByteArray("nzb1@spot.net") << QStringList();
+            << article(posting("<Description>caf\xc3\xa9</Description>" + segment))
+            << ByteText::toText("caf\xc3\xa9") << QString() << QString() << QString() << QByteArray("nzb1@spot.net") << QStringList();
+        QTest::newRow("declared-encoding-ignored")
+            << article("<?xml version=\"1.0\" encoding=\"UTF-8\"?>" + posting("<Description>\xe9</Description>" + segment))
+            << ByteText::toText("\xe9") << QString() << QString() << QString() << QByteArray("nzb1@spot.net") << QStringList();
     }
+    // clang-format on
 
     void fields()
     {
@@ -117,6 +112,8 @@ private Q_SLOTS:
         QCOMPARE(fields->fileNames, files);
     }
 
+    // The rows stay as laid out, one case a row.
+    // clang-format off
     void nzbSegments_data()
     {
         QTest::addColumn<QByteArray>("segments");
@@ -125,10 +122,10 @@ private Q_SLOTS:
         QTest::newRow("several-in-order")
             << QByteArray("<Segment>c@x</Segment><Segment>a@x</Segment><Segment>b@x</Segment>") << QByteArray("c@x")
             << QList<QByteArray>{"c@x", "a@x", "b@x"};
-        QTest::newRow("as-given-not-written-as-xml")
-            << QByteArray("<Segment>a&amp;b@x</Segment><Segment>c&lt;d@x</Segment>") << QByteArray("a&amp;b@x")
-            << QList<QByteArray>{"a&b@x", "c<d@x"};
+        QTest::newRow("as-given-not-written-as-xml") << QByteArray("<Segment>a&amp;b@x</Segment><Segment>c&lt;d@x</Segment>")
+                                                     << QByteArray("a&amp;b@x") << QList<QByteArray>{"a&b@x", "c<d@x"};
     }
+    // clang-format on
 
     void nzbSegments()
     {
@@ -142,6 +139,8 @@ private Q_SLOTS:
         QCOMPARE(fields->nzbSegments, all);
     }
 
+    // The rows stay as laid out, one case a row.
+    // clang-format off
     void unusable_data()
     {
         QTest::addColumn<QByteArray>("article");
@@ -156,10 +155,12 @@ private Q_SLOTS:
         QTest::newRow("xml-does-not-parse") << article(posting("<Description>d</Descr>" + segment)) << true;
         QTest::newRow("other-root") << article(posting("<Description>d</Description>", "Spot")) << true;
         QTest::newRow("entity-bomb") << article(entityBomb()) << true;
-        QTest::newRow("external-entity") << article("<!DOCTYPE Spotnet [<!ENTITY x SYSTEM \"file:///etc/hostname\">]>"
-                                                    + posting("<Description>d&x;</Description>" + segment))
-                                         << true;
+        QTest::newRow("external-entity")
+            << article("<!DOCTYPE Spotnet [<!ENTITY x SYSTEM \"file:///etc/hostname\">]>"
+                       + posting("<Description>d&x;</Description>" + segment))
+            << true;
     }
+    // clang-format on
 
     void unusable()
     {
@@ -170,6 +171,8 @@ private Q_SLOTS:
         QVERIFY(!SpotFields::parseArticle(article));
     }
 
+    // The rows stay as laid out, one case a row.
+    // clang-format off
     void size_data()
     {
         QTest::addColumn<QByteArray>("text");
@@ -181,6 +184,7 @@ private Q_SLOTS:
         QTest::newRow("largest") << QByteArray("9223372036854775807") << std::numeric_limits<qint64>::max();
         QTest::newRow("beyond-64-bit") << QByteArray("9223372036854775808") << qint64(0);
     }
+    // clang-format on
 
     void size()
     {

@@ -6,6 +6,8 @@ class TestWebAddress : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
+    // The rows stay as laid out, one case a row.
+    // clang-format off
     void imageAddresses_data()
     {
         QTest::addColumn<QString>("address");
@@ -49,6 +51,7 @@ private Q_SLOTS:
         row("ftp", "ftp://images.example/a.png", false);
         row("no-host", "http:///a.png", false);
     }
+    // clang-format on
 
     void imageAddresses()
     {
@@ -58,6 +61,8 @@ private Q_SLOTS:
     }
 
     // What the page writes for an image, and what the program fetches for what it asks.
+    // The rows stay as laid out, one case a row.
+    // clang-format off
     void pageImageAddresses_data()
     {
         QTest::addColumn<QString>("asked");
@@ -71,6 +76,7 @@ private Q_SLOTS:
         row("page-is-no-image", "tarnwick-page:1", "");
         row("other-scheme", "http:image?http%3A%2F%2Fi.example%2Fa.png", "");
     }
+    // clang-format on
 
     void pageImageAddresses()
     {
