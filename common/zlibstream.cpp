@@ -71,6 +71,23 @@ std::optional<QByteArray> inflateWith(QByteArrayView data, int windowBits, qsize
     return out;
 }
 
+// One deflate call over the whole input: deflateBound() leaves room for the whole stream.
+QByteArray deflateWith(QByteArrayView data, int windowBits, int level)
+{
+    z_stream stream{};
+    if (deflateInit2(&stream, level, Z_DEFLATED, windowBits, 8, Z_DEFAULT_STRATEGY) != Z_OK)
+        return {};
+    QByteArray out(qsizetype(deflateBound(&stream, uLong(data.size()))), Qt::Uninitialized);
+    stream.next_in = const_cast<Bytef *>(reinterpret_cast<const Bytef *>(data.data()));
+    stream.avail_in = uInt(data.size());
+    stream.next_out = reinterpret_cast<Bytef *>(out.data());
+    stream.avail_out = uInt(out.size());
+    const bool finished = deflate(&stream, Z_FINISH) == Z_STREAM_END;
+    out.truncate(qsizetype(stream.total_out));
+    deflateEnd(&stream);
+    return finished ? out : QByteArray();
+}
+
 } // namespace
 
 std::optional<QByteArray> inflateRaw(QByteArrayView data, qsizetype outputLimit)
@@ -85,32 +102,12 @@ std::optional<QByteArray> inflateZlib(QByteArrayView data, qsizetype outputLimit
 
 QByteArray deflateRaw(QByteArrayView data, int level)
 {
-    z_stream stream{};
-    if (deflateInit2(&stream, level, Z_DEFLATED, rawDeflateWindowBits, 8, Z_DEFAULT_STRATEGY) != Z_OK)
-        return {};
-    // deflateBound() leaves room for the whole stream, so one call finishes it.
-    QByteArray out(qsizetype(deflateBound(&stream, uLong(data.size()))), Qt::Uninitialized);
-    stream.next_in = const_cast<Bytef *>(reinterpret_cast<const Bytef *>(data.data()));
-    stream.avail_in = uInt(data.size());
-    stream.next_out = reinterpret_cast<Bytef *>(out.data());
-    stream.avail_out = uInt(out.size());
-    const bool finished = deflate(&stream, Z_FINISH) == Z_STREAM_END;
-    out.truncate(qsizetype(stream.total_out));
-    deflateEnd(&stream);
-    return finished ? out : QByteArray();
+    return deflateWith(data, rawDeflateWindowBits, level);
 }
 
 QByteArray deflateZlib(QByteArrayView data, int level)
 {
-    QByteArray out;
-    out.resize(qsizetype(compressBound(uLong(data.size()))));
-    uLongf outSize = uLongf(out.size());
-    if (compress2(reinterpret_cast<Bytef *>(out.data()), &outSize, reinterpret_cast<const Bytef *>(data.data()),
-                  uLong(data.size()), level)
-        != Z_OK)
-        return {};
-    out.truncate(qsizetype(outSize));
-    return out;
+    return deflateWith(data, zlibWindowBits, level);
 }
 
 } // namespace ZlibStream

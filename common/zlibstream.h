@@ -13,10 +13,12 @@ inline constexpr qsizetype defaultOutputLimit = qsizetype(256) * 1024 * 1024;
 
 // Raw deflate (no zlib or gzip header), as in compressed overview replies and NZB articles.
 std::optional<QByteArray> inflateRaw(QByteArrayView data, qsizetype outputLimit = defaultOutputLimit);
-// The same form written, at a level from 0 (stored blocks) to 9; empty if zlib fails.
+// The same form written, at a level from 0 (stored blocks) to 9, or zlib's default (-1);
+// empty if zlib fails.
 QByteArray deflateRaw(QByteArrayView data, int level = 9);
 
-// zlib streams (header and Adler-32 trailer), as the article cache stores them.
+// zlib streams (header and Adler-32 trailer), as the article cache stores them; written as
+// deflateRaw() writes, empty if zlib fails.
 QByteArray deflateZlib(QByteArrayView data, int level = 6);
 std::optional<QByteArray> inflateZlib(QByteArrayView data, qsizetype outputLimit = defaultOutputLimit);
 

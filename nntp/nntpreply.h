@@ -12,6 +12,8 @@ namespace NntpReply {
 inline constexpr int articleNumberNotFound = 423; // "No such article number" in the current group
 inline constexpr int articleNotFound = 430; // "No such article" (message-id)
 inline constexpr int unknownCommand = 500; // "What?", e.g. XZVER on a server without it
+inline constexpr int authenticationRequired = 480; // the server wants a login first
+inline constexpr int passwordRejected = 483; // the login was refused
 
 // The integer value of the first three characters of a status line; 0 when they are no number.
 int code(QByteArrayView statusLine);

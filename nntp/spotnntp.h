@@ -1,6 +1,7 @@
 #pragma once
 
 #include "linebuffer.h"
+#include "nntpreply.h"
 
 #include <QAbstractSocket>
 #include <QByteArray>
@@ -75,7 +76,7 @@ public:
     // A reply larger than any real one: a line, an article or compressed data past its bound.
     static constexpr int codeReplyTooLarge = 9995;
     // The settings' user name or password cannot be sent; the owner treats it as a wrong password.
-    static constexpr int codeLoginUnsendable = 483;
+    static constexpr int codeLoginUnsendable = NntpReply::passwordRejected;
 
     static constexpr qsizetype maxLineLength = 1024 * 1024;
     static constexpr qsizetype maxArticleSize = 64 * 1024 * 1024;

@@ -5,6 +5,10 @@
 
 #include <QSettings>
 
+#include <array>
+#include <iterator>
+#include <optional>
+
 namespace {
 
 using Settings::Secret;
@@ -36,42 +40,34 @@ void SecretStore::open(std::chrono::milliseconds timeout)
     opened = true;
 }
 
-// Moves what the file still holds, then reads every entry; false at the first failure.
+// Moves what the file still holds into the keyring, then reads every entry once; a moved
+// secret leaves the file only once it has read back as written. False at the first failure.
 bool SecretStore::openKeychain()
 {
-    QList<Secret> inFile;
+    std::array<std::optional<QString>, std::size(allSecrets)> moved;
     for (const Secret secret : allSecrets) {
-        if (SecretFile::contains(secret))
-            inFile.append(secret);
+        if (!SecretFile::contains(secret))
+            continue;
+        const QString value = SecretFile::read(secret);
+        if (DesktopKeyring::write(entryName(secret), value, timeout) != DesktopKeyring::Outcome::Done)
+            return false;
+        moved[size_t(secret)] = value;
     }
-    if (!inFile.isEmpty() && !moveIntoKeychain(inFile))
-        return false;
     for (const Secret secret : allSecrets) {
         const DesktopKeyring::Answer answer = DesktopKeyring::read(entryName(secret), timeout);
         if (answer.outcome == DesktopKeyring::Outcome::Failed)
             return false;
+        const std::optional<QString> &written = moved[size_t(secret)];
+        if (written
+            && (written->isEmpty() ? answer.outcome != DesktopKeyring::Outcome::Missing
+                                   : answer.outcome != DesktopKeyring::Outcome::Done || answer.text != *written))
+            return false;
         values[size_t(secret)] = answer.text;
     }
-    return true;
-}
-
-bool SecretStore::moveIntoKeychain(const QList<Secret> &inFile)
-{
-    for (const Secret secret : inFile) {
-        if (DesktopKeyring::write(entryName(secret), SecretFile::read(secret), timeout)
-            != DesktopKeyring::Outcome::Done)
-            return false;
+    for (const Secret secret : allSecrets) {
+        if (moved[size_t(secret)])
+            SecretFile::remove(secret);
     }
-    for (const Secret secret : inFile) {
-        const QString value = SecretFile::read(secret);
-        const DesktopKeyring::Answer answer = DesktopKeyring::read(entryName(secret), timeout);
-        const bool readBack = value.isEmpty() ? answer.outcome == DesktopKeyring::Outcome::Missing
-                                              : answer.outcome == DesktopKeyring::Outcome::Done && answer.text == value;
-        if (!readBack)
-            return false;
-    }
-    for (const Secret secret : inFile)
-        SecretFile::remove(secret);
     return true;
 }
 

@@ -47,7 +47,6 @@ public:
 
 private:
     bool openKeychain();
-    bool moveIntoKeychain(const QList<Settings::Secret> &inFile);
 
     bool opened = false;
     Place currentPlace = Place::SettingsFile;

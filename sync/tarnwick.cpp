@@ -9,10 +9,6 @@ namespace {
 
 constexpr qint64 rangeSpan = 50000; // a range is first to first + 50000
 
-// Reply codes whose error() ends the connection for good: the settings must change first.
-constexpr int codeAuthenticationRequired = 480;
-constexpr int codePasswordWrong = 483;
-
 // first + rangeSpan, but never past last (and never overflowing on the way).
 qint64 rangeEnd(qint64 first, qint64 last)
 {
@@ -303,7 +299,6 @@ void Tarnwick::onError(int error, const QString &msg)
     // An article cut off with its connection is asked for again, first.
     const std::optional<QByteArray> givenUp = requeueArticleInFlight();
     const bool commentGroupRefused = std::exchange(commentGroupAsked, false);
-    bool countCommentGroupFailure = false;
     if (headerSyncBusy) {
         endHeaderTransaction(false);
     } else if (commentSyncBusy) {
@@ -313,11 +308,12 @@ void Tarnwick::onError(int error, const QString &msg)
 
     // The client goes first: the error box runs an event loop.
     switch (error) {
-    case codeAuthenticationRequired:
+    // These end the connection for good: the settings must change first.
+    case NntpReply::authenticationRequired:
         dropClient(reporter);
         Q_EMIT this->error(0, tr("Vul het wachtwoord van je Usenet provider in bij de instellingen"));
         break;
-    case codePasswordWrong:
+    case NntpReply::passwordRejected:
         dropClient(reporter);
         Q_EMIT this->error(0, tr("Wachtwoord onjuist. Controleer de instellingen"));
         break;
@@ -339,7 +335,6 @@ void Tarnwick::onError(int error, const QString &msg)
         break;
     default:
         Q_EMIT notice(0, tr("Fout: %1").arg(msg));
-        countCommentGroupFailure = commentGroupRefused;
         if (reporter) {
             reporter->scheduleLogin(reconnectDelay);
             // Bad compressed data leaves the connection up: the login retry would find it
@@ -347,11 +342,11 @@ void Tarnwick::onError(int error, const QString &msg)
             if (reporter->isReady())
                 refreshTimer.start();
         }
+        // After the last try the reconnect goes on with the spot group.
+        if (commentGroupRefused)
+            commentGroupFailed();
         break;
     }
-    // After the last try the reconnect goes on with the spot group.
-    if (countCommentGroupFailure)
-        commentGroupFailed();
     if (givenUp)
         Q_EMIT articleNotFound(*givenUp);
 }

@@ -13,13 +13,13 @@ QWebEngineProfile *PageContent::profile()
 {
     static QWebEngineProfile *const shared = [] {
         // Registered before the first web engine object exists, as the engine requires.
-        QWebEngineUrlScheme ownScheme(scheme);
+        QWebEngineUrlScheme ownScheme(pageScheme);
         ownScheme.setSyntax(QWebEngineUrlScheme::Syntax::Path);
         QWebEngineUrlScheme::registerScheme(ownScheme);
         auto *made = new QWebEngineProfile(QCoreApplication::instance());
         made->setHttpCacheType(QWebEngineProfile::MemoryHttpCache);
         made->setPersistentCookiesPolicy(QWebEngineProfile::NoPersistentCookies);
-        made->installUrlSchemeHandler(scheme, &instance());
+        made->installUrlSchemeHandler(pageScheme, &instance());
         // A spot page is text and a picture: no script runs in it, whatever a poster or a
         // template writes, and nothing it holds reaches the desktop's files or plugins.
         QWebEngineSettings *settings = made->settings();
@@ -43,7 +43,7 @@ PageContent &PageContent::instance()
 
 QUrl PageContent::publish(const QByteArray &page)
 {
-    const QUrl url(QLatin1StringView(scheme) + QLatin1Char(':') + QString::number(++published));
+    const QUrl url(QLatin1StringView(pageScheme) + QLatin1Char(':') + QString::number(++published));
     pages.insert(url, page);
     return url;
 }

@@ -21,8 +21,6 @@ class PageContent : public QWebEngineUrlSchemeHandler
     Q_OBJECT
 
 public:
-    static constexpr const char *scheme = pageScheme;
-
     // The profile of the spot pages, made (with the scheme registered) on first use.
     static QWebEngineProfile *profile();
     static PageContent &instance();

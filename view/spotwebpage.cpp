@@ -70,5 +70,5 @@ bool SpotWebPage::acceptNavigationRequest(const QUrl &url, NavigationType type, 
 
 void SpotWebPage::RequestFilter::interceptRequest(QWebEngineUrlRequestInfo &info)
 {
-    info.block(info.requestUrl().scheme() != QLatin1StringView(PageContent::scheme));
+    info.block(info.requestUrl().scheme() != QLatin1StringView(pageScheme));
 }

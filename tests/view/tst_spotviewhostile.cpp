@@ -214,7 +214,7 @@ void TestSpotViewHostile::hostileSpots()
                                                          : "0"));
     // The web view itself asks the network for nothing: the program fetches the picture.
     for (const QString &url : std::as_const(recorder.urls))
-        QVERIFY2(url.startsWith(QLatin1String(PageContent::scheme) + QLatin1Char(':')), qPrintable(url));
+        QVERIFY2(url.startsWith(QLatin1String(pageScheme) + QLatin1Char(':')), qPrintable(url));
 }
 
 // A render process that ends shows a message in the tab; a spot opened next shows as usual.
