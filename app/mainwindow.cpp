@@ -50,9 +50,9 @@ MainWindow::MainWindow(QWidget *parent)
     model = new SpotsModel(controller, this);
     ui->tableView->setModel(model);
     QHeaderView *header = ui->tableView->horizontalHeader();
-    header->resizeSection(0, 120);
-    header->resizeSection(1, 50);
-    header->setSectionResizeMode(2, QHeaderView::Stretch);
+    header->resizeSection(SpotsModel::DateColumn, 120);
+    header->resizeSection(SpotsModel::CategoryColumn, 50);
+    header->setSectionResizeMode(SpotsModel::TitleColumn, QHeaderView::Stretch);
     header->setStretchLastSection(false);
 
     if (!Settings::isConfigured()) {
@@ -143,10 +143,10 @@ void MainWindow::on_tableView_clicked(const QModelIndex &index)
 {
     if (!index.isValid())
         return;
-    const int spotId = index.data(Qt::UserRole).toInt();
+    const int spotId = index.data(SpotsModel::SpotIdRole).toInt();
     if (spotTabs.contains(spotId))
         return;
-    const QString title = index.siblingAtColumn(2).data().toString();
+    const QString title = index.siblingAtColumn(SpotsModel::TitleColumn).data().toString();
     auto *spot = new SpotView(controller, ui->tabWidget, spotId, title, this);
     spotTabs.insert(spotId, spot);
     connect(spot, &SpotView::nzbRequested, this,
@@ -158,8 +158,8 @@ void MainWindow::on_tableView_customContextMenuRequested(const QPoint &pos)
     const QModelIndex index = ui->tableView->indexAt(pos);
     if (!index.isValid())
         return;
-    const int spotId = index.data(Qt::UserRole).toInt();
-    const QString title = index.siblingAtColumn(2).data().toString();
+    const int spotId = index.data(SpotsModel::SpotIdRole).toInt();
+    const QString title = index.siblingAtColumn(SpotsModel::TitleColumn).data().toString();
     QMenu menu(this);
     menu.addAction(tr("NZB opslaan"), this, [=] { handOffNzb(spotId, title, NzbHandOffJob::Mode::Save); });
     menu.addAction(tr("Downloaden"), this, [=] { handOffNzb(spotId, title, NzbHandOffJob::Mode::Download); });
@@ -185,7 +185,7 @@ void MainWindow::on_tableView_doubleClicked(const QModelIndex &index)
 {
     if (!index.isValid())
         return;
-    if (SpotView *spot = spotTabs.value(index.data(Qt::UserRole).toInt()))
+    if (SpotView *spot = spotTabs.value(index.data(SpotsModel::SpotIdRole).toInt()))
         spot->showTab();
 }
 

@@ -1,7 +1,6 @@
 #include "spotsmodel.h"
 
 #include "categoryscheme.h"
-#include "spotindexbuilder.h"
 #include "spotsource.h"
 #include "spottext.h"
 
@@ -16,74 +15,12 @@ namespace {
 
 constexpr int windowSize = 200;
 constexpr int windowLead = 100;
-constexpr int columns = 4;
 const QColor newSpotColour(0, 100, 0, 255);
-// From this many rows on, growing or compacting the index's arrays moves hundreds of
-// megabytes: every change of the tables is read into it on the builder's thread.
-constexpr qsizetype largeIndex = 500'000;
-
-const QLatin1StringView selectColumns("SELECT id,subcat,spotdate,title,spotter FROM ");
-// Titles, spotters and tags are mostly stored as BLOB, which LIKE never matches: compare their text.
-const QLatin1StringView
-    searchCondition(" WHERE CAST(title AS TEXT) LIKE '%'||?||'%' OR CAST(spotter AS TEXT) LIKE '%'||?||'%'"
-                    " OR CAST(tag AS TEXT) LIKE '%'||?||'%'");
-const QLatin1StringView newestFirst(" ORDER BY id DESC LIMIT ? OFFSET ?");
-
-enum class Counting { NewSpots, NewEroticSpots, Statement, FromSearchRows };
-
-// The statements and values of one filter, for reading by offset.
-struct FilterQuery
-{
-    QString select;
-    QVariantList values; // before LIMIT and OFFSET
-    Counting counting;
-    QString countStatement;
-    QVariantList countValues;
-};
 
 int maxId(const QSqlDatabase &database, const QString &table)
 {
     QSqlQuery query(QStringLiteral("SELECT max(id) FROM ") + table, database);
     return query.next() ? query.value(0).toInt() : 0;
-}
-
-QString tableOf(const SpotFilter &filter)
-{
-    return filter.readsEroticTable() ? QStringLiteral("erospots") : QStringLiteral("spots");
-}
-
-FilterQuery filterQuery(const SpotFilter &filter, int baselineSpotId, int baselineEroticId)
-{
-    const QString table = tableOf(filter);
-    const QString from = selectColumns + table;
-    const QString countFrom = QStringLiteral("SELECT count(*) FROM ") + table;
-    switch (filter.kind()) {
-    case SpotFilter::Kind::Search: {
-        const QVariantList text{filter.search, filter.search, filter.search};
-        return {from + searchCondition + newestFirst, text, Counting::FromSearchRows, countFrom + searchCondition,
-                text};
-    }
-    case SpotFilter::Kind::New:
-        return {from + QLatin1String(" WHERE id>?") + newestFirst, {baselineSpotId}, Counting::NewSpots, {}, {}};
-    case SpotFilter::Kind::All:
-        return {from + newestFirst, {}, Counting::Statement, countFrom, {}};
-    case SpotFilter::Kind::Subcategory:
-        return {from + QLatin1String(" WHERE subcat=?") + newestFirst,
-                {filter.subcategory},
-                Counting::Statement,
-                countFrom + QLatin1String(" WHERE subcat=?"),
-                {filter.subcategory}};
-    case SpotFilter::Kind::EroticNew:
-        return {
-            from + QLatin1String(" WHERE id>?") + newestFirst, {baselineEroticId}, Counting::NewEroticSpots, {}, {}};
-    case SpotFilter::Kind::Category:
-        break;
-    }
-    return {from + QLatin1String(" WHERE cat=?") + newestFirst,
-            {filter.category},
-            Counting::Statement,
-            countFrom + QLatin1String(" WHERE cat=?"),
-            {filter.category}};
 }
 
 // The rows of a window by their ids: one statement for all of them.
@@ -129,40 +66,34 @@ SpotsModel::SpotsModel(SpotSource *controller, QObject *parent)
     : QAbstractTableModel(parent)
     , controller(controller)
     , database(controller->spotsDatabase())
-    , baselineSpotId(maxId(database, QStringLiteral("spots")))
-    , baselineEroticId(maxId(database, QStringLiteral("erospots")))
+    , baselines{maxId(database, QStringLiteral("spots")), maxId(database, QStringLiteral("erospots"))}
+    , keeper(database, nullptr)
 {
     connect(controller, &SpotSource::newSpots, this, &SpotsModel::onNewSpots);
-    retryTimer.setSingleShot(true);
-    retryTimer.setInterval(retryIntervalMs);
-    connect(&retryTimer, &QTimer::timeout, this, &SpotsModel::retryRead);
+    connect(&keeper, &SpotIndexKeeper::counted, this, &SpotsModel::countDeferredRows);
+    connect(&keeper, &SpotIndexKeeper::indexReady, this, &SpotsModel::onIndexReady);
+    connect(&keeper, &SpotIndexKeeper::indexLost, this, &SpotsModel::forgetSelection);
+    connect(&keeper, &SpotIndexKeeper::caughtUp, this, &SpotsModel::showNewRows);
+    connect(&keeper, &SpotIndexKeeper::retryDue, this, &SpotsModel::onNewSpots);
     // Once the event loop runs: reading millions of rows must not slow down the first rows.
-    QMetaObject::invokeMethod(this, &SpotsModel::startIndexBuild, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(&keeper, &SpotIndexKeeper::start, Qt::QueuedConnection);
 }
 
 SpotsModel::~SpotsModel() = default;
 
-void SpotsModel::startIndexBuild()
+SpotQuery SpotsModel::query() const
 {
-    builder = std::make_unique<SpotIndexBuilder>(database.databaseName(), nullptr);
-    connect(builder.get(), &SpotIndexBuilder::counted, this, &SpotsModel::onSpotsCounted);
-    connect(builder.get(), &SpotIndexBuilder::built, this, &SpotsModel::onIndexBuilt);
+    return SpotQuery(filter, baselines);
 }
 
 // The builder read the table for its count: counting again here finds its pages in the file cache.
-void SpotsModel::onSpotsCounted()
-{
-    spotsCounted = true;
-    countDeferredRows();
-}
-
 void SpotsModel::countDeferredRows()
 {
     if (!countDeferred)
         return;
     countDeferred = false;
-    const FilterQuery query = filterQuery(filter, baselineSpotId, baselineEroticId);
-    const int counted = count(query.countStatement, query.countValues);
+    const SpotQuery::Statements statements = query().statements();
+    const int counted = count(statements.countStatement, statements.countValues);
     if (counted > rows) {
         beginInsertRows(QModelIndex(), rows, counted - 1);
         rows = counted;
@@ -170,21 +101,9 @@ void SpotsModel::countDeferredRows()
     }
 }
 
-void SpotsModel::onIndexBuilt()
+void SpotsModel::onIndexReady()
 {
-    spotIndex = builder->take();
-    builder.reset();
-    spotsCounted = true;
-    if (!spotIndex) {
-        // The file could not be read: the rows are read by offset until a later build succeeds.
-        countDeferredRows();
-        retryLater();
-        return;
-    }
-    // What was stored while the builder read: a few thousand rows at most, unless a range is open.
-    if (!waitsForCommit() && updateIndex() == SpotListIndex::Update::Inconsistent)
-        return;
-    Selection chosen = select();
+    SpotQuery::Selection chosen = *currentSelection();
     countDeferred = false;
     if (chosen.count != rows) {
         beginResetModel();
@@ -201,123 +120,40 @@ void SpotsModel::onIndexBuilt()
     Q_EMIT indexed();
 }
 
-void SpotsModel::startCatchUp()
+void SpotsModel::forgetSelection()
 {
-    catchingUp = true;
-    spotIndex->handOver(sqliteHandle(database));
-    builder = std::make_unique<SpotIndexBuilder>(database.databaseName(), nullptr, std::move(spotIndex));
-    connect(builder.get(), &SpotIndexBuilder::built, this, &SpotsModel::onCaughtUp);
-    Q_EMIT catchUpStarted();
+    selectedIds.clear();
+    windowQuery.reset();
+    windowSql.clear();
 }
 
-bool SpotsModel::changesGoToBuilder() const
+SpotIndexKeeper::Refresh SpotsModel::refreshIndex()
 {
-    sqlite3 *connection = sqliteHandle(database);
-    return spotIndex->idsBehind(connection) > SpotIndexBuilder::fewRows
-        || (spotIndex->size() >= largeIndex && !spotIndex->isCurrent(connection));
+    if (keeper.state() != SpotIndexKeeper::State::Ready || keeper.waitsForCommit())
+        return SpotIndexKeeper::Refresh::Done;
+    return keeper.refresh();
 }
 
-bool SpotsModel::waitsForCommit() const
+std::optional<SpotQuery::Selection> SpotsModel::currentSelection() const
 {
-    sqlite3 *connection = sqliteHandle(database);
-    return connection && !sqlite3_get_autocommit(connection)
-        && spotIndex->idsBehind(connection) > SpotIndexBuilder::fewRows;
-}
-
-void SpotsModel::onCaughtUp()
-{
-    const bool failed = builder->readFailed();
-    takeCaughtUpIndex();
-    if (failed && spotIndex) {
-        // The rows shown stay as they were until the read is tried again.
-        retryLater();
-        return;
-    }
-    // What was stored since is read here, unless it is a range again (a committed one: the
-    // builder cannot see the rows of one still open).
-    if (spotIndex && !waitsForCommit() && spotIndex->idsBehind(sqliteHandle(database)) > SpotIndexBuilder::fewRows)
-        startCatchUp();
-    else
-        showNewRows();
-}
-
-void SpotsModel::takeCaughtUpIndex()
-{
-    builder->finish();
-    spotIndex = builder->take();
-    builder.reset();
-    catchingUp = false;
-    // The file could not be read there.
-    if (!spotIndex)
-        rebuildIndex();
-}
-
-SpotListIndex::Update SpotsModel::updateIndex()
-{
-    const SpotListIndex::Update result = spotIndex->update(sqliteHandle(database));
-    if (result == SpotListIndex::Update::Failed)
-        retryLater();
-    else if (result != SpotListIndex::Update::Done)
-        // Rows appeared below the newest: another program wrote the file. Read it all again.
-        rebuildIndex();
-    return result;
-}
-
-void SpotsModel::retryLater()
-{
-    qDebug() << "Fout bij raadplegen database";
-    retryTimer.start();
-}
-
-void SpotsModel::retryRead()
-{
-    if (builder)
-        return; // what it reads comes with it, and a failure there is tried again
-    if (spotIndex)
-        onNewSpots();
-    else
-        startIndexBuild();
+    if (!keeper.index())
+        return std::nullopt;
+    return query().select(*keeper.index(), {controller->newSpotCount(), controller->newEroticSpotCount()});
 }
 
 void SpotsModel::setRetryInterval(int milliseconds)
 {
-    retryTimer.setInterval(milliseconds);
-}
-
-void SpotsModel::rebuildIndex()
-{
-    spotIndex.reset();
-    selectedIds.clear();
-    windowQuery.reset();
-    windowSql.clear();
-    startIndexBuild();
-}
-
-SpotsModel::Selection SpotsModel::select() const
-{
-    Selection chosen{spotIndex->select(filter, baselineSpotId, baselineEroticId), 0};
-    // The new lists count what the download stored, whether or not the rows are still there.
-    switch (filter.kind()) {
-    case SpotFilter::Kind::New:
-        chosen.count = controller->newSpotCount();
-        break;
-    case SpotFilter::Kind::EroticNew:
-        chosen.count = controller->newEroticSpotCount();
-        break;
-    default:
-        chosen.count = int(chosen.ids.size());
-    }
-    return chosen;
+    keeper.setRetryInterval(milliseconds);
 }
 
 bool SpotsModel::isIndexed() const
 {
-    return spotIndex || catchingUp;
+    return keeper.state() == SpotIndexKeeper::State::Ready || keeper.state() == SpotIndexKeeper::State::CatchingUp;
 }
 
 qsizetype SpotsModel::indexMemoryBytes() const
 {
-    return spotIndex ? spotIndex->memoryBytes() + qsizetype(selectedIds.capacity() * sizeof(int)) : 0;
+    return keeper.index() ? keeper.memoryBytes() + qsizetype(selectedIds.capacity() * sizeof(int)) : 0;
 }
 
 int SpotsModel::rowCount(const QModelIndex &parent) const
@@ -327,7 +163,7 @@ int SpotsModel::rowCount(const QModelIndex &parent) const
 
 int SpotsModel::columnCount(const QModelIndex &parent) const
 {
-    return parent.isValid() ? 0 : columns;
+    return parent.isValid() ? 0 : ColumnCount;
 }
 
 QVariant SpotsModel::headerData(int section, Qt::Orientation orientation, int role) const
@@ -335,13 +171,13 @@ QVariant SpotsModel::headerData(int section, Qt::Orientation orientation, int ro
     if (orientation != Qt::Horizontal || role != Qt::DisplayRole)
         return {};
     switch (section) {
-    case 0:
+    case DateColumn:
         return tr("Datum");
-    case 1:
+    case CategoryColumn:
         return tr("Cat");
-    case 2:
+    case TitleColumn:
         return tr("Titel");
-    case 3:
+    case SpotterColumn:
         return tr("Spotter");
     }
     return {};
@@ -364,10 +200,10 @@ QVariant SpotsModel::data(const QModelIndex &index, int role) const
     case Qt::DisplayRole:
         return displayValue(row, index.column());
     case Qt::ForegroundRole:
-        if (row.id > (erotic ? baselineEroticId : baselineSpotId))
+        if (row.id > (erotic ? baselines.eroticId : baselines.spotId))
             return QBrush(newSpotColour);
         return {};
-    case Qt::UserRole:
+    case SpotIdRole:
         return erotic ? -row.id : row.id;
     }
     return {};
@@ -376,13 +212,13 @@ QVariant SpotsModel::data(const QModelIndex &index, int role) const
 QVariant SpotsModel::displayValue(const ListRow &row, int column) const
 {
     switch (column) {
-    case 0:
+    case DateColumn:
         return QDateTime::fromSecsSinceEpoch(row.spotDate).toString(QStringLiteral("dd-MM-yy (hh:mm)"));
-    case 1:
+    case CategoryColumn:
         return CategoryScheme::shortCategoryName(row.subcat);
-    case 2:
+    case TitleColumn:
         return row.title;
-    case 3:
+    case SpotterColumn:
         return row.spotter;
     }
     return {};
@@ -411,20 +247,20 @@ bool SpotsModel::load(int position, int &rowCount, Window &loaded) const
 
 bool SpotsModel::loadByOffset(int position, int &rowCount, Window &loaded) const
 {
-    const FilterQuery query = filterQuery(filter, baselineSpotId, baselineEroticId);
+    const SpotQuery::Statements query = this->query().statements();
     bool deferCount = false;
     if (rowCount == 0) {
         countDeferred = false;
-        deferCount = filter.kind() == SpotFilter::Kind::All && !spotsCounted;
-        if (query.counting == Counting::NewSpots)
+        deferCount = filter.kind() == SpotFilter::Kind::All && !keeper.hasCounted();
+        if (query.counting == SpotQuery::Counting::NewSpots)
             rowCount = controller->newSpotCount();
-        else if (query.counting == Counting::NewEroticSpots)
+        else if (query.counting == SpotQuery::Counting::NewEroticSpots)
             rowCount = controller->newEroticSpotCount();
-        else if (query.counting == Counting::Statement && !deferCount)
+        else if (query.counting == SpotQuery::Counting::Statement && !deferCount)
             rowCount = count(query.countStatement, query.countValues);
     }
     const bool ran = runWindow(
-        windowQuery, windowSql, database, query.select.toUtf8(),
+        windowQuery, windowSql, database, query.window.toUtf8(),
         [&](SqliteStatement &statement) {
             int parameter = 1;
             for (const QVariant &value : query.values)
@@ -446,7 +282,7 @@ bool SpotsModel::loadByOffset(int position, int &rowCount, Window &loaded) const
         rowCount = loaded.last + 1;
         countDeferred = rowCount == windowSize;
     }
-    if (query.counting == Counting::FromSearchRows && rowCount == 0) {
+    if (query.counting == SpotQuery::Counting::FromSearchRows && rowCount == 0) {
         rowCount = loaded.last + 1;
         if (rowCount == windowSize)
             rowCount = count(query.countStatement, query.countValues);
@@ -463,7 +299,7 @@ bool SpotsModel::loadByIds(int position, Window &loaded) const
         return false;
     QList<ListRow> found;
     const bool ran = runWindow(
-        windowQuery, windowSql, database, selectByIds(tableOf(filter)),
+        windowQuery, windowSql, database, selectByIds(query().table()),
         [&](SqliteStatement &statement) {
             for (qsizetype i = first; i < end; ++i)
                 statement.bind(int(i - first + 1), qint64(selectedIds[size_t(i)]));
@@ -496,13 +332,13 @@ void SpotsModel::setFilter(const QByteArray &search, int category, int subcatego
 
     beginResetModel();
     rows = 0;
-    if (catchingUp)
-        takeCaughtUpIndex();
+    if (keeper.state() == SpotIndexKeeper::State::CatchingUp)
+        keeper.takeBack();
     // The rows as they are now, as a query would read them, whether announced or not.
-    if (spotIndex && (waitsForCommit() || updateIndex() != SpotListIndex::Update::Inconsistent)) {
-        Selection selection = select();
-        selectedIds = std::move(selection.ids);
-        rows = selection.count;
+    refreshIndex();
+    if (std::optional<SpotQuery::Selection> selection = currentSelection()) {
+        selectedIds = std::move(selection->ids);
+        rows = selection->count;
     }
     load(0, rows, window);
     endResetModel();
@@ -510,27 +346,35 @@ void SpotsModel::setFilter(const QByteArray &search, int category, int subcatego
 
 void SpotsModel::onNewSpots()
 {
-    // They come with the index, or with the commit of the range.
-    if (catchingUp || (spotIndex && waitsForCommit()))
-        return;
-    if (spotIndex && changesGoToBuilder()) {
-        startCatchUp();
-        return;
+    switch (keeper.state()) {
+    case SpotIndexKeeper::State::CatchingUp:
+        return; // they come with the index
+    case SpotIndexKeeper::State::Ready:
+        if (keeper.waitsForCommit())
+            return; // they come with the commit of the range
+        if (keeper.needsCatchUp()) {
+            keeper.catchUp();
+            return;
+        }
+        break;
+    case SpotIndexKeeper::State::Idle:
+    case SpotIndexKeeper::State::Building:
+        break;
     }
     showNewRows();
 }
 
 void SpotsModel::showNewRows()
 {
+    if (refreshIndex() == SpotIndexKeeper::Refresh::Failed)
+        return; // the rows stay as they are until the read is tried again
     const int old = rows;
     int counted = 0;
+    std::optional<SpotQuery::Selection> selection = currentSelection();
     std::vector<int> ids;
-    if (spotIndex && !waitsForCommit() && updateIndex() == SpotListIndex::Update::Failed)
-        return; // the rows stay as they are until the read is tried again
-    if (spotIndex) {
-        Selection selection = select();
-        ids = std::move(selection.ids);
-        counted = selection.count;
+    if (selection) {
+        ids = std::move(selection->ids);
+        counted = selection->count;
     }
     // The window is read with the new ids in place.
     std::swap(ids, selectedIds);
@@ -541,7 +385,7 @@ void SpotsModel::showNewRows()
     const auto take = [&] {
         rows = counted;
         window = reloaded;
-        if (spotIndex)
+        if (selection)
             selectedIds = std::move(ids);
     };
     if (counted > old) {
@@ -556,6 +400,6 @@ void SpotsModel::showNewRows()
         take();
         // The same number of rows can still be other rows (expired ones replaced by new ones).
         if (rows > 0)
-            Q_EMIT dataChanged(index(0, 0), index(rows - 1, columns - 1));
+            Q_EMIT dataChanged(index(0, 0), index(rows - 1, ColumnCount - 1));
     }
 }

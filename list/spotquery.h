@@ -1,0 +1,63 @@
+#pragma once
+
+#include "spotfilter.h"
+
+#include <QString>
+#include <QVariantList>
+
+#include <vector>
+
+class SpotListIndex;
+
+// What one SpotFilter selects, newest first, in both ways the list reads its rows: as
+// statements over the spot tables (before the index is there) and as ids chosen from the
+// SpotListIndex. Both give the same rows. Nothing here reads a database by itself.
+class SpotQuery
+{
+public:
+    // The highest ids of spots and erospots at start-up: the rows above them are new.
+    struct Baselines
+    {
+        int spotId = 0;
+        int eroticId = 0;
+    };
+    // Rows stored by the download since start-up, as the controller counts them.
+    struct NewCounts
+    {
+        int spots = 0;
+        int eroticSpots = 0;
+    };
+    // How the statements count the filter's rows.
+    enum class Counting {
+        NewSpots, // the new spots count, not a statement: expired new rows still count
+        NewEroticSpots,
+        Statement, // countStatement
+        FromSearchRows, // the window's rows when fewer than a window, countStatement otherwise
+    };
+    struct Statements
+    {
+        // The window: the values, then LIMIT and OFFSET.
+        QString window;
+        QVariantList values;
+        Counting counting;
+        QString countStatement;
+        QVariantList countValues;
+    };
+    // The filter's ids, newest first, and the count the list shows.
+    struct Selection
+    {
+        std::vector<int> ids;
+        int count = 0;
+    };
+
+    SpotQuery(const SpotFilter &filter, Baselines baselines);
+
+    // "spots" or "erospots".
+    QString table() const;
+    Statements statements() const;
+    Selection select(const SpotListIndex &index, NewCounts counts) const;
+
+private:
+    SpotFilter filter;
+    Baselines baselines;
+};
