@@ -133,7 +133,7 @@ void MainWindow::on_tabWidget_tabCloseRequested(int index)
         if (spot->tabIndex() != index)
             continue;
         ui->tabWidget->removeTab(index);
-        spotTabs.remove(spot->spotId());
+        spotTabs.remove(spotTabs.key(spot));
         spot->deleteLater();
         return;
     }

@@ -1,10 +1,16 @@
 #pragma once
 
 #include <QByteArray>
+#include <QString>
 
-// What the spot tables hold of one spot that its page and its NZB need.
+// What the spot tables hold of one spot that its page, its NZB and the watch list need.
 struct SpotRow
 {
     QByteArray messageId; // as stored: without "@free.pt" for spots of the spot group
     int category = 0;
+    int subcategory = 0;
+    qint64 spotDate = 0;
+    QString title; // as shown (SpotText::shown)
+    QString spotter;
+    bool erotic = false; // a row of erospots
 };

@@ -19,10 +19,16 @@
 #include <utility>
 
 SpotView::SpotView(ArticleSource *source, QTabWidget *tabs, int spotId, const QString &title, QObject *parent)
+    : SpotView(source, tabs, source->findSpot(spotId), title, parent)
+{
+}
+
+SpotView::SpotView(ArticleSource *source, QTabWidget *tabs, const std::optional<SpotRow> &spot, const QString &title,
+                   QObject *parent)
     : QObject(parent)
     , source(source)
     , tabs(tabs)
-    , id(spotId)
+    , spot(spot)
     , page(PageTemplates::shared(), Settings::showImages())
 {
     // Before any request: a cached article is answered inside it.
@@ -76,6 +82,12 @@ QWidget *SpotView::makeBar()
         layout->addWidget(button);
     }
     layout->addStretch();
+    markButton = new QPushButton(tr("Bewaren"), bar);
+    markButton->setCheckable(true);
+    markButton->setEnabled(spot.has_value());
+    markButton->setToolTip(tr("Bewaar deze spot in \"Bewaard\" (Ctrl+B)"));
+    layout->addWidget(markButton);
+    connect(markButton, &QPushButton::clicked, this, [this](bool checked) { Q_EMIT markRequested(checked); });
     connect(saveButton, &QPushButton::clicked, this, [this] { Q_EMIT nzbRequested(NzbHandOffJob::Mode::Save); });
     connect(downloadButton, &QPushButton::clicked, this,
             [this] { Q_EMIT nzbRequested(NzbHandOffJob::Mode::Download); });
@@ -84,7 +96,6 @@ QWidget *SpotView::makeBar()
 
 void SpotView::requestArticles()
 {
-    const std::optional<SpotRow> spot = source->findSpot(id);
     if (!spot) {
         setPageContent(SpotPage::notInDatabasePage());
         return;
@@ -97,9 +108,17 @@ void SpotView::requestArticles()
         source->requestArticleNumber(number);
 }
 
-int SpotView::spotId() const
+QByteArray SpotView::messageId() const
 {
-    return id;
+    return spot ? spot->messageId : QByteArray();
+}
+
+void SpotView::setMarked(bool marked)
+{
+    if (!markButton)
+        return;
+    markButton->setChecked(marked);
+    markButton->setText(marked ? tr("Bewaard") : tr("Bewaren"));
 }
 
 int SpotView::tabIndex() const

@@ -2,11 +2,14 @@
 
 #include "nzbhandoffjob.h"
 #include "spotpage.h"
+#include "spotrow.h"
 
 #include <QByteArray>
 #include <QObject>
 #include <QPointer>
 #include <QString>
+
+#include <optional>
 
 class ArticleSource;
 class QPushButton;
@@ -14,7 +17,8 @@ class QTabWidget;
 class QWebEngineView;
 class SpotWebPage;
 
-// One spot in a tab of its own. It finds the spot's message-id in the spot tables, asks
+// One spot in a tab of its own. With the spot's row (found in the spot tables, or kept by
+// the watch list for a spot that has expired from them), it asks
 // the source for the spot article and the comments that the index lists (an answer from
 // the cache arrives inside the request, while the constructor runs), and, once the spot
 // article is read, urgently for its NZB. After each answer that changes the page it shows
@@ -24,6 +28,8 @@ class SpotWebPage;
 //
 // Above the page, "NZB opslaan" and "Downloaden" ask for the spot's NZB with
 // nzbRequested(); both are enabled once the spot article is read and names an NZB.
+// "Bewaren" asks for the spot to be marked or unmarked with markRequested(); setMarked()
+// says which it is.
 //
 // The tab's page goes with the spot view; the caller removes the tab and deletes the view
 // (deferred) when the tab is closed.
@@ -32,7 +38,11 @@ class SpotView : public QObject
     Q_OBJECT
 
 public:
-    // Adds the tab, titled title, as the last tab of tabs without making it current.
+    // Adds the tab, titled title, as the last tab of tabs without making it current. Without
+    // a row, the tab says that the spot is not in the database.
+    SpotView(ArticleSource *source, QTabWidget *tabs, const std::optional<SpotRow> &spot, const QString &title,
+             QObject *parent);
+    // The spot of that id in the spot tables (SpotSource::findSpot()).
     SpotView(ArticleSource *source, QTabWidget *tabs, int spotId, const QString &title, QObject *parent);
     ~SpotView() override;
 
@@ -41,7 +51,9 @@ public:
     // second click of a double click.
     static void startWebEngine(QWidget *window);
 
-    int spotId() const;
+    // The spot's message-id as stored; empty when it was not in the database.
+    QByteArray messageId() const;
+    void setMarked(bool marked);
     // The index of the tab in the tab widget; -1 when it is not there.
     int tabIndex() const;
     void showTab();
@@ -50,6 +62,8 @@ public:
 
 Q_SIGNALS:
     void nzbRequested(NzbHandOffJob::Mode mode);
+    // The user asks for the spot to be marked (marked true) or unmarked.
+    void markRequested(bool marked);
 
 public Q_SLOTS:
     void onArticleData(const QByteArray &msgid, const QByteArray &data);
@@ -66,9 +80,10 @@ private:
     QWebEngineView *view = nullptr;
     QPushButton *saveButton = nullptr;
     QPushButton *downloadButton = nullptr;
+    QPushButton *markButton = nullptr;
     SpotWebPage *webPage = nullptr;
     QTabWidget *const tabs;
-    const int id;
+    const std::optional<SpotRow> spot;
     SpotPage page;
     bool pageFailed = false; // the render process ended once; its message is shown
 };
