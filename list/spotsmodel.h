@@ -23,8 +23,8 @@ class SpotSource;
 // Which ids a filter shows, in which order, and how many, come from a SpotListIndex that a
 // SpotIndexBuilder makes in the background once the event loop runs; the model keeps it up at
 // every setFilter() and newSpots(). Until it is there (seconds for millions of spots), the rows
-// are read with LIMIT and OFFSET and searched with SQLite's LIKE alone, as before; when it
-// arrives the list is reset only if the count it gives differs. Many new rows at once (a range
+// are read with LIMIT and OFFSET and searched with SQLite's LIKE alone (SearchQuery::sqlCondition);
+// when it arrives the list is reset only if the count it gives differs. Many new rows at once (a range
 // of the download), and any change once the index holds half a million rows, are read into the
 // index on the builder's thread too: the list shows the rows it had until then, and the new
 // ones are inserted when the index is back. Until the builder has counted the spots, "Alles"
@@ -50,8 +50,8 @@ public:
     QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;
     QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
 
-    // A non-empty search text searches titles, spotters and tags (SpotSearch); otherwise the
-    // category (a top-level tree code) or the sub-category (100 and up) selects the rows.
+    // A search text that holds terms (SearchQuery) searches titles, spotters and tags (SpotSearch);
+    // otherwise the category (a top-level tree code) or the sub-category (100 and up) selects the rows.
     void setFilter(const QByteArray &search, int category, int subcategory);
 
     // Whether the index is in use; bytes of memory it and the chosen ids take.
