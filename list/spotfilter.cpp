@@ -1,10 +1,11 @@
 #include "spotfilter.h"
 
 #include "categoryscheme.h"
+#include "searchquery.h"
 
 SpotFilter::Kind SpotFilter::kind() const
 {
-    if (!search.isEmpty())
+    if (searches())
         return Kind::Search;
     if (category == CategoryScheme::newSpots)
         return Kind::New;
@@ -19,7 +20,7 @@ SpotFilter::Kind SpotFilter::kind() const
 
 bool SpotFilter::readsEroticTable() const
 {
-    if (!search.isEmpty())
+    if (searches())
         return false;
     return category == CategoryScheme::erotic || category == CategoryScheme::newEroticSpots
         || CategoryScheme::isEroticSubcategory(subcategory);
@@ -28,4 +29,9 @@ bool SpotFilter::readsEroticTable() const
 bool SpotFilter::operator==(const SpotFilter &other) const
 {
     return search == other.search && category == other.category && subcategory == other.subcategory;
+}
+
+bool SpotFilter::searches() const
+{
+    return !search.isEmpty() && !SearchQuery(search).isEmpty();
 }

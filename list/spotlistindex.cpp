@@ -1,7 +1,7 @@
 #include "spotlistindex.h"
 
+#include "searchquery.h"
 #include "sparevector.h"
-#include "spotsearch.h"
 #include "sqlitestatement.h"
 
 #include <sqlite3.h>
@@ -325,46 +325,6 @@ std::vector<int> SpotListIndex::pick(const Table &table, Shown shown)
     return newestFirst;
 }
 
-// The rows whose title, spotter or tag matches text, newest first. The titles are read where
-// they hold the text's pairs of bytes; spotters and tags repeat, and each distinct one is
-// compared once.
-std::vector<int> SpotListIndex::search(const Table &table, const QByteArray &text)
-{
-    const SpotSearch search(text);
-    const auto found = [&](const SearchTexts &texts) {
-        std::vector<quint8> matched(size_t(texts.size()));
-        for (qsizetype i = 0; i < texts.size(); ++i)
-            matched[size_t(i)] = texts.matches(i, search);
-        return matched;
-    };
-    const std::vector<quint8> spotterFound = found(table.spotters);
-    const std::vector<quint8> tagFound = found(table.tags);
-    const auto byOthers = [&](size_t row) { return spotterFound[table.spotterOf[row]] || tagFound[table.tagOf[row]]; };
-    std::vector<quint64> hits((table.ids.size() + 63) / 64);
-    if (!table.titles.findByPairs(search, hits))
-        return pick(table, [&](size_t row) { return byOthers(row) || table.titles.matches(qsizetype(row), search); });
-
-    const auto any = [](const std::vector<quint8> &matched) {
-        return std::find(matched.begin(), matched.end(), 1) != matched.end();
-    };
-    if (any(spotterFound) || any(tagFound)) {
-        for (size_t row = 0; row < table.ids.size(); ++row) {
-            if (byOthers(row))
-                hits[row >> 6] |= quint64(1) << (row & 63);
-        }
-    }
-    size_t count = 0;
-    for (const quint64 word : hits)
-        count += size_t(__builtin_popcountll(word));
-    std::vector<int> chosen;
-    chosen.reserve(count);
-    for (size_t w = hits.size(); w-- > 0;) {
-        for (quint64 word = hits[w]; word; word &= ~(quint64(1) << (63 - __builtin_clzll(word))))
-            chosen.push_back(table.ids[w * 64 + size_t(63 - __builtin_clzll(word))]);
-    }
-    return chosen;
-}
-
 std::vector<int> SpotListIndex::select(const SpotFilter &filter, int baselineSpotId, int baselineEroticId) const
 {
     const SpotFilter::Kind kind = filter.kind();
@@ -372,7 +332,7 @@ std::vector<int> SpotListIndex::select(const SpotFilter &filter, int baselineSpo
     std::vector<int> chosen;
     switch (kind) {
     case SpotFilter::Kind::Search:
-        chosen = search(table, filter.search);
+        chosen = search(table, SearchQuery(filter.search));
         break;
     case SpotFilter::Kind::New:
     case SpotFilter::Kind::EroticNew: {

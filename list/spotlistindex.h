@@ -11,6 +11,7 @@
 #include <unordered_map>
 #include <vector>
 
+class SearchQuery;
 struct sqlite3;
 class SqliteStatement;
 
@@ -86,7 +87,8 @@ private:
 
     template<typename Shown>
     static std::vector<int> pick(const Table &table, Shown shown);
-    static std::vector<int> search(const Table &table, const QByteArray &text);
+    // In spotlistsearch.cpp.
+    static std::vector<int> search(const Table &table, const SearchQuery &query);
 
     Update updateTable(sqlite3 *connection, const char *name, Table &table, bool searched,
                        const std::atomic<bool> *cancel);

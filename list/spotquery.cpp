@@ -1,14 +1,11 @@
 #include "spotquery.h"
 
+#include "searchquery.h"
 #include "spotlistindex.h"
 
 namespace {
 
 const QLatin1StringView selectColumns("SELECT id,subcat,spotdate,title,spotter FROM ");
-// Titles, spotters and tags are mostly stored as BLOB, which LIKE never matches: compare their text.
-const QLatin1StringView
-    searchCondition(" WHERE CAST(title AS TEXT) LIKE '%'||?||'%' OR CAST(spotter AS TEXT) LIKE '%'||?||'%'"
-                    " OR CAST(tag AS TEXT) LIKE '%'||?||'%'");
 const QLatin1StringView newestFirst(" ORDER BY id DESC LIMIT ? OFFSET ?");
 
 } // namespace
@@ -30,9 +27,9 @@ SpotQuery::Statements SpotQuery::statements() const
     const QString countFrom = QStringLiteral("SELECT count(*) FROM ") + table();
     switch (filter.kind()) {
     case SpotFilter::Kind::Search: {
-        const QVariantList text{filter.search, filter.search, filter.search};
-        return {from + searchCondition + newestFirst, text, Counting::FromSearchRows, countFrom + searchCondition,
-                text};
+        const SearchQuery::Sql search = SearchQuery(filter.search).sqlCondition();
+        const QString where = QLatin1String(" WHERE ") + search.condition;
+        return {from + where + newestFirst, search.values, Counting::FromSearchRows, countFrom + where, search.values};
     }
     case SpotFilter::Kind::New:
         return {from + QLatin1String(" WHERE id>?") + newestFirst, {baselines.spotId}, Counting::NewSpots, {}, {}};

@@ -45,8 +45,8 @@ public:
     QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;
     QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
 
-    // A non-empty search text searches titles, spotters and tags (SpotSearch); otherwise the
-    // category (a top-level tree code) or the sub-category (100 and up) selects the rows.
+    // A search text that holds terms (SearchQuery) searches titles, spotters and tags (SpotSearch);
+    // otherwise the category (a top-level tree code) or the sub-category (100 and up) selects the rows.
     void setFilter(const QByteArray &search, int category, int subcategory);
 
     // Whether the index is in use; bytes of memory it and the chosen ids take.

@@ -1,0 +1,131 @@
+// The search of SpotListIndex: each term of the query marks its rows in a bitset, a group the
+// rows of any of its terms, and the query the rows of every group.
+#include "searchquery.h"
+#include "spotlistindex.h"
+#include "spotsearch.h"
+
+#include <algorithm>
+#include <thread>
+
+namespace {
+
+// A bit per row, row r in word r / 64.
+using RowBits = std::vector<quint64>;
+
+// Rows from which a pass over them is split between two threads, as for the categories.
+constexpr size_t parallelFrom = 200'000;
+
+// The searched columns of the spots table.
+struct Columns
+{
+    const SearchTexts &titles;
+    const SearchTexts &spotters;
+    const SearchTexts &tags;
+    const std::vector<quint32> &spotterOf;
+    const std::vector<quint32> &tagOf;
+    size_t rows;
+};
+
+// Whether each distinct spotter or tag matches; empty when the term does not look there.
+std::vector<quint8> matchingValues(const SearchTexts &texts, const SpotSearch &search, bool looked)
+{
+    std::vector<quint8> matched(looked ? size_t(texts.size()) : 0);
+    for (size_t i = 0; i < matched.size(); ++i)
+        matched[i] = texts.matches(qsizetype(i), search);
+    return matched;
+}
+
+bool anyOf(const std::vector<quint8> &matched)
+{
+    return std::find(matched.begin(), matched.end(), 1) != matched.end();
+}
+
+// Sets the bit of every row of candidates that is not set yet in rows and for which
+// matches(row) holds; the older half of the words on a second thread.
+template<typename Matches>
+void markRows(const RowBits &candidates, RowBits &rows, size_t rowCount, Matches matches)
+{
+    const auto part = [&](size_t fromWord, size_t toWord) {
+        for (size_t w = fromWord; w < toWord; ++w) {
+            quint64 found = 0;
+            for (quint64 open = candidates[w] & ~rows[w]; open; open &= open - 1) {
+                const int bit = __builtin_ctzll(open);
+                if (matches(w * 64 + size_t(bit)))
+                    found |= quint64(1) << bit;
+            }
+            rows[w] |= found;
+        }
+    };
+    const size_t half = rowCount < parallelFrom ? 0 : candidates.size() / 2;
+    std::thread helper;
+    if (half > 0)
+        helper = std::thread(part, 0, half);
+    part(half, candidates.size());
+    if (helper.joinable())
+        helper.join();
+}
+
+// The rows of candidates where the term, negated or not, holds. Titles are read where they
+// hold the pattern's pairs of bytes; spotters and tags repeat, and each distinct one is
+// compared once.
+RowBits termRows(const Columns &columns, const SearchQuery::Term &term, const RowBits &candidates)
+{
+    const SpotSearch search(term.pattern);
+    using Field = SearchQuery::Field;
+    const std::vector<quint8> spotterFound
+        = matchingValues(columns.spotters, search, term.field == Field::Any || term.field == Field::Spotter);
+    const std::vector<quint8> tagFound
+        = matchingValues(columns.tags, search, term.field == Field::Any || term.field == Field::Tag);
+    const bool byOthers = anyOf(spotterFound) || anyOf(tagFound);
+    const auto otherMatches = [&](size_t row) {
+        return (!spotterFound.empty() && spotterFound[columns.spotterOf[row]])
+            || (!tagFound.empty() && tagFound[columns.tagOf[row]]);
+    };
+
+    RowBits rows(candidates.size());
+    if (term.field == Field::Any && !columns.titles.findByPairs(search, rows)) {
+        markRows(candidates, rows, columns.rows,
+                 [&](size_t row) { return otherMatches(row) || columns.titles.matches(qsizetype(row), search); });
+    } else if (byOthers) {
+        markRows(candidates, rows, columns.rows, otherMatches);
+    }
+    for (size_t w = 0; w < rows.size(); ++w)
+        rows[w] = candidates[w] & (term.negated ? ~rows[w] : rows[w]);
+    return rows;
+}
+
+// The ids of the rows, newest first.
+std::vector<int> idsOf(const RowBits &rows, const std::vector<int> &ids)
+{
+    size_t count = 0;
+    for (const quint64 word : rows)
+        count += size_t(__builtin_popcountll(word));
+    std::vector<int> chosen;
+    chosen.reserve(count);
+    for (size_t w = rows.size(); w-- > 0;) {
+        for (quint64 word = rows[w]; word; word &= ~(quint64(1) << (63 - __builtin_clzll(word))))
+            chosen.push_back(ids[w * 64 + size_t(63 - __builtin_clzll(word))]);
+    }
+    return chosen;
+}
+
+} // namespace
+
+// Each group narrows the rows that the next one looks at.
+std::vector<int> SpotListIndex::search(const Table &table, const SearchQuery &query)
+{
+    const Columns columns{table.titles, table.spotters, table.tags, table.spotterOf, table.tagOf, table.ids.size()};
+    RowBits found((columns.rows + 63) / 64, ~quint64(0));
+    if (columns.rows % 64 != 0)
+        found.back() = (quint64(1) << (columns.rows % 64)) - 1;
+    for (const SearchQuery::Group &group : query.groups()) {
+        RowBits inGroup(found.size());
+        for (const SearchQuery::Term &term : group) {
+            const RowBits rows = termRows(columns, term, found);
+            for (size_t w = 0; w < inGroup.size(); ++w)
+                inGroup[w] |= rows[w];
+        }
+        found = std::move(inGroup);
+    }
+    return idsOf(found, table.ids);
+}
