@@ -13,6 +13,8 @@
 
 #include <algorithm>
 #include <atomic>
+#include <functional>
+#include <optional>
 
 namespace {
 
@@ -27,6 +29,9 @@ const QStringList schema = {
 };
 
 const QString filterColumns = QStringLiteral("name,search,categories,maxagedays,leftoutspotters,notify,seenspotid");
+// "name=?,search=?,…": every column of filterColumns, for an update.
+const QString filterAssignments
+    = filterColumns.split(QLatin1Char(',')).join(QLatin1String("=?,")) + QLatin1String("=?");
 
 // Runs one statement with the values bound in order.
 bool run(QSqlQuery &query, const QString &sql, const QVariantList &values = {})
@@ -92,6 +97,48 @@ QString nativePath(const QString &path)
 }
 
 std::atomic<quint64> connectionCount{0};
+
+// Runs the statements of one write in a transaction that is committed only when they all
+// return true. False without an open file.
+bool write(const QSqlDatabase &db, const std::function<bool(QSqlQuery &)> &statements)
+{
+    if (!db.isOpen())
+        return false;
+    SqlTransaction transaction(db);
+    QSqlQuery query(db);
+    return transaction.isActive() && statements(query) && transaction.commit();
+}
+
+// The executed query, or nullopt without an open file or when the statement failed.
+std::optional<QSqlQuery> select(const QSqlDatabase &db, const QString &sql, const QVariantList &values = {})
+{
+    if (!db.isOpen())
+        return std::nullopt;
+    QSqlQuery query(db);
+    query.setForwardOnly(true);
+    if (!run(query, sql, values))
+        return std::nullopt;
+    return query;
+}
+
+// Renames the file, and the write-ahead log that may hold part of it, to a free name with the
+// suffix and the time.
+bool setAside(const QString &path, const QString &suffix, QString *newPath)
+{
+    const QString base = path + QLatin1Char('.') + suffix + QLatin1Char('-')
+        + QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
+    QString target = base;
+    for (int n = 2; QFileInfo::exists(target) || QFileInfo::exists(target + QLatin1String("-wal")); ++n)
+        target = base + QLatin1Char('-') + QString::number(n);
+    if (!QDir().rename(path, target))
+        return false;
+    for (const QLatin1StringView companion : {QLatin1StringView("-wal"), QLatin1StringView("-shm")}) {
+        if (QFileInfo::exists(path + companion))
+            QDir().rename(path + companion, target + companion);
+    }
+    *newPath = target;
+    return true;
+}
 
 } // namespace
 
@@ -178,30 +225,10 @@ UserStore::FileState UserStore::prepareSchema()
         || query.value(0).toInt() != 0)
         return FileState::Damaged;
     query.finish();
-    const bool created = write([](const QSqlDatabase &db) {
-        QSqlQuery statement(db);
+    const bool created = write(database(), [](QSqlQuery &statement) {
         return std::all_of(schema.cbegin(), schema.cend(), [&](const QString &sql) { return run(statement, sql); });
     });
     return created ? FileState::Ready : FileState::Damaged;
-}
-
-// Renames the file, and the write-ahead log that may hold part of it, to a free name with the
-// suffix and the time.
-bool UserStore::setAside(const QString &path, const QString &suffix, QString *newPath)
-{
-    const QString base = path + QLatin1Char('.') + suffix + QLatin1Char('-')
-        + QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
-    QString target = base;
-    for (int n = 2; QFileInfo::exists(target) || QFileInfo::exists(target + QLatin1String("-wal")); ++n)
-        target = base + QLatin1Char('-') + QString::number(n);
-    if (!QDir().rename(path, target))
-        return false;
-    for (const QLatin1StringView companion : {QLatin1StringView("-wal"), QLatin1StringView("-shm")}) {
-        if (QFileInfo::exists(path + companion))
-            QDir().rename(path + companion, target + companion);
-    }
-    *newPath = target;
-    return true;
 }
 
 bool UserStore::isOpen() const
@@ -219,30 +246,11 @@ QSqlDatabase UserStore::database() const
     return connection ? connection->database() : QSqlDatabase();
 }
 
-bool UserStore::write(const std::function<bool(const QSqlDatabase &)> &statements)
-{
-    if (!isOpen())
-        return false;
-    const QSqlDatabase db = database();
-    SqlTransaction transaction(db);
-    return transaction.isActive() && statements(db) && transaction.commit();
-}
-
-std::optional<QSqlQuery> UserStore::select(const QString &sql, const QVariantList &values) const
-{
-    if (!isOpen())
-        return std::nullopt;
-    QSqlQuery query(database());
-    query.setForwardOnly(true);
-    if (!run(query, sql, values))
-        return std::nullopt;
-    return query;
-}
-
 QList<SavedFilter> UserStore::filters() const
 {
     QList<SavedFilter> filters;
-    auto query = select(QStringLiteral("SELECT id,%1 FROM filters ORDER BY position,id").arg(filterColumns));
+    auto query
+        = select(database(), QStringLiteral("SELECT id,%1 FROM filters ORDER BY position,id").arg(filterColumns));
     while (query && query->next())
         filters << filterFrom(*query);
     return filters;
@@ -251,8 +259,7 @@ QList<SavedFilter> UserStore::filters() const
 qint64 UserStore::addFilter(const SavedFilter &filter)
 {
     qint64 id = 0;
-    const bool added = write([&](const QSqlDatabase &db) {
-        QSqlQuery query(db);
+    const bool added = write(database(), [&](QSqlQuery &query) {
         if (!run(query,
                  QStringLiteral("INSERT INTO filters(position,%1) VALUES "
                                 "((SELECT coalesce(max(position)+1,0) FROM filters),?,?,?,?,?,?,?)")
@@ -267,11 +274,8 @@ qint64 UserStore::addFilter(const SavedFilter &filter)
 
 bool UserStore::updateFilter(const SavedFilter &filter)
 {
-    return write([&](const QSqlDatabase &db) {
-        QSqlQuery query(db);
-        const QString assignments
-            = filterColumns.split(QLatin1Char(',')).join(QLatin1String("=?,")) + QLatin1String("=?");
-        return run(query, QStringLiteral("UPDATE filters SET %1 WHERE id=?").arg(assignments),
+    return write(database(), [&](QSqlQuery &query) {
+        return run(query, QStringLiteral("UPDATE filters SET %1 WHERE id=?").arg(filterAssignments),
                    filterValues(filter) << filter.id)
             && query.numRowsAffected() == 1;
     });
@@ -279,16 +283,14 @@ bool UserStore::updateFilter(const SavedFilter &filter)
 
 bool UserStore::removeFilter(qint64 id)
 {
-    return write([&](const QSqlDatabase &db) {
-        QSqlQuery query(db);
+    return write(database(), [&](QSqlQuery &query) {
         return run(query, QStringLiteral("DELETE FROM filters WHERE id=?"), {id}) && query.numRowsAffected() == 1;
     });
 }
 
 bool UserStore::moveFilter(qint64 id, int newPosition)
 {
-    return write([&](const QSqlDatabase &db) {
-        QSqlQuery query(db);
+    return write(database(), [&](QSqlQuery &query) {
         if (!run(query, QStringLiteral("SELECT id FROM filters ORDER BY position,id")))
             return false;
         QList<qint64> order;
@@ -309,8 +311,7 @@ bool UserStore::moveFilter(qint64 id, int newPosition)
 
 bool UserStore::markSeen(qint64 filterId, qint64 spotId)
 {
-    return write([&](const QSqlDatabase &db) {
-        QSqlQuery query(db);
+    return write(database(), [&](QSqlQuery &query) {
         return run(query, QStringLiteral("UPDATE filters SET seenspotid=? WHERE id=?"), {spotId, filterId})
             && query.numRowsAffected() == 1;
     });
@@ -318,16 +319,13 @@ bool UserStore::markSeen(qint64 filterId, qint64 spotId)
 
 bool UserStore::resetSeen()
 {
-    return write([](const QSqlDatabase &db) {
-        QSqlQuery query(db);
-        return run(query, QStringLiteral("UPDATE filters SET seenspotid=NULL"));
-    });
+    return write(database(),
+                 [](QSqlQuery &query) { return run(query, QStringLiteral("UPDATE filters SET seenspotid=NULL")); });
 }
 
 bool UserStore::settleSeen(qint64 maxSpotId)
 {
-    return write([&](const QSqlDatabase &db) {
-        QSqlQuery query(db);
+    return write(database(), [&](QSqlQuery &query) {
         return run(query, QStringLiteral("UPDATE filters SET seenspotid=? WHERE seenspotid IS NULL"), {maxSpotId});
     });
 }
@@ -335,7 +333,7 @@ bool UserStore::settleSeen(qint64 maxSpotId)
 QStringList UserStore::hiddenSpotters() const
 {
     QStringList names;
-    auto query = select(QStringLiteral("SELECT name FROM hiddenspotters ORDER BY name"));
+    auto query = select(database(), QStringLiteral("SELECT name FROM hiddenspotters ORDER BY name"));
     while (query && query->next())
         names << query->value(0).toString();
     std::stable_sort(names.begin(), names.end(),
@@ -345,16 +343,14 @@ QStringList UserStore::hiddenSpotters() const
 
 bool UserStore::hideSpotter(const QString &name)
 {
-    return write([&](const QSqlDatabase &db) {
-        QSqlQuery query(db);
+    return write(database(), [&](QSqlQuery &query) {
         return run(query, QStringLiteral("INSERT OR IGNORE INTO hiddenspotters(name) VALUES (?)"), {name});
     });
 }
 
 bool UserStore::showSpotter(const QString &name)
 {
-    return write([&](const QSqlDatabase &db) {
-        QSqlQuery query(db);
+    return write(database(), [&](QSqlQuery &query) {
         return run(query, QStringLiteral("DELETE FROM hiddenspotters WHERE name=?"), {name});
     });
 }
@@ -362,7 +358,8 @@ bool UserStore::showSpotter(const QString &name)
 QList<MarkedSpot> UserStore::marks() const
 {
     QList<MarkedSpot> spots;
-    auto query = select(QStringLiteral("SELECT msgid,cat,subcat,spotdate,title,spotter,erotic,markedat FROM marks "
+    auto query = select(database(),
+                        QStringLiteral("SELECT msgid,cat,subcat,spotdate,title,spotter,erotic,markedat FROM marks "
                                        "ORDER BY markedat DESC,rowid DESC"));
     while (query && query->next()) {
         spots << MarkedSpot{query->value(0).toByteArray(), query->value(1).toInt(),     query->value(2).toInt(),
@@ -374,8 +371,7 @@ QList<MarkedSpot> UserStore::marks() const
 
 bool UserStore::mark(const MarkedSpot &spot)
 {
-    return write([&](const QSqlDatabase &db) {
-        QSqlQuery query(db);
+    return write(database(), [&](QSqlQuery &query) {
         return run(query,
                    QStringLiteral("INSERT OR REPLACE INTO marks(msgid,cat,subcat,spotdate,title,spotter,erotic,"
                                   "markedat) VALUES (?,?,?,?,?,?,?,?)"),
@@ -386,22 +382,21 @@ bool UserStore::mark(const MarkedSpot &spot)
 
 bool UserStore::unmark(const QByteArray &messageId)
 {
-    return write([&](const QSqlDatabase &db) {
-        QSqlQuery query(db);
+    return write(database(), [&](QSqlQuery &query) {
         return run(query, QStringLiteral("DELETE FROM marks WHERE msgid=?"), {messageId});
     });
 }
 
 bool UserStore::isMarked(const QByteArray &messageId) const
 {
-    auto query = select(QStringLiteral("SELECT 1 FROM marks WHERE msgid=?"), {messageId});
+    auto query = select(database(), QStringLiteral("SELECT 1 FROM marks WHERE msgid=?"), {messageId});
     return query && query->next();
 }
 
 QSet<QByteArray> UserStore::markedMessageIds() const
 {
     QSet<QByteArray> ids;
-    auto query = select(QStringLiteral("SELECT msgid FROM marks"));
+    auto query = select(database(), QStringLiteral("SELECT msgid FROM marks"));
     while (query && query->next())
         ids.insert(query->value(0).toByteArray());
     return ids;

@@ -6,13 +6,10 @@
 
 #include <QCoreApplication>
 #include <QList>
-#include <QSqlQuery>
 #include <QSet>
 #include <QString>
 #include <QStringList>
-#include <QVariantList>
 
-#include <functional>
 #include <optional>
 
 // The user's own file in the data directory, gebruiker.db: saved filters, hidden spotters and
@@ -84,12 +81,7 @@ private:
 
     FileState openFile(const QString &path);
     FileState prepareSchema();
-    bool setAside(const QString &path, const QString &suffix, QString *newPath);
-    // Runs the statements of one write in a transaction that is committed only when they
-    // all return true.
-    bool write(const std::function<bool(const QSqlDatabase &)> &statements);
-    // The executed query, or nullopt when the file is not open or the statement failed.
-    std::optional<QSqlQuery> select(const QString &sql, const QVariantList &values = {}) const;
+    // An invalid connection while no file is open.
     QSqlDatabase database() const;
 
     const QString connectionName;
