@@ -1,9 +1,9 @@
-#include "spotstore.h"
 #include "testmain.h"
 #include "userstore.h"
 
 #include <QDir>
 #include <QRegularExpression>
+#include <QSqlQuery>
 #include <QStandardPaths>
 
 #include <functional>
@@ -130,7 +130,6 @@ private Q_SLOTS:
     void setAsideFilesNeverReplaced();
     void failedWriteChangesNothing_data();
     void failedWriteChangesNothing();
-    void survivesDeletingAllSpots();
 };
 
 void TestUserStore::init()
@@ -440,21 +439,6 @@ void TestUserStore::failedWriteChangesNothing()
     execute({QStringLiteral("DROP TRIGGER refuse")});
     QVERIFY(writes.at(write)());
     QVERIFY(!(Contents(store) == before));
-}
-
-void TestUserStore::survivesDeletingAllSpots()
-{
-    SpotStore spots;
-    UserStore store;
-    QVERIFY(store.open(dataDir()));
-    fill(store);
-    const Contents before(store);
-
-    spots.deleteAll();
-
-    UserStore reopened;
-    QVERIFY(reopened.open(dataDir()));
-    QVERIFY(Contents(reopened) == before);
 }
 
 TARNWICK_TEST_MAIN(TestUserStore)
