@@ -3,6 +3,7 @@
 #include "settings.h"
 #include "tarnwick.h"
 #include "testmain.h"
+#include "userstore.h"
 
 #include <QDir>
 #include <QRegularExpression>
@@ -137,6 +138,9 @@ void TestTarnwick::deleteAllSpots()
     controller.setCounters(4000, 12, 3);
     controller.setBusy(headerBusy, commentsBusy);
     QSignalSpy newSpots(static_cast<SpotSource *>(&controller), &SpotSource::newSpots);
+    UserStore user;
+    QVERIFY(user.open(dataDir()));
+    QVERIFY(user.hideSpotter(QStringLiteral("p")));
 
     QCOMPARE(controller.deleteAllSpots(), runs);
 
@@ -151,6 +155,10 @@ void TestTarnwick::deleteAllSpots()
     QCOMPARE(controller.newSpotCount(), runs ? 0 : 12);
     QCOMPARE(controller.newEroticSpotCount(), runs ? 0 : 3);
     QCOMPARE(newSpots.count(), runs ? 1 : 0);
+    // The user's own file is no spot store.
+    UserStore reopened;
+    QVERIFY(reopened.open(dataDir()));
+    QCOMPARE(reopened.hiddenSpotters(), QStringList{QStringLiteral("p")});
 }
 
 TARNWICK_TEST_MAIN(TestTarnwick)
