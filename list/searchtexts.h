@@ -39,6 +39,8 @@ public:
     // items with own bytes where SQLite's LIKE may find them); false, with nothing set, where
     // the pairs cannot tell: without an index of pairs, or for a search without pairs.
     bool findByPairs(const SpotSearch &search, std::vector<quint64> &hits) const;
+    // The item's shown text in UTF-8, ASCII folded; empty for a NULL.
+    QByteArrayView shownText(qsizetype item) const;
 
     // Gives back the memory that appending kept in reserve.
     void squeeze();
@@ -46,7 +48,6 @@ public:
 
 private:
     bool compare(qsizetype item, const SpotSearch &search) const;
-    QByteArrayView shownText(qsizetype item) const;
 
     enum Flag : quint8 { Null = 1, OwnBytes = 2 };
 

@@ -7,6 +7,7 @@
 #include <sqlite3.h>
 
 #include <algorithm>
+#include <limits>
 #include <optional>
 #include <thread>
 
@@ -17,6 +18,7 @@ constexpr int cancelCheckEvery = 4096;
 constexpr qint64 idBatch = 4096;
 // Rows from which a pass over them is split between two threads.
 constexpr size_t parallelFrom = 200'000;
+constexpr qint64 latestDate = std::numeric_limits<quint32>::max();
 
 QByteArray sql(const char *before, const char *table, const char *after = "")
 {
@@ -34,6 +36,21 @@ void retainIn(std::vector<T> &values, const std::vector<bool> &keep)
     values.resize(kept);
 }
 
+// The rows of the ids (newest first) that are held, in their order: one walk down the held ids.
+std::vector<quint32> rowsOf(const std::vector<int> &held, const std::vector<int> &ids)
+{
+    std::vector<quint32> rows;
+    rows.reserve(ids.size());
+    size_t below = held.size(); // the rows still to look at
+    for (const int id : ids) {
+        while (below > 0 && held[below - 1] > id)
+            --below;
+        if (below > 0 && held[below - 1] == id)
+            rows.push_back(quint32(--below));
+    }
+    return rows;
+}
+
 template<typename T>
 qsizetype capacityBytes(const std::vector<T> &values)
 {
@@ -44,7 +61,7 @@ qsizetype capacityBytes(const std::vector<T> &values)
 
 void SpotListIndex::Table::clear()
 {
-    *this = Table();
+    *this = Table(titlePairs);
 }
 
 void SpotListIndex::Table::retain(const std::vector<bool> &keep)
@@ -52,6 +69,8 @@ void SpotListIndex::Table::retain(const std::vector<bool> &keep)
     retainIn(ids, keep);
     retainIn(cats, keep);
     retainIn(subcats, keep);
+    retainIn(dates, keep);
+    order.retain(keep);
     if (!spotterOf.empty()) {
         retainIn(spotterOf, keep);
         retainIn(tagOf, keep);
@@ -95,9 +114,9 @@ SpotListIndex::Update SpotListIndex::update(sqlite3 *connection, const std::atom
         return Update::Done;
     }
     seenConnection = nullptr;
-    Update result = updateTable(connection, "spots", spots, true, cancel);
+    Update result = updateTable(connection, "spots", spots, cancel);
     if (result == Update::Done)
-        result = updateTable(connection, "erospots", erotic, false, cancel);
+        result = updateTable(connection, "erospots", erotic, cancel);
     if (result == Update::Done && handedOverFrom && connection != handedOverFrom)
         readSinceHandOver = true;
     // Rows read inside a transaction may yet be rolled back, which no count shows.
@@ -139,13 +158,11 @@ std::optional<SpotListIndex::Fingerprint> SpotListIndex::fingerprint(sqlite3 *co
     return Fingerprint{sqlite3_total_changes64(connection), *dataVersion, *schemaVersion};
 }
 
-SpotListIndex::Update SpotListIndex::updateTable(sqlite3 *connection, const char *name, Table &table, bool searched,
+SpotListIndex::Update SpotListIndex::updateTable(sqlite3 *connection, const char *name, Table &table,
                                                  const std::atomic<bool> *cancel)
 {
-    SqliteStatement added(connection,
-                          searched
-                              ? sql("SELECT id,cat,subcat,title,spotter,tag FROM ", name, " WHERE id>? ORDER BY id")
-                              : sql("SELECT id,cat,subcat FROM ", name, " WHERE id>? ORDER BY id"));
+    SqliteStatement added(
+        connection, sql("SELECT id,cat,subcat,spotdate,title,spotter,tag FROM ", name, " WHERE id>? ORDER BY id"));
     SqliteStatement count(connection, sql("SELECT count(*) FROM ", name));
     if (!added.isPrepared() || !count.isPrepared()) {
         if (!isMissing(connection, name))
@@ -154,7 +171,7 @@ SpotListIndex::Update SpotListIndex::updateTable(sqlite3 *connection, const char
         return Update::Done;
     }
     added.bind(1, qint64(table.ids.empty() ? 0 : table.ids.back()));
-    if (!appendRows(added, table, searched, cancel))
+    if (!appendRows(added, table, cancel))
         return cancel && cancel->load() ? Update::Cancelled : Update::Failed;
     if (count.step() != SqliteStatement::Result::Row)
         return Update::Failed;
@@ -171,7 +188,7 @@ SpotListIndex::Update SpotListIndex::updateTable(sqlite3 *connection, const char
     return dropMissingRows(connection, name, table, stored);
 }
 
-bool SpotListIndex::appendRows(SqliteStatement &query, Table &table, bool searched, const std::atomic<bool> *cancel)
+bool SpotListIndex::appendRows(SqliteStatement &query, Table &table, const std::atomic<bool> *cancel)
 {
     SqliteStatement::Result step;
     qsizetype read = 0;
@@ -180,11 +197,10 @@ bool SpotListIndex::appendRows(SqliteStatement &query, Table &table, bool search
         appendSparingly(table.ids, int(query.integer(0)));
         appendSparingly(table.cats, int(query.integer(1)));
         appendSparingly(table.subcats, int(query.integer(2)));
-        if (searched) {
-            table.titles.append(query.bytes(3), query.isText(3), query.isNull(3));
-            appendSparingly(table.spotterOf, distinctValue(query, 4, table.spotters, table.spotterIds, key));
-            appendSparingly(table.tagOf, distinctValue(query, 5, table.tags, table.tagIds, key));
-        }
+        appendSparingly(table.dates, quint32(std::clamp<qint64>(query.integer(3), 0, latestDate)));
+        table.titles.append(query.bytes(4), query.isText(4), query.isNull(4));
+        appendSparingly(table.spotterOf, distinctValue(query, 5, table.spotters, table.spotterIds, key));
+        appendSparingly(table.tagOf, distinctValue(query, 6, table.tags, table.tagIds, key));
         if (++read % cancelCheckEvery == 0 && cancel && cancel->load())
             break;
     }
@@ -282,6 +298,7 @@ void SpotListIndex::Table::squeeze()
 {
     for (std::vector<int> *values : {&ids, &cats, &subcats})
         values->shrink_to_fit();
+    dates.shrink_to_fit();
     spotterOf.shrink_to_fit();
     tagOf.shrink_to_fit();
     titles.squeeze();
@@ -328,7 +345,7 @@ std::vector<int> SpotListIndex::pick(const Table &table, Shown shown)
 std::vector<int> SpotListIndex::select(const SpotFilter &filter, int baselineSpotId, int baselineEroticId) const
 {
     const SpotFilter::Kind kind = filter.kind();
-    const Table &table = filter.readsEroticTable() ? erotic : spots;
+    const Table &table = tableOf(filter);
     std::vector<int> chosen;
     switch (kind) {
     case SpotFilter::Kind::Search:
@@ -359,8 +376,9 @@ qsizetype SpotListIndex::memoryBytes() const
     qsizetype bytes = 0;
     for (const Table *table : {&spots, &erotic}) {
         bytes += capacityBytes(table->ids) + capacityBytes(table->cats) + capacityBytes(table->subcats)
-            + capacityBytes(table->spotterOf) + capacityBytes(table->tagOf) + table->titles.memoryBytes()
-            + table->spotters.memoryBytes() + table->tags.memoryBytes();
+            + capacityBytes(table->dates) + table->order.memoryBytes() + capacityBytes(table->spotterOf)
+            + capacityBytes(table->tagOf) + table->titles.memoryBytes() + table->spotters.memoryBytes()
+            + table->tags.memoryBytes();
         for (const ValueNumbers *known : {&table->spotterIds, &table->tagIds}) {
             bytes += qsizetype(known->bucket_count() * sizeof(void *));
             for (const auto &[key, value] : *known)
@@ -368,4 +386,38 @@ qsizetype SpotListIndex::memoryBytes() const
         }
     }
     return bytes;
+}
+
+std::vector<int> SpotListIndex::sorted(const SpotFilter &filter, std::vector<int> ids, SortColumn column,
+                                       Qt::SortOrder order) const
+{
+    const Table &table = tableOf(filter);
+    const std::vector<quint32> rows
+        = table.order.sorted({table.dates, table.subcats, table.titles, table.spotterOf, table.spotters},
+                             rowsOf(table.ids, ids), column, order);
+    ids.resize(rows.size());
+    for (size_t i = 0; i < rows.size(); ++i)
+        ids[i] = table.ids[rows[i]];
+    return ids;
+}
+
+std::optional<qint64> SpotListIndex::spotDate(const SpotFilter &filter, int id) const
+{
+    const Table &table = tableOf(filter);
+    const auto at = std::lower_bound(table.ids.begin(), table.ids.end(), id);
+    if (at == table.ids.end() || *at != id)
+        return std::nullopt;
+    return table.dates[size_t(at - table.ids.begin())];
+}
+
+std::vector<int> SpotListIndex::newerThan(const SpotFilter &filter, std::vector<int> ids, qint64 moment) const
+{
+    const Table &table = tableOf(filter);
+    size_t kept = 0;
+    for (const quint32 row : rowsOf(table.ids, ids)) {
+        if (table.dates[row] > moment)
+            ids[kept++] = table.ids[row];
+    }
+    ids.resize(kept);
+    return ids;
 }

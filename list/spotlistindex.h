@@ -2,6 +2,7 @@
 
 #include "searchtexts.h"
 #include "spotfilter.h"
+#include "spotorder.h"
 
 #include <QByteArray>
 
@@ -15,8 +16,7 @@ class SearchQuery;
 struct sqlite3;
 class SqliteStatement;
 
-// The ids and categories of spots and erospots, and the titles, spotters and tags of spots,
-// held in memory so that the list can choose, count and place its rows without scanning the
+// The ids, categories, dates, titles, spotters and tags of spots and erospots, held in memory so that the list can choose, count and place its rows without scanning the
 // database: a search or a category is one pass over these arrays, and the spot at any list
 // position is one array element. The rows themselves are still read from the database.
 //
@@ -57,6 +57,16 @@ public:
 
     // The ids of the filter's rows, newest first. baselines: the highest ids at start-up.
     std::vector<int> select(const SpotFilter &filter, int baselineSpotId, int baselineEroticId) const;
+    // The ids that select() gave for filter (newest first) in the order of column (SpotOrder),
+    // ids that sort alike newest first; ids the index does not hold are left out. Sorting by
+    // title keeps an order of all rows from its first use on a longer list (see SpotOrder).
+    std::vector<int> sorted(const SpotFilter &filter, std::vector<int> ids, SortColumn column,
+                            Qt::SortOrder order) const;
+    // The spot date of id in the filter's table, in seconds since 1970 (held as 32 bits without
+    // sign: earlier dates count as 0, later as 2^32 - 1); nothing when the index does not hold it.
+    std::optional<qint64> spotDate(const SpotFilter &filter, int id) const;
+    // Of the ids of the filter's table (newest first), those whose spot date is after moment.
+    std::vector<int> newerThan(const SpotFilter &filter, std::vector<int> ids, qint64 moment) const;
 
     // Gives back the memory that reading kept in reserve.
     void squeeze();
@@ -68,17 +78,28 @@ private:
 
     struct Table
     {
+        // Only the spots are searched: the titles of erospots are held for sorting alone.
+        explicit Table(SearchTexts::Pairs titlePairs)
+            : titlePairs(titlePairs)
+            , titles(titlePairs)
+        {
+        }
+
+        SearchTexts::Pairs titlePairs;
         std::vector<int> ids; // ascending
         std::vector<int> cats;
         std::vector<int> subcats;
-        // spots only: the searched columns, spotters and tags once per distinct value
-        SearchTexts titles{SearchTexts::Pairs::Indexed};
+        std::vector<quint32> dates;
+        SearchTexts titles;
+        // spotters and tags once per distinct value
         std::vector<quint32> spotterOf;
         std::vector<quint32> tagOf;
         SearchTexts spotters;
         SearchTexts tags;
         ValueNumbers spotterIds;
         ValueNumbers tagIds;
+        // Made as the lists are sorted, which leaves the index as it is.
+        mutable SpotOrder order;
 
         void clear();
         void retain(const std::vector<bool> &keep);
@@ -89,18 +110,18 @@ private:
     static std::vector<int> pick(const Table &table, Shown shown);
     // In spotlistsearch.cpp.
     static std::vector<int> search(const Table &table, const SearchQuery &query);
+    const Table &tableOf(const SpotFilter &filter) const { return filter.readsEroticTable() ? erotic : spots; }
 
-    Update updateTable(sqlite3 *connection, const char *name, Table &table, bool searched,
-                       const std::atomic<bool> *cancel);
-    bool appendRows(SqliteStatement &query, Table &table, bool searched, const std::atomic<bool> *cancel);
+    Update updateTable(sqlite3 *connection, const char *name, Table &table, const std::atomic<bool> *cancel);
+    bool appendRows(SqliteStatement &query, Table &table, const std::atomic<bool> *cancel);
     Update dropMissingRows(sqlite3 *connection, const char *name, Table &table, qint64 stored);
     // True only when the schema was read and holds no table of that name.
     static bool isMissing(sqlite3 *connection, const char *name);
     static quint32 distinctValue(const SqliteStatement &row, int column, SearchTexts &texts, ValueNumbers &known,
                                  std::string &key);
 
-    Table spots;
-    Table erotic;
+    Table spots{SearchTexts::Pairs::Indexed};
+    Table erotic{SearchTexts::Pairs::NotIndexed};
     qsizetype lastRowsRead = 0;
     struct Fingerprint
     {

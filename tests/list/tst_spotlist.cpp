@@ -479,7 +479,7 @@ void TestSpotList::readThatFailsIsNoEmptyTable()
     sqlite3 *withoutErotica = nullptr;
     QCOMPARE(sqlite3_open(":memory:", &withoutErotica), SQLITE_OK);
     QCOMPARE(sqlite3_exec(withoutErotica,
-                          "CREATE TABLE spots(id INTEGER PRIMARY KEY,cat,subcat,title,spotter,tag);"
+                          "CREATE TABLE spots(id INTEGER PRIMARY KEY,cat,subcat,spotdate,title,spotter,tag);"
                           "INSERT INTO spots(cat,subcat) VALUES (1,100),(2,200)",
                           nullptr, nullptr, nullptr),
              SQLITE_OK);

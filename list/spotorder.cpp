@@ -1,0 +1,494 @@
+#include "spotorder.h"
+
+#include "categoryscheme.h"
+
+#include <QChar>
+
+#include <algorithm>
+#include <numeric>
+#include <thread>
+
+namespace {
+
+// Rows from which the title order is made on two threads.
+constexpr size_t parallelFrom = 200'000;
+// A list of fewer than one in this many of the table's rows is sorted by itself; a longer
+// one is read off the title order, which costs a pass over all rows.
+constexpr size_t ownSortBelowShare = 32;
+// New rows are merged into the title order one by one up to one in this many of the rows it
+// holds; more, and it is made anew.
+constexpr size_t mergeUpToShare = 64;
+constexpr int digitBits = 11;
+
+constexpr char32_t replacement = 0xFFFD;
+
+bool isContinuation(char c)
+{
+    return (uchar(c) & 0xC0) == 0x80;
+}
+
+// The code point of the UTF-8 text at p, folded; p moves past it (past one byte for a byte
+// that starts no code point).
+char32_t nextFolded(const char *&p, const char *end)
+{
+    const uchar lead = uchar(*p++);
+    if (lead < 0x80)
+        return lead >= 'A' && lead <= 'Z' ? char32_t(lead - 'A' + 'a') : lead;
+    int more = 0;
+    char32_t point = 0;
+    char32_t least = 0;
+    if (lead >= 0xC2 && lead <= 0xDF) {
+        more = 1, point = lead & 0x1F, least = 0x80;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+        more = 2, point = lead & 0x0F, least = 0x800;
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+        more = 3, point = lead & 0x07, least = 0x10000;
+    } else {
+        return replacement;
+    }
+    const char *next = p;
+    for (int i = 0; i < more; ++i) {
+        if (next == end || !isContinuation(*next))
+            return replacement;
+        point = point << 6 | (uchar(*next++) & 0x3F);
+    }
+    if (point < least || point > 0x10FFFF || (point >= 0xD800 && point <= 0xDFFF))
+        return replacement;
+    p = next;
+    return QChar::toCaseFolded(point);
+}
+
+int utf8(char32_t point, uchar *out)
+{
+    if (point < 0x80) {
+        out[0] = uchar(point);
+        return 1;
+    }
+    if (point < 0x800) {
+        out[0] = uchar(0xC0 | point >> 6);
+        out[1] = uchar(0x80 | (point & 0x3F));
+        return 2;
+    }
+    if (point < 0x10000) {
+        out[0] = uchar(0xE0 | point >> 12);
+        out[1] = uchar(0x80 | (point >> 6 & 0x3F));
+        out[2] = uchar(0x80 | (point & 0x3F));
+        return 3;
+    }
+    out[0] = uchar(0xF0 | point >> 18);
+    out[1] = uchar(0x80 | (point >> 12 & 0x3F));
+    out[2] = uchar(0x80 | (point >> 6 & 0x3F));
+    out[3] = uchar(0x80 | (point & 0x3F));
+    return 4;
+}
+
+// A stable counting sort of values by bucket(value), buckets of them.
+template<typename T, typename Bucket>
+std::vector<T> countingSorted(const std::vector<T> &values, size_t buckets, Bucket bucket)
+{
+    std::vector<size_t> next(buckets + 1);
+    for (const T value : values)
+        ++next[bucket(value) + 1];
+    std::partial_sum(next.begin(), next.end(), next.begin());
+    std::vector<T> sorted(values.size());
+    for (const T value : values)
+        sorted[next[bucket(value)]++] = value;
+    return sorted;
+}
+
+// Rows by a rank below ranks, ascending or descending; rows of one rank keep their order.
+template<typename Rank>
+std::vector<quint32> byRank(const std::vector<quint32> &rows, quint32 ranks, Qt::SortOrder order, Rank rank)
+{
+    if (order == Qt::AscendingOrder)
+        return countingSorted(rows, ranks, rank);
+    return countingSorted(rows, ranks, [&](quint32 row) { return ranks - 1 - rank(row); });
+}
+
+// Rows newest first by date: radix sorted on the date's offset from the oldest (or newest),
+// except where they are in order already, as they mostly are: spots arrive in date order.
+std::vector<quint32> byDate(const std::vector<quint32> &dates, std::vector<quint32> rows, Qt::SortOrder order)
+{
+    const bool descending = order == Qt::DescendingOrder;
+    // Newest first, a row's date is never above the one before it: done, or (ascending)
+    // reversed with each run of alike dates kept newest first.
+    const bool inOrder = std::adjacent_find(rows.begin(), rows.end(),
+                                            [&](quint32 newer, quint32 older) { return dates[newer] < dates[older]; })
+        == rows.end();
+    if (inOrder && descending)
+        return rows;
+    if (inOrder) {
+        std::vector<quint32> ascending;
+        ascending.reserve(rows.size());
+        for (size_t end = rows.size(); end > 0;) {
+            size_t start = end - 1;
+            while (start > 0 && dates[rows[start - 1]] == dates[rows[end - 1]])
+                --start;
+            ascending.insert(ascending.end(), rows.begin() + qsizetype(start), rows.begin() + qsizetype(end));
+            end = start;
+        }
+        return ascending;
+    }
+    const auto [oldest, newest]
+        = std::minmax_element(rows.begin(), rows.end(), [&](quint32 a, quint32 b) { return dates[a] < dates[b]; });
+    const quint32 low = dates[*oldest];
+    const quint32 high = dates[*newest];
+    // The key in the high half, the row in the low one.
+    std::vector<quint64> keyed(rows.size());
+    for (size_t i = 0; i < rows.size(); ++i) {
+        const quint32 date = dates[rows[i]];
+        keyed[i] = quint64(descending ? high - date : date - low) << 32 | rows[i];
+    }
+    const quint32 span = high - low;
+    constexpr quint64 digitMask = (quint64(1) << digitBits) - 1;
+    for (int shift = 0; shift < 32 && (span >> shift) != 0; shift += digitBits)
+        keyed = countingSorted(keyed, size_t(1) << digitBits,
+                               [&](quint64 value) { return size_t(value >> (32 + shift) & digitMask); });
+    for (size_t i = 0; i < rows.size(); ++i)
+        rows[i] = quint32(keyed[i]);
+    return rows;
+}
+
+// The short names the list shows for sub-categories, numbered in their order.
+struct CategoryRanks
+{
+    std::vector<quint32> ofCode; // by code from 0; codes beyond are unnamed
+    quint32 unnamed = 0;
+    quint32 count = 0;
+
+    CategoryRanks()
+    {
+        std::vector<QByteArray> names{CategoryScheme::shortCategoryName(-1).toUtf8()};
+        int highest = 0;
+        for (const CategoryScheme::Entry &entry : CategoryScheme::entries()) {
+            names.push_back(CategoryScheme::shortCategoryName(entry.code).toUtf8());
+            highest = std::max(highest, entry.code);
+        }
+        const auto before = [](const QByteArray &a, const QByteArray &b) { return ShownOrder::compare(a, b) < 0; };
+        std::sort(names.begin(), names.end(), before);
+        names.erase(
+            std::unique(names.begin(), names.end(),
+                        [](const QByteArray &a, const QByteArray &b) { return ShownOrder::compare(a, b) == 0; }),
+            names.end());
+        const auto rankOf = [&](int code) {
+            const QByteArray name = CategoryScheme::shortCategoryName(code).toUtf8();
+            return quint32(std::lower_bound(names.begin(), names.end(), name, before) - names.begin());
+        };
+        unnamed = rankOf(-1);
+        count = quint32(names.size());
+        ofCode.assign(size_t(highest) + 1, unnamed);
+        for (const CategoryScheme::Entry &entry : CategoryScheme::entries()) {
+            if (entry.code >= 0)
+                ofCode[size_t(entry.code)] = rankOf(entry.code);
+        }
+    }
+
+    quint32 operator()(int code) const
+    {
+        return code >= 0 && size_t(code) < ofCode.size() ? ofCode[size_t(code)] : unnamed;
+    }
+};
+
+struct TitleEntry
+{
+    quint64 key;
+    quint32 row;
+};
+
+// Sorts entries by title, alike titles newest first, and sets starts[i] for the entry at
+// first + i that differs from the one before it (where starts is given).
+void sortTitles(const SearchTexts &titles, TitleEntry *first, TitleEntry *last, quint8 *starts = nullptr)
+{
+    std::sort(first, last,
+              [](const TitleEntry &a, const TitleEntry &b) { return a.key != b.key ? a.key < b.key : a.row > b.row; });
+    const auto shown = [&](const TitleEntry &entry) { return titles.shownText(entry.row); };
+    for (TitleEntry *run = first; run != last;) {
+        TitleEntry *end = run + 1;
+        while (end != last && end->key == run->key)
+            ++end;
+        if (starts)
+            starts[run - first] = 1;
+        if (end - run > 1) {
+            std::sort(run, end, [&](const TitleEntry &a, const TitleEntry &b) {
+                const int order = ShownOrder::compare(shown(a), shown(b));
+                return order != 0 ? order < 0 : a.row > b.row;
+            });
+            for (TitleEntry *entry = run + 1; starts && entry != end; ++entry)
+                starts[entry - first] = ShownOrder::compare(shown(entry[-1]), shown(*entry)) != 0;
+        }
+        run = end;
+    }
+}
+
+std::vector<TitleEntry> titleEntries(const SearchTexts &titles, quint32 from, quint32 to)
+{
+    std::vector<TitleEntry> entries(to - from);
+    const auto part = [&](quint32 begin, quint32 end) {
+        for (quint32 row = begin; row < end; ++row)
+            entries[row - from] = {ShownOrder::prefixKey(titles.shownText(row)), row};
+    };
+    if (to - from < parallelFrom) {
+        part(from, to);
+    } else {
+        std::thread helper(part, from, from + (to - from) / 2);
+        part(from + (to - from) / 2, to);
+        helper.join();
+    }
+    return entries;
+}
+
+bool isSet(const std::vector<quint64> &bits, size_t i)
+{
+    return bits[i >> 6] >> (i & 63) & 1;
+}
+
+void setBit(std::vector<quint64> &bits, size_t i)
+{
+    bits[i >> 6] |= quint64(1) << (i & 63);
+}
+
+} // namespace
+
+namespace ShownOrder {
+
+int compare(QByteArrayView a, QByteArrayView b)
+{
+    // Alike bytes are alike code points: they are skipped, back to where a code point starts.
+    const qsizetype shorter = std::min(a.size(), b.size());
+    qsizetype same = 0;
+    while (same < shorter && a[same] == b[same])
+        ++same;
+    const auto inCodePoint = [&](qsizetype at) {
+        return (at < a.size() && isContinuation(a[at])) || (at < b.size() && isContinuation(b[at]));
+    };
+    while (same > 0 && inCodePoint(same))
+        --same;
+    const char *pa = a.data() + same;
+    const char *pb = b.data() + same;
+    const char *endA = a.data() + a.size();
+    const char *endB = b.data() + b.size();
+    while (pa != endA && pb != endB) {
+        const char32_t fromA = nextFolded(pa, endA);
+        const char32_t fromB = nextFolded(pb, endB);
+        if (fromA != fromB)
+            return fromA < fromB ? -1 : 1;
+    }
+    return int(pa != endA) - int(pb != endB);
+}
+
+quint64 prefixKey(QByteArrayView text)
+{
+    quint64 key = 0;
+    int shift = 56;
+    const char *p = text.data();
+    const char *end = p + text.size();
+    while (p != end && shift >= 0) {
+        uchar bytes[4];
+        const int count = utf8(nextFolded(p, end), bytes);
+        for (int i = 0; i < count && shift >= 0; ++i, shift -= 8)
+            key |= quint64(bytes[i]) << shift;
+    }
+    return key;
+}
+
+} // namespace ShownOrder
+
+std::vector<quint32> SpotOrder::sorted(const SpotColumns &columns, std::vector<quint32> rows, SortColumn column,
+                                       Qt::SortOrder order)
+{
+    switch (column) {
+    case SortColumn::Date:
+        return byDate(columns.dates, std::move(rows), order);
+    case SortColumn::Category: {
+        static const CategoryRanks categoryRanks;
+        return byRank(rows, categoryRanks.count, order,
+                      [&](quint32 row) { return categoryRanks(columns.subcats[row]); });
+    }
+    case SortColumn::Title:
+        return byTitle(columns.titles, std::move(rows), order);
+    case SortColumn::Spotter:
+        break;
+    }
+    return bySpotter(columns, rows, order);
+}
+
+std::vector<quint32> SpotOrder::byTitle(const SearchTexts &titles, std::vector<quint32> rows, Qt::SortOrder order)
+{
+    const bool ascending = order == Qt::AscendingOrder;
+    const size_t held = size_t(titles.size());
+    if (rows.size() * ownSortBelowShare < held) {
+        std::vector<TitleEntry> entries(rows.size());
+        for (size_t i = 0; i < rows.size(); ++i)
+            entries[i] = {ShownOrder::prefixKey(titles.shownText(rows[i])), rows[i]};
+        std::sort(entries.begin(), entries.end(), [&](const TitleEntry &a, const TitleEntry &b) {
+            if (a.key != b.key)
+                return (a.key < b.key) == ascending;
+            const int byText = ShownOrder::compare(titles.shownText(a.row), titles.shownText(b.row));
+            return byText != 0 ? (byText < 0) == ascending : a.row > b.row;
+        });
+        for (size_t i = 0; i < rows.size(); ++i)
+            rows[i] = entries[i].row;
+        return rows;
+    }
+    coverTitles(titles);
+    std::vector<quint64> chosen((held + 63) / 64);
+    for (const quint32 row : rows)
+        setBit(chosen, row);
+    std::vector<quint32> sorted;
+    sorted.reserve(rows.size());
+    if (ascending) {
+        for (const quint32 row : titleRows) {
+            if (isSet(chosen, row))
+                sorted.push_back(row);
+        }
+        return sorted;
+    }
+    // Title groups from the last, each newest first as it is held.
+    for (size_t end = held; end > 0;) {
+        size_t start = end - 1;
+        while (!isSet(titleGroupStarts, start))
+            --start;
+        for (size_t i = start; i < end; ++i) {
+            if (isSet(chosen, titleRows[i]))
+                sorted.push_back(titleRows[i]);
+        }
+        end = start;
+    }
+    return sorted;
+}
+
+void SpotOrder::coverTitles(const SearchTexts &titles)
+{
+    const size_t held = size_t(titles.size());
+    const size_t covered = titleRows.size();
+    if (covered == held)
+        return;
+    if (covered > 0 && (held - covered) * mergeUpToShare <= covered)
+        return mergeNewTitles(titles);
+
+    std::vector<TitleEntry> entries = titleEntries(titles, 0, quint32(held));
+    // Into buckets by the first two bytes, which the two threads share out about evenly: their
+    // titles differ where their shares meet.
+    const auto bucket = [](const TitleEntry &entry) { return size_t(entry.key >> 48); };
+    entries = countingSorted(entries, size_t(1) << 16, bucket);
+    size_t half = 0;
+    if (held >= parallelFrom) {
+        half = held / 2;
+        while (half < held && bucket(entries[half]) == bucket(entries[half - 1]))
+            ++half;
+    }
+    std::vector<quint8> starts(held);
+    std::thread helper;
+    if (half > 0)
+        helper = std::thread(sortTitles, std::cref(titles), entries.data(), entries.data() + half, starts.data());
+    sortTitles(titles, entries.data() + half, entries.data() + held, starts.data() + half);
+    if (helper.joinable())
+        helper.join();
+
+    titleRows.resize(held);
+    titleRows.shrink_to_fit();
+    titleGroupStarts.assign((held + 63) / 64, 0);
+    titleGroupStarts.shrink_to_fit();
+    for (size_t i = 0; i < held; ++i) {
+        titleRows[i] = entries[i].row;
+        if (starts[i])
+            setBit(titleGroupStarts, i);
+    }
+}
+
+// The new rows, sorted among themselves, each go before the first held title not before
+// theirs: they are newer than every row held.
+void SpotOrder::mergeNewTitles(const SearchTexts &titles)
+{
+    const size_t held = size_t(titles.size());
+    const size_t covered = titleRows.size();
+    std::vector<TitleEntry> added = titleEntries(titles, quint32(covered), quint32(held));
+    sortTitles(titles, added.data(), added.data() + added.size());
+
+    std::vector<quint32> merged;
+    merged.reserve(held);
+    std::vector<quint64> starts((held + 63) / 64);
+    bool lastAdded = false;
+    const auto append = [&](quint32 row, bool isAdded, bool heldStart) {
+        const bool start = merged.empty()
+            || ((isAdded || lastAdded)
+                    ? ShownOrder::compare(titles.shownText(merged.back()), titles.shownText(row)) != 0
+                    : heldStart);
+        if (start)
+            setBit(starts, merged.size());
+        merged.push_back(row);
+        lastAdded = isAdded;
+    };
+    const auto appendHeld = [&](size_t from, size_t to) {
+        for (size_t i = from; i < to; ++i)
+            append(titleRows[i], false, isSet(titleGroupStarts, i));
+    };
+    size_t next = 0;
+    for (const TitleEntry &entry : added) {
+        const QByteArrayView title = titles.shownText(entry.row);
+        const auto place = std::partition_point(titleRows.begin() + qsizetype(next), titleRows.end(), [&](quint32 row) {
+            return ShownOrder::compare(titles.shownText(row), title) < 0;
+        });
+        const size_t at = size_t(place - titleRows.begin());
+        appendHeld(next, at);
+        append(entry.row, true, false);
+        next = at;
+    }
+    appendHeld(next, covered);
+    titleRows = std::move(merged);
+    titleGroupStarts = std::move(starts);
+}
+
+std::vector<quint32> SpotOrder::bySpotter(const SpotColumns &columns, const std::vector<quint32> &rows,
+                                          Qt::SortOrder order)
+{
+    const SearchTexts &spotters = columns.spotters;
+    if (spotterRanks.size() != size_t(spotters.size())) {
+        spotterRankCount = 0;
+        std::vector<quint32> byName(size_t(spotters.size()));
+        std::iota(byName.begin(), byName.end(), 0);
+        std::sort(byName.begin(), byName.end(), [&](quint32 a, quint32 b) {
+            return ShownOrder::compare(spotters.shownText(a), spotters.shownText(b)) < 0;
+        });
+        spotterRanks.assign(byName.size(), 0);
+        for (size_t i = 0; i < byName.size(); ++i) {
+            if (i == 0 || ShownOrder::compare(spotters.shownText(byName[i - 1]), spotters.shownText(byName[i])) != 0)
+                ++spotterRankCount;
+            spotterRanks[byName[i]] = spotterRankCount - 1;
+        }
+    }
+    return byRank(rows, spotterRankCount, order, [&](quint32 row) { return spotterRanks[columns.spotterOf[row]]; });
+}
+
+void SpotOrder::retain(const std::vector<bool> &keep)
+{
+    if (titleRows.empty())
+        return;
+    std::vector<quint32> renumbered(titleRows.size());
+    quint32 kept = 0;
+    for (size_t row = 0; row < renumbered.size(); ++row) {
+        renumbered[row] = kept;
+        kept += keep[row] ? 1 : 0;
+    }
+    std::vector<quint64> starts((kept + 63) / 64);
+    size_t next = 0;
+    bool groupStarts = false;
+    for (size_t i = 0; i < titleRows.size(); ++i) {
+        groupStarts = groupStarts || isSet(titleGroupStarts, i);
+        const quint32 row = titleRows[i];
+        if (!keep[row])
+            continue;
+        if (groupStarts)
+            setBit(starts, next);
+        groupStarts = false;
+        titleRows[next++] = renumbered[row];
+    }
+    titleRows.resize(next);
+    titleGroupStarts = std::move(starts);
+}
+
+qsizetype SpotOrder::memoryBytes() const
+{
+    return qsizetype((titleRows.capacity() + spotterRanks.capacity()) * sizeof(quint32)
+                     + titleGroupStarts.capacity() * sizeof(quint64));
+}

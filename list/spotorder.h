@@ -1,0 +1,73 @@
+#pragma once
+
+#include "searchtexts.h"
+
+#include <QByteArrayView>
+#include <QtGlobal>
+
+#include <vector>
+
+// The columns the spot list can be sorted by, in the order the list shows them.
+enum class SortColumn { Date, Category, Title, Spotter };
+
+// How titles, spotters and category names compare as the list shows them: case-insensitively,
+// the same in every locale. Both texts are taken as UTF-8 (as SearchTexts holds them: the shown
+// text); every code point is folded by Unicode's simple case folding (QChar::toCaseFolded),
+// and the folded texts compare code point by code point, a text before every longer text that
+// starts with it. So "abc" == "ABC", "Zoë" == "ZOË", and letters with accents come after "z".
+// A byte that is not UTF-8 counts as U+FFFD. A NULL is shown, and compares, as an empty text.
+namespace ShownOrder {
+
+// Less than 0, 0, or greater than 0 as a comes before, with, or after b.
+int compare(QByteArrayView a, QByteArrayView b);
+// The first 8 bytes of the folded text in UTF-8, the first in the highest byte, 0 after its
+// end: a key whose order never contradicts compare() (equal keys say nothing).
+quint64 prefixKey(QByteArrayView text);
+
+} // namespace ShownOrder
+
+// The columns of one table of the index that sorting reads, row by row (rows ascend with the
+// id: a higher row is newer).
+struct SpotColumns
+{
+    const std::vector<quint32> &dates;
+    const std::vector<int> &subcats;
+    const SearchTexts &titles;
+    const std::vector<quint32> &spotterOf;
+    const SearchTexts &spotters;
+};
+
+// Sorts rows of one table of the index by a column, keeping what it learns for the next time:
+// the rows in title order (4 bytes a row and a bit, made on first use for a list that is not
+// small, on two threads), and the order of the distinct spotters. Rows appended to the table
+// since are merged into the title order at its next use; rows removed are dropped from it
+// through retain(). Dates, categories and spotters are sorted by counting, per list.
+//
+// Not thread-safe: one thread at a time, as the index it belongs to.
+class SpotOrder
+{
+public:
+    // rows: newest first (descending). The same rows in the order of column; rows that sort
+    // alike stay newest first, in either direction.
+    std::vector<quint32> sorted(const SpotColumns &columns, std::vector<quint32> rows, SortColumn column,
+                                Qt::SortOrder order);
+
+    // The table kept the rows whose keep[] is true, in order (keep: a flag per row held).
+    void retain(const std::vector<bool> &keep);
+    qsizetype memoryBytes() const;
+
+private:
+    std::vector<quint32> byTitle(const SearchTexts &titles, std::vector<quint32> rows, Qt::SortOrder order);
+    // Brings titleRows up to all items of titles.
+    void coverTitles(const SearchTexts &titles);
+    void mergeNewTitles(const SearchTexts &titles);
+    std::vector<quint32> bySpotter(const SpotColumns &columns, const std::vector<quint32> &rows, Qt::SortOrder order);
+
+    // Every row held, in ascending title order, alike titles newest first; a set bit in
+    // titleGroupStarts where a title differs from the one before it.
+    std::vector<quint32> titleRows;
+    std::vector<quint64> titleGroupStarts;
+    // The place of each distinct spotter in spotter order, alike ones in the same place.
+    std::vector<quint32> spotterRanks;
+    quint32 spotterRankCount = 0;
+};
