@@ -87,7 +87,7 @@ private:
 
     template<typename Shown>
     static std::vector<int> pick(const Table &table, Shown shown);
-    // In spotlistsearch.cpp.
+    // The rows of the table that the query finds, newest first (spotlistsearch.cpp).
     static std::vector<int> search(const Table &table, const SearchQuery &query);
 
     Update updateTable(sqlite3 *connection, const char *name, Table &table, bool searched,

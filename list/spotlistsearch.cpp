@@ -40,7 +40,8 @@ bool anyOf(const std::vector<quint8> &matched)
     return std::find(matched.begin(), matched.end(), 1) != matched.end();
 }
 
-// Rows of 64 from which all are compared rather than the open ones alone.
+// From this many open rows in a word of 64, every row of the word is compared: cheaper than
+// finding the open ones one by one.
 constexpr int denseFrom = 16;
 
 // Sets the bit of every row of candidates that is not set yet in rows and for which
@@ -53,8 +54,6 @@ void markRows(const RowBits &candidates, RowBits &rows, size_t rowCount, Matches
             const quint64 open = candidates[w] & ~rows[w];
             quint64 found = 0;
             if (__builtin_popcountll(open) > denseFrom) {
-                // Every row of the word, without a branch on matches(), which would be
-                // mispredicted for every other row.
                 const size_t first = w * 64;
                 const int bits = int(std::min<size_t>(64, rowCount - first));
                 for (int bit = 0; bit < bits; ++bit)
@@ -143,6 +142,8 @@ std::vector<int> SpotListIndex::search(const Table &table, const SearchQuery &qu
                 inGroup[w] |= rows[w];
         }
         found = std::move(inGroup);
+        if (std::all_of(found.begin(), found.end(), [](quint64 word) { return word == 0; }))
+            break;
     }
     return idsOf(found, table.ids);
 }
