@@ -1,7 +1,9 @@
 // A search through the titles' pairs of bytes finds exactly the titles that comparing each one
 // finds, for any titles (bytes in any encoding, text or NULL) and any search text, and again
-// after some titles were dropped.
+// after some titles were dropped. The search text read as terms binds a value to every
+// placeholder of its SQL condition, and holds no term without a pattern.
 #include "fuzzinput.h"
+#include "searchquery.h"
 #include "searchtexts.h"
 #include "spotsearch.h"
 
@@ -28,6 +30,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     if (pieces.isEmpty())
         return 0;
     const SpotSearch search(pieces.first().toByteArray());
+    const SearchQuery query(pieces.first().toByteArray());
+    for (const SearchQuery::Group &group : query.groups()) {
+        FUZZ_CHECK(!group.empty());
+        for (const SearchQuery::Term &term : group)
+            FUZZ_CHECK(!term.pattern.isEmpty());
+    }
+    const SearchQuery::Sql sql = query.sqlCondition();
+    FUZZ_CHECK(sql.condition.count(QLatin1Char('?')) == sql.values.size());
     SearchTexts indexed(SearchTexts::Pairs::Indexed);
     SearchTexts compared;
     // Each value's first byte says how it is stored: as bytes, as text or NULL.

@@ -108,7 +108,7 @@ private:
 
     template<typename Shown>
     static std::vector<int> pick(const Table &table, Shown shown);
-    // In spotlistsearch.cpp.
+    // The rows of the table that the query finds, newest first (spotlistsearch.cpp).
     static std::vector<int> search(const Table &table, const SearchQuery &query);
     const Table &tableOf(const SpotFilter &filter) const { return filter.readsEroticTable() ? erotic : spots; }
 

@@ -26,11 +26,11 @@ struct Columns
     size_t rows;
 };
 
-// Whether each distinct spotter or tag matches; empty when the term does not look there.
+// Whether each distinct spotter or tag matches; none does where the term does not look.
 std::vector<quint8> matchingValues(const SearchTexts &texts, const SpotSearch &search, bool looked)
 {
-    std::vector<quint8> matched(looked ? size_t(texts.size()) : 0);
-    for (size_t i = 0; i < matched.size(); ++i)
+    std::vector<quint8> matched(size_t(texts.size()));
+    for (size_t i = 0; looked && i < matched.size(); ++i)
         matched[i] = texts.matches(qsizetype(i), search);
     return matched;
 }
@@ -40,6 +40,10 @@ bool anyOf(const std::vector<quint8> &matched)
     return std::find(matched.begin(), matched.end(), 1) != matched.end();
 }
 
+// From this many open rows in a word of 64, every row of the word is compared: cheaper than
+// finding the open ones one by one.
+constexpr int denseFrom = 16;
+
 // Sets the bit of every row of candidates that is not set yet in rows and for which
 // matches(row) holds; the older half of the words on a second thread.
 template<typename Matches>
@@ -47,11 +51,20 @@ void markRows(const RowBits &candidates, RowBits &rows, size_t rowCount, Matches
 {
     const auto part = [&](size_t fromWord, size_t toWord) {
         for (size_t w = fromWord; w < toWord; ++w) {
+            const quint64 open = candidates[w] & ~rows[w];
             quint64 found = 0;
-            for (quint64 open = candidates[w] & ~rows[w]; open; open &= open - 1) {
-                const int bit = __builtin_ctzll(open);
-                if (matches(w * 64 + size_t(bit)))
-                    found |= quint64(1) << bit;
+            if (__builtin_popcountll(open) > denseFrom) {
+                const size_t first = w * 64;
+                const int bits = int(std::min<size_t>(64, rowCount - first));
+                for (int bit = 0; bit < bits; ++bit)
+                    found |= quint64(matches(first + size_t(bit))) << bit;
+                found &= open;
+            } else {
+                for (quint64 left = open; left; left &= left - 1) {
+                    const int bit = __builtin_ctzll(left);
+                    if (matches(w * 64 + size_t(bit)))
+                        found |= quint64(1) << bit;
+                }
             }
             rows[w] |= found;
         }
@@ -77,10 +90,8 @@ RowBits termRows(const Columns &columns, const SearchQuery::Term &term, const Ro
     const std::vector<quint8> tagFound
         = matchingValues(columns.tags, search, term.field == Field::Any || term.field == Field::Tag);
     const bool byOthers = anyOf(spotterFound) || anyOf(tagFound);
-    const auto otherMatches = [&](size_t row) {
-        return (!spotterFound.empty() && spotterFound[columns.spotterOf[row]])
-            || (!tagFound.empty() && tagFound[columns.tagOf[row]]);
-    };
+    const auto otherMatches
+        = [&](size_t row) { return spotterFound[columns.spotterOf[row]] || tagFound[columns.tagOf[row]]; };
 
     RowBits rows(candidates.size());
     if (term.field == Field::Any && !columns.titles.findByPairs(search, rows)) {
@@ -103,6 +114,11 @@ std::vector<int> idsOf(const RowBits &rows, const std::vector<int> &ids)
     std::vector<int> chosen;
     chosen.reserve(count);
     for (size_t w = rows.size(); w-- > 0;) {
+        if (rows[w] == ~quint64(0)) {
+            chosen.insert(chosen.end(), std::make_reverse_iterator(ids.begin() + qsizetype(w * 64 + 64)),
+                          std::make_reverse_iterator(ids.begin() + qsizetype(w * 64)));
+            continue;
+        }
         for (quint64 word = rows[w]; word; word &= ~(quint64(1) << (63 - __builtin_clzll(word))))
             chosen.push_back(ids[w * 64 + size_t(63 - __builtin_clzll(word))]);
     }
@@ -126,6 +142,8 @@ std::vector<int> SpotListIndex::search(const Table &table, const SearchQuery &qu
                 inGroup[w] |= rows[w];
         }
         found = std::move(inGroup);
+        if (std::all_of(found.begin(), found.end(), [](quint64 word) { return word == 0; }))
+            break;
     }
     return idsOf(found, table.ids);
 }
