@@ -3,8 +3,35 @@
 #include "categoryscheme.h"
 #include "searchquery.h"
 
+#include <algorithm>
+
+namespace {
+
+bool isEroticCode(int code)
+{
+    return CategoryScheme::isErotic(code) || CategoryScheme::isEroticSubcategory(code);
+}
+
+} // namespace
+
+SpotFilter::SpotFilter(const QByteArray &search, int category, int subcategory)
+    : search(search)
+    , category(category)
+    , subcategory(subcategory)
+{
+}
+
+bool SpotFilter::Saved::operator==(const Saved &other) const
+{
+    return categories == other.categories && notBefore == other.notBefore && leftOutSpotters == other.leftOutSpotters;
+}
+
 SpotFilter::Kind SpotFilter::kind() const
 {
+    if (marked)
+        return Kind::Marked;
+    if (saved)
+        return Kind::Saved;
     if (searches())
         return Kind::Search;
     if (category == CategoryScheme::newSpots)
@@ -20,7 +47,10 @@ SpotFilter::Kind SpotFilter::kind() const
 
 bool SpotFilter::readsEroticTable() const
 {
-    if (searches())
+    if (saved)
+        return !saved->categories.isEmpty()
+            && std::all_of(saved->categories.begin(), saved->categories.end(), isEroticCode);
+    if (marked || searches())
         return false;
     return category == CategoryScheme::erotic || category == CategoryScheme::newEroticSpots
         || CategoryScheme::isEroticSubcategory(subcategory);
@@ -28,7 +58,8 @@ bool SpotFilter::readsEroticTable() const
 
 bool SpotFilter::operator==(const SpotFilter &other) const
 {
-    return search == other.search && category == other.category && subcategory == other.subcategory;
+    return search == other.search && category == other.category && subcategory == other.subcategory
+        && saved == other.saved && marked == other.marked && hiddenSpotters == other.hiddenSpotters;
 }
 
 bool SpotFilter::searches() const

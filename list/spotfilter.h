@@ -1,20 +1,43 @@
 #pragma once
 
 #include <QByteArray>
+#include <QList>
+#include <QStringList>
 
-// Which rows the spot list shows. The kinds are tried in order: a search wins over any
-// category, a sub-category over a category. A search text that holds no term (SearchQuery:
-// spaces, a lone "-" or quote) is no search.
+#include <optional>
+
+// Which rows the spot list shows. The kinds are tried in order: the watch list and a saved
+// filter win over anything else, a search over any category, a sub-category over a category.
+// A search text that holds no term (SearchQuery: spaces, a lone "-" or quote) is no search.
+// Spots of a hidden spotter are left out of every kind but the watch list.
 struct SpotFilter
 {
-    enum class Kind { Search, New, All, Subcategory, EroticNew, Category };
+    enum class Kind { Search, New, All, Subcategory, EroticNew, Category, Saved, Marked };
+
+    // A saved filter: its search (which may hold no term) within these.
+    struct Saved
+    {
+        QList<int> categories; // tree codes of categories and sub-categories; empty: every one
+        qint64 notBefore = 0; // spots dated before this moment (seconds since 1970) are left out
+        QStringList leftOutSpotters;
+        bool operator==(const Saved &other) const;
+    };
+
+    SpotFilter() = default;
+    // A search, a category or a sub-category.
+    SpotFilter(const QByteArray &search, int category, int subcategory);
 
     QByteArray search;
     int category = -1; // a top-level tree code
     int subcategory = 0;
+    std::optional<Saved> saved;
+    bool marked = false; // the watch list: the rows are the marks, not rows of the tables
+    // Spotter names as shown; ASCII case is ignored, as the search does.
+    QStringList hiddenSpotters;
 
     Kind kind() const;
-    // Erotic spots live in erospots; a search never reads them.
+    // Erotic spots live in erospots; a search never reads them, a saved filter only when all
+    // its categories are erotic.
     bool readsEroticTable() const;
     bool operator==(const SpotFilter &other) const;
 

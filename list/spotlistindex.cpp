@@ -16,8 +16,6 @@ namespace {
 constexpr int cancelCheckEvery = 4096;
 // Rows compared per step when looking for the rows that are gone.
 constexpr qint64 idBatch = 4096;
-// Rows from which a pass over them is split between two threads.
-constexpr size_t parallelFrom = 200'000;
 constexpr qint64 latestDate = std::numeric_limits<quint32>::max();
 
 QByteArray sql(const char *before, const char *table, const char *after = "")
@@ -308,67 +306,6 @@ void SpotListIndex::squeeze()
 {
     spots.squeeze();
     erotic.squeeze();
-}
-
-// The ids of the rows for which shown(row) holds, newest first: the older half is looked
-// at on a second thread.
-template<typename Shown>
-std::vector<int> SpotListIndex::pick(const Table &table, Shown shown)
-{
-    const size_t rows = table.ids.size();
-    // Forwards through memory, which the processor reads ahead best, and without a branch on
-    // shown(), which would be mispredicted for every other row of a large category.
-    std::vector<int> chosen(rows);
-    const auto part = [&](size_t from, size_t to) {
-        size_t next = from;
-        for (size_t row = from; row < to; ++row) {
-            chosen[next] = table.ids[row];
-            next += shown(row) ? 1 : 0;
-        }
-        return next - from;
-    };
-    const size_t half = rows < parallelFrom ? 0 : rows / 2;
-    size_t older = 0;
-    std::thread helper;
-    if (half > 0)
-        helper = std::thread([&] { older = part(0, half); });
-    const size_t newer = part(half, rows);
-    if (helper.joinable())
-        helper.join();
-    std::vector<int> newestFirst(older + newer);
-    const auto end = std::reverse_copy(chosen.begin() + qsizetype(half), chosen.begin() + qsizetype(half + newer),
-                                       newestFirst.begin());
-    std::reverse_copy(chosen.begin(), chosen.begin() + qsizetype(older), end);
-    return newestFirst;
-}
-
-std::vector<int> SpotListIndex::select(const SpotFilter &filter, int baselineSpotId, int baselineEroticId) const
-{
-    const SpotFilter::Kind kind = filter.kind();
-    const Table &table = tableOf(filter);
-    std::vector<int> chosen;
-    switch (kind) {
-    case SpotFilter::Kind::Search:
-        chosen = search(table, SearchQuery(filter.search));
-        break;
-    case SpotFilter::Kind::New:
-    case SpotFilter::Kind::EroticNew: {
-        const int baseline = kind == SpotFilter::Kind::New ? baselineSpotId : baselineEroticId;
-        const auto newest = std::upper_bound(table.ids.begin(), table.ids.end(), baseline);
-        chosen.assign(table.ids.rbegin(), std::make_reverse_iterator(newest));
-        break;
-    }
-    case SpotFilter::Kind::All:
-        chosen.assign(table.ids.rbegin(), table.ids.rend());
-        break;
-    case SpotFilter::Kind::Subcategory:
-        chosen = pick(table, [&](size_t row) { return table.subcats[row] == filter.subcategory; });
-        break;
-    case SpotFilter::Kind::Category:
-        chosen = pick(table, [&](size_t row) { return table.cats[row] == filter.category; });
-        break;
-    }
-    return chosen;
 }
 
 qsizetype SpotListIndex::memoryBytes() const

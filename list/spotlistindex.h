@@ -56,7 +56,11 @@ public:
     void handOver(sqlite3 *from);
 
     // The ids of the filter's rows, newest first. baselines: the highest ids at start-up.
+    // Nothing for the watch list, whose rows are the marks. In spotlistselect.cpp.
     std::vector<int> select(const SpotFilter &filter, int baselineSpotId, int baselineEroticId) const;
+    // How many rows the filter selects among those of its table with an id above after (a
+    // saved filter's new spots); its search looks at those rows alone.
+    int countAbove(const SpotFilter &filter, int after) const;
     // The ids that select() gave for filter (newest first) in the order of column (SpotOrder),
     // ids that sort alike newest first; ids the index does not hold are left out. Sorting by
     // title keeps an order of all rows from its first use on a longer list (see SpotOrder).
@@ -71,6 +75,9 @@ public:
     // Gives back the memory that reading kept in reserve.
     void squeeze();
     qsizetype memoryBytes() const;
+
+    // A bit per row of a table, row r in word r / 64.
+    using RowBits = std::vector<quint64>;
 
 private:
     // The numbers of distinct spotters or tags by their kind and bytes.
@@ -108,8 +115,12 @@ private:
 
     template<typename Shown>
     static std::vector<int> pick(const Table &table, Shown shown);
-    // The rows of the table that the query finds, newest first (spotlistsearch.cpp).
-    static std::vector<int> search(const Table &table, const SearchQuery &query);
+    // Clears the bits of the rows that the query does not find. In spotlistsearch.cpp.
+    static void search(const Table &table, const SearchQuery &query, RowBits &rows);
+    // The rows from row first on that the filter's spotters, and a saved filter's categories
+    // and age, let through.
+    static RowBits allowedRows(const Table &table, const SpotFilter &filter, size_t first);
+    static std::vector<int> idsOf(const RowBits &rows, const std::vector<int> &ids);
     const Table &tableOf(const SpotFilter &filter) const { return filter.readsEroticTable() ? erotic : spots; }
 
     Update updateTable(sqlite3 *connection, const char *name, Table &table, const std::atomic<bool> *cancel);

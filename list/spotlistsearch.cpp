@@ -9,8 +9,7 @@
 
 namespace {
 
-// A bit per row, row r in word r / 64.
-using RowBits = std::vector<quint64>;
+using RowBits = SpotListIndex::RowBits;
 
 // Rows from which a pass over them is split between two threads, as for the categories.
 constexpr size_t parallelFrom = 200'000;
@@ -78,13 +77,42 @@ void markRows(const RowBits &candidates, RowBits &rows, size_t rowCount, Matches
         helper.join();
 }
 
+// Below one candidate in this many rows (the new rows of a saved filter), each candidate's
+// values are compared where it stands: cheaper than the pairs of every title and every
+// distinct spotter and tag.
+constexpr size_t sparseBelow = 32;
+
+size_t countOf(const RowBits &rows)
+{
+    size_t count = 0;
+    for (const quint64 word : rows)
+        count += size_t(__builtin_popcountll(word));
+    return count;
+}
+
 // The rows of candidates where the term, negated or not, holds. Titles are read where they
 // hold the pattern's pairs of bytes; spotters and tags repeat, and each distinct one is
-// compared once.
+// compared once; a few candidates are compared one by one.
 RowBits termRows(const Columns &columns, const SearchQuery::Term &term, const RowBits &candidates)
 {
     const SpotSearch search(term.pattern);
     using Field = SearchQuery::Field;
+    if (countOf(candidates) * sparseBelow < columns.rows) {
+        const bool any = term.field == Field::Any;
+        RowBits rows(candidates.size());
+        for (size_t w = 0; w < candidates.size(); ++w) {
+            for (quint64 left = candidates[w]; left; left &= left - 1) {
+                const size_t row = w * 64 + size_t(__builtin_ctzll(left));
+                const bool found = ((any || term.field == Field::Spotter)
+                                    && columns.spotters.matches(columns.spotterOf[row], search))
+                    || ((any || term.field == Field::Tag) && columns.tags.matches(columns.tagOf[row], search))
+                    || (any && columns.titles.matches(qsizetype(row), search));
+                if (found != term.negated)
+                    rows[w] |= quint64(1) << (row & 63);
+            }
+        }
+        return rows;
+    }
     const std::vector<quint8> spotterFound
         = matchingValues(columns.spotters, search, term.field == Field::Any || term.field == Field::Spotter);
     const std::vector<quint8> tagFound
@@ -105,35 +133,12 @@ RowBits termRows(const Columns &columns, const SearchQuery::Term &term, const Ro
     return rows;
 }
 
-// The ids of the rows, newest first.
-std::vector<int> idsOf(const RowBits &rows, const std::vector<int> &ids)
-{
-    size_t count = 0;
-    for (const quint64 word : rows)
-        count += size_t(__builtin_popcountll(word));
-    std::vector<int> chosen;
-    chosen.reserve(count);
-    for (size_t w = rows.size(); w-- > 0;) {
-        if (rows[w] == ~quint64(0)) {
-            chosen.insert(chosen.end(), std::make_reverse_iterator(ids.begin() + qsizetype(w * 64 + 64)),
-                          std::make_reverse_iterator(ids.begin() + qsizetype(w * 64)));
-            continue;
-        }
-        for (quint64 word = rows[w]; word; word &= ~(quint64(1) << (63 - __builtin_clzll(word))))
-            chosen.push_back(ids[w * 64 + size_t(63 - __builtin_clzll(word))]);
-    }
-    return chosen;
-}
-
 } // namespace
 
 // Each group narrows the rows that the next one looks at.
-std::vector<int> SpotListIndex::search(const Table &table, const SearchQuery &query)
+void SpotListIndex::search(const Table &table, const SearchQuery &query, RowBits &found)
 {
     const Columns columns{table.titles, table.spotters, table.tags, table.spotterOf, table.tagOf, table.ids.size()};
-    RowBits found((columns.rows + 63) / 64, ~quint64(0));
-    if (columns.rows % 64 != 0)
-        found.back() = (quint64(1) << (columns.rows % 64)) - 1;
     for (const SearchQuery::Group &group : query.groups()) {
         RowBits inGroup(found.size());
         for (const SearchQuery::Term &term : group) {
@@ -145,5 +150,4 @@ std::vector<int> SpotListIndex::search(const Table &table, const SearchQuery &qu
         if (std::all_of(found.begin(), found.end(), [](quint64 word) { return word == 0; }))
             break;
     }
-    return idsOf(found, table.ids);
 }

@@ -1,17 +1,22 @@
 #pragma once
 
 #include "spotfilter.h"
+#include "spotorder.h"
 
 #include <QString>
 #include <QVariantList>
 
+#include <optional>
 #include <vector>
 
 class SpotListIndex;
 
-// What one SpotFilter selects, newest first, in both ways the list reads its rows: as
-// statements over the spot tables (before the index is there) and as ids chosen from the
-// SpotListIndex. Both give the same rows. Nothing here reads a database by itself.
+// What one SpotFilter selects, newest first or in the order of a column, in both ways the
+// list reads its rows: as statements over the spot tables (before the index is there) and as
+// ids chosen from the SpotListIndex. Both give the same rows, but for hidden spotters, whose
+// ASCII case the statements ignore only in ASCII, and titles in another order than the
+// index's (the statements sort the stored bytes). Nothing here reads a database by itself.
+// The watch list is no query: its rows are the marks.
 class SpotQuery
 {
 public:
@@ -29,7 +34,7 @@ public:
     };
     // How the statements count the filter's rows.
     enum class Counting {
-        NewSpots, // the new spots count, not a statement: expired new rows still count
+        NewSpots, // the new spots count, not a statement: expired new rows still count (no hidden spotters)
         NewEroticSpots,
         Statement, // countStatement
         FromSearchRows, // the window's rows when fewer than a window, countStatement otherwise
@@ -50,7 +55,14 @@ public:
         int count = 0;
     };
 
-    SpotQuery(const SpotFilter &filter, Baselines baselines);
+    struct Sort
+    {
+        SortColumn column;
+        Qt::SortOrder order;
+    };
+
+    // Without a sort, newest first.
+    SpotQuery(const SpotFilter &filter, Baselines baselines, std::optional<Sort> sort = std::nullopt);
 
     // "spots" or "erospots".
     QString table() const;
@@ -58,6 +70,12 @@ public:
     Selection select(const SpotListIndex &index, NewCounts counts) const;
 
 private:
+    // The columns that select the rows, and the values to bind to them; empty: every row.
+    void addConditions(QStringList &conditions, QVariantList &values) const;
+    QString orderBy() const;
+    bool countsDownloaded() const;
+
     SpotFilter filter;
     Baselines baselines;
+    std::optional<Sort> sort;
 };

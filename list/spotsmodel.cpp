@@ -5,11 +5,17 @@
 #include "spottext.h"
 
 #include <QBrush>
+#include <QIcon>
+#include <QPainter>
+#include <QPixmap>
 #include <QDateTime>
 #include <QDebug>
 #include <QSqlQuery>
 
 #include <sqlite3.h>
+
+#include <algorithm>
+#include <cmath>
 
 namespace {
 
@@ -26,10 +32,11 @@ int maxId(const QSqlDatabase &database, const QString &table)
 // The rows of a window by their ids: one statement for all of them.
 QByteArray selectByIds(const QString &table)
 {
-    QByteArray sql = QByteArray("SELECT id,subcat,spotdate,title,spotter FROM ") + table.toLatin1() + " WHERE id IN (?";
+    QByteArray sql
+        = QByteArray("SELECT id,subcat,spotdate,title,spotter,msgid FROM ") + table.toLatin1() + " WHERE id IN (?";
     for (int i = 1; i < windowSize; ++i)
         sql += ",?";
-    return sql + ") ORDER BY id DESC";
+    return sql + ")";
 }
 
 // Runs the window statement (prepared again when its text changed or it failed last time)
@@ -60,6 +67,28 @@ QString shownColumn(const SqliteStatement &row, int column)
 {
     return SpotText::shown(row.bytes(column), row.isText(column));
 }
+
+// The list's mark of a spot on the watch list: a small gold star.
+QIcon markIcon()
+{
+    static const QIcon icon = [] {
+        QPixmap star(16, 16);
+        star.fill(Qt::transparent);
+        QPainter painter(&star);
+        painter.setRenderHint(QPainter::Antialiasing);
+        QPolygonF points;
+        for (int i = 0; i < 10; ++i) {
+            const double radius = i % 2 == 0 ? 7.5 : 3.2;
+            const double angle = M_PI / 5 * i - M_PI / 2;
+            points << QPointF(8 + radius * std::cos(angle), 8 + radius * std::sin(angle));
+        }
+        painter.setPen(QColor(150, 110, 0));
+        painter.setBrush(QColor(240, 190, 20));
+        painter.drawPolygon(points);
+        return QIcon(star);
+    }();
+    return icon;
+}
 } // namespace
 
 SpotsModel::SpotsModel(SpotSource *controller, QObject *parent)
@@ -83,7 +112,7 @@ SpotsModel::~SpotsModel() = default;
 
 SpotQuery SpotsModel::query() const
 {
-    return SpotQuery(filter, baselines);
+    return SpotQuery(filter, baselines, sortChoice);
 }
 
 // The builder read the table for its count: counting again here finds its pages in the file cache.
@@ -193,9 +222,9 @@ QVariant SpotsModel::data(const QModelIndex &index, int role) const
             return {};
     }
     const ListRow &row = window.rows.at(position - window.first);
-    if (row.id == 0)
+    if (row.messageId.isEmpty())
         return {};
-    const bool erotic = filter.readsEroticTable();
+    const bool erotic = row.erotic;
     switch (role) {
     case Qt::DisplayRole:
         return displayValue(row, index.column());
@@ -203,8 +232,14 @@ QVariant SpotsModel::data(const QModelIndex &index, int role) const
         if (row.id > (erotic ? baselines.eroticId : baselines.spotId))
             return QBrush(newSpotColour);
         return {};
+    case Qt::DecorationRole:
+        if (index.column() == TitleColumn && markedIds.contains(row.messageId))
+            return markIcon();
+        return {};
     case SpotIdRole:
         return erotic ? -row.id : row.id;
+    case MessageIdRole:
+        return row.messageId;
     }
     return {};
 }
@@ -236,12 +271,32 @@ int SpotsModel::count(const QString &statement, const QVariantList &values) cons
     return 0;
 }
 
+// A row of the window statements: id, subcat, spotdate, title, spotter, msgid.
+SpotsModel::ListRow SpotsModel::readRow(const SqliteStatement &row, bool erotic)
+{
+    return {int(row.integer(0)), int(row.integer(1)),        row.integer(2), shownColumn(row, 3),
+            shownColumn(row, 4), row.bytes(5).toByteArray(), erotic};
+}
+
+bool SpotsModel::loadMarks(int position, int &rowCount, Window &loaded) const
+{
+    rowCount = int(marks.size());
+    for (const MarkedSpot &mark : marks) {
+        loaded.rows.append({0, mark.subcategory, mark.spotDate, mark.title, mark.spotter, mark.messageId, mark.erotic});
+    }
+    loaded.first = 0;
+    loaded.last = rowCount - 1;
+    return position <= loaded.last;
+}
+
 bool SpotsModel::load(int position, int &rowCount, Window &loaded) const
 {
     qDebug() << "Loading from db, requested row:" << position;
     loaded.rows.clear();
     loaded.first = qMax(position - windowLead, 0);
     loaded.last = loaded.first - 1;
+    if (filter.kind() == SpotFilter::Kind::Marked)
+        return loadMarks(position, rowCount, loaded);
     return isIndexed() ? loadByIds(position, loaded) : loadByOffset(position, rowCount, loaded);
 }
 
@@ -269,8 +324,7 @@ bool SpotsModel::loadByOffset(int position, int &rowCount, Window &loaded) const
             statement.bind(parameter, qint64(loaded.first));
         },
         [&](const SqliteStatement &row) {
-            loaded.rows.append(
-                {int(row.integer(0)), int(row.integer(1)), row.integer(2), shownColumn(row, 3), shownColumn(row, 4)});
+            loaded.rows.append(readRow(row, filter.readsEroticTable()));
             ++loaded.last;
         });
     if (!ran) {
@@ -297,7 +351,7 @@ bool SpotsModel::loadByIds(int position, Window &loaded) const
     const qsizetype end = std::min(qsizetype(selectedIds.size()), first + windowSize);
     if (first >= end)
         return false;
-    QList<ListRow> found;
+    QHash<int, ListRow> found;
     const bool ran = runWindow(
         windowQuery, windowSql, database, selectByIds(query().table()),
         [&](SqliteStatement &statement) {
@@ -305,27 +359,99 @@ bool SpotsModel::loadByIds(int position, Window &loaded) const
                 statement.bind(int(i - first + 1), qint64(selectedIds[size_t(i)]));
         },
         [&](const SqliteStatement &row) {
-            found.append(
-                {int(row.integer(0)), int(row.integer(1)), row.integer(2), shownColumn(row, 3), shownColumn(row, 4)});
+            ListRow read = readRow(row, filter.readsEroticTable());
+            found.insert(read.id, std::move(read));
         });
     if (!ran)
         return false;
-    // Both newest first.
-    qsizetype next = 0;
-    for (qsizetype i = first; i < end; ++i) {
-        const int id = selectedIds[size_t(i)];
-        if (next < found.size() && found.at(next).id == id)
-            loaded.rows.append(found.at(next++));
-        else
-            loaded.rows.append(ListRow());
-    }
+    for (qsizetype i = first; i < end; ++i)
+        loaded.rows.append(found.value(selectedIds[size_t(i)]));
     loaded.last = int(end - 1);
     return loaded.first <= position && position <= loaded.last;
 }
 
 void SpotsModel::setFilter(const QByteArray &search, int category, int subcategory)
 {
-    const SpotFilter chosen{search, category, subcategory};
+    SpotFilter chosen{search, category, subcategory};
+    chosen.hiddenSpotters = filter.hiddenSpotters;
+    changeFilter(chosen);
+}
+
+void SpotsModel::setSavedFilter(const QByteArray &search, const SpotFilter::Saved &saved)
+{
+    SpotFilter chosen;
+    chosen.search = search;
+    chosen.saved = saved;
+    chosen.hiddenSpotters = filter.hiddenSpotters;
+    changeFilter(chosen);
+}
+
+void SpotsModel::showMarks(const QList<MarkedSpot> &shown)
+{
+    SpotFilter chosen;
+    chosen.marked = true;
+    chosen.hiddenSpotters = filter.hiddenSpotters;
+    marks = shown;
+    sortMarks();
+    filter = {}; // the marks may have changed: shown again
+    changeFilter(chosen);
+}
+
+void SpotsModel::setHiddenSpotters(const QStringList &names)
+{
+    SpotFilter chosen = filter;
+    chosen.hiddenSpotters = names;
+    changeFilter(chosen);
+}
+
+void SpotsModel::setMarkedIds(const QSet<QByteArray> &messageIds)
+{
+    markedIds = messageIds;
+    if (rows > 0)
+        Q_EMIT dataChanged(index(0, TitleColumn), index(rows - 1, TitleColumn), {Qt::DecorationRole});
+}
+
+void SpotsModel::sort(int column, Qt::SortOrder order)
+{
+    std::optional<SpotQuery::Sort> chosen;
+    if (column >= 0 && column < ColumnCount)
+        chosen = SpotQuery::Sort{SortColumn(column), order};
+    if (chosen.has_value() == sortChoice.has_value()
+        && (!chosen || (chosen->column == sortChoice->column && chosen->order == sortChoice->order)))
+        return;
+    sortChoice = chosen;
+    sortMarks();
+    const SpotFilter shown = filter;
+    filter = {};
+    changeFilter(shown);
+}
+
+void SpotsModel::sortMarks()
+{
+    const auto key = [this](const MarkedSpot &mark) -> QVariant {
+        switch (sortChoice->column) {
+        case SortColumn::Date:
+            return mark.spotDate;
+        case SortColumn::Category:
+            return mark.subcategory;
+        case SortColumn::Title:
+            return mark.title.toCaseFolded();
+        case SortColumn::Spotter:
+            return mark.spotter.toCaseFolded();
+        }
+        return {};
+    };
+    if (!sortChoice)
+        return;
+    const bool ascending = sortChoice->order == Qt::AscendingOrder;
+    std::stable_sort(marks.begin(), marks.end(), [&](const MarkedSpot &a, const MarkedSpot &b) {
+        const QPartialOrdering order = QVariant::compare(key(a), key(b));
+        return ascending ? order == QPartialOrdering::Less : order == QPartialOrdering::Greater;
+    });
+}
+
+void SpotsModel::changeFilter(const SpotFilter &chosen)
+{
     if (chosen == filter)
         return;
     filter = chosen;

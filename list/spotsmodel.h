@@ -1,5 +1,6 @@
 #pragma once
 
+#include "markedspot.h"
 #include "spotfilter.h"
 #include "spotindexkeeper.h"
 #include "spotquery.h"
@@ -8,6 +9,7 @@
 #include <QAbstractTableModel>
 #include <QByteArray>
 #include <QList>
+#include <QSet>
 #include <QSqlDatabase>
 
 #include <optional>
@@ -34,8 +36,11 @@ class SpotsModel : public QAbstractTableModel
 
 public:
     enum Column { DateColumn, CategoryColumn, TitleColumn, SpotterColumn, ColumnCount };
-    // data() of any column with this role: the spot's id, minus the id for an erospot.
+    // data() of any column with this role: the spot's id, minus the id for an erospot; 0 on
+    // the watch list, whose rows may have expired from the tables.
     static constexpr int SpotIdRole = Qt::UserRole;
+    // The spot's message-id as stored (QByteArray).
+    static constexpr int MessageIdRole = Qt::UserRole + 1;
 
     SpotsModel(SpotSource *controller, QObject *parent);
     ~SpotsModel() override;
@@ -48,6 +53,21 @@ public:
     // A search text that holds terms (SearchQuery) searches titles, spotters and tags (SpotSearch);
     // otherwise the category (a top-level tree code) or the sub-category (100 and up) selects the rows.
     void setFilter(const QByteArray &search, int category, int subcategory);
+    // A saved filter's rows: its search within its categories, age and spotters.
+    void setSavedFilter(const QByteArray &search, const SpotFilter::Saved &saved);
+    // The watch list: these marks, in this order (unless sorted), whether or not their spots
+    // are still in the tables. Called again when the marks change.
+    void showMarks(const QList<MarkedSpot> &marks);
+    // Every list but the watch list leaves out the spots of these spotters.
+    void setHiddenSpotters(const QStringList &names);
+    // The spots shown with the watch list's mark.
+    void setMarkedIds(const QSet<QByteArray> &messageIds);
+    // The filter as shown.
+    const SpotFilter &currentFilter() const { return filter; }
+
+    // Sorts every list by the column (SortColumn order), until sorted again; a column below 0:
+    // newest first, as at the start.
+    void sort(int column, Qt::SortOrder order = Qt::AscendingOrder) override;
 
     // Whether the index is in use; bytes of memory it and the chosen ids take.
     bool isIndexed() const;
@@ -70,11 +90,13 @@ private:
     // What the list shows of one spot in the window read.
     struct ListRow
     {
-        int id = 0; // 0: the row is no longer in the database
+        int id = 0; // 0: a mark of the watch list
         int subcat = 0;
         qint64 spotDate = 0;
         QString title;
         QString spotter;
+        QByteArray messageId; // empty: the row is no longer in the database
+        bool erotic = false;
     };
 
     struct Window
@@ -102,6 +124,12 @@ private:
     bool load(int position, int &rowCount, Window &window) const;
     bool loadByOffset(int position, int &rowCount, Window &window) const;
     bool loadByIds(int position, Window &window) const;
+    bool loadMarks(int position, int &rowCount, Window &window) const;
+    static ListRow readRow(const SqliteStatement &row, bool erotic);
+    // Shows filter from the first row.
+    void changeFilter(const SpotFilter &chosen);
+    // The marks in the order of the sort chosen; as given without one.
+    void sortMarks();
     int count(const QString &statement, const QVariantList &values) const;
     QVariant displayValue(const ListRow &row, int column) const;
 
@@ -109,6 +137,9 @@ private:
     QSqlDatabase database;
     SpotQuery::Baselines baselines;
     SpotFilter filter;
+    std::optional<SpotQuery::Sort> sortChoice;
+    QList<MarkedSpot> marks;
+    QSet<QByteArray> markedIds;
     SpotIndexKeeper keeper;
     std::vector<int> selectedIds;
     mutable bool countDeferred = false;
