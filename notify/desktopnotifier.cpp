@@ -6,6 +6,9 @@
 #include <QDBusPendingCallWatcher>
 #include <QDBusPendingReply>
 
+#include <algorithm>
+#include <utility>
+
 namespace {
 
 const QString service = QStringLiteral("org.freedesktop.Notifications");
