@@ -36,7 +36,7 @@ void NewSpotsTray::show(const QList<FilterNewSpots> &filters)
     }
     tray->setIcon(QIcon(QPixmap::fromImage(NewSpotsSummary::badged(programImage, total))));
     // Trays read tool tips as rich text: the user's filter names are escaped for it.
-    tray->setToolTip(Qt::convertFromPlainText(NewSpotsSummary::toolTip(filters)));
+    tray->setToolTip(Qt::convertFromPlainText(NewSpotsSummary::toolTip(filters), Qt::WhiteSpaceNormal));
     tray->show();
 }
 

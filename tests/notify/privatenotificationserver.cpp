@@ -57,13 +57,14 @@ PrivateNotificationServer::~PrivateNotificationServer()
 {
     pauseServer(false);
     PrivateSessionBus::stop(dunst);
-    PrivateSessionBus::stop(display);
     PrivateSessionBus::stop(monitor);
 }
 
 bool PrivateNotificationServer::isInstalled()
 {
-    for (const char *program : {"dunst", "dunstctl", "Xvfb", "dbus-monitor"}) {
+    if (!PrivateDisplay::isInstalled())
+        return false;
+    for (const char *program : {"dunst", "dunstctl", "dbus-monitor"}) {
         if (QStandardPaths::findExecutable(QLatin1String(program)).isEmpty())
             return false;
     }
@@ -88,17 +89,10 @@ QString PrivateNotificationServer::startBus()
 
 QString PrivateNotificationServer::startServer()
 {
-    // -displayfd: Xvfb takes the first free display number and writes it to stdout when ready.
-    PrivateSessionBus::startDaemon(display, QStringLiteral("Xvfb"),
-                                   {QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-nolisten"),
-                                    QStringLiteral("tcp"), QStringLiteral("-screen"), QStringLiteral("0"),
-                                    QStringLiteral("640x480x24")},
-                                   bus.environment());
-    if (!display.waitForReadyRead(PrivateSessionBus::startTimeoutMs))
-        return QStringLiteral("Xvfb did not start: ") + display.errorString();
+    if (const QString failure = display.start(bus.environment()); !failure.isEmpty())
+        return failure;
     QProcessEnvironment environment = bus.environment();
-    environment.insert(QStringLiteral("DISPLAY"),
-                       QLatin1Char(':') + QString::fromLatin1(display.readAllStandardOutput().trimmed()));
+    environment.insert(QStringLiteral("DISPLAY"), display.name());
     const bool registered = bus.awaitService(notificationService, [&] {
         dunst.setProcessChannelMode(QProcess::MergedChannels); // kept, read only on failure
         PrivateSessionBus::startDaemon(dunst, QStringLiteral("dunst"), {}, environment);

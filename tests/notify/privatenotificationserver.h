@@ -1,5 +1,6 @@
 #pragma once
 
+#include "privatedisplay.h"
 #include "privatesessionbus.h"
 
 #include <QList>
@@ -46,7 +47,7 @@ public:
 private:
     PrivateSessionBus bus;
     QProcess monitor;
-    QProcess display;
+    PrivateDisplay display;
     QProcess dunst;
     QByteArray monitored;
 };
