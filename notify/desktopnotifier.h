@@ -10,7 +10,10 @@
 class QDBusPendingCallWatcher;
 
 // Announces new spots in the filters marked "Melden" as one desktop notification, through the
-// desktop's notification server (org.freedesktop.Notifications on the session bus).
+// desktop's notification server (org.freedesktop.Notifications on the session bus). The Notify
+// call carries the application name, the program's desktop id as icon and "desktop-entry" hint,
+// the summary and body of NewSpotsSummary, one action "default" ("Openen": a click), the id of
+// the notification it replaces, and leaves the expiry to the server.
 //
 // notify() never waits for the server: the call is asynchronous and given up after a few
 // seconds. No bus, no server, a server that does not answer or refuses: nothing is shown and

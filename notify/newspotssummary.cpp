@@ -15,12 +15,26 @@ QString NewSpotsSummary::summary()
     return tr("Nieuwe spots");
 }
 
+namespace {
+
+// Only what markup needs: a quote stays a quote on servers that show the body as plain text.
+QString escapeMarkup(const QString &text)
+{
+    QString escaped = text;
+    escaped.replace(QLatin1Char('&'), QLatin1String("&amp;"));
+    escaped.replace(QLatin1Char('<'), QLatin1String("&lt;"));
+    escaped.replace(QLatin1Char('>'), QLatin1String("&gt;"));
+    return escaped;
+}
+
+} // namespace
+
 QString NewSpotsSummary::notificationBody(const QList<FilterNewSpots> &filters)
 {
     QStringList parts;
     for (const FilterNewSpots &filter : filters) {
         if (filter.count > 0)
-            parts.append(QStringLiteral("%1 (%2)").arg(filter.name.toHtmlEscaped()).arg(filter.count));
+            parts.append(QStringLiteral("%1 (%2)").arg(escapeMarkup(filter.name)).arg(filter.count));
     }
     return parts.join(QLatin1String(", "));
 }

@@ -46,6 +46,10 @@ private Q_SLOTS:
         QTest::newRow("markup-in-a-name-escaped-in-the-body") << Filters{filter(1, "<b>Tom & Jerry</b>", 4)} << 4
                                                               << "&lt;b&gt;Tom &amp; Jerry&lt;/b&gt; (4)"
                                                               << "4 nieuwe spots in gemelde filters\n<b>Tom & Jerry</b> (4)";
+        QTest::newRow("entity-in-a-name-stays-text") << Filters{filter(1, "R&amp;B", 1)} << 1 << "R&amp;amp;B (1)"
+                                                     << "1 nieuwe spot in gemelde filters\nR&amp;B (1)";
+        QTest::newRow("quotes-kept") << Filters{filter(1, "\"Docu's\"", 2)} << 2 << "\"Docu's\" (2)"
+                                     << "2 nieuwe spots in gemelde filters\n\"Docu's\" (2)";
         QTest::newRow("negative-count-counts-nothing") << Filters{filter(1, "Raar", -5), filter(2, "Linux", 3)} << 3
                                                        << "Linux (3)" << "3 nieuwe spots in gemelde filters\nLinux (3)";
     }
