@@ -64,6 +64,11 @@ bool showErotica()
     return QSettings().value(Key::ero).toBool();
 }
 
+bool notifications()
+{
+    return QSettings().value(Key::notifications, true).toBool();
+}
+
 qint64 lastHeader()
 {
     return QSettings().value(Key::lastHeader).toLongLong();

@@ -35,6 +35,8 @@ inline constexpr QLatin1StringView nzbgetPass{"nzbgetpass"};
 inline constexpr QLatin1StringView nzbgetCategory{"nzbgetcategory"};
 inline constexpr QLatin1StringView sabnzbdUrl{"sabnzbdurl"};
 inline constexpr QLatin1StringView sabnzbdKey{"sabnzbdkey"};
+// Whether new spots in the filters marked "Melden" are announced on the desktop.
+inline constexpr QLatin1StringView notifications{"notifications"};
 } // namespace Key
 
 // The values that are kept secret (see SecretStore): not in the settings file when the
@@ -67,6 +69,8 @@ int maxDays();
 int maxSpots();
 bool showImages();
 bool showErotica();
+// On unless the user turned it off.
+bool notifications();
 
 qint64 lastHeader();
 void setLastHeader(qint64 articleNumber);

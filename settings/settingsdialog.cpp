@@ -58,6 +58,7 @@ void SettingsDialog::fill(const SettingsForm &form)
     if (form.xzver)
         ui->xzverBox->setChecked(true);
     ui->eroCheck->setChecked(form.ero);
+    ui->notificationsCheck->setChecked(form.notifications);
 }
 
 SettingsForm SettingsDialog::form() const
@@ -74,6 +75,7 @@ SettingsForm SettingsDialog::form() const
     form.ssl = ui->sslBox->isChecked();
     form.xzver = ui->xzverBox->isChecked();
     form.ero = ui->eroCheck->isChecked();
+    form.notifications = ui->notificationsCheck->isChecked();
     return form;
 }
 

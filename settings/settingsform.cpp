@@ -23,6 +23,7 @@ std::optional<SettingsForm> SettingsForm::fromSettings()
     form.ssl = settings.value(Settings::Key::ssl).toBool();
     form.xzver = settings.value(Settings::Key::xzver).toBool();
     form.ero = settings.value(Settings::Key::ero).toBool();
+    form.notifications = Settings::notifications();
     return form;
 }
 
@@ -62,6 +63,7 @@ void SettingsForm::store() const
     settings.setValue(Settings::Key::ssl, ssl);
     settings.setValue(Settings::Key::xzver, xzver);
     settings.setValue(Settings::Key::ero, ero);
+    settings.setValue(Settings::Key::notifications, notifications);
     settings.sync();
     SecretStore::instance().write(Settings::Secret::NewsServerPassword, password);
 }

@@ -35,6 +35,7 @@ public:
     bool ssl = false;
     bool xzver = false;
     bool ero = false;
+    bool notifications = true;
 
     // The stored settings, or nullopt when the program is not configured yet.
     static std::optional<SettingsForm> fromSettings();

@@ -1,12 +1,13 @@
 #pragma once
 
+#include "privatesessionbus.h"
+
 #include <QProcess>
 #include <QString>
 
-// A D-Bus session bus and a GNOME keyring of the test's own, inside the test profile (see
-// TestProfile), so that the test's secrets never reach the user's keyring. The bus activates
-// nothing; the keyring daemon holds only the Secret Service, with a login keyring created
-// unlocked. Both daemons end with this object, or with the test process should it die first.
+// A GNOME keyring of the test's own on a private session bus (see PrivateSessionBus), so that
+// the test's secrets never reach the user's keyring. The keyring daemon holds only the Secret
+// Service, with a login keyring created unlocked. Both daemons end with this object.
 class PrivateSecretService
 {
 public:
@@ -24,6 +25,6 @@ public:
     void stopKeyring();
 
 private:
-    QProcess bus;
+    PrivateSessionBus bus;
     QProcess keyring;
 };

@@ -90,6 +90,8 @@ private Q_SLOTS:
         QVERIFY(field<QCheckBox>(dialog, "eroCheck")->isChecked());
         QVERIFY(!field<QCheckBox>(dialog, "sslBox")->isChecked());
         QVERIFY(!field<QCheckBox>(dialog, "imagesCheck")->isChecked());
+        QVERIFY(field<QCheckBox>(dialog, "notificationsCheck")->isChecked());
+        QVERIFY(Settings::notifications());
         QCOMPARE(field<QLineEdit>(dialog, "passEdit")->echoMode(), QLineEdit::Password);
     }
 
@@ -109,6 +111,7 @@ private Q_SLOTS:
         QCOMPARE(settings.value(QStringLiteral("ssl")).toBool(), false);
         QCOMPARE(settings.value(QStringLiteral("xzver")).toBool(), false);
         QCOMPARE(settings.value(QStringLiteral("ero")).toBool(), true);
+        QCOMPARE(settings.value(QStringLiteral("notifications")).toBool(), true);
         QCOMPARE(settings.value(QStringLiteral("lastheader")).toLongLong(), 0);
         QVERIFY(Settings::isConfigured());
     }
@@ -269,6 +272,7 @@ private Q_SLOTS:
             click(dialog, "sslBox");
             click(dialog, "eroCheck");
             click(dialog, "xzverBox");
+            click(dialog, "notificationsCheck");
             setCombo(dialog, "maxDays", QStringLiteral("365"));
             setCombo(dialog, "maxSpots", QStringLiteral("1234"));
             dialog.accept();
@@ -286,6 +290,8 @@ private Q_SLOTS:
         QVERIFY(field<QCheckBox>(dialog, "xzverBox")->isChecked());
         QVERIFY(!field<QCheckBox>(dialog, "eroCheck")->isChecked());
         QVERIFY(!field<QCheckBox>(dialog, "imagesCheck")->isChecked());
+        QVERIFY(!field<QCheckBox>(dialog, "notificationsCheck")->isChecked());
+        QVERIFY(!Settings::notifications());
         QVERIFY(shown.isEmpty());
 
         const Settings::Connection connection = Settings::connection();
