@@ -15,6 +15,7 @@
 #include <memory>
 #include <optional>
 #include <thread>
+#include <vector>
 
 Q_DECLARE_METATYPE(SpotListIndex::Update)
 
@@ -78,8 +79,8 @@ bool holdsTheTables(const SpotListIndex &index, const Connection &connection)
         && index.select(allErotic, 0, 0) == connection.ids("erospots");
 }
 
-// The first step of a statement on the connection holds it until another thread raised the
-// flag: the read is under way when the flag goes up.
+// The connection's first statement stops part-way until another thread has raised the flag:
+// the read is under way when the flag goes up.
 class RaisedMidRead
 {
 public:
@@ -144,12 +145,12 @@ private:
     // A page of the file overwritten with bytes that are no page, and what was there before.
     struct Damage
     {
-        qint64 page = 0;
+        qint64 offset = -1;
         QByteArray original;
     };
     // Overwrites a leaf page of spots among its newest rows.
     Damage damageNewestRows();
-    bool writeAtPage(qint64 page, const QByteArray &bytes);
+    bool writeAt(qint64 offset, const QByteArray &bytes);
 
     QString fileName;
     std::optional<Connection> own; // the window's connection
@@ -185,24 +186,27 @@ TestSpotListIndex::Damage TestSpotListIndex::damageNewestRows()
     // In tree order: the leaves follow the ids.
     std::vector<qint64> leaves;
     SqliteStatement pages(own->handle,
-                          "SELECT pageno FROM dbstat WHERE name='spots' AND pagetype='leaf' ORDER BY path");
-    while (pages.step() == SqliteStatement::Result::Row)
+                          "SELECT pageno,pgsize FROM dbstat WHERE name='spots' AND pagetype='leaf' ORDER BY path");
+    qint64 pageSize = 0;
+    while (pages.step() == SqliteStatement::Result::Row) {
         leaves.push_back(pages.integer(0));
+        pageSize = pages.integer(1);
+    }
     pages.finish();
     if (leaves.size() < 8 || !own->execute("PRAGMA wal_checkpoint(TRUNCATE)"))
         return {};
-    const qint64 page = leaves[leaves.size() * 7 / 8];
+    const qint64 offset = (leaves[leaves.size() * 7 / 8] - 1) * pageSize;
     QFile file(fileName);
-    if (!file.open(QIODevice::ReadOnly) || !file.seek((page - 1) * 4096))
+    if (!file.open(QIODevice::ReadOnly) || !file.seek(offset))
         return {};
-    const Damage damage{page, file.read(4096)};
-    return writeAtPage(page, QByteArray(4096, '\xff')) ? damage : Damage();
+    const Damage damage{offset, file.read(pageSize)};
+    return writeAt(offset, QByteArray(pageSize, '\xff')) ? damage : Damage();
 }
 
-bool TestSpotListIndex::writeAtPage(qint64 page, const QByteArray &bytes)
+bool TestSpotListIndex::writeAt(qint64 offset, const QByteArray &bytes)
 {
     QFile file(fileName);
-    return file.open(QIODevice::ReadWrite) && file.seek((page - 1) * 4096) && file.write(bytes) == bytes.size();
+    return file.open(QIODevice::ReadWrite) && file.seek(offset) && file.write(bytes) == bytes.size();
 }
 
 // Each change made by another program, then one update through the window's connection.
@@ -356,7 +360,7 @@ void TestSpotListIndex::failedReadGoesOnFromThere()
         QVERIFY(locker->execute("PRAGMA locking_mode=EXCLUSIVE; BEGIN EXCLUSIVE; COMMIT"));
     } else {
         damage = damageNewestRows();
-        QVERIFY(damage.page > 0);
+        QVERIFY(damage.offset >= 0);
     }
     {
         SpotIndexBuilder builder(fileName, nullptr, std::move(index));
@@ -378,7 +382,7 @@ void TestSpotListIndex::failedReadGoesOnFromThere()
         locker.reset();
         own.emplace(fileName);
     } else {
-        QVERIFY(writeAtPage(damage.page, damage.original));
+        QVERIFY(writeAt(damage.offset, damage.original));
     }
     if (!index)
         index = std::make_unique<SpotListIndex>();
