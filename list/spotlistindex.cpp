@@ -169,8 +169,15 @@ SpotListIndex::Update SpotListIndex::updateTable(sqlite3 *connection, const char
         return Update::Done;
     }
     added.bind(1, qint64(table.ids.empty() ? 0 : table.ids.back()));
-    if (!appendRows(added, table, cancel))
-        return cancel && cancel->load() ? Update::Cancelled : Update::Failed;
+    if (!appendRows(added, table, cancel)) {
+        if (cancel && cancel->load())
+            return Update::Cancelled;
+        // Prepared on the schema as it was: another connection may have dropped the table since.
+        if (!isMissing(connection, name))
+            return Update::Failed;
+        table.clear();
+        return Update::Done;
+    }
     if (count.step() != SqliteStatement::Result::Row)
         return Update::Failed;
     const qint64 stored = count.integer(0);
