@@ -61,6 +61,8 @@ public:
     // How many rows the filter selects among those of its table with an id above after (a
     // saved filter's new spots); its search looks at those rows alone.
     int countAbove(const SpotFilter &filter, int after) const;
+    // The highest id held of the filter's table; 0 when it holds none.
+    int newestId(const SpotFilter &filter) const;
     // The ids that select() gave for filter (newest first) in the order of column (SpotOrder),
     // ids that sort alike newest first; ids the index does not hold are left out. Sorting by
     // title keeps an order of all rows from its first use on a longer list (see SpotOrder).

@@ -168,3 +168,9 @@ int SpotListIndex::countAbove(const SpotFilter &filter, int after) const
         count += __builtin_popcountll(word);
     return count;
 }
+
+int SpotListIndex::newestId(const SpotFilter &filter) const
+{
+    const Table &table = tableOf(filter);
+    return table.ids.empty() ? 0 : table.ids.back();
+}

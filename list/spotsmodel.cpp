@@ -132,6 +132,11 @@ void SpotsModel::countDeferredRows()
 
 void SpotsModel::onIndexReady()
 {
+    if (filter.kind() == SpotFilter::Kind::Marked) {
+        Q_EMIT indexed();
+        Q_EMIT indexUpdated();
+        return;
+    }
     SpotQuery::Selection chosen = *currentSelection();
     countDeferred = false;
     if (chosen.count != rows) {
@@ -147,6 +152,7 @@ void SpotsModel::onIndexReady()
     windowQuery.reset();
     windowSql.clear();
     Q_EMIT indexed();
+    Q_EMIT indexUpdated();
 }
 
 void SpotsModel::forgetSelection()
@@ -165,7 +171,7 @@ SpotIndexKeeper::Refresh SpotsModel::refreshIndex()
 
 std::optional<SpotQuery::Selection> SpotsModel::currentSelection() const
 {
-    if (!keeper.index())
+    if (!keeper.index() || filter.kind() == SpotFilter::Kind::Marked)
         return std::nullopt;
     return query().select(*keeper.index(), {controller->newSpotCount(), controller->newEroticSpotCount()});
 }
@@ -494,6 +500,14 @@ void SpotsModel::showNewRows()
 {
     if (refreshIndex() == SpotIndexKeeper::Refresh::Failed)
         return; // the rows stay as they are until the read is tried again
+    if (filter.kind() != SpotFilter::Kind::Marked)
+        showSelection();
+    if (keeper.index())
+        Q_EMIT indexUpdated();
+}
+
+void SpotsModel::showSelection()
+{
     const int old = rows;
     int counted = 0;
     std::optional<SpotQuery::Selection> selection = currentSelection();

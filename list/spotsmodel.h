@@ -85,6 +85,9 @@ public Q_SLOTS:
 Q_SIGNALS:
     // The index is in use from now on.
     void indexed();
+    // The index has read what the tables hold now: after indexed(), and after new rows
+    // were shown.
+    void indexUpdated();
 
 private:
     // What the list shows of one spot in the window read.
@@ -112,6 +115,8 @@ private:
     // Shows the rows as they are now (as the index holds them, without reading, while it
     // waits for a commit): new ones inserted at the top.
     void showNewRows();
+    // The filter's rows as they are now: the difference inserted at the top, or all reset.
+    void showSelection();
     // Counts the rows of the current filter where the first window was shown without a count.
     void countDeferredRows();
     // Brings a Ready index up with the database, unless it waits for a commit.

@@ -166,6 +166,7 @@ void Tarnwick::finishHeaderRange()
                   tr("Klaar met headeren... %1 nieuwe spots, %2 totaal.")
                       .arg(spotsAdded + eroticSpotsAdded)
                       .arg(store.spotCount()));
+    Q_EMIT spotsUpToDate();
     if (client)
         client->selectGroup(commentGroup);
 }

@@ -248,7 +248,9 @@ void Tarnwick::onGroupResponse(const QByteArray &group, qint64 min, qint64 max)
             runStart = 0;
         }
         if (empty || last >= max) {
-            client->selectGroup(commentGroup);
+            Q_EMIT spotsUpToDate();
+            if (client)
+                client->selectGroup(commentGroup);
             return;
         }
         headers.start(last, min, max, Settings::maxSpots());

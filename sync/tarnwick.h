@@ -87,6 +87,9 @@ Q_SIGNALS:
     // of that download (complete, paused for an article, or failed).
     void headerProgress(int percent);
     void headerDownloadStopped();
+    // The spot group is downloaded up to its newest header: once per download cycle, after
+    // the cycle's last newSpots(), also when there was nothing new.
+    void spotsUpToDate();
 
 public Q_SLOTS:
     void onArticleData(const QByteArray &msgid, const QByteArray &data);
