@@ -198,7 +198,9 @@ void FilterWatch::onSpotsUpToDate()
         recount();
     }
     announcementDue = true;
-    if (counts.isCounted())
+    // Otherwise the counts of what the cycle brought are still to come: the index reads the
+    // last range on the builder's thread, or a pass over the filters is under way.
+    if (counts.isCounted() && model->indexKeeper().state() == SpotIndexKeeper::State::Ready)
         onCounted();
 }
 
