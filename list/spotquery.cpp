@@ -91,10 +91,11 @@ void SpotQuery::addConditions(QStringList &conditions, QVariantList &values) con
         }
         leftOut += filter.saved->leftOutSpotters;
     }
-    // Spotters are stored as UTF-8 or Latin-1 bytes: either form of the name.
+    // Spotters are stored as UTF-8 or Latin-1 bytes: either form of the name. The names are
+    // bound as bytes, and LIKE never matches a BLOB pattern: they are cast to text.
     for (const QString &name : std::as_const(leftOut)) {
-        conditions << QStringLiteral("NOT coalesce(CAST(spotter AS TEXT) LIKE ? ESCAPE '\\' OR "
-                                     "CAST(spotter AS TEXT) LIKE ? ESCAPE '\\',0)");
+        conditions << QStringLiteral("NOT coalesce(CAST(spotter AS TEXT) LIKE CAST(? AS TEXT) ESCAPE '\\' OR "
+                                     "CAST(spotter AS TEXT) LIKE CAST(? AS TEXT) ESCAPE '\\',0)");
         values << exactLike(name.toUtf8()) << exactLike(name.toLatin1());
     }
 }
