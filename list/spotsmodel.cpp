@@ -397,7 +397,7 @@ void SpotsModel::showMarks(const QList<MarkedSpot> &shown)
     SpotFilter chosen;
     chosen.marked = true;
     chosen.hiddenSpotters = filter.hiddenSpotters;
-    marks = shown;
+    givenMarks = shown;
     sortMarks();
     filter = {}; // the marks may have changed: shown again
     changeFilter(chosen);
@@ -447,6 +447,8 @@ void SpotsModel::sortMarks()
         }
         return {};
     };
+    // From the order given: a sort before leaves its order among marks that sort alike.
+    marks = givenMarks;
     if (!sortChoice)
         return;
     const bool ascending = sortChoice->order == Qt::AscendingOrder;
@@ -528,11 +530,12 @@ void SpotsModel::showSelection()
         if (selection)
             selectedIds = std::move(ids);
     };
-    if (counted > old) {
+    // New rows are at the top, newest first; in a sorted list they are anywhere.
+    if (counted > old && !sortChoice) {
         beginInsertRows(QModelIndex(), 0, counted - old - 1);
         take();
         endInsertRows();
-    } else if (counted < old) {
+    } else if (counted != old) {
         beginResetModel();
         take();
         endResetModel();
