@@ -439,7 +439,7 @@ void SpotsModel::sortMarks()
         case SortColumn::Date:
             return mark.spotDate;
         case SortColumn::Category:
-            return mark.subcategory;
+            return ShownOrder::categoryRank(mark.subcategory);
         case SortColumn::Title:
             return mark.title.toCaseFolded();
         case SortColumn::Spotter:
