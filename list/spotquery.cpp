@@ -47,7 +47,7 @@ QString SpotQuery::table() const
 bool SpotQuery::countsDownloaded() const
 {
     const SpotFilter::Kind kind = filter.kind();
-    return (kind == SpotFilter::Kind::New || kind == SpotFilter::Kind::EroticNew) && filter.hiddenSpotters.isEmpty();
+    return (kind == SpotFilter::Kind::New || kind == SpotFilter::Kind::EroticNew) && filter.leftOutSpotters().isEmpty();
 }
 
 void SpotQuery::addConditions(QStringList &conditions, QVariantList &values) const
@@ -83,7 +83,6 @@ void SpotQuery::addConditions(QStringList &conditions, QVariantList &values) con
         values << filter.category;
         break;
     }
-    QStringList leftOut = filter.hiddenSpotters;
     if (filter.saved) {
         const QList<int> &codes = filter.saved->categories;
         if (!codes.isEmpty()) {
@@ -97,15 +96,15 @@ void SpotQuery::addConditions(QStringList &conditions, QVariantList &values) con
             conditions << QStringLiteral("spotdate>=?");
             values << filter.saved->notBefore;
         }
-        leftOut += filter.saved->leftOutSpotters;
     }
     // Spotters are stored as UTF-8 or Latin-1 bytes: either form of the name, compared as
     // bytes with ASCII case ignored (lower() folds ASCII bytes alone; LIKE would take any two
     // bytes that are not UTF-8 for the same character).
+    const QStringList leftOut = filter.leftOutSpotters();
     if (!leftOut.isEmpty()) {
         conditions << QStringLiteral("NOT coalesce(lower(CAST(spotter AS TEXT)) IN (%1),0)")
                           .arg(placeholders(leftOut.size() * 2, QLatin1String("CAST(? AS TEXT)")));
-        for (const QString &name : std::as_const(leftOut))
+        for (const QString &name : leftOut)
             values << SpotText::foldedAscii(name.toUtf8()) << SpotText::foldedAscii(name.toLatin1());
     }
 }
