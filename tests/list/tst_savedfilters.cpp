@@ -132,8 +132,9 @@ bool found(const QByteArray &search, const Row &row)
 
 bool spotterIn(const QStringList &names, const Row &row)
 {
-    return std::any_of(names.begin(), names.end(),
-                       [&](const QString &name) { return asciiLower(name) == asciiLower(row.spotter.shown); });
+    return std::any_of(names.begin(), names.end(), [&](const QString &name) {
+        return !name.isEmpty() && asciiLower(name) == asciiLower(row.spotter.shown);
+    });
 }
 
 // Whether the list of filter shows row; baseline: the highest id of spots when the list started.
@@ -376,6 +377,7 @@ void TestSavedFilters::listsShowWhatEveryRowSays_data()
     list("category", {}, 1, 0, {});
     list("category-hidden-utf8-and-latin1", {}, 1, 0, {jorg});
     list("category-hidden-non-ascii-case-differs", {}, 2, 0, {QString::fromUtf8("J\xc3\x96RG")});
+    list("category-hidden-empty-name-names-no-one", {}, 1, 0, {QString()});
     list("subcategory-hidden-wildcard-is-a-character", {}, 0, 104, {QStringLiteral("hd_man")});
     list("subcategory-hidden-percent-is-no-wildcard", {}, 0, 300, {QStringLiteral("hd%man")});
     list("erotic-category-hidden", {}, CategoryScheme::erotic, 0, {QStringLiteral("pelikaan")});
@@ -390,6 +392,7 @@ void TestSavedFilters::listsShowWhatEveryRowSays_data()
     saved("saved-categories-and-subcategories", "plain", {2, 104}, 0, {}, {});
     saved("saved-age", {}, {}, late, {}, {});
     saved("saved-left-out", "hd", {1, 3}, 0, {QStringLiteral("HD-MAN"), jorg}, {});
+    saved("saved-left-out-empty-name", "e", {}, 0, {QString()}, {});
     saved("saved-left-out-and-hidden", "e", {4}, late, {rene}, {QStringLiteral("hd_man")});
     saved("saved-erotic-categories", {}, {CategoryScheme::erotic}, 0, {}, {});
     saved("saved-erotic-genres-and-age", "plain", {CategoryScheme::eroticSubcategory(0), CategoryScheme::eroticSubcategory(3)}, late, {}, {jorg});
