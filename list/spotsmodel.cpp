@@ -139,7 +139,8 @@ void SpotsModel::onIndexReady()
     }
     SpotQuery::Selection chosen = *currentSelection();
     countDeferred = false;
-    if (chosen.count != rows) {
+    const bool reset = chosen.count != rows;
+    if (reset) {
         beginResetModel();
         selectedIds = std::move(chosen.ids);
         rows = chosen.count;
@@ -151,6 +152,9 @@ void SpotsModel::onIndexReady()
     }
     windowQuery.reset();
     windowSql.clear();
+    // The index sorts titles and spotters otherwise than the statements did.
+    if (!reset && sortChoice && rows > 0)
+        Q_EMIT dataChanged(index(0, 0), index(rows - 1, ColumnCount - 1));
     Q_EMIT indexed();
     Q_EMIT indexUpdated();
 }
