@@ -461,9 +461,16 @@ void TestSavedFilters::sortsByEveryColumn()
     show(model, filter);
     model.sort(column, order);
     QVERIFY(!model.isIndexed());
-    QCOMPARE(shownIds(model), expectedIds(filter, 0, sort, false));
+    const QList<int> statementOrder = shownIds(model);
+    QCOMPARE(statementOrder, expectedIds(filter, 0, sort, false));
+    QSignalSpy changes(&model, &QAbstractItemModel::dataChanged);
+    QSignalSpy resets(&model, &QAbstractItemModel::modelReset);
     QVERIFY(indexed(model));
-    QCOMPARE(shownIds(model), expectedIds(filter, 0, sort, true));
+    const QList<int> indexOrder = expectedIds(filter, 0, sort, true);
+    QCOMPARE(shownIds(model), indexOrder);
+    // Rows that the index places elsewhere are announced.
+    if (indexOrder != statementOrder)
+        QVERIFY(!changes.isEmpty() || !resets.isEmpty());
     model.sort(-1);
     QCOMPARE(shownIds(model), expectedIds(filter, 0));
 }
