@@ -137,7 +137,8 @@ bool spotterIn(const QStringList &names, const Row &row)
     });
 }
 
-// Whether the list of filter shows row; baseline: the highest id of spots when the list started.
+// Whether the list of filter shows row; baseline: the highest id of the new list's table when
+// the list started.
 bool shows(const SpotFilter &filter, const Row &row, int baseline)
 {
     const bool searches = !SearchQuery(filter.search).isEmpty();
@@ -152,8 +153,8 @@ bool shows(const SpotFilter &filter, const Row &row, int baseline)
     }
     if (searches)
         return !row.erotic && found(filter.search, row);
-    if (filter.category == CategoryScheme::newSpots)
-        return !row.erotic && row.id > baseline;
+    if (filter.category == CategoryScheme::newSpots || filter.category == CategoryScheme::newEroticSpots)
+        return row.erotic == (filter.category == CategoryScheme::newEroticSpots) && row.id > baseline;
     if (filter.category == CategoryScheme::allSpots && filter.subcategory == 0)
         return !row.erotic;
     if (filter.subcategory != 0)
@@ -255,7 +256,7 @@ private:
     // The filter's ids, newest first or sorted as the statements or the index sort them.
     QList<int> expectedIds(const SpotFilter &filter, int baseline, std::optional<SpotQuery::Sort> sort = {},
                            bool indexed = true) const;
-    int maxId() const;
+    int maxId(bool erotic = false) const;
 
     std::optional<SpotStore> spotStore;
     std::unique_ptr<StandInSource> source;
@@ -281,6 +282,7 @@ void TestSavedFilters::initTestCase()
 void TestSavedFilters::cleanup()
 {
     source->addedSpots = 0;
+    source->addedEroticSpots = 0;
 }
 
 void TestSavedFilters::cleanupTestCase()
@@ -303,9 +305,11 @@ bool TestSavedFilters::insert(int count, bool erotic, const QByteArray &spotter)
     return transaction.commit();
 }
 
-int TestSavedFilters::maxId() const
+int TestSavedFilters::maxId(bool erotic) const
 {
-    QSqlQuery query(QStringLiteral("SELECT max(id) FROM spots"), spotStore->spotsDatabase());
+    QSqlQuery query(QStringLiteral("SELECT max(id) FROM ")
+                        + (erotic ? QLatin1String("erospots") : QLatin1String("spots")),
+                    spotStore->spotsDatabase());
     return query.next() ? query.value(0).toInt() : 0;
 }
 
@@ -384,6 +388,8 @@ void TestSavedFilters::listsShowWhatEveryRowSays_data()
     list("erotic-genre", {}, CategoryScheme::erotic, CategoryScheme::eroticSubcategory(2), {});
     list("new", {}, CategoryScheme::newSpots, 0, {});
     list("new-hidden", {}, CategoryScheme::newSpots, 0, {QStringLiteral("Pelikaan"), rene});
+    list("erotic-new", {}, CategoryScheme::newEroticSpots, 0, {});
+    list("erotic-new-hidden", {}, CategoryScheme::newEroticSpots, 0, {jorg});
     list("search-hidden", "kiwi", 0, 0, {QStringLiteral("pelikaan")});
     list("search-of-the-hidden", "spotter:pelik | zee", 0, 0, {QStringLiteral("pelikaan")});
     list("search-hidden-prefix-hides-nothing", "hd", 0, 0, {QStringLiteral("hd")});
@@ -406,13 +412,14 @@ void TestSavedFilters::listsShowWhatEveryRowSays()
 {
     QFETCH(SpotFilter, filter);
 
-    const int baseline = maxId();
+    const bool eroticNew = filter.category == CategoryScheme::newEroticSpots;
+    const int baseline = maxId(eroticNew);
     SpotsModel model(source.get(), nullptr);
     show(model, filter);
     QCOMPARE(model.currentFilter(), filter);
-    if (filter.category == CategoryScheme::newSpots) {
-        QVERIFY(insert(60));
-        source->addedSpots = 60;
+    if (filter.category == CategoryScheme::newSpots || eroticNew) {
+        QVERIFY(insert(60, eroticNew));
+        (eroticNew ? source->addedEroticSpots : source->addedSpots) = 60;
         Q_EMIT source->newSpots();
     }
     QVERIFY(!model.isIndexed());
@@ -646,15 +653,12 @@ void TestSavedFilters::countsNewSpotsOfSavedFilters()
     SavedFilterCounts counts(&model, nullptr);
     QSignalSpy changes(&counts, &SavedFilterCounts::countsChanged);
     const int seen = maxId();
-    QSqlQuery newestErotic(QStringLiteral("SELECT max(id) FROM erospots"), spotStore->spotsDatabase());
-    QVERIFY(newestErotic.next());
     const QString jorg = QString::fromUtf8("j\xc3\xb6rg");
     const QList<SavedFilterCounts::Entry> entries{
         {1, savedFilter("plain", {}, 0, {}, {QStringLiteral("pelikaan")}), seen},
         {2, savedFilter({}, {1, 2}, 0, {jorg}, {}), seen - 100},
         {3, savedFilter("zee", {}, 0, {}, {}), std::nullopt},
-        {4, savedFilter({}, {CategoryScheme::erotic}, 0, {QStringLiteral("Pelikaan")}, {}),
-         newestErotic.value(0).toInt() - 10},
+        {4, savedFilter({}, {CategoryScheme::erotic}, 0, {QStringLiteral("Pelikaan")}, {}), maxId(true) - 10},
         {5, savedFilter("-zee", {3}, firstDate + 200 * 60, {}, {QStringLiteral("hd_man")}), 0},
     };
     const auto expectedCount = [&](const SavedFilterCounts::Entry &entry) {
