@@ -654,7 +654,7 @@ void TestSavedFilters::countsNewSpotsOfSavedFilters()
     QSignalSpy changes(&counts, &SavedFilterCounts::countsChanged);
     const int seen = maxId();
     const QString jorg = QString::fromUtf8("j\xc3\xb6rg");
-    const QList<SavedFilterCounts::Entry> entries{
+    QList<SavedFilterCounts::Entry> entries{
         {1, savedFilter("plain", {}, 0, {}, {QStringLiteral("pelikaan")}), seen},
         {2, savedFilter({}, {1, 2}, 0, {jorg}, {}), seen - 100},
         {3, savedFilter("zee", {}, 0, {}, {}), std::nullopt},
@@ -705,6 +705,18 @@ void TestSavedFilters::countsNewSpotsOfSavedFilters()
         QVERIFY(countsExact());
         QCOMPARE(changes.size(), before + (range.changes ? 1 : 0));
     }
+
+    // Seen up to the newest: nothing new, in one more signal.
+    for (SavedFilterCounts::Entry &entry : entries) {
+        QCOMPARE(counts.newestId(entry.filter), maxId(entry.filter.readsEroticTable()));
+        entry.seenId = counts.newestId(entry.filter);
+    }
+    const int before = int(changes.size());
+    counts.setFilters(entries);
+    QTRY_VERIFY(counts.isCounted());
+    QVERIFY(countsExact());
+    QCOMPARE(counts.count(1) + counts.count(2) + counts.count(4) + counts.count(5), 0);
+    QCOMPARE(changes.size(), before + 1);
 }
 
 TARNWICK_TEST_MAIN(TestSavedFilters)
