@@ -104,8 +104,13 @@ void SpotQuery::addConditions(QStringList &conditions, QVariantList &values) con
     if (!leftOut.isEmpty()) {
         conditions << QStringLiteral("NOT coalesce(lower(CAST(spotter AS TEXT)) IN (%1),0)")
                           .arg(placeholders(leftOut.size() * 2, QLatin1String("CAST(? AS TEXT)")));
-        for (const QString &name : leftOut)
-            values << SpotText::foldedAscii(name.toUtf8()) << SpotText::foldedAscii(name.toLatin1());
+        for (const QString &name : leftOut) {
+            const QByteArray utf8 = name.toUtf8();
+            // A name beyond Latin-1 has no Latin-1 form ("?" would stand for what it lacks).
+            const QByteArray latin1 = name.toLatin1();
+            const bool fitsLatin1 = QString::fromLatin1(latin1) == name;
+            values << SpotText::foldedAscii(utf8) << SpotText::foldedAscii(fitsLatin1 ? latin1 : utf8);
+        }
     }
 }
 
