@@ -35,8 +35,8 @@ const char16_t *const phrases[] = {
     u"Zo\u00eb hd",        u"abc",
 };
 // Spotters as posters write them: UTF-8, Latin-1, wildcard characters, none.
-const QList<QByteArray> spotters{"J\xc3\xb6rg",           "J\xf6rg", "Pelikaan", "hd_man", "hd-man", QByteArray(),
-                                 "Ren\xc3\xa9 Zo\xc3\xab"};
+const QList<QByteArray> spotters{
+    "J\xc3\xb6rg", "J\xf6rg", "Pelikaan", "hd_man", "hd-man", QByteArray(), "Ren\xc3\xa9 Zo\xc3\xab", "J?rg"};
 
 SpotRecord spot(int i, bool erotic)
 {
@@ -382,6 +382,7 @@ void TestSavedFilters::listsShowWhatEveryRowSays_data()
     list("category-hidden-utf8-and-latin1", {}, 1, 0, {jorg});
     list("category-hidden-non-ascii-case-differs", {}, 2, 0, {QString::fromUtf8("J\xc3\x96RG")});
     list("category-hidden-empty-name-names-no-one", {}, 1, 0, {QString()});
+    list("category-hidden-beyond-latin1", {}, 1, 0, {QString::fromUtf8("j\xc5\x91rg")});
     list("subcategory-hidden-wildcard-is-a-character", {}, 0, 104, {QStringLiteral("hd_man")});
     list("subcategory-hidden-percent-is-no-wildcard", {}, 0, 300, {QStringLiteral("hd%man")});
     list("erotic-category-hidden", {}, CategoryScheme::erotic, 0, {QStringLiteral("pelikaan")});
