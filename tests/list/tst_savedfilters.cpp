@@ -170,7 +170,7 @@ int compareRows(const Row &a, const Row &b, SortColumn column, bool indexed)
         if (indexed)
             return QString::compare(x.shown.toCaseFolded(), y.shown.toCaseFolded());
         if (x.isNull || y.isNull)
-            return int(y.isNull) - int(x.isNull) == 0 ? 0 : (x.isNull ? -1 : 1);
+            return int(y.isNull) - int(x.isNull);
         const QByteArray left = SpotText::foldedAscii(x.bytes);
         const QByteArray right = SpotText::foldedAscii(y.bytes);
         return left < right ? -1 : right < left ? 1 : 0;
