@@ -45,6 +45,15 @@ SpotFilter::Kind SpotFilter::kind() const
     return Kind::Category;
 }
 
+QStringList SpotFilter::leftOutSpotters() const
+{
+    QStringList names = hiddenSpotters;
+    if (saved)
+        names += saved->leftOutSpotters;
+    names.removeAll(QString());
+    return names;
+}
+
 bool SpotFilter::readsEroticTable() const
 {
     if (saved)

@@ -36,6 +36,9 @@ struct SpotFilter
     QStringList hiddenSpotters;
 
     Kind kind() const;
+    // The spotters whose spots are left out: the hidden ones and a saved filter's. An empty
+    // name names no one (not the spots without a spotter).
+    QStringList leftOutSpotters() const;
     // Erotic spots live in erospots; a search never reads them, a saved filter only when all
     // its categories are erotic.
     bool readsEroticTable() const;

@@ -74,10 +74,7 @@ std::vector<int> SpotListIndex::pick(const Table &table, Shown shown)
 SpotListIndex::RowBits SpotListIndex::allowedRows(const Table &table, const SpotFilter &filter, size_t first)
 {
     const size_t rows = table.ids.size();
-    QStringList leftOut = filter.hiddenSpotters;
-    if (filter.saved)
-        leftOut += filter.saved->leftOutSpotters;
-    const std::vector<quint8> excluded = spottersNamed(table.spotters, leftOut);
+    const std::vector<quint8> excluded = spottersNamed(table.spotters, filter.leftOutSpotters());
     // Categories by code: a lookup per row rather than a search of the list.
     std::vector<quint8> shownCodes;
     if (filter.saved && !filter.saved->categories.isEmpty()) {
@@ -140,14 +137,14 @@ std::vector<int> SpotListIndex::select(const SpotFilter &filter, int baselineSpo
             allowedRows(table, filter, firstAbove(kind == SpotFilter::Kind::New ? baselineSpotId : baselineEroticId)),
             table.ids);
     case SpotFilter::Kind::All:
-        if (filter.hiddenSpotters.isEmpty())
+        if (filter.leftOutSpotters().isEmpty())
             return {table.ids.rbegin(), table.ids.rend()};
         return idsOf(allowedRows(table, filter, 0), table.ids);
     case SpotFilter::Kind::Subcategory:
     case SpotFilter::Kind::Category:
         break;
     }
-    const std::vector<quint8> hidden = spottersNamed(table.spotters, filter.hiddenSpotters);
+    const std::vector<quint8> hidden = spottersNamed(table.spotters, filter.leftOutSpotters());
     const bool bySubcategory = kind == SpotFilter::Kind::Subcategory;
     return pick(table, [&](size_t row) {
         return (bySubcategory ? table.subcats[row] == filter.subcategory : table.cats[row] == filter.category)

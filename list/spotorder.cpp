@@ -189,6 +189,12 @@ struct CategoryRanks
     }
 };
 
+const CategoryRanks &categoryRanks()
+{
+    static const CategoryRanks ranks;
+    return ranks;
+}
+
 struct TitleEntry
 {
     quint64 key;
@@ -291,6 +297,11 @@ quint64 prefixKey(QByteArrayView text)
     return key;
 }
 
+quint32 categoryRank(int subcategory)
+{
+    return categoryRanks()(subcategory);
+}
+
 } // namespace ShownOrder
 
 std::vector<quint32> SpotOrder::sorted(const SpotColumns &columns, std::vector<quint32> rows, SortColumn column,
@@ -300,9 +311,8 @@ std::vector<quint32> SpotOrder::sorted(const SpotColumns &columns, std::vector<q
     case SortColumn::Date:
         return byDate(columns.dates, std::move(rows), order);
     case SortColumn::Category: {
-        static const CategoryRanks categoryRanks;
-        return byRank(rows, categoryRanks.count, order,
-                      [&](quint32 row) { return categoryRanks(columns.subcats[row]); });
+        const CategoryRanks &ranks = categoryRanks();
+        return byRank(rows, ranks.count, order, [&](quint32 row) { return ranks(columns.subcats[row]); });
     }
     case SortColumn::Title:
         return byTitle(columns.titles, std::move(rows), order);

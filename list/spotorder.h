@@ -23,6 +23,8 @@ int compare(QByteArrayView a, QByteArrayView b);
 // The first 8 bytes of the folded text in UTF-8, the first in the highest byte, 0 after its
 // end: a key whose order never contradicts compare() (equal keys say nothing).
 quint64 prefixKey(QByteArrayView text);
+// The place of a sub-category's short name (as the list shows it) among all short names.
+quint32 categoryRank(int subcategory);
 
 } // namespace ShownOrder
 

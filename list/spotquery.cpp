@@ -1,25 +1,33 @@
 #include "spotquery.h"
 
+#include "categoryscheme.h"
 #include "searchquery.h"
 #include "spotlistindex.h"
+#include "spottext.h"
 
 namespace {
 
 const QLatin1StringView selectColumns("SELECT id,subcat,spotdate,title,spotter,msgid FROM ");
 
-// ?,?,... for count values.
-QString placeholders(qsizetype count)
+// ?,?,... (or another placeholder) for count values.
+QString placeholders(qsizetype count, QLatin1StringView placeholder = QLatin1StringView("?"))
 {
-    QString marks = QStringLiteral("?");
+    QString marks = placeholder;
     for (qsizetype i = 1; i < count; ++i)
-        marks += QLatin1String(",?");
+        marks += QLatin1Char(',') + placeholder;
     return marks;
 }
 
-// A spotter name as LIKE compares it exactly (ASCII case ignored): its wildcards escaped.
-QByteArray exactLike(QByteArray bytes)
+// The place of the row's short category name among all of them (ShownOrder::categoryRank),
+// as an expression over subcat: the scheme's own codes.
+QString categoryRankCase()
 {
-    return bytes.replace('\\', "\\\\").replace('%', "\\%").replace('_', "\\_");
+    QString expression = QStringLiteral("CASE subcat");
+    for (const CategoryScheme::Entry &entry : CategoryScheme::entries()) {
+        if (entry.code >= 0)
+            expression += QStringLiteral(" WHEN %1 THEN %2").arg(entry.code).arg(ShownOrder::categoryRank(entry.code));
+    }
+    return expression + QStringLiteral(" ELSE %1 END").arg(ShownOrder::categoryRank(-1));
 }
 
 } // namespace
@@ -39,7 +47,7 @@ QString SpotQuery::table() const
 bool SpotQuery::countsDownloaded() const
 {
     const SpotFilter::Kind kind = filter.kind();
-    return (kind == SpotFilter::Kind::New || kind == SpotFilter::Kind::EroticNew) && filter.hiddenSpotters.isEmpty();
+    return (kind == SpotFilter::Kind::New || kind == SpotFilter::Kind::EroticNew) && filter.leftOutSpotters().isEmpty();
 }
 
 void SpotQuery::addConditions(QStringList &conditions, QVariantList &values) const
@@ -75,7 +83,6 @@ void SpotQuery::addConditions(QStringList &conditions, QVariantList &values) con
         values << filter.category;
         break;
     }
-    QStringList leftOut = filter.hiddenSpotters;
     if (filter.saved) {
         const QList<int> &codes = filter.saved->categories;
         if (!codes.isEmpty()) {
@@ -89,13 +96,21 @@ void SpotQuery::addConditions(QStringList &conditions, QVariantList &values) con
             conditions << QStringLiteral("spotdate>=?");
             values << filter.saved->notBefore;
         }
-        leftOut += filter.saved->leftOutSpotters;
     }
-    // Spotters are stored as UTF-8 or Latin-1 bytes: either form of the name.
-    for (const QString &name : std::as_const(leftOut)) {
-        conditions << QStringLiteral("NOT coalesce(CAST(spotter AS TEXT) LIKE ? ESCAPE '\\' OR "
-                                     "CAST(spotter AS TEXT) LIKE ? ESCAPE '\\',0)");
-        values << exactLike(name.toUtf8()) << exactLike(name.toLatin1());
+    // Spotters are stored as UTF-8 or Latin-1 bytes: either form of the name, compared as
+    // bytes with ASCII case ignored (lower() folds ASCII bytes alone; LIKE would take any two
+    // bytes that are not UTF-8 for the same character).
+    const QStringList leftOut = filter.leftOutSpotters();
+    if (!leftOut.isEmpty()) {
+        conditions << QStringLiteral("NOT coalesce(lower(CAST(spotter AS TEXT)) IN (%1),0)")
+                          .arg(placeholders(leftOut.size() * 2, QLatin1String("CAST(? AS TEXT)")));
+        for (const QString &name : leftOut) {
+            const QByteArray utf8 = name.toUtf8();
+            // A name beyond Latin-1 has no Latin-1 form ("?" would stand for what it lacks).
+            const QByteArray latin1 = name.toLatin1();
+            const bool fitsLatin1 = QString::fromLatin1(latin1) == name;
+            values << SpotText::foldedAscii(utf8) << SpotText::foldedAscii(fitsLatin1 ? latin1 : utf8);
+        }
     }
 }
 
@@ -108,7 +123,7 @@ QString SpotQuery::orderBy() const
     case SortColumn::Date:
         return QLatin1String(" ORDER BY spotdate") + direction + QLatin1String(",id DESC");
     case SortColumn::Category:
-        return QLatin1String(" ORDER BY subcat") + direction + QLatin1String(",id DESC");
+        return QLatin1String(" ORDER BY ") + categoryRankCase() + direction + QLatin1String(",id DESC");
     case SortColumn::Title:
         return QLatin1String(" ORDER BY CAST(title AS TEXT) COLLATE NOCASE") + direction + QLatin1String(",id DESC");
     case SortColumn::Spotter:

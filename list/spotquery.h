@@ -13,9 +13,10 @@ class SpotListIndex;
 
 // What one SpotFilter selects, newest first or in the order of a column, in both ways the
 // list reads its rows: as statements over the spot tables (before the index is there) and as
-// ids chosen from the SpotListIndex. Both give the same rows, but for hidden spotters, whose
-// ASCII case the statements ignore only in ASCII, and titles in another order than the
-// index's (the statements sort the stored bytes). Nothing here reads a database by itself.
+// ids chosen from the SpotListIndex. Both give the same rows (hidden spotters by their names,
+// ASCII case ignored), but titles and spotters in another order than the index's (the
+// statements sort the stored bytes); categories sort by their short names in both. Nothing
+// here reads a database by itself.
 // The watch list is no query: its rows are the marks.
 class SpotQuery
 {

@@ -139,7 +139,8 @@ void SpotsModel::onIndexReady()
     }
     SpotQuery::Selection chosen = *currentSelection();
     countDeferred = false;
-    if (chosen.count != rows) {
+    const bool reset = chosen.count != rows;
+    if (reset) {
         beginResetModel();
         selectedIds = std::move(chosen.ids);
         rows = chosen.count;
@@ -151,6 +152,9 @@ void SpotsModel::onIndexReady()
     }
     windowQuery.reset();
     windowSql.clear();
+    // The index sorts titles and spotters otherwise than the statements did.
+    if (!reset && sortChoice && rows > 0)
+        Q_EMIT dataChanged(index(0, 0), index(rows - 1, ColumnCount - 1));
     Q_EMIT indexed();
     Q_EMIT indexUpdated();
 }
@@ -397,7 +401,7 @@ void SpotsModel::showMarks(const QList<MarkedSpot> &shown)
     SpotFilter chosen;
     chosen.marked = true;
     chosen.hiddenSpotters = filter.hiddenSpotters;
-    marks = shown;
+    givenMarks = shown;
     sortMarks();
     filter = {}; // the marks may have changed: shown again
     changeFilter(chosen);
@@ -439,7 +443,7 @@ void SpotsModel::sortMarks()
         case SortColumn::Date:
             return mark.spotDate;
         case SortColumn::Category:
-            return mark.subcategory;
+            return ShownOrder::categoryRank(mark.subcategory);
         case SortColumn::Title:
             return mark.title.toCaseFolded();
         case SortColumn::Spotter:
@@ -447,6 +451,8 @@ void SpotsModel::sortMarks()
         }
         return {};
     };
+    // From the order given: a sort before leaves its order among marks that sort alike.
+    marks = givenMarks;
     if (!sortChoice)
         return;
     const bool ascending = sortChoice->order == Qt::AscendingOrder;
@@ -528,11 +534,12 @@ void SpotsModel::showSelection()
         if (selection)
             selectedIds = std::move(ids);
     };
-    if (counted > old) {
+    // New rows are at the top, newest first; in a sorted list they are anywhere.
+    if (counted > old && !sortChoice) {
         beginInsertRows(QModelIndex(), 0, counted - old - 1);
         take();
         endInsertRows();
-    } else if (counted < old) {
+    } else if (counted != old) {
         beginResetModel();
         take();
         endResetModel();

@@ -78,7 +78,8 @@ public:
     void setRetryInterval(int milliseconds);
 
 public Q_SLOTS:
-    // Re-reads the current filter; more rows are announced as inserted at the top. Changes
+    // Re-reads the current filter; more rows are announced as inserted at the top (a sorted
+    // list, whose new rows may be anywhere, is reset). Changes
     // that are read on the builder's thread are announced once they are read.
     void onNewSpots();
 
@@ -143,7 +144,8 @@ private:
     SpotQuery::Baselines baselines;
     SpotFilter filter;
     std::optional<SpotQuery::Sort> sortChoice;
-    QList<MarkedSpot> marks;
+    QList<MarkedSpot> givenMarks;
+    QList<MarkedSpot> marks; // as shown
     QSet<QByteArray> markedIds;
     SpotIndexKeeper keeper;
     std::vector<int> selectedIds;
