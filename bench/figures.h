@@ -34,6 +34,25 @@ enum class SpotIndexFigure {
 };
 double spotIndexFigure(int millions, SpotIndexFigure figure);
 
+// The saved filters of the spot list over that store, in milliseconds. A range of 50,001 new
+// spots arrives (one transaction) while 20 saved filters are counted (SavedFilterCounts): from
+// newSpots() until every filter is counted (Counts), or until the list showed the range and the
+// counting began (CountsIndex); the longest gap between the ticks of a 1 ms timer while
+// counting (CountsBusy) and before it (CountsIndexBusy); the worst of three ranges. The slowest
+// of the 20 to open until its first rows and count (Open), or its search text alone
+// (OpenSearchAlone). Two spotters hidden on "Alles" (HideSpotter), or shown again (ShowSpotter).
+enum class FilterFigure {
+    CountsMs,
+    CountsIndexMs,
+    CountsBusyMs,
+    CountsIndexBusyMs,
+    OpenMs,
+    OpenSearchAloneMs,
+    HideSpotterMs,
+    ShowSpotterMs,
+};
+double filterFigure(int millions, FilterFigure figure);
+
 // The download of 200,000 spot headers (four ranges, 1% reposts) from the in-process server
 // into a store that already holds storedMillions million spots: headers per second through
 // the program over XOVER or XZVER, rows per second of the same duplicate tests and inserts
