@@ -119,6 +119,7 @@ void addFilterFigures(std::vector<Figure> &figures, int millions)
         {"model_filter_counts_20_index_ms", FilterFigure::CountsIndexMs},
         {"model_filter_counts_busy_ms", FilterFigure::CountsBusyMs},
         {"model_filter_counts_index_busy_ms", FilterFigure::CountsIndexBusyMs},
+        {"model_filter_counts_timer_gap_ms", FilterFigure::CountsTimerGapMs},
         {"model_filter_open_ms", FilterFigure::OpenMs},
         {"model_filter_open_search_alone_ms", FilterFigure::OpenSearchAloneMs},
         {"model_hide_spotter_ms", FilterFigure::HideSpotterMs},
