@@ -3,16 +3,22 @@
 
 #include "categoryscheme.h"
 #include "databasesetuperror.h"
+#include "filterdialog.h"
+#include "filterwatch.h"
+#include "hiddenspottersdialog.h"
 #include "messageboxes.h"
 #include "settings.h"
+#include "searchquery.h"
 #include "settingsdialog.h"
 #include "spotsmodel.h"
 #include "spotpage.h"
-#include "spotrow.h"
+#include "spotstore.h"
 #include "spotview.h"
 #include "tarnwick.h"
 
+#include <QAction>
 #include <QCloseEvent>
+#include <QFont>
 #include <QHeaderView>
 #include <QMenu>
 #include <QProgressBar>
@@ -22,6 +28,10 @@ namespace {
 constexpr int statusMessageMs = 300000;
 // The "Erotiek" item is the seventh top-level item of the tree.
 constexpr int eroticItemIndex = 6;
+// Tree item data: the category code (Qt::UserRole, for category items), what the item
+// stands for, and a saved filter's id.
+constexpr int treeKindRole = Qt::UserRole + 1;
+constexpr int filterIdRole = Qt::UserRole + 2;
 } // namespace
 
 MainWindow::MainWindow(QWidget *parent)
@@ -54,6 +64,32 @@ MainWindow::MainWindow(QWidget *parent)
     header->resizeSection(SpotsModel::CategoryColumn, 50);
     header->setSectionResizeMode(SpotsModel::TitleColumn, QHeaderView::Stretch);
     header->setStretchLastSection(false);
+    // Newest first until a header is clicked; a third click goes back to it.
+    header->setSortIndicator(-1, Qt::DescendingOrder);
+    header->setSortIndicatorClearable(true);
+    ui->tableView->setSortingEnabled(true);
+    ui->queryEdit->setToolTip(SearchQuery::syntaxHelp());
+
+    watch = new FilterWatch(model, QIcon(QStringLiteral(":/icons/icon.png")), this);
+    connect(controller, &Tarnwick::spotsUpToDate, watch, &FilterWatch::onSpotsUpToDate);
+    connect(watch, &FilterWatch::filtersChanged, this, &MainWindow::showFilters);
+    connect(watch, &FilterWatch::marksChanged, this, [this] {
+        for (SpotView *spot : std::as_const(spotTabs))
+            spot->setMarked(watch->isMarked(spot->messageId()));
+    });
+    connect(watch, &FilterWatch::filterActivated, this, [this](qint64 id) {
+        showNormal();
+        activateWindow();
+        selectFilterItem(id);
+    });
+    connect(watch, &FilterWatch::windowRequested, this, [this] {
+        showNormal();
+        activateWindow();
+    });
+    const QString userFileMessage = watch->open(SpotStore::dataDirectory());
+    if (!userFileMessage.isEmpty())
+        MessageBoxes::information(this, tr("Mijn filters"), userFileMessage);
+    buildWatchMenu();
 
     if (!Settings::isConfigured()) {
         SettingsDialog dialog(this);
@@ -88,7 +124,165 @@ void MainWindow::buildCategoryTree()
         item->setText(0, tr(entry.treeText));
         item->setData(0, Qt::UserRole, entry.code);
     }
+    marksItem = new QTreeWidgetItem(ui->treeWidget, {tr("Bewaard")});
+    marksItem->setData(0, treeKindRole, int(TreeKind::Marks));
+    filtersItem = new QTreeWidgetItem(ui->treeWidget, {tr("Mijn filters")});
+    filtersItem->setData(0, treeKindRole, int(TreeKind::Filters));
+    ui->treeWidget->setContextMenuPolicy(Qt::CustomContextMenu);
     ui->treeWidget->expandAll();
+}
+
+MainWindow::TreeKind MainWindow::treeKind(const QTreeWidgetItem *item) const
+{
+    return TreeKind(item->data(0, treeKindRole).toInt());
+}
+
+void MainWindow::buildWatchMenu()
+{
+    QMenu *menu = new QMenu(tr("Spots"), this);
+    ui->menuBar->insertMenu(ui->menuHelp->menuAction(), menu);
+    QAction *mark = menu->addAction(tr("Bewaren"), this, &MainWindow::toggleMark);
+    mark->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_B));
+    menu->addAction(tr("Filter bewaren…"), this, &MainWindow::saveFilter);
+    menu->addAction(tr("Verborgen spotters…"), this, &MainWindow::editHiddenSpotters);
+}
+
+void MainWindow::showFilters()
+{
+    const QTreeWidgetItem *current = ui->treeWidget->currentItem();
+    const qint64 currentId
+        = current && treeKind(current) == TreeKind::Filter ? current->data(0, filterIdRole).toLongLong() : 0;
+    const QSignalBlocker quiet(ui->treeWidget);
+    qDeleteAll(filtersItem->takeChildren());
+    for (const SavedFilter &filter : watch->filters()) {
+        const int count = watch->newCount(filter.id);
+        auto *item
+            = new QTreeWidgetItem(filtersItem, {count > 0 ? tr("%1 (%2)").arg(filter.name).arg(count) : filter.name});
+        item->setData(0, treeKindRole, int(TreeKind::Filter));
+        item->setData(0, filterIdRole, filter.id);
+        QFont font = item->font(0);
+        font.setBold(count > 0);
+        item->setFont(0, font);
+        if (filter.id == currentId)
+            ui->treeWidget->setCurrentItem(item);
+    }
+    filtersItem->setExpanded(true);
+}
+
+void MainWindow::selectFilterItem(qint64 id)
+{
+    for (int i = 0; i < filtersItem->childCount(); ++i) {
+        if (filtersItem->child(i)->data(0, filterIdRole).toLongLong() == id)
+            ui->treeWidget->setCurrentItem(filtersItem->child(i));
+    }
+}
+
+void MainWindow::saveFilter()
+{
+    SavedFilter filter;
+    const QTreeWidgetItem *current = ui->treeWidget->currentItem();
+    if (!shownSearch.isEmpty()) {
+        filter.search = shownSearch;
+        filter.name = shownSearch;
+    } else if (current && treeKind(current) == TreeKind::Category) {
+        const int code = current->data(0, Qt::UserRole).toInt();
+        if (code > CategoryScheme::allSpots)
+            filter.categories = {code};
+        filter.name = current->text(0);
+    } else if (current && treeKind(current) == TreeKind::Filter) {
+        if (const std::optional<SavedFilter> shown = watch->filter(current->data(0, filterIdRole).toLongLong()))
+            filter = *shown;
+        filter.name = tr("Kopie van %1").arg(filter.name);
+    }
+    editFilter(filter, true);
+}
+
+void MainWindow::editFilter(const SavedFilter &filter, bool isNew)
+{
+    FilterDialog dialog(filter, SearchQuery::syntaxHelp(), this);
+    if (dialog.exec() != QDialog::Accepted)
+        return;
+    const bool written = isNew ? watch->addFilter(dialog.filter()) : watch->updateFilter(dialog.filter());
+    if (!written)
+        MessageBoxes::critical(this, tr("Mijn filters"), tr("Het filter kon niet worden bewaard."));
+    else if (!isNew && ui->treeWidget->currentItem())
+        on_treeWidget_currentItemChanged(ui->treeWidget->currentItem(), nullptr);
+}
+
+void MainWindow::on_treeWidget_customContextMenuRequested(const QPoint &pos)
+{
+    QTreeWidgetItem *item = ui->treeWidget->itemAt(pos);
+    if (!item)
+        return;
+    QMenu menu(this);
+    if (treeKind(item) == TreeKind::Filter) {
+        const std::optional<SavedFilter> filter = watch->filter(item->data(0, filterIdRole).toLongLong());
+        if (!filter)
+            return;
+        const qint64 id = filter->id;
+        menu.addAction(tr("Bewerken…"), this, [this, filter] { editFilter(*filter, false); });
+        menu.addAction(tr("Omhoog"), this, [this, id] { watch->moveFilter(id, -1); });
+        menu.addAction(tr("Omlaag"), this, [this, id] { watch->moveFilter(id, 1); });
+        menu.addAction(tr("Verwijderen"), this, [this, filter] {
+            if (MessageBoxes::question(this, tr("Mijn filters"), tr("Filter '%1' verwijderen?").arg(filter->name)))
+                watch->removeFilter(filter->id);
+        });
+    } else {
+        menu.addAction(tr("Filter bewaren…"), this, &MainWindow::saveFilter);
+    }
+    menu.exec(ui->treeWidget->viewport()->mapToGlobal(pos));
+}
+
+void MainWindow::hideSpotter(const QString &name)
+{
+    if (!MessageBoxes::question(
+            this, tr("Spotter verbergen"),
+            tr("Alle spots van '%1' verbergen? Via Spots, Verborgen spotters komen ze terug.").arg(name)))
+        return;
+    if (!watch->hideSpotter(name))
+        MessageBoxes::critical(this, tr("Spotter verbergen"), tr("De spotter kon niet worden verborgen."));
+}
+
+void MainWindow::editHiddenSpotters()
+{
+    HiddenSpottersDialog dialog(watch->hiddenSpotters(), this);
+    dialog.exec();
+    if (!dialog.restored().isEmpty())
+        watch->showSpotters(dialog.restored());
+}
+
+std::optional<SpotRow> MainWindow::spotOf(const QModelIndex &index) const
+{
+    const int spotId = index.data(SpotsModel::SpotIdRole).toInt();
+    if (spotId != 0)
+        return controller->findSpot(spotId);
+    return watch->markedRow(index.data(SpotsModel::MessageIdRole).toByteArray());
+}
+
+void MainWindow::setMarked(const SpotRow &spot, bool marked)
+{
+    if (!watch->setMarked(spot, marked)) {
+        MessageBoxes::critical(this, tr("Bewaard"), tr("De spot kon niet worden bewaard."));
+        Q_EMIT watch->marksChanged(); // the tabs show what is stored
+    }
+}
+
+void MainWindow::toggleMark()
+{
+    std::optional<SpotRow> spot;
+    const int tab = ui->tabWidget->currentIndex();
+    if (tab == 0) {
+        const QModelIndex current = ui->tableView->currentIndex();
+        if (current.isValid())
+            spot = spotOf(current);
+    } else {
+        for (SpotView *view : std::as_const(spotTabs)) {
+            if (view->tabIndex() == tab)
+                spot = view->spot();
+        }
+    }
+    if (spot)
+        setMarked(*spot, !watch->isMarked(spot->messageId));
 }
 
 void MainWindow::applyEroticaVisibility()
@@ -143,14 +337,19 @@ void MainWindow::on_tableView_clicked(const QModelIndex &index)
 {
     if (!index.isValid())
         return;
-    const int spotId = index.data(SpotsModel::SpotIdRole).toInt();
-    if (spotTabs.contains(spotId))
+    const QByteArray messageId = index.data(SpotsModel::MessageIdRole).toByteArray();
+    if (messageId.isEmpty() || spotTabs.contains(messageId))
         return;
     const QString title = index.siblingAtColumn(SpotsModel::TitleColumn).data().toString();
-    auto *spot = new SpotView(controller, ui->tabWidget, spotId, title, this);
-    spotTabs.insert(spotId, spot);
-    connect(spot, &SpotView::nzbRequested, this,
-            [this, spotId, title](NzbHandOffJob::Mode mode) { handOffNzb(spotId, title, mode); });
+    const std::optional<SpotRow> row = spotOf(index);
+    auto *spot = new SpotView(controller, ui->tabWidget, row, title, this);
+    spotTabs.insert(messageId, spot);
+    spot->setMarked(watch->isMarked(messageId));
+    if (row) {
+        connect(spot, &SpotView::nzbRequested, this,
+                [this, row, title](NzbHandOffJob::Mode mode) { handOffNzb(*row, title, mode); });
+        connect(spot, &SpotView::markRequested, this, [this, row](bool marked) { setMarked(*row, marked); });
+    }
 }
 
 void MainWindow::on_tableView_customContextMenuRequested(const QPoint &pos)
@@ -158,21 +357,25 @@ void MainWindow::on_tableView_customContextMenuRequested(const QPoint &pos)
     const QModelIndex index = ui->tableView->indexAt(pos);
     if (!index.isValid())
         return;
-    const int spotId = index.data(SpotsModel::SpotIdRole).toInt();
+    const std::optional<SpotRow> spot = spotOf(index);
+    if (!spot)
+        return;
     const QString title = index.siblingAtColumn(SpotsModel::TitleColumn).data().toString();
     QMenu menu(this);
-    menu.addAction(tr("NZB opslaan"), this, [=] { handOffNzb(spotId, title, NzbHandOffJob::Mode::Save); });
-    menu.addAction(tr("Downloaden"), this, [=] { handOffNzb(spotId, title, NzbHandOffJob::Mode::Download); });
+    menu.addAction(tr("NZB opslaan"), this, [=] { handOffNzb(*spot, title, NzbHandOffJob::Mode::Save); });
+    menu.addAction(tr("Downloaden"), this, [=] { handOffNzb(*spot, title, NzbHandOffJob::Mode::Download); });
+    menu.addSeparator();
+    const bool marked = watch->isMarked(spot->messageId);
+    menu.addAction(marked ? tr("Niet meer bewaren") : tr("Bewaren"), this, [=] { setMarked(*spot, !marked); });
+    if (!spot->spotter.isEmpty())
+        menu.addAction(tr("Spotter verbergen"), this, [=] { hideSpotter(spot->spotter); });
     menu.exec(ui->tableView->viewport()->mapToGlobal(pos));
 }
 
-void MainWindow::handOffNzb(int spotId, const QString &title, NzbHandOffJob::Mode mode)
+void MainWindow::handOffNzb(const SpotRow &spot, const QString &title, NzbHandOffJob::Mode mode)
 {
-    const std::optional<SpotRow> spot = controller->findSpot(spotId);
-    if (!spot)
-        return;
-    auto *job = new NzbHandOffJob(controller, SpotPage::articleIdOf(spot->messageId), title,
-                                  CategoryScheme::categoryName(spot->category), mode, this);
+    auto *job = new NzbHandOffJob(controller, SpotPage::articleIdOf(spot.messageId), title,
+                                  CategoryScheme::categoryName(spot.category), mode, this);
     connect(job, &NzbHandOffJob::status, this, &MainWindow::showStatus);
     connect(job, &NzbHandOffJob::failed, this, [this](const QString &reason) {
         ui->statusBar->clearMessage(); // the progress it showed is over
@@ -185,7 +388,7 @@ void MainWindow::on_tableView_doubleClicked(const QModelIndex &index)
 {
     if (!index.isValid())
         return;
-    if (SpotView *spot = spotTabs.value(index.data(SpotsModel::SpotIdRole).toInt()))
+    if (SpotView *spot = spotTabs.value(index.data(SpotsModel::MessageIdRole).toByteArray()))
         spot->showTab();
 }
 
@@ -222,6 +425,7 @@ void MainWindow::on_actionHeaders_verwijderen_en_opnieuw_downloaden_triggered()
         return;
     showStatusNow(tr("Bezig met verwijderen databases... Kan even duren..."));
     if (controller->deleteAllSpots()) {
+        watch->onAllSpotsDeleted();
         showStatus(tr("Database verwijderd!"));
         controller->reconnectToServer();
     } else {
@@ -233,12 +437,30 @@ void MainWindow::on_treeWidget_currentItemChanged(QTreeWidgetItem *current, QTre
 {
     if (!current)
         return;
-    const QString name = current->text(0);
-    const int code = current->data(0, Qt::UserRole).toInt();
-    if (code < CategoryScheme::firstSubcategory)
-        model->setFilter(QByteArray(), code, 0);
-    else
-        model->setFilter(QByteArray(), 0, code);
+    shownSearch.clear();
+    QString name = current->text(0);
+    switch (treeKind(current)) {
+    case TreeKind::Category: {
+        const int code = current->data(0, Qt::UserRole).toInt();
+        if (code < CategoryScheme::firstSubcategory)
+            model->setFilter(QByteArray(), code, 0);
+        else
+            model->setFilter(QByteArray(), 0, code);
+        break;
+    }
+    case TreeKind::Marks:
+        watch->showMarks();
+        break;
+    case TreeKind::Filters:
+        return;
+    case TreeKind::Filter: {
+        const qint64 id = current->data(0, filterIdRole).toLongLong();
+        if (const std::optional<SavedFilter> filter = watch->filter(id))
+            name = filter->name;
+        watch->openFilter(id);
+        break;
+    }
+    }
     ui->tabWidget->setTabText(0, name);
     ui->tabWidget->setCurrentIndex(0);
     showStatus(tr("%1 resultaten in categorie '%2'").arg(model->rowCount()).arg(name));
@@ -249,6 +471,7 @@ void MainWindow::search()
     const QString text = ui->queryEdit->text();
     // As UTF-8: the list finds it in UTF-8, Latin-1 and text titles alike, also beyond Latin-1.
     model->setFilter(text.toUtf8(), 0, 0);
+    shownSearch = text.trimmed();
     ui->tabWidget->setTabText(0, tr("Zoekresultaten: ") + text);
     ui->tabWidget->setCurrentIndex(0);
     showStatus(tr("%1 resultaten voor zoekopdracht '%2'").arg(model->rowCount()).arg(text));

@@ -1,12 +1,16 @@
 #pragma once
 
 #include "nzbhandoffjob.h"
+#include "savedfilter.h"
+#include "spotrow.h"
 
 #include <QMainWindow>
 #include <QMap>
 
 #include <memory>
+#include <optional>
 
+class FilterWatch;
 class QModelIndex;
 class QPoint;
 class QProgressBar;
@@ -44,6 +48,7 @@ private Q_SLOTS:
     void on_tableView_doubleClicked(const QModelIndex &index);
     void on_tableView_clicked(const QModelIndex &index);
     void on_tableView_customContextMenuRequested(const QPoint &pos);
+    void on_treeWidget_customContextMenuRequested(const QPoint &pos);
     void on_zoekButton_clicked();
     void on_actionConfiguratie_triggered();
     void on_actionTabblad_sluiten_triggered();
@@ -53,19 +58,42 @@ private Q_SLOTS:
     void onHeaderProgress(int percent);
 
 private:
+    // What a tree item stands for (item data role TreeKindRole).
+    enum class TreeKind { Category, Marks, Filters, Filter };
+
     void buildCategoryTree();
+    void buildWatchMenu();
+    // The "Mijn filters" items after a change of the filters or their counts.
+    void showFilters();
+    TreeKind treeKind(const QTreeWidgetItem *item) const;
+    // Saves the current search or category as a new filter, after the user edited it.
+    void saveFilter();
+    void editFilter(const SavedFilter &filter, bool isNew);
+    void hideSpotter(const QString &name);
+    void editHiddenSpotters();
+    // The spot's row for a list row: from the spot tables, or the mark of an expired spot.
+    std::optional<SpotRow> spotOf(const QModelIndex &index) const;
+    // Marks the spot of the list's current row or of the spot tab in front, or unmarks it.
+    void toggleMark();
+    void setMarked(const SpotRow &spot, bool marked);
+    void selectFilterItem(qint64 id);
     void applyEroticaVisibility();
     void showStatus(const QString &text);
     // Shows a status text and lets it paint before work that blocks the window.
     void showStatusNow(const QString &text);
     void search();
     // Fetches the spot's whole NZB and saves it or hands it to the downloader.
-    void handOffNzb(int spotId, const QString &title, NzbHandOffJob::Mode mode);
+    void handOffNzb(const SpotRow &spot, const QString &title, NzbHandOffJob::Mode mode);
 
     std::unique_ptr<Ui::MainWindow> ui;
     Tarnwick *controller = nullptr;
     SpotsModel *model = nullptr;
+    FilterWatch *watch = nullptr;
+    QTreeWidgetItem *marksItem = nullptr;
+    QTreeWidgetItem *filtersItem = nullptr;
+    // The search text of the list shown, empty for a category.
+    QString shownSearch;
     QProgressBar *headerProgress = nullptr;
-    // The open spot tabs by spot id (negative for an erotic spot).
-    QMap<int, SpotView *> spotTabs;
+    // The open spot tabs by the spot's message-id.
+    QMap<QByteArray, SpotView *> spotTabs;
 };

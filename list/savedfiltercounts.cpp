@@ -55,7 +55,9 @@ void SavedFilterCounts::countNext()
     if (next < entries.size()) {
         scheduled = true;
         QTimer::singleShot(0, this, &SavedFilterCounts::countNext);
-    } else if (std::exchange(changed, false)) {
-        Q_EMIT countsChanged();
+        return;
     }
+    if (std::exchange(changed, false))
+        Q_EMIT countsChanged();
+    Q_EMIT passFinished();
 }

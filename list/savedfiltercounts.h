@@ -41,6 +41,8 @@ public:
 Q_SIGNALS:
     // Once per pass over the filters in which a count changed.
     void countsChanged();
+    // Once per pass over every filter, after countsChanged() if that fired.
+    void passFinished();
 
 private:
     void restart();

@@ -118,9 +118,14 @@ SpotStore::SpotStore()
     prepareStatements();
 }
 
+QString SpotStore::dataDirectory()
+{
+    return QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
+}
+
 QString SpotStore::openDataDirectory()
 {
-    const QString dir = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
+    const QString dir = dataDirectory();
     qDebug() << "Database map:" << dir;
     if (!QDir().mkpath(dir))
         throw DatabaseSetupError(tr("Fout bij aanmaken database map"));

@@ -59,6 +59,8 @@ public:
     QSqlDatabase cacheDatabase() const;
     QSqlDatabase commentIndexDatabase() const;
 
+    // Where the files are: the program's data directory (made by the constructor).
+    static QString dataDirectory();
     // True for any schema object of that name, also an index.
     static bool tableExists(const QSqlDatabase &db, const QString &name);
     // Writes the transactions committed to the database's write-ahead log into the file itself

@@ -28,7 +28,7 @@ SpotView::SpotView(ArticleSource *source, QTabWidget *tabs, const std::optional<
     : QObject(parent)
     , source(source)
     , tabs(tabs)
-    , spot(spot)
+    , shownSpot(spot)
     , page(PageTemplates::shared(), Settings::showImages())
 {
     // Before any request: a cached article is answered inside it.
@@ -84,7 +84,7 @@ QWidget *SpotView::makeBar()
     layout->addStretch();
     markButton = new QPushButton(tr("Bewaren"), bar);
     markButton->setCheckable(true);
-    markButton->setEnabled(spot.has_value());
+    markButton->setEnabled(shownSpot.has_value());
     markButton->setToolTip(tr("Bewaar deze spot in \"Bewaard\" (Ctrl+B)"));
     layout->addWidget(markButton);
     connect(markButton, &QPushButton::clicked, this, [this](bool checked) { Q_EMIT markRequested(checked); });
@@ -96,11 +96,11 @@ QWidget *SpotView::makeBar()
 
 void SpotView::requestArticles()
 {
-    if (!spot) {
+    if (!shownSpot) {
         setPageContent(SpotPage::notInDatabasePage());
         return;
     }
-    page.open(spot->messageId, source->commentNumbers(ByteText::toText(spot->messageId)));
+    page.open(shownSpot->messageId, source->commentNumbers(ByteText::toText(shownSpot->messageId)));
     // Taken before the first request: answers from the cache change the pending list.
     const QList<qint32> comments = page.pendingComments();
     source->requestArticle(page.spotMessageId(), false);
@@ -110,7 +110,7 @@ void SpotView::requestArticles()
 
 QByteArray SpotView::messageId() const
 {
-    return spot ? spot->messageId : QByteArray();
+    return shownSpot ? shownSpot->messageId : QByteArray();
 }
 
 void SpotView::setMarked(bool marked)

@@ -51,6 +51,8 @@ public:
     // second click of a double click.
     static void startWebEngine(QWidget *window);
 
+    // The spot's row; nullopt when it was not in the database.
+    const std::optional<SpotRow> &spot() const { return shownSpot; }
     // The spot's message-id as stored; empty when it was not in the database.
     QByteArray messageId() const;
     void setMarked(bool marked);
@@ -83,7 +85,7 @@ private:
     QPushButton *markButton = nullptr;
     SpotWebPage *webPage = nullptr;
     QTabWidget *const tabs;
-    const std::optional<SpotRow> spot;
+    const std::optional<SpotRow> shownSpot;
     SpotPage page;
     bool pageFailed = false; // the render process ended once; its message is shown
 };

@@ -263,7 +263,10 @@ private Q_SLOTS:
                QStringLiteral("Erotiek")};
         const QList<int> topCodes = {-1, 0, 1, 2, 3, 4, 9};
         const QList<int> childCounts = {0, 0, 10, 6, 14, 7, 5};
-        QCOMPARE(categories->topLevelItemCount(), topTexts.size());
+        // The watch list and the saved filters follow the categories.
+        QCOMPARE(categories->topLevelItemCount(), topTexts.size() + 2);
+        QCOMPARE(categories->topLevelItem(7)->text(0), QStringLiteral("Bewaard"));
+        QCOMPARE(categories->topLevelItem(8)->text(0), QStringLiteral("Mijn filters"));
         for (int i = 0; i < topTexts.size(); ++i) {
             QTreeWidgetItem *item = categories->topLevelItem(i);
             QCOMPARE(item->text(0), topTexts[i]);
@@ -312,7 +315,9 @@ private Q_SLOTS:
         QStringList menus;
         for (QAction *menu : window.menuBar()->actions())
             menus << menu->text();
-        QCOMPARE(menus, QStringList({QStringLiteral("Programma"), QStringLiteral("Opties"), QStringLiteral("Help")}));
+        QCOMPARE(menus,
+                 QStringList({QStringLiteral("Programma"), QStringLiteral("Opties"), QStringLiteral("Spots"),
+                              QStringLiteral("Help")}));
         QStringList options;
         for (QAction *item : window.menuBar()->actions().at(1)->menu()->actions())
             options << item->objectName();

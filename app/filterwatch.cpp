@@ -1,0 +1,231 @@
+#include "filterwatch.h"
+
+#include "desktopnotifier.h"
+#include "newspotstray.h"
+#include "spotsmodel.h"
+
+#include <QDateTime>
+
+namespace {
+
+constexpr qint64 secondsPerDay = 24 * 60 * 60;
+
+} // namespace
+
+FilterWatch::FilterWatch(SpotsModel *model, const QIcon &programIcon, QObject *parent)
+    : QObject(parent)
+    , model(model)
+    , counts(model, nullptr)
+    , notifier(new DesktopNotifier(this))
+    , tray(new NewSpotsTray(programIcon, this))
+{
+    connect(&counts, &SavedFilterCounts::countsChanged, this, &FilterWatch::filtersChanged);
+    connect(&counts, &SavedFilterCounts::passFinished, this, &FilterWatch::onCounted);
+    connect(notifier, &DesktopNotifier::filterActivated, this, &FilterWatch::filterActivated);
+    connect(tray, &NewSpotsTray::windowRequested, this, &FilterWatch::windowRequested);
+}
+
+FilterWatch::~FilterWatch() = default;
+
+QString FilterWatch::open(const QString &dataDirectory)
+{
+    userStore.open(dataDirectory);
+    reload();
+    return userStore.openMessage();
+}
+
+void FilterWatch::reload()
+{
+    savedFilters = userStore.filters();
+    markedIds = userStore.markedMessageIds();
+    model->setHiddenSpotters(userStore.hiddenSpotters());
+    model->setMarkedIds(markedIds);
+    recount();
+    Q_EMIT filtersChanged();
+}
+
+SpotFilter FilterWatch::spotFilter(const SavedFilter &filter) const
+{
+    SpotFilter chosen;
+    chosen.search = filter.search.toUtf8();
+    const qint64 notBefore
+        = filter.maxAgeDays > 0 ? QDateTime::currentSecsSinceEpoch() - filter.maxAgeDays * secondsPerDay : 0;
+    chosen.saved = SpotFilter::Saved{filter.categories, notBefore, filter.leftOutSpotters};
+    chosen.hiddenSpotters = model->currentFilter().hiddenSpotters;
+    return chosen;
+}
+
+void FilterWatch::recount()
+{
+    QList<SavedFilterCounts::Entry> entries;
+    for (const SavedFilter &filter : std::as_const(savedFilters))
+        entries.append({filter.id, spotFilter(filter), filter.seenSpotId});
+    counts.setFilters(entries);
+}
+
+std::optional<SavedFilter> FilterWatch::filter(qint64 id) const
+{
+    for (const SavedFilter &filter : savedFilters) {
+        if (filter.id == id)
+            return filter;
+    }
+    return std::nullopt;
+}
+
+std::optional<qint64> FilterWatch::newestId(const SavedFilter &filter) const
+{
+    const std::optional<int> newest = counts.newestId(spotFilter(filter));
+    return newest ? std::optional<qint64>(*newest) : std::nullopt;
+}
+
+bool FilterWatch::addFilter(SavedFilter filter)
+{
+    // Without the index yet, what it has seen is settled at the end of the download.
+    filter.seenSpotId = newestId(filter);
+    if (userStore.addFilter(filter) == 0)
+        return false;
+    reload();
+    return true;
+}
+
+bool FilterWatch::updateFilter(const SavedFilter &filter)
+{
+    if (!userStore.updateFilter(filter))
+        return false;
+    reload();
+    return true;
+}
+
+bool FilterWatch::removeFilter(qint64 id)
+{
+    if (!userStore.removeFilter(id))
+        return false;
+    announced.remove(id);
+    reload();
+    return true;
+}
+
+bool FilterWatch::moveFilter(qint64 id, int step)
+{
+    for (qsizetype at = 0; at < savedFilters.size(); ++at) {
+        if (savedFilters.at(at).id != id)
+            continue;
+        const qsizetype to = at + step;
+        if (to < 0 || to >= savedFilters.size() || !userStore.moveFilter(id, int(to)))
+            return false;
+        reload();
+        return true;
+    }
+    return false;
+}
+
+void FilterWatch::openFilter(qint64 id)
+{
+    const std::optional<SavedFilter> opened = filter(id);
+    if (!opened)
+        return;
+    const SpotFilter chosen = spotFilter(*opened);
+    model->setSavedFilter(chosen.search, *chosen.saved);
+    const std::optional<qint64> newest = newestId(*opened);
+    if (newest && opened->seenSpotId != newest && userStore.markSeen(id, *newest)) {
+        announced.remove(id);
+        savedFilters = userStore.filters();
+        recount();
+    }
+}
+
+bool FilterWatch::hideSpotter(const QString &name)
+{
+    if (!userStore.hideSpotter(name))
+        return false;
+    reload();
+    return true;
+}
+
+bool FilterWatch::showSpotters(const QStringList &names)
+{
+    bool shown = true;
+    for (const QString &name : names)
+        shown = userStore.showSpotter(name) && shown;
+    reload();
+    return shown;
+}
+
+bool FilterWatch::setMarked(const SpotRow &spot, bool marked)
+{
+    const bool written = marked
+        ? userStore.mark({spot.messageId, spot.category, spot.subcategory, spot.spotDate, spot.title, spot.spotter,
+                          spot.erotic, QDateTime::currentSecsSinceEpoch()})
+        : userStore.unmark(spot.messageId);
+    if (!written)
+        return false;
+    markedIds = userStore.markedMessageIds();
+    model->setMarkedIds(markedIds);
+    if (model->currentFilter().kind() == SpotFilter::Kind::Marked)
+        showMarks();
+    Q_EMIT marksChanged();
+    return true;
+}
+
+std::optional<SpotRow> FilterWatch::markedRow(const QByteArray &messageId) const
+{
+    for (const MarkedSpot &mark : userStore.marks()) {
+        if (mark.messageId == messageId)
+            return SpotRow{mark.messageId, mark.category, mark.subcategory, mark.spotDate,
+                           mark.title,     mark.spotter,  mark.erotic};
+    }
+    return std::nullopt;
+}
+
+void FilterWatch::showMarks()
+{
+    model->showMarks(userStore.marks());
+}
+
+void FilterWatch::onSpotsUpToDate()
+{
+    // Filters that did not know what they had seen (every spot was deleted) have seen what
+    // this download brought.
+    bool settled = false;
+    for (const SavedFilter &filter : std::as_const(savedFilters)) {
+        if (filter.seenSpotId)
+            continue;
+        if (const std::optional<qint64> newest = newestId(filter))
+            settled = userStore.markSeen(filter.id, *newest) || settled;
+    }
+    if (settled) {
+        savedFilters = userStore.filters();
+        recount();
+    }
+    announcementDue = true;
+    // Otherwise the counts of what the cycle brought are still to come: the index reads the
+    // last range on the builder's thread, or a pass over the filters is under way.
+    if (counts.isCounted() && model->indexKeeper().state() == SpotIndexKeeper::State::Ready)
+        onCounted();
+}
+
+void FilterWatch::onCounted()
+{
+    QList<FilterNewSpots> marked;
+    bool grown = false;
+    for (const SavedFilter &filter : std::as_const(savedFilters)) {
+        if (!filter.notify)
+            continue;
+        const int count = counts.count(filter.id);
+        marked.append({filter.id, filter.name, count});
+        grown = grown || count > announced.value(filter.id);
+    }
+    tray->show(marked);
+    if (!std::exchange(announcementDue, false) || !grown)
+        return;
+    notifier->notify(marked);
+    for (const FilterNewSpots &entry : std::as_const(marked))
+        announced.insert(entry.filterId, entry.count);
+}
+
+void FilterWatch::onAllSpotsDeleted()
+{
+    userStore.resetSeen();
+    announced.clear();
+    reload();
+}
