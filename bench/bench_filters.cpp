@@ -114,6 +114,7 @@ Session &session(int millions)
         qAddPostRoutine(closeSession);
     }
     closeSession();
+    closeSpotListStore();
     const QString file = SpotListCorpus::useStore(millions);
     Bench::require(sqlite3_open_v2(QFile::encodeName(file).constData(), &current.writer, SQLITE_OPEN_READWRITE, nullptr)
                        == SQLITE_OK,

@@ -34,6 +34,10 @@ enum class SpotIndexFigure {
 };
 double spotIndexFigure(int millions, SpotIndexFigure figure);
 
+// Closes the store that the figures above keep open: the program's connections have fixed
+// names, and a second program in this process would take them over.
+void closeSpotListStore();
+
 // The saved filters of the spot list over that store, in milliseconds. A range of 50,001 new
 // spots arrives (one transaction) while 20 saved filters are counted (SavedFilterCounts): from
 // newSpots() until every filter is counted (Counts), or until the list showed the range and the
