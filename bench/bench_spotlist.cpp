@@ -507,3 +507,8 @@ double spotIndexFigure(int millions, SpotIndexFigure figure)
     }
     return s.memoryMegabytes;
 }
+
+void closeSpotListStore()
+{
+    closeSession();
+}

@@ -34,6 +34,32 @@ enum class SpotIndexFigure {
 };
 double spotIndexFigure(int millions, SpotIndexFigure figure);
 
+// Closes the store that the figures above keep open: the program's connections have fixed
+// names, and a second program in this process would take them over.
+void closeSpotListStore();
+
+// The saved filters of the spot list over that store, in milliseconds. A range of 50,001 new
+// spots arrives (one transaction) while 20 saved filters are counted (SavedFilterCounts): from
+// newSpots() until every filter is counted (Counts), or until the list showed the range and the
+// counting began (CountsIndex); the longest pass of the event loop while counting (CountsBusy)
+// and before it (CountsIndexBusy), seen by a call that posts itself again; the longest gap
+// between the ticks of a 1 ms timer from newSpots() until counted (CountsTimerGap: Qt runs
+// timers only when no posted event waits); the worst of a few ranges. The slowest
+// of the 20 to open until its first rows and count (Open), or its search text alone
+// (OpenSearchAlone). Two spotters hidden on "Alles" (HideSpotter), or shown again (ShowSpotter).
+enum class FilterFigure {
+    CountsMs,
+    CountsIndexMs,
+    CountsBusyMs,
+    CountsIndexBusyMs,
+    CountsTimerGapMs,
+    OpenMs,
+    OpenSearchAloneMs,
+    HideSpotterMs,
+    ShowSpotterMs,
+};
+double filterFigure(int millions, FilterFigure figure);
+
 // The download of 200,000 spot headers (four ranges, 1% reposts) from the in-process server
 // into a store that already holds storedMillions million spots: headers per second through
 // the program over XOVER or XZVER, rows per second of the same duplicate tests and inserts

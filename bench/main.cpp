@@ -110,11 +110,31 @@ void addSpotListFigures(std::vector<Figure> &figures, int millions)
     }
 }
 
+// The saved filters' figures of one store size, each beside its reference.
+void addFilterFigures(std::vector<Figure> &figures, int millions)
+{
+    const std::string size = '_' + std::to_string(millions) + 'm';
+    const std::pair<const char *, FilterFigure> named[] = {
+        {"model_filter_counts_20_ms", FilterFigure::CountsMs},
+        {"model_filter_counts_20_index_ms", FilterFigure::CountsIndexMs},
+        {"model_filter_counts_busy_ms", FilterFigure::CountsBusyMs},
+        {"model_filter_counts_index_busy_ms", FilterFigure::CountsIndexBusyMs},
+        {"model_filter_counts_timer_gap_ms", FilterFigure::CountsTimerGapMs},
+        {"model_filter_open_ms", FilterFigure::OpenMs},
+        {"model_filter_open_search_alone_ms", FilterFigure::OpenSearchAloneMs},
+        {"model_hide_spotter_ms", FilterFigure::HideSpotterMs},
+        {"model_hide_spotter_shown_again_ms", FilterFigure::ShowSpotterMs},
+    };
+    for (const auto &[name, figure] : named)
+        figures.push_back({name + size, "ms", [=] { return filterFigure(millions, figure); }, 1});
+}
+
 std::vector<Figure> allFigures()
 {
     std::vector<Figure> figures(std::begin(leadingFigures), std::end(leadingFigures));
     addSpotListFigures(figures, 1);
     addSpotListFigures(figures, 3);
+    addFilterFigures(figures, 3);
     figures.insert(figures.end(), std::begin(trailingFigures), std::end(trailingFigures));
     return figures;
 }

@@ -39,6 +39,24 @@ bool anyOf(const std::vector<quint8> &matched)
     return std::find(matched.begin(), matched.end(), 1) != matched.end();
 }
 
+// Runs part(fromWord, toWord) over the words from the first that holds a candidate, the older
+// half of them on a second thread when parallel: the candidates of a saved filter's new spots
+// or of its age are all in the newest words.
+template<typename Part>
+void inHalves(const RowBits &candidates, bool parallel, Part part)
+{
+    const size_t first
+        = size_t(std::find_if(candidates.begin(), candidates.end(), [](quint64 word) { return word != 0; })
+                 - candidates.begin());
+    const size_t half = parallel ? first + (candidates.size() - first) / 2 : first;
+    std::thread helper;
+    if (half > first)
+        helper = std::thread(part, first, half);
+    part(half, candidates.size());
+    if (helper.joinable())
+        helper.join();
+}
+
 // From this many open rows in a word of 64, every row of the word is compared: cheaper than
 // finding the open ones one by one.
 constexpr int denseFrom = 16;
@@ -68,19 +86,15 @@ void markRows(const RowBits &candidates, RowBits &rows, size_t rowCount, Matches
             rows[w] |= found;
         }
     };
-    const size_t half = rowCount < parallelFrom ? 0 : candidates.size() / 2;
-    std::thread helper;
-    if (half > 0)
-        helper = std::thread(part, 0, half);
-    part(half, candidates.size());
-    if (helper.joinable())
-        helper.join();
+    inHalves(candidates, rowCount >= parallelFrom, part);
 }
 
 // Below one candidate in this many rows (the new rows of a saved filter), each candidate's
 // values are compared where it stands: cheaper than the pairs of every title and every
 // distinct spotter and tag.
 constexpr size_t sparseBelow = 32;
+// From this many candidates compared one by one (a few milliseconds), two threads compare them.
+constexpr size_t parallelCandidatesFrom = 8'192;
 
 size_t countOf(const RowBits &rows)
 {
@@ -97,20 +111,23 @@ RowBits termRows(const Columns &columns, const SearchQuery::Term &term, const Ro
 {
     const SpotSearch search(term.pattern);
     using Field = SearchQuery::Field;
-    if (countOf(candidates) * sparseBelow < columns.rows) {
+    const size_t candidateCount = countOf(candidates);
+    if (candidateCount * sparseBelow < columns.rows) {
         const bool any = term.field == Field::Any;
         RowBits rows(candidates.size());
-        for (size_t w = 0; w < candidates.size(); ++w) {
-            for (quint64 left = candidates[w]; left; left &= left - 1) {
-                const size_t row = w * 64 + size_t(__builtin_ctzll(left));
-                const bool found = ((any || term.field == Field::Spotter)
-                                    && columns.spotters.matches(columns.spotterOf[row], search))
-                    || ((any || term.field == Field::Tag) && columns.tags.matches(columns.tagOf[row], search))
-                    || (any && columns.titles.matches(qsizetype(row), search));
-                if (found != term.negated)
-                    rows[w] |= quint64(1) << (row & 63);
+        inHalves(candidates, candidateCount >= parallelCandidatesFrom, [&](size_t fromWord, size_t toWord) {
+            for (size_t w = fromWord; w < toWord; ++w) {
+                for (quint64 left = candidates[w]; left; left &= left - 1) {
+                    const size_t row = w * 64 + size_t(__builtin_ctzll(left));
+                    const bool found = ((any || term.field == Field::Spotter)
+                                        && columns.spotters.matches(columns.spotterOf[row], search))
+                        || ((any || term.field == Field::Tag) && columns.tags.matches(columns.tagOf[row], search))
+                        || (any && columns.titles.matches(qsizetype(row), search));
+                    if (found != term.negated)
+                        rows[w] |= quint64(1) << (row & 63);
+                }
             }
-        }
+        });
         return rows;
     }
     const std::vector<quint8> spotterFound
@@ -141,10 +158,14 @@ void SpotListIndex::search(const Table &table, const SearchQuery &query, RowBits
     const Columns columns{table.titles, table.spotters, table.tags, table.spotterOf, table.tagOf, table.ids.size()};
     for (const SearchQuery::Group &group : query.groups()) {
         RowBits inGroup(found.size());
+        RowBits open = found;
         for (const SearchQuery::Term &term : group) {
-            const RowBits rows = termRows(columns, term, found);
-            for (size_t w = 0; w < inGroup.size(); ++w)
+            // A row that an alternative found already is not looked at again.
+            const RowBits rows = termRows(columns, term, open);
+            for (size_t w = 0; w < inGroup.size(); ++w) {
                 inGroup[w] |= rows[w];
+                open[w] &= ~rows[w];
+            }
         }
         found = std::move(inGroup);
         if (std::all_of(found.begin(), found.end(), [](quint64 word) { return word == 0; }))

@@ -11,6 +11,7 @@
 
 #include <sqlite3.h>
 
+#include <algorithm>
 #include <atomic>
 #include <memory>
 #include <optional>
@@ -139,6 +140,8 @@ private Q_SLOTS:
     void failedReadGoesOnFromThere();
     void builderDestroyedMidBuild_data();
     void builderDestroyedMidBuild();
+    void countAboveAgreesWithSelect_data();
+    void countAboveAgreesWithSelect();
 
 private:
     bool built(SpotIndexBuilder &builder);
@@ -412,6 +415,42 @@ void TestSpotListIndex::builderDestroyedMidBuild()
     QCoreApplication::processEvents();
     QCOMPARE(done.size(), 0);
     QCOMPARE(counted.size(), afterTheCount ? 1 : 0);
+}
+
+// A saved filter's new spots are the rows that select() gives above the id: a few of them are
+// compared one by one, many through the pairs and distinct values, alternatives after another.
+void TestSpotListIndex::countAboveAgreesWithSelect_data()
+{
+    QTest::addColumn<QByteArray>("search");
+    QTest::addColumn<QList<int>>("categories");
+    QTest::addColumn<int>("newRows");
+
+    // clang-format off
+    QTest::newRow("alternatives-few-new") << QByteArray("1 | 2 | spotter:spotter4") << QList<int>() << 250;
+    QTest::newRow("alternatives-many-new") << QByteArray("1 | 2 | spotter:spotter4") << QList<int>() << 6000;
+    QTest::newRow("negated-alternative-few-new") << QByteArray("-3 | tag:tag1") << QList<int>{1, 2} << 250;
+    QTest::newRow("negated-alternative-many-new") << QByteArray("-3 | tag:tag1") << QList<int>{1, 2} << 6000;
+    QTest::newRow("groups-of-alternatives") << QByteArray("\"el 1\" | 7 -tag:tag2 | spotter:spotter1") << QList<int>{101, 3} << 250;
+    QTest::newRow("no-term") << QByteArray() << QList<int>{4} << 250;
+    // clang-format on
+}
+
+void TestSpotListIndex::countAboveAgreesWithSelect()
+{
+    QFETCH(QByteArray, search);
+    QFETCH(QList<int>, categories);
+    QFETCH(int, newRows);
+
+    SpotListIndex index;
+    QCOMPARE(index.update(own->handle), SpotListIndex::Update::Done);
+    SpotFilter filter;
+    filter.search = search;
+    filter.saved = SpotFilter::Saved{categories, 0, {}};
+    const int after = 2 * (spotRows - newRows);
+    const std::vector<int> selected = index.select(filter, 0, 0);
+    const auto above = std::count_if(selected.begin(), selected.end(), [&](int id) { return id > after; });
+    QVERIFY(above > 0);
+    QCOMPARE(index.countAbove(filter, after), int(above));
 }
 
 TARNWICK_TEST_MAIN(TestSpotListIndex)
