@@ -141,10 +141,14 @@ void MainWindow::buildWatchMenu()
 {
     QMenu *menu = new QMenu(tr("Spots"), this);
     ui->menuBar->insertMenu(ui->menuHelp->menuAction(), menu);
+    menu->setObjectName(QStringLiteral("menuSpots"));
     QAction *mark = menu->addAction(tr("Bewaren"), this, &MainWindow::toggleMark);
+    mark->setObjectName(QStringLiteral("actionBewaren"));
     mark->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_B));
-    menu->addAction(tr("Filter bewaren…"), this, &MainWindow::saveFilter);
-    menu->addAction(tr("Verborgen spotters…"), this, &MainWindow::editHiddenSpotters);
+    menu->addAction(tr("Filter bewaren…"), this, &MainWindow::saveFilter)
+        ->setObjectName(QStringLiteral("actionFilter_bewaren"));
+    menu->addAction(tr("Verborgen spotters…"), this, &MainWindow::editHiddenSpotters)
+        ->setObjectName(QStringLiteral("actionVerborgen_spotters"));
 }
 
 void MainWindow::showFilters()
