@@ -176,8 +176,15 @@ void MainWindow::showFilters()
 void MainWindow::selectFilterItem(qint64 id)
 {
     for (int i = 0; i < filtersItem->childCount(); ++i) {
-        if (filtersItem->child(i)->data(0, filterIdRole).toLongLong() == id)
-            ui->treeWidget->setCurrentItem(filtersItem->child(i));
+        QTreeWidgetItem *item = filtersItem->child(i);
+        if (item->data(0, filterIdRole).toLongLong() != id)
+            continue;
+        // The current item is opened again: the list may show a search now, and the filter's
+        // new spots are seen once it is shown.
+        if (ui->treeWidget->currentItem() == item)
+            on_treeWidget_currentItemChanged(item, item);
+        else
+            ui->treeWidget->setCurrentItem(item);
     }
 }
 
