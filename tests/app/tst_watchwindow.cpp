@@ -181,6 +181,23 @@ private:
         QCOMPARE(newCalls(0).size(), 0);
     }
 
+    // The first spot still to come that the filter will find: its word in the title, by a
+    // spotter that is not hidden.
+    qint64 nextFound() const
+    {
+        const QRegularExpression inTitle(QStringLiteral("\\b%1\\b").arg(word),
+                                         QRegularExpression::CaseInsensitiveOption);
+        const auto found = [&](qint64 number) {
+            const DemoCorpus::Spot spot = demo->corpus().spot(number);
+            return !spot.isErotic() && QString::fromUtf8(spot.poster) != hiddenSpotter
+                && inTitle.match(QString::fromUtf8(spot.title)).hasMatch();
+        };
+        qint64 next = demo->corpus().spotCount() + 1;
+        while (!found(next) && next < demo->corpus().spotCount() + 1000)
+            ++next;
+        return found(next) ? next : 0;
+    }
+
     // The stored data of the watch, as the window shows it: the filter without new spots, the
     // hidden spotter, the mark on the watch list.
     void checkWatchKept()
@@ -263,6 +280,14 @@ private Q_SLOTS:
         QCOMPARE(tabs->tabText(0), word);
         QTRY_COMPARE(filterTexts(), QStringList{word});
 
+        // Also while the filter is the current item, with a search in the list.
+        const qint64 further = nextFound();
+        QVERIFY(further > 0);
+        arriveAndAnnounce(further);
+        QVERIFY(notifications.dunstctl({QStringLiteral("action"), QStringLiteral("0")}));
+        QTRY_COMPARE(tabs->tabText(0), word);
+        QTRY_COMPARE(filterTexts(), QStringList{word});
+
         // Hiding the spotter of the first row takes all of that spotter's rows away.
         hiddenSpotter = list()->model()->index(0, SpotsModel::SpotterColumn).data().toString();
         shown.clear();
@@ -315,18 +340,9 @@ private Q_SLOTS:
         checkWatchKept();
         // Downloading everything again brings nothing new to the filter; what arrives after it does.
         QCOMPARE(newCalls(0).size(), 0);
-        const QRegularExpression inTitle(QStringLiteral("\\b%1\\b").arg(word),
-                                         QRegularExpression::CaseInsensitiveOption);
-        const auto found = [&](qint64 number) {
-            const DemoCorpus::Spot spot = demo->corpus().spot(number);
-            return !spot.isErotic() && QString::fromUtf8(spot.poster) != hiddenSpotter
-                && inTitle.match(QString::fromUtf8(spot.title)).hasMatch();
-        };
-        qint64 next = demo->corpus().spotCount() + 1;
-        while (!found(next) && next < demo->corpus().spotCount() + 1000)
-            ++next;
-        QVERIFY(found(next));
-        arriveAndAnnounce(next);
+        const qint64 after = nextFound();
+        QVERIFY(after > 0);
+        arriveAndAnnounce(after);
         window.reset();
     }
 };
