@@ -141,10 +141,14 @@ void MainWindow::buildWatchMenu()
 {
     QMenu *menu = new QMenu(tr("Spots"), this);
     ui->menuBar->insertMenu(ui->menuHelp->menuAction(), menu);
+    menu->setObjectName(QStringLiteral("menuSpots"));
     QAction *mark = menu->addAction(tr("Bewaren"), this, &MainWindow::toggleMark);
+    mark->setObjectName(QStringLiteral("actionBewaren"));
     mark->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_B));
-    menu->addAction(tr("Filter bewaren…"), this, &MainWindow::saveFilter);
-    menu->addAction(tr("Verborgen spotters…"), this, &MainWindow::editHiddenSpotters);
+    menu->addAction(tr("Filter bewaren…"), this, &MainWindow::saveFilter)
+        ->setObjectName(QStringLiteral("actionFilter_bewaren"));
+    menu->addAction(tr("Verborgen spotters…"), this, &MainWindow::editHiddenSpotters)
+        ->setObjectName(QStringLiteral("actionVerborgen_spotters"));
 }
 
 void MainWindow::showFilters()
@@ -172,8 +176,15 @@ void MainWindow::showFilters()
 void MainWindow::selectFilterItem(qint64 id)
 {
     for (int i = 0; i < filtersItem->childCount(); ++i) {
-        if (filtersItem->child(i)->data(0, filterIdRole).toLongLong() == id)
-            ui->treeWidget->setCurrentItem(filtersItem->child(i));
+        QTreeWidgetItem *item = filtersItem->child(i);
+        if (item->data(0, filterIdRole).toLongLong() != id)
+            continue;
+        // The current item is opened again: the list may show a search now, and the filter's
+        // new spots are seen once it is shown.
+        if (ui->treeWidget->currentItem() == item)
+            on_treeWidget_currentItemChanged(item, item);
+        else
+            ui->treeWidget->setCurrentItem(item);
     }
 }
 
