@@ -33,6 +33,12 @@ enum class SpotIndexFigure {
     NewRangeLongestBusyMilliseconds,
 };
 double spotIndexFigure(int millions, SpotIndexFigure figure);
+// "Alles" sorted by the index (as the model is to sort it): milliseconds until the ids of its
+// first window are known, by title the first time (the title order made) and again, and by
+// date (again and by date: the slower direction); and megabytes the index holds with the title
+// order made.
+enum class SpotSortFigure { TitleFirstMs, TitleAgainMs, DateMs, SortedIndexMegabytes };
+double spotSortFigure(int millions, SpotSortFigure figure);
 
 // The download of 200,000 spot headers (four ranges, 1% reposts) from the in-process server
 // into a store that already holds storedMillions million spots: headers per second through

@@ -106,29 +106,13 @@ std::vector<quint32> byRank(const std::vector<quint32> &rows, quint32 ranks, Qt:
 }
 
 // Rows newest first by date: radix sorted on the date's offset from the oldest (or newest),
-// except where they are in order already, as they mostly are: spots arrive in date order.
+// a pass per 11 bits of the span of dates. Spots arrive about in date order, but posters'
+// clocks differ: a list is hardly ever in order already.
 std::vector<quint32> byDate(const std::vector<quint32> &dates, std::vector<quint32> rows, Qt::SortOrder order)
 {
-    const bool descending = order == Qt::DescendingOrder;
-    // Newest first, a row's date is never above the one before it: done, or (ascending)
-    // reversed with each run of alike dates kept newest first.
-    const bool inOrder = std::adjacent_find(rows.begin(), rows.end(),
-                                            [&](quint32 newer, quint32 older) { return dates[newer] < dates[older]; })
-        == rows.end();
-    if (inOrder && descending)
+    if (rows.empty())
         return rows;
-    if (inOrder) {
-        std::vector<quint32> ascending;
-        ascending.reserve(rows.size());
-        for (size_t end = rows.size(); end > 0;) {
-            size_t start = end - 1;
-            while (start > 0 && dates[rows[start - 1]] == dates[rows[end - 1]])
-                --start;
-            ascending.insert(ascending.end(), rows.begin() + qsizetype(start), rows.begin() + qsizetype(end));
-            end = start;
-        }
-        return ascending;
-    }
+    const bool descending = order == Qt::DescendingOrder;
     const auto [oldest, newest]
         = std::minmax_element(rows.begin(), rows.end(), [&](quint32 a, quint32 b) { return dates[a] < dates[b]; });
     const quint32 low = dates[*oldest];
