@@ -20,9 +20,9 @@ namespace ShownOrder {
 
 // Less than 0, 0, or greater than 0 as a comes before, with, or after b.
 int compare(QByteArrayView a, QByteArrayView b);
-// The first 8 bytes of the folded text in UTF-8, the first in the highest byte, 0 after its
-// end: a key whose order never contradicts compare() (equal keys say nothing).
-quint64 prefixKey(QByteArrayView text);
+// Bytes 8 * chunk to 8 * chunk + 7 of the folded text in UTF-8, the first in the highest
+// byte, 0 after its end: texts compare as their keys chunk by chunk, the first that differ.
+quint64 key(QByteArrayView text, int chunk = 0);
 
 } // namespace ShownOrder
 
