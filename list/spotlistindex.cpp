@@ -117,6 +117,10 @@ SpotListIndex::Update SpotListIndex::update(sqlite3 *connection, const std::atom
     Update result = updateTable(connection, "spots", spots, cancel);
     if (result == Update::Done)
         result = updateTable(connection, "erospots", erotic, cancel);
+    if (result == Update::Done) {
+        for (Table *table : {&spots, &erotic})
+            table->order.makeTitleOrder(table->titles);
+    }
     if (result == Update::Done && handedOverFrom && connection != handedOverFrom)
         readSinceHandOver = true;
     // Rows read inside a transaction may yet be rolled back, which no count shows.
@@ -195,7 +199,8 @@ bool SpotListIndex::appendRows(SqliteStatement &query, Table &table, const std::
     std::string key;
     while ((step = query.step()) == SqliteStatement::Result::Row) {
         appendSparingly(table.ids, int(query.integer(0)));
-        appendSparingly(table.cats, int(query.integer(1)));
+        const qint64 cat = query.integer(1);
+        appendSparingly(table.cats, quint8(cat >= 0 && cat < unlistedCategory ? cat : unlistedCategory));
         appendSparingly(table.subcats, int(query.integer(2)));
         appendSparingly(table.dates, quint32(std::clamp<qint64>(query.integer(3), 0, latestDate)));
         table.titles.append(query.bytes(4), query.isText(4), query.isNull(4));
@@ -296,8 +301,9 @@ SpotListIndex::Update SpotListIndex::dropMissingRows(sqlite3 *connection, const 
 
 void SpotListIndex::Table::squeeze()
 {
-    for (std::vector<int> *values : {&ids, &cats, &subcats})
+    for (std::vector<int> *values : {&ids, &subcats})
         values->shrink_to_fit();
+    cats.shrink_to_fit();
     dates.shrink_to_fit();
     spotterOf.shrink_to_fit();
     tagOf.shrink_to_fit();
@@ -404,9 +410,12 @@ std::vector<int> SpotListIndex::select(const SpotFilter &filter, int baselineSpo
     case SpotFilter::Kind::Subcategory:
         chosen = pick(table, [&](size_t row) { return table.subcats[row] == filter.subcategory; });
         break;
-    case SpotFilter::Kind::Category:
-        chosen = pick(table, [&](size_t row) { return table.cats[row] == filter.category; });
+    case SpotFilter::Kind::Category: {
+        // No code of the tree is held as unlistedCategory.
+        const bool listed = filter.category >= 0 && filter.category < unlistedCategory;
+        chosen = pick(table, [&](size_t row) { return listed && table.cats[row] == filter.category; });
         break;
+    }
     }
     return chosen;
 }

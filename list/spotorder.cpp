@@ -9,6 +9,7 @@
 #include <cstring>
 #include <numeric>
 #include <thread>
+#include <utility>
 
 namespace {
 
@@ -137,29 +138,73 @@ std::vector<quint32> byRank(const std::vector<quint32> &rows, quint32 ranks, Qt:
     return countingSorted(rows, ranks, [&](quint32 row) { return ranks - 1 - rank(row); });
 }
 
-// Rows newest first by date: radix sorted on the date's offset from the oldest (or newest),
-// a pass per 11 bits of the span of dates. Spots arrive about in date order, but posters'
-// clocks differ: a list is hardly ever in order already.
+// Runs part(from, to) over [0, count), the first half on a second thread when count is large.
+template<typename Part>
+void inTwoParts(size_t count, Part part)
+{
+    if (count < parallelFrom)
+        return part(0, count);
+    std::thread helper(part, 0, count / 2);
+    part(count / 2, count);
+    helper.join();
+}
+
+// A stable radix sort of values by the bits of their high half below 2^bits, a pass per
+// digit, each pass counted and spread by two threads (the first half's values first).
+void radixSortByHighHalf(std::vector<quint64> &values, int bits)
+{
+    constexpr size_t buckets = size_t(1) << digitBits;
+    const size_t count = values.size();
+    const size_t half = count < parallelFrom ? 0 : count / 2;
+    std::vector<quint64> spread(count);
+    for (int shift = 32; shift < 32 + bits; shift += digitBits) {
+        const auto digit = [shift](quint64 value) { return size_t(value >> shift) & (buckets - 1); };
+        std::vector<size_t> counts[2] = {std::vector<size_t>(buckets), std::vector<size_t>(buckets)};
+        inTwoParts(count, [&](size_t from, size_t to) {
+            std::vector<size_t> &mine = counts[from < half ? 0 : 1];
+            for (size_t i = from; i < to; ++i)
+                ++mine[digit(values[i])];
+        });
+        size_t next = 0;
+        for (size_t bucket = 0; bucket < buckets; ++bucket) {
+            for (std::vector<size_t> &part : counts)
+                next += std::exchange(part[bucket], next);
+        }
+        inTwoParts(count, [&](size_t from, size_t to) {
+            std::vector<size_t> &place = counts[from < half ? 0 : 1];
+            for (size_t i = from; i < to; ++i)
+                spread[place[digit(values[i])]++] = values[i];
+        });
+        values.swap(spread);
+    }
+}
+
+// Rows newest first by date: radix sorted on the date's offset from the oldest (or newest).
+// Spots arrive about in date order, but posters' clocks differ: a list is hardly ever in
+// order already.
 std::vector<quint32> byDate(const std::vector<quint32> &dates, std::vector<quint32> rows, Qt::SortOrder order)
 {
     if (rows.empty())
         return rows;
     const bool descending = order == Qt::DescendingOrder;
-    const auto [oldest, newest]
-        = std::minmax_element(rows.begin(), rows.end(), [&](quint32 a, quint32 b) { return dates[a] < dates[b]; });
-    const quint32 low = dates[*oldest];
-    const quint32 high = dates[*newest];
+    quint32 low = dates[rows[0]];
+    quint32 high = low;
+    for (const quint32 row : rows) {
+        low = std::min(low, dates[row]);
+        high = std::max(high, dates[row]);
+    }
     // The key in the high half, the row in the low one.
     std::vector<quint64> keyed(rows.size());
-    for (size_t i = 0; i < rows.size(); ++i) {
-        const quint32 date = dates[rows[i]];
-        keyed[i] = quint64(descending ? high - date : date - low) << 32 | rows[i];
-    }
-    const quint32 span = high - low;
-    constexpr quint64 digitMask = (quint64(1) << digitBits) - 1;
-    for (int shift = 0; shift < 32 && (span >> shift) != 0; shift += digitBits)
-        keyed = countingSorted(keyed, size_t(1) << digitBits,
-                               [&](quint64 value) { return size_t(value >> (32 + shift) & digitMask); });
+    inTwoParts(rows.size(), [&](size_t from, size_t to) {
+        for (size_t i = from; i < to; ++i) {
+            const quint32 date = dates[rows[i]];
+            keyed[i] = quint64(descending ? high - date : date - low) << 32 | rows[i];
+        }
+    });
+    int bits = 0;
+    while (bits < 32 && (high - low) >> bits != 0)
+        ++bits;
+    radixSortByHighHalf(keyed, bits);
     for (size_t i = 0; i < rows.size(); ++i)
         rows[i] = quint32(keyed[i]);
     return rows;
@@ -395,7 +440,7 @@ std::vector<quint32> SpotOrder::byTitle(const SearchTexts &titles, std::vector<q
             rows, groupStarts, order, [](quint32) { return true; }, sorted);
         return sorted;
     }
-    coverTitles(titles);
+    makeTitleOrder(titles);
     std::vector<quint64> chosen((held + 63) / 64);
     for (const quint32 row : rows)
         setBit(chosen, row);
@@ -404,7 +449,7 @@ std::vector<quint32> SpotOrder::byTitle(const SearchTexts &titles, std::vector<q
     return sorted;
 }
 
-void SpotOrder::coverTitles(const SearchTexts &titles)
+void SpotOrder::makeTitleOrder(const SearchTexts &titles)
 {
     const size_t held = size_t(titles.size());
     const size_t covered = titleRows.size();
