@@ -138,75 +138,74 @@ std::vector<quint32> byRank(const std::vector<quint32> &rows, quint32 ranks, Qt:
     return countingSorted(rows, ranks, [&](quint32 row) { return ranks - 1 - rank(row); });
 }
 
-// Runs part(from, to) over [0, count), the first half on a second thread when count is large.
-template<typename Part>
-void inTwoParts(size_t count, Part part)
-{
-    if (count < parallelFrom)
-        return part(0, count);
-    std::thread helper(part, 0, count / 2);
-    part(count / 2, count);
-    helper.join();
-}
-
-// A stable radix sort of values by the bits of their high half below 2^bits, a pass per
-// digit, each pass counted and spread by two threads (the first half's values first).
+// A stable radix sort of values by the bits of their high half below 2^bits, a pass per digit.
 void radixSortByHighHalf(std::vector<quint64> &values, int bits)
 {
     constexpr size_t buckets = size_t(1) << digitBits;
-    const size_t count = values.size();
-    const size_t half = count < parallelFrom ? 0 : count / 2;
-    std::vector<quint64> spread(count);
-    for (int shift = 32; shift < 32 + bits; shift += digitBits) {
-        const auto digit = [shift](quint64 value) { return size_t(value >> shift) & (buckets - 1); };
-        std::vector<size_t> counts[2] = {std::vector<size_t>(buckets), std::vector<size_t>(buckets)};
-        inTwoParts(count, [&](size_t from, size_t to) {
-            std::vector<size_t> &mine = counts[from < half ? 0 : 1];
-            for (size_t i = from; i < to; ++i)
-                ++mine[digit(values[i])];
-        });
-        size_t next = 0;
-        for (size_t bucket = 0; bucket < buckets; ++bucket) {
-            for (std::vector<size_t> &part : counts)
-                next += std::exchange(part[bucket], next);
-        }
-        inTwoParts(count, [&](size_t from, size_t to) {
-            std::vector<size_t> &place = counts[from < half ? 0 : 1];
-            for (size_t i = from; i < to; ++i)
-                spread[place[digit(values[i])]++] = values[i];
-        });
+    const int passes = (bits + digitBits - 1) / digitBits;
+    const auto digit = [](quint64 value, int pass) { return size_t(value >> (32 + pass * digitBits)) & (buckets - 1); };
+    // The values are the same in every pass: so are the counts.
+    auto next = std::vector<std::vector<size_t>>(size_t(passes), std::vector<size_t>(buckets));
+    for (const quint64 value : values) {
+        for (int pass = 0; pass < passes; ++pass)
+            ++next[size_t(pass)][digit(value, pass)];
+    }
+    std::vector<quint64> spread(values.size());
+    for (int pass = 0; pass < passes; ++pass) {
+        std::vector<size_t> &place = next[size_t(pass)];
+        size_t start = 0;
+        for (size_t &bucket : place)
+            start += std::exchange(bucket, start);
+        for (const quint64 value : values)
+            spread[place[digit(value, pass)]++] = value;
         values.swap(spread);
     }
 }
 
-// Rows newest first by date: radix sorted on the date's offset from the oldest (or newest).
-// Spots arrive about in date order, but posters' clocks differ: a list is hardly ever in
-// order already.
+// Rows newest first by date. Spots arrive about in date order: the rows that come in order
+// (in the direction in which their dates mostly do) are taken as they come, the others radix
+// sorted on the date's offset from the oldest (or newest) and merged in.
 std::vector<quint32> byDate(const std::vector<quint32> &dates, std::vector<quint32> rows, Qt::SortOrder order)
 {
     if (rows.empty())
         return rows;
     const bool descending = order == Qt::DescendingOrder;
-    quint32 low = dates[rows[0]];
-    quint32 high = low;
-    for (const quint32 row : rows) {
-        low = std::min(low, dates[row]);
-        high = std::max(high, dates[row]);
+    const auto [oldest, newest]
+        = std::minmax_element(rows.begin(), rows.end(), [&](quint32 a, quint32 b) { return dates[a] < dates[b]; });
+    const quint32 low = dates[*oldest];
+    const quint32 high = dates[*newest];
+    // The key in the high half, the row in the low one; alike keys newest first.
+    const auto keyed
+        = [&](quint32 row) { return quint64(descending ? high - dates[row] : dates[row] - low) << 32 | row; };
+    const auto before
+        = [](quint64 a, quint64 b) { return (a >> 32) != (b >> 32) ? (a >> 32) < (b >> 32) : quint32(a) > quint32(b); };
+    std::vector<quint64> inOrder;
+    std::vector<quint64> others;
+    inOrder.reserve(rows.size());
+    const auto take = [&](quint32 row) {
+        const quint64 value = keyed(row);
+        if (inOrder.empty() || before(inOrder.back(), value))
+            inOrder.push_back(value);
+        else
+            others.push_back(value);
+    };
+    if (descending) {
+        std::for_each(rows.begin(), rows.end(), take);
+    } else {
+        std::for_each(rows.rbegin(), rows.rend(), take);
+        std::reverse(others.begin(), others.end()); // newest first again, for the stable sort
     }
-    // The key in the high half, the row in the low one.
-    std::vector<quint64> keyed(rows.size());
-    inTwoParts(rows.size(), [&](size_t from, size_t to) {
-        for (size_t i = from; i < to; ++i) {
-            const quint32 date = dates[rows[i]];
-            keyed[i] = quint64(descending ? high - date : date - low) << 32 | rows[i];
-        }
-    });
     int bits = 0;
     while (bits < 32 && (high - low) >> bits != 0)
         ++bits;
-    radixSortByHighHalf(keyed, bits);
-    for (size_t i = 0; i < rows.size(); ++i)
-        rows[i] = quint32(keyed[i]);
+    radixSortByHighHalf(others, bits);
+    size_t taken = 0;
+    size_t sorted = 0;
+    for (quint32 &row : rows) {
+        const bool fromOthers
+            = taken == inOrder.size() || (sorted < others.size() && before(others[sorted], inOrder[taken]));
+        row = quint32(fromOthers ? others[sorted++] : inOrder[taken++]);
+    }
     return rows;
 }
 
