@@ -162,9 +162,10 @@ void radixSortByHighHalf(std::vector<quint64> &values, int bits)
     }
 }
 
-// Rows newest first by date. Spots arrive about in date order: the rows that come in order
-// (in the direction in which their dates mostly do) are taken as they come, the others radix
-// sorted on the date's offset from the oldest (or newest) and merged in.
+// Rows newest first by date, radix sorted on the date's offset from the oldest (or newest).
+// Spots arrive about in date order: while few rows are out of order, the rows that come in
+// order (in the direction in which their dates mostly do) are taken as they come, and only the
+// others are sorted and merged in.
 std::vector<quint32> byDate(const std::vector<quint32> &dates, std::vector<quint32> rows, Qt::SortOrder order)
 {
     if (rows.empty())
@@ -182,17 +183,26 @@ std::vector<quint32> byDate(const std::vector<quint32> &dates, std::vector<quint
     std::vector<quint64> inOrder;
     std::vector<quint64> others;
     inOrder.reserve(rows.size());
-    const auto take = [&](quint32 row) {
-        const quint64 value = keyed(row);
-        if (inOrder.empty() || before(inOrder.back(), value))
-            inOrder.push_back(value);
-        else
-            others.push_back(value);
+    // Where many rows are out of order, merging costs more than it saves: all are sorted.
+    const size_t othersAtMost = rows.size() / 4;
+    const auto split = [&](auto first, auto last) {
+        for (auto row = first; row != last && others.size() <= othersAtMost; ++row) {
+            const quint64 value = keyed(*row);
+            if (inOrder.empty() || before(inOrder.back(), value))
+                inOrder.push_back(value);
+            else
+                others.push_back(value);
+        }
     };
-    if (descending) {
-        std::for_each(rows.begin(), rows.end(), take);
-    } else {
-        std::for_each(rows.rbegin(), rows.rend(), take);
+    if (descending)
+        split(rows.begin(), rows.end());
+    else
+        split(rows.rbegin(), rows.rend());
+    if (others.size() > othersAtMost) {
+        inOrder.clear();
+        others.resize(rows.size());
+        std::transform(rows.begin(), rows.end(), others.begin(), keyed);
+    } else if (!descending) {
         std::reverse(others.begin(), others.end()); // newest first again, for the stable sort
     }
     int bits = 0;
