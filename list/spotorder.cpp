@@ -21,7 +21,7 @@ constexpr size_t ownSortBelowShare = 32;
 // New rows are merged into the title order one by one up to one in this many of the rows it
 // holds; more, and it is made anew.
 constexpr size_t mergeUpToShare = 64;
-constexpr int digitBits = 11;
+constexpr int digitBits = 8;
 
 constexpr char32_t replacement = 0xFFFD;
 
@@ -162,10 +162,10 @@ void radixSortByHighHalf(std::vector<quint64> &values, int bits)
     }
 }
 
-// Rows newest first by date, radix sorted on the date's offset from the oldest (or newest).
-// Spots arrive about in date order: while few rows are out of order, the rows that come in
-// order (in the direction in which their dates mostly do) are taken as they come, and only the
-// others are sorted and merged in.
+// Rows newest first by date. Spots arrive about in date order: the rows are insertion sorted
+// in the direction in which their dates mostly come, which costs a pass where each is a few
+// places from its own; where they are further, they are radix sorted on the date's offset from
+// the oldest (or newest).
 std::vector<quint32> byDate(const std::vector<quint32> &dates, std::vector<quint32> rows, Qt::SortOrder order)
 {
     if (rows.empty())
@@ -180,42 +180,30 @@ std::vector<quint32> byDate(const std::vector<quint32> &dates, std::vector<quint
         = [&](quint32 row) { return quint64(descending ? high - dates[row] : dates[row] - low) << 32 | row; };
     const auto before
         = [](quint64 a, quint64 b) { return (a >> 32) != (b >> 32) ? (a >> 32) < (b >> 32) : quint32(a) > quint32(b); };
-    std::vector<quint64> inOrder;
-    std::vector<quint64> others;
-    inOrder.reserve(rows.size());
-    // Where many rows are out of order, merging costs more than it saves: all are sorted.
-    const size_t othersAtMost = rows.size() / 4;
-    const auto split = [&](auto first, auto last) {
-        for (auto row = first; row != last && others.size() <= othersAtMost; ++row) {
-            const quint64 value = keyed(*row);
-            if (inOrder.empty() || before(inOrder.back(), value))
-                inOrder.push_back(value);
-            else
-                others.push_back(value);
-        }
-    };
+    std::vector<quint64> sorted(rows.size());
     if (descending)
-        split(rows.begin(), rows.end());
+        std::transform(rows.begin(), rows.end(), sorted.begin(), keyed);
     else
-        split(rows.rbegin(), rows.rend());
-    if (others.size() > othersAtMost) {
-        inOrder.clear();
-        others.resize(rows.size());
-        std::transform(rows.begin(), rows.end(), others.begin(), keyed);
-    } else if (!descending) {
-        std::reverse(others.begin(), others.end()); // newest first again, for the stable sort
+        std::transform(rows.rbegin(), rows.rend(), sorted.begin(), keyed);
+    size_t moves = 0;
+    const size_t movesAtMost = 8 * rows.size();
+    for (size_t i = 1; i < sorted.size() && moves <= movesAtMost; ++i) {
+        const quint64 value = sorted[i];
+        size_t place = i;
+        for (; place > 0 && before(value, sorted[place - 1]); --place)
+            sorted[place] = sorted[place - 1];
+        sorted[place] = value;
+        moves += i - place;
     }
-    int bits = 0;
-    while (bits < 32 && (high - low) >> bits != 0)
-        ++bits;
-    radixSortByHighHalf(others, bits);
-    size_t taken = 0;
-    size_t sorted = 0;
-    for (quint32 &row : rows) {
-        const bool fromOthers
-            = taken == inOrder.size() || (sorted < others.size() && before(others[sorted], inOrder[taken]));
-        row = quint32(fromOthers ? others[sorted++] : inOrder[taken++]);
+    if (moves > movesAtMost) {
+        // Newest first, for the stable sort to keep alike dates so.
+        std::transform(rows.begin(), rows.end(), sorted.begin(), keyed);
+        int bits = 0;
+        while (bits < 32 && (high - low) >> bits != 0)
+            ++bits;
+        radixSortByHighHalf(sorted, bits);
     }
+    std::transform(sorted.begin(), sorted.end(), rows.begin(), [](quint64 value) { return quint32(value); });
     return rows;
 }
 
