@@ -552,12 +552,5 @@ double spotIndexFigure(int millions, SpotIndexFigure figure)
 
 double spotSortFigure(int millions, SpotSortFigure figure)
 {
-    Session &s = session(millions);
-    if (figure != SpotSortFigure::SortedIndexMegabytes)
-        return sortMs(s, figure);
-    if (!s.sortIndex)
-        freshSortIndex(s);
-    firstSortedWindow(*s.sortIndex, SortColumn::Title, Qt::AscendingOrder);
-    firstSortedWindow(*s.sortIndex, SortColumn::Spotter, Qt::AscendingOrder);
-    return double(s.sortIndex->memoryBytes()) / 1e6;
+    return sortMs(session(millions), figure);
 }

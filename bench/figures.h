@@ -34,10 +34,9 @@ enum class SpotIndexFigure {
 };
 double spotIndexFigure(int millions, SpotIndexFigure figure);
 // "Alles" sorted by the index (as the model is to sort it): milliseconds until the ids of its
-// first window are known, by title the first time (the title order made) and again, and by
-// date (again and by date: the slower direction); and megabytes the index holds with the title
-// order made.
-enum class SpotSortFigure { TitleFirstMs, TitleAgainMs, DateMs, SortedIndexMegabytes };
+// first window are known, by title the first time after the index was read and again, and by
+// date (again and by date: the slower direction).
+enum class SpotSortFigure { TitleFirstMs, TitleAgainMs, DateMs };
 double spotSortFigure(int millions, SpotSortFigure figure);
 
 // The download of 200,000 spot headers (four ranges, 1% reposts) from the in-process server

@@ -64,8 +64,6 @@ void addSpotListFigures(std::vector<Figure> &figures, int millions)
                        [=] { return spotIndexFigure(millions, SpotIndexFigure::IndexMegabytes); }, 1});
     figures.push_back({"model_memory_mb" + size, "MB",
                        [=] { return spotIndexFigure(millions, SpotIndexFigure::ModelMemoryMegabytes); }, 1});
-    figures.push_back({"search_index_sorted_mb" + size, "MB",
-                       [=] { return spotSortFigure(millions, SpotSortFigure::SortedIndexMegabytes); }, 1});
     figures.push_back({"model_sort_title_first_ms" + size, "ms",
                        [=] { return spotSortFigure(millions, SpotSortFigure::TitleFirstMs); }, 1});
     figures.push_back({"model_sort_title_again_ms" + size, "ms",

@@ -18,6 +18,7 @@ constexpr int cancelCheckEvery = 4096;
 constexpr qint64 idBatch = 4096;
 // Rows from which a pass over them is split between two threads.
 constexpr size_t parallelFrom = 200'000;
+// Spot dates are held in 32 bits without sign: up to the year 2106.
 constexpr qint64 latestDate = std::numeric_limits<quint32>::max();
 
 QByteArray sql(const char *before, const char *table, const char *after = "")

@@ -20,7 +20,7 @@ constexpr size_t parallelFrom = 200'000;
 constexpr size_t ownSortBelowShare = 32;
 // New rows are merged into the title order one by one up to one in this many of the rows it
 // holds; more, and it is made anew.
-constexpr size_t mergeUpToShare = 64;
+constexpr size_t mergeUpToShare = 32;
 constexpr int digitBits = 8;
 
 constexpr char32_t replacement = 0xFFFD;
@@ -138,28 +138,13 @@ std::vector<quint32> byRank(const std::vector<quint32> &rows, quint32 ranks, Qt:
     return countingSorted(rows, ranks, [&](quint32 row) { return ranks - 1 - rank(row); });
 }
 
-// A stable radix sort of values by the bits of their high half below 2^bits, a pass per digit.
+// A stable radix sort of values by the bits of their high half below 2^bits, a byte at a time.
 void radixSortByHighHalf(std::vector<quint64> &values, int bits)
 {
     constexpr size_t buckets = size_t(1) << digitBits;
-    const int passes = (bits + digitBits - 1) / digitBits;
-    const auto digit = [](quint64 value, int pass) { return size_t(value >> (32 + pass * digitBits)) & (buckets - 1); };
-    // The values are the same in every pass: so are the counts.
-    auto next = std::vector<std::vector<size_t>>(size_t(passes), std::vector<size_t>(buckets));
-    for (const quint64 value : values) {
-        for (int pass = 0; pass < passes; ++pass)
-            ++next[size_t(pass)][digit(value, pass)];
-    }
-    std::vector<quint64> spread(values.size());
-    for (int pass = 0; pass < passes; ++pass) {
-        std::vector<size_t> &place = next[size_t(pass)];
-        size_t start = 0;
-        for (size_t &bucket : place)
-            start += std::exchange(bucket, start);
-        for (const quint64 value : values)
-            spread[place[digit(value, pass)]++] = value;
-        values.swap(spread);
-    }
+    for (int shift = 32; shift < 32 + bits; shift += digitBits)
+        values = countingSorted(values, buckets,
+                                [shift](quint64 value) { return size_t(value >> shift) & (buckets - 1); });
 }
 
 // Rows newest first by date. Spots arrive about in date order: the rows are insertion sorted
