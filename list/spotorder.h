@@ -41,8 +41,10 @@ struct SpotColumns
 // the rows in title order (4 bytes a row and a bit, made on two threads), and the order of
 // the distinct spotters. The title order is made by makeTitleOrder(), or else on first use
 // for a list that is not small; rows appended to the table since are merged into it then
-// (or it is made anew, for many), and rows removed are dropped from it through retain().
-// Dates, categories and spotters are sorted by counting, per list.
+// (or it is made anew, for many), and rows removed are dropped from it through retain(). A
+// list by title is then one pass over the order (a small list is sorted by itself); by date,
+// an insertion sort where the rows come about in date order, else a radix sort; by category
+// (the short name shown) and by spotter, a counting sort of the list.
 //
 // Not thread-safe: one thread at a time, as the index it belongs to.
 class SpotOrder
