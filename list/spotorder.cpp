@@ -21,6 +21,8 @@ constexpr size_t ownSortBelowShare = 32;
 // New rows are merged into the title order one by one up to one in this many of the rows it
 // holds; more, and it is made anew.
 constexpr size_t mergeUpToShare = 32;
+// New rows from which their places in the title order are looked up by two threads.
+constexpr size_t mergedByOneThreadBelow = 4096;
 constexpr int digitBits = 8;
 
 constexpr char32_t replacement = 0xFFFD;
@@ -477,13 +479,34 @@ void SpotOrder::makeTitleOrder(const SearchTexts &titles)
 }
 
 // The new rows, sorted among themselves, each go before the first held title not before
-// theirs: they are newer than every row held.
+// theirs: they are newer than every row held. Their places are looked up by two threads for
+// many.
 void SpotOrder::mergeNewTitles(const SearchTexts &titles)
 {
     const size_t held = size_t(titles.size());
     const size_t covered = titleRows.size();
+    const char *base = titles.shownBase();
+    const auto shown = [&](quint32 row) { return QByteArrayView(base + titles.shownOffset(row)); };
     std::vector<TitleEntry> added = titleEntries(titles, quint32(covered), quint32(held));
-    sortTitles(titles.shownBase(), added.data(), added.data() + added.size(), 0, nullptr);
+    sortTitles(base, added.data(), added.data() + added.size(), 0, nullptr);
+
+    std::vector<size_t> places(added.size());
+    const auto findPlaces = [&](size_t from, size_t to) {
+        auto after = titleRows.begin();
+        for (size_t i = from; i < to; ++i) {
+            const QByteArrayView title = textAt(base, added[i]);
+            after = std::partition_point(after, titleRows.end(),
+                                         [&](quint32 row) { return ShownOrder::compare(shown(row), title) < 0; });
+            places[i] = size_t(after - titleRows.begin());
+        }
+    };
+    if (added.size() < mergedByOneThreadBelow) {
+        findPlaces(0, added.size());
+    } else {
+        std::thread helper(findPlaces, 0, added.size() / 2);
+        findPlaces(added.size() / 2, added.size());
+        helper.join();
+    }
 
     std::vector<quint32> merged;
     merged.reserve(held);
@@ -491,9 +514,7 @@ void SpotOrder::mergeNewTitles(const SearchTexts &titles)
     bool lastAdded = false;
     const auto append = [&](quint32 row, bool isAdded, bool heldStart) {
         const bool start = merged.empty()
-            || ((isAdded || lastAdded)
-                    ? ShownOrder::compare(titles.shownText(merged.back()), titles.shownText(row)) != 0
-                    : heldStart);
+            || ((isAdded || lastAdded) ? ShownOrder::compare(shown(merged.back()), shown(row)) != 0 : heldStart);
         if (start)
             setBit(starts, merged.size());
         merged.push_back(row);
@@ -504,15 +525,10 @@ void SpotOrder::mergeNewTitles(const SearchTexts &titles)
             append(titleRows[i], false, isSet(titleGroupStarts, i));
     };
     size_t next = 0;
-    for (const TitleEntry &entry : added) {
-        const QByteArrayView title = titles.shownText(entry.row);
-        const auto place = std::partition_point(titleRows.begin() + qsizetype(next), titleRows.end(), [&](quint32 row) {
-            return ShownOrder::compare(titles.shownText(row), title) < 0;
-        });
-        const size_t at = size_t(place - titleRows.begin());
-        appendHeld(next, at);
-        append(entry.row, true, false);
-        next = at;
+    for (size_t i = 0; i < added.size(); ++i) {
+        appendHeld(next, places[i]);
+        append(added[i].row, true, false);
+        next = places[i];
     }
     appendHeld(next, covered);
     titleRows = std::move(merged);
