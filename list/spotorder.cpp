@@ -21,6 +21,8 @@ constexpr size_t ownSortBelowShare = 32;
 // New rows are merged into the title order one by one up to one in this many of the rows it
 // holds; more, and it is made anew.
 constexpr size_t mergeUpToShare = 32;
+// Held titles of which one is sampled to narrow down where new ones go.
+constexpr size_t sampleEvery = 64;
 // New rows from which their places in the title order are looked up by two threads.
 constexpr size_t mergedByOneThreadBelow = 4096;
 constexpr int digitBits = 8;
@@ -490,14 +492,28 @@ void SpotOrder::mergeNewTitles(const SearchTexts &titles)
     std::vector<TitleEntry> added = titleEntries(titles, quint32(covered), quint32(held));
     sortTitles(base, added.data(), added.data() + added.size(), 0, nullptr);
 
+    // The first 16 bytes of every sampleEvery-th held title: a new title's place is narrowed
+    // down in them before any held title is read.
+    using Prefix = std::pair<quint64, quint64>;
+    const auto prefix = [](QByteArrayView text) { return Prefix(ShownOrder::key(text, 0), ShownOrder::key(text, 1)); };
+    std::vector<Prefix> samples((covered + sampleEvery - 1) / sampleEvery);
+    for (size_t i = 0; i < samples.size(); ++i)
+        samples[i] = prefix(shown(titleRows[i * sampleEvery]));
     std::vector<size_t> places(added.size());
     const auto findPlaces = [&](size_t from, size_t to) {
-        auto after = titleRows.begin();
+        size_t after = 0;
         for (size_t i = from; i < to; ++i) {
             const QByteArrayView title = textAt(base, added[i]);
-            after = std::partition_point(after, titleRows.end(),
-                                         [&](quint32 row) { return ShownOrder::compare(shown(row), title) < 0; });
-            places[i] = size_t(after - titleRows.begin());
+            const Prefix own = prefix(title);
+            // Samples of a lower prefix are before the title, of a higher one after it.
+            const size_t lower = size_t(std::lower_bound(samples.begin(), samples.end(), own) - samples.begin());
+            const size_t higher = size_t(std::upper_bound(samples.begin(), samples.end(), own) - samples.begin());
+            const auto first
+                = titleRows.begin() + qsizetype(std::max(after, lower == 0 ? 0 : (lower - 1) * sampleEvery + 1));
+            const auto last = titleRows.begin() + qsizetype(std::min(covered, higher * sampleEvery));
+            const auto place = std::partition_point(
+                first, std::max(first, last), [&](quint32 row) { return ShownOrder::compare(shown(row), title) < 0; });
+            after = places[i] = size_t(place - titleRows.begin());
         }
     };
     if (added.size() < mergedByOneThreadBelow) {
