@@ -1,6 +1,7 @@
 #include "benchsupport.h"
 #include "figures.h"
 #include "spotlistcorpus.h"
+#include "spotlistindex.h"
 #include "spotsmodel.h"
 #include "sqlitestatement.h"
 #include "tarnwick.h"
@@ -161,6 +162,8 @@ struct Session
     QString spotsFile;
     std::unique_ptr<Program> program;
     std::unique_ptr<CConnection> capi;
+    // The bench's own index, for sorting: the model does not sort (yet).
+    std::unique_ptr<SpotListIndex> sortIndex;
     qint64 spots = 0;
     double buildSeconds = 0;
     double memoryMegabytes = 0;
@@ -180,6 +183,7 @@ void withoutDebugLines(QtMsgType type, const QMessageLogContext &context, const 
 void closeSession()
 {
     current.program.reset();
+    current.sortIndex.reset();
     current.capi.reset();
     current.millions = 0;
     current.rangeTimes.reset();
@@ -452,6 +456,44 @@ RangeTimes newRangeTimes(Session &s)
     return worst;
 }
 
+// An index of the store as it is, without any order made.
+SpotListIndex &freshSortIndex(Session &s)
+{
+    s.sortIndex = std::make_unique<SpotListIndex>();
+    Bench::require(s.sortIndex->update(s.capi->handle()) == SpotListIndex::Update::Done, "the bench's index failed");
+    s.sortIndex->squeeze();
+    return *s.sortIndex;
+}
+
+// "Alles" chosen and sorted: the ids of its first window.
+std::vector<int> firstSortedWindow(const SpotListIndex &index, SortColumn column, Qt::SortOrder order)
+{
+    const SpotFilter all{{}, 0, 0};
+    std::vector<int> ids = index.sorted(all, index.select(all, 0, 0), column, order);
+    Bench::require(qint64(ids.size()) > windowSize, "the sorted list lost its rows");
+    ids.resize(windowSize);
+    return ids;
+}
+
+double sortMs(Session &s, SpotSortFigure figure)
+{
+    // The first time is once per index: each run gets an index of its own.
+    if (figure == SpotSortFigure::TitleFirstMs) {
+        return bestMs(
+            s, false, [&] { freshSortIndex(s); },
+            [&] { firstSortedWindow(*s.sortIndex, SortColumn::Title, Qt::AscendingOrder); }, 3);
+    }
+    if (!s.sortIndex)
+        freshSortIndex(s);
+    const SpotListIndex &index = *s.sortIndex;
+    const SortColumn column = figure == SpotSortFigure::TitleAgainMs ? SortColumn::Title : SortColumn::Date;
+    firstSortedWindow(index, column, Qt::AscendingOrder);
+    double slower = 0;
+    for (const Qt::SortOrder order : {Qt::AscendingOrder, Qt::DescendingOrder})
+        slower = std::max(slower, bestMs(s, false, nothing, [&] { firstSortedWindow(index, column, order); }));
+    return slower;
+}
+
 double coldIndexBuildSeconds(Session &s)
 {
     s.program.reset();
@@ -511,4 +553,9 @@ double spotIndexFigure(int millions, SpotIndexFigure figure)
 void closeSpotListStore()
 {
     closeSession();
+}
+
+double spotSortFigure(int millions, SpotSortFigure figure)
+{
+    return sortMs(session(millions), figure);
 }

@@ -117,8 +117,10 @@ const ShownTimes &shownTimes()
             {
                 QSqlQuery query(db);
                 // The columns a spot tab reads.
-                Bench::require(query.exec(QStringLiteral("CREATE TABLE spots(id INTEGER PRIMARY KEY, msgid, cat)")),
-                               "the spots table was not made");
+                Bench::require(
+                    query.exec(QStringLiteral(
+                        "CREATE TABLE spots(id INTEGER PRIMARY KEY, msgid, cat, subcat, spotdate, title, spotter)")),
+                    "the spots table was not made");
                 query.prepare(QStringLiteral("INSERT INTO spots(id, msgid, cat) VALUES (?, ?, 1)"));
                 query.addBindValue(spotId);
                 query.addBindValue(spot.storedMessageId);

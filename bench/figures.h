@@ -33,6 +33,11 @@ enum class SpotIndexFigure {
     NewRangeLongestBusyMilliseconds,
 };
 double spotIndexFigure(int millions, SpotIndexFigure figure);
+// "Alles" sorted by the index (as the model is to sort it): milliseconds until the ids of its
+// first window are known, by title the first time after the index was read and again, and by
+// date (again and by date: the slower direction).
+enum class SpotSortFigure { TitleFirstMs, TitleAgainMs, DateMs };
+double spotSortFigure(int millions, SpotSortFigure figure);
 
 // Closes the store that the figures above keep open: the program's connections have fixed
 // names, and a second program in this process would take them over.

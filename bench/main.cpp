@@ -64,6 +64,12 @@ void addSpotListFigures(std::vector<Figure> &figures, int millions)
                        [=] { return spotIndexFigure(millions, SpotIndexFigure::IndexMegabytes); }, 1});
     figures.push_back({"model_memory_mb" + size, "MB",
                        [=] { return spotIndexFigure(millions, SpotIndexFigure::ModelMemoryMegabytes); }, 1});
+    figures.push_back({"model_sort_title_first_ms" + size, "ms",
+                       [=] { return spotSortFigure(millions, SpotSortFigure::TitleFirstMs); }, 1});
+    figures.push_back({"model_sort_title_again_ms" + size, "ms",
+                       [=] { return spotSortFigure(millions, SpotSortFigure::TitleAgainMs); }, 1});
+    figures.push_back(
+        {"model_sort_date_ms" + size, "ms", [=] { return spotSortFigure(millions, SpotSortFigure::DateMs); }, 1});
     figures.push_back({"model_new_range_shown_ms" + size, "ms",
                        [=] { return spotIndexFigure(millions, SpotIndexFigure::NewRangeShownMilliseconds); }, 1});
     figures.push_back({"model_new_range_busy_ms" + size, "ms",

@@ -41,6 +41,11 @@ public:
     bool findByPairs(const SpotSearch &search, std::vector<quint64> &hits) const;
     // The item's shown text in UTF-8, ASCII folded; empty for a NULL.
     QByteArrayView shownText(qsizetype item) const;
+    // The same text as a string that ends at a NUL byte, at shownOffset(item) from shownBase():
+    // for reading the texts of many items in an order of their own, where looking up each
+    // one's length would cost more than the text.
+    const char *shownBase() const { return text.data(); }
+    quint32 shownOffset(qsizetype item) const { return starts[size_t(item)]; }
 
     // Gives back the memory that appending kept in reserve.
     void squeeze();

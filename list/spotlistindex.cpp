@@ -16,6 +16,7 @@ namespace {
 constexpr int cancelCheckEvery = 4096;
 // Rows compared per step when looking for the rows that are gone.
 constexpr qint64 idBatch = 4096;
+// Spot dates are held in 32 bits without sign: up to the year 2106.
 constexpr qint64 latestDate = std::numeric_limits<quint32>::max();
 
 QByteArray sql(const char *before, const char *table, const char *after = "")
@@ -115,6 +116,10 @@ SpotListIndex::Update SpotListIndex::update(sqlite3 *connection, const std::atom
     Update result = updateTable(connection, "spots", spots, cancel);
     if (result == Update::Done)
         result = updateTable(connection, "erospots", erotic, cancel);
+    if (result == Update::Done) {
+        for (Table *table : {&spots, &erotic})
+            table->order.makeTitleOrder(table->titles);
+    }
     if (result == Update::Done && handedOverFrom && connection != handedOverFrom)
         readSinceHandOver = true;
     // Rows read inside a transaction may yet be rolled back, which no count shows.
@@ -200,7 +205,8 @@ bool SpotListIndex::appendRows(SqliteStatement &query, Table &table, const std::
     std::string key;
     while ((step = query.step()) == SqliteStatement::Result::Row) {
         appendSparingly(table.ids, int(query.integer(0)));
-        appendSparingly(table.cats, int(query.integer(1)));
+        const qint64 cat = query.integer(1);
+        appendSparingly(table.cats, quint8(cat >= 0 && cat < unlistedCategory ? cat : unlistedCategory));
         appendSparingly(table.subcats, int(query.integer(2)));
         appendSparingly(table.dates, quint32(std::clamp<qint64>(query.integer(3), 0, latestDate)));
         table.titles.append(query.bytes(4), query.isText(4), query.isNull(4));
@@ -301,8 +307,9 @@ SpotListIndex::Update SpotListIndex::dropMissingRows(sqlite3 *connection, const 
 
 void SpotListIndex::Table::squeeze()
 {
-    for (std::vector<int> *values : {&ids, &cats, &subcats})
+    for (std::vector<int> *values : {&ids, &subcats})
         values->shrink_to_fit();
+    cats.shrink_to_fit();
     dates.shrink_to_fit();
     spotterOf.shrink_to_fit();
     tagOf.shrink_to_fit();

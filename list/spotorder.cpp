@@ -3,10 +3,13 @@
 #include "categoryscheme.h"
 
 #include <QChar>
+#include <QtEndian>
 
 #include <algorithm>
+#include <cstring>
 #include <numeric>
 #include <thread>
+#include <utility>
 
 namespace {
 
@@ -17,14 +20,48 @@ constexpr size_t parallelFrom = 200'000;
 constexpr size_t ownSortBelowShare = 32;
 // New rows are merged into the title order one by one up to one in this many of the rows it
 // holds; more, and it is made anew.
-constexpr size_t mergeUpToShare = 64;
-constexpr int digitBits = 11;
+constexpr size_t mergeUpToShare = 32;
+// Held titles of which one is sampled to narrow down where new ones go.
+constexpr size_t sampleEvery = 64;
+// New rows from which their places in the title order are looked up by two threads.
+constexpr size_t mergedByOneThreadBelow = 4096;
+constexpr int digitBits = 8;
 
 constexpr char32_t replacement = 0xFFFD;
 
 bool isContinuation(char c)
 {
     return (uchar(c) & 0xC0) == 0x80;
+}
+
+constexpr quint64 everyByte = 0x0101010101010101;
+
+// Eight bytes at most, the first in the highest byte.
+quint64 bigEndian(const char *bytes, qsizetype count)
+{
+    uchar word[8] = {};
+    std::memcpy(word, bytes, size_t(count));
+    return qFromBigEndian<quint64>(word);
+}
+
+bool isAscii(const char *bytes, qsizetype count)
+{
+    qsizetype i = 0;
+    for (; i + 8 <= count; i += 8) {
+        quint64 word;
+        std::memcpy(&word, bytes + i, 8);
+        if (word & everyByte * 0x80)
+            return false;
+    }
+    return std::all_of(bytes + i, bytes + count, [](char c) { return uchar(c) < 0x80; });
+}
+
+// Eight ASCII bytes with their capitals in lower case, all at once: a byte from 'A' to 'Z' gains 0x20.
+quint64 foldedAscii(quint64 word)
+{
+    const quint64 fromA = word + everyByte * (0x80 - 'A');
+    const quint64 beyondZ = word + everyByte * (0x80 - 'Z' - 1);
+    return word | ((fromA & ~beyondZ & everyByte * 0x80) >> 2);
 }
 
 // The code point of the UTF-8 text at p, folded; p moves past it (past one byte for a byte
@@ -105,47 +142,57 @@ std::vector<quint32> byRank(const std::vector<quint32> &rows, quint32 ranks, Qt:
     return countingSorted(rows, ranks, [&](quint32 row) { return ranks - 1 - rank(row); });
 }
 
-// Rows newest first by date: radix sorted on the date's offset from the oldest (or newest),
-// except where they are in order already, as they mostly are: spots arrive in date order.
+// A stable radix sort of values by the bits of their high half below 2^bits, a byte at a time.
+void radixSortByHighHalf(std::vector<quint64> &values, int bits)
+{
+    constexpr size_t buckets = size_t(1) << digitBits;
+    for (int shift = 32; shift < 32 + bits; shift += digitBits)
+        values = countingSorted(values, buckets,
+                                [shift](quint64 value) { return size_t(value >> shift) & (buckets - 1); });
+}
+
+// Rows newest first by date. Spots arrive about in date order: the rows are insertion sorted
+// in the direction in which their dates mostly come, which costs a pass where each is a few
+// places from its own; where they are further, they are radix sorted on the date's offset from
+// the oldest (or newest).
 std::vector<quint32> byDate(const std::vector<quint32> &dates, std::vector<quint32> rows, Qt::SortOrder order)
 {
-    const bool descending = order == Qt::DescendingOrder;
-    // Newest first, a row's date is never above the one before it: done, or (ascending)
-    // reversed with each run of alike dates kept newest first.
-    const bool inOrder = std::adjacent_find(rows.begin(), rows.end(),
-                                            [&](quint32 newer, quint32 older) { return dates[newer] < dates[older]; })
-        == rows.end();
-    if (inOrder && descending)
+    if (rows.empty())
         return rows;
-    if (inOrder) {
-        std::vector<quint32> ascending;
-        ascending.reserve(rows.size());
-        for (size_t end = rows.size(); end > 0;) {
-            size_t start = end - 1;
-            while (start > 0 && dates[rows[start - 1]] == dates[rows[end - 1]])
-                --start;
-            ascending.insert(ascending.end(), rows.begin() + qsizetype(start), rows.begin() + qsizetype(end));
-            end = start;
-        }
-        return ascending;
-    }
+    const bool descending = order == Qt::DescendingOrder;
     const auto [oldest, newest]
         = std::minmax_element(rows.begin(), rows.end(), [&](quint32 a, quint32 b) { return dates[a] < dates[b]; });
     const quint32 low = dates[*oldest];
     const quint32 high = dates[*newest];
-    // The key in the high half, the row in the low one.
-    std::vector<quint64> keyed(rows.size());
-    for (size_t i = 0; i < rows.size(); ++i) {
-        const quint32 date = dates[rows[i]];
-        keyed[i] = quint64(descending ? high - date : date - low) << 32 | rows[i];
+    // The key in the high half, the row in the low one; alike keys newest first.
+    const auto keyed
+        = [&](quint32 row) { return quint64(descending ? high - dates[row] : dates[row] - low) << 32 | row; };
+    const auto before
+        = [](quint64 a, quint64 b) { return (a >> 32) != (b >> 32) ? (a >> 32) < (b >> 32) : quint32(a) > quint32(b); };
+    std::vector<quint64> sorted(rows.size());
+    if (descending)
+        std::transform(rows.begin(), rows.end(), sorted.begin(), keyed);
+    else
+        std::transform(rows.rbegin(), rows.rend(), sorted.begin(), keyed);
+    size_t moves = 0;
+    const size_t movesAtMost = 8 * rows.size();
+    for (size_t i = 1; i < sorted.size() && moves <= movesAtMost; ++i) {
+        const quint64 value = sorted[i];
+        size_t place = i;
+        for (; place > 0 && before(value, sorted[place - 1]); --place)
+            sorted[place] = sorted[place - 1];
+        sorted[place] = value;
+        moves += i - place;
     }
-    const quint32 span = high - low;
-    constexpr quint64 digitMask = (quint64(1) << digitBits) - 1;
-    for (int shift = 0; shift < 32 && (span >> shift) != 0; shift += digitBits)
-        keyed = countingSorted(keyed, size_t(1) << digitBits,
-                               [&](quint64 value) { return size_t(value >> (32 + shift) & digitMask); });
-    for (size_t i = 0; i < rows.size(); ++i)
-        rows[i] = quint32(keyed[i]);
+    if (moves > movesAtMost) {
+        // Newest first, for the stable sort to keep alike dates so.
+        std::transform(rows.begin(), rows.end(), sorted.begin(), keyed);
+        int bits = 0;
+        while (bits < 32 && (high - low) >> bits != 0)
+            ++bits;
+        radixSortByHighHalf(sorted, bits);
+    }
+    std::transform(sorted.begin(), sorted.end(), rows.begin(), [](quint64 value) { return quint32(value); });
     return rows;
 }
 
@@ -199,28 +246,43 @@ struct TitleEntry
 {
     quint64 key;
     quint32 row;
+    quint32 offset; // of the title in SearchTexts::shownBase()
 };
 
-// Sorts entries by title, alike titles newest first, and sets starts[i] for the entry at
-// first + i that differs from the one before it (where starts is given).
-void sortTitles(const SearchTexts &titles, TitleEntry *first, TitleEntry *last, quint8 *starts = nullptr)
+QByteArrayView textAt(const char *base, const TitleEntry &entry)
 {
-    std::sort(first, last,
-              [](const TitleEntry &a, const TitleEntry &b) { return a.key != b.key ? a.key < b.key : a.row > b.row; });
-    const auto shown = [&](const TitleEntry &entry) { return titles.shownText(entry.row); };
+    return QByteArrayView(base + entry.offset);
+}
+
+bool byKeyNewestFirst(const TitleEntry &a, const TitleEntry &b)
+{
+    return a.key != b.key ? a.key < b.key : a.row > b.row;
+}
+
+// Sorts entries whose keys hold chunk of their titles (ShownOrder::key()) by title, alike
+// titles newest first, and sets starts[i] for the entry at first + i whose title differs from
+// the one before it (where starts is given). Alike keys are told apart by the next chunk.
+void sortTitles(const char *base, TitleEntry *first, TitleEntry *last, int chunk, quint8 *starts)
+{
+    std::sort(first, last, byKeyNewestFirst);
     for (TitleEntry *run = first; run != last;) {
         TitleEntry *end = run + 1;
         while (end != last && end->key == run->key)
             ++end;
-        if (starts)
-            starts[run - first] = 1;
-        if (end - run > 1) {
-            std::sort(run, end, [&](const TitleEntry &a, const TitleEntry &b) {
-                const int order = ShownOrder::compare(shown(a), shown(b));
-                return order != 0 ? order < 0 : a.row > b.row;
-            });
-            for (TitleEntry *entry = run + 1; starts && entry != end; ++entry)
-                starts[entry - first] = ShownOrder::compare(shown(entry[-1]), shown(*entry)) != 0;
+        quint8 *runStarts = starts ? starts + (run - first) : nullptr;
+        // A key that ends in 0 holds the end of its title: alike keys, alike titles.
+        if (end - run > 1 && (run->key & 0xFF) != 0) {
+            // The titles are read in an order of their own: each is asked from memory early.
+            constexpr qsizetype ahead = 8;
+            for (TitleEntry *entry = run; entry != end; ++entry) {
+                if (end - entry > ahead)
+                    __builtin_prefetch(base + entry[ahead].offset);
+                entry->key = ShownOrder::key(textAt(base, *entry), chunk + 1);
+            }
+            sortTitles(base, run, end, chunk + 1, runStarts);
+        } else if (runStarts) {
+            std::fill(runStarts, runStarts + (end - run), 0);
+            runStarts[0] = 1;
         }
         run = end;
     }
@@ -231,7 +293,7 @@ std::vector<TitleEntry> titleEntries(const SearchTexts &titles, quint32 from, qu
     std::vector<TitleEntry> entries(to - from);
     const auto part = [&](quint32 begin, quint32 end) {
         for (quint32 row = begin; row < end; ++row)
-            entries[row - from] = {ShownOrder::prefixKey(titles.shownText(row)), row};
+            entries[row - from] = {ShownOrder::key(titles.shownText(row)), row, titles.shownOffset(row)};
     };
     if (to - from < parallelFrom) {
         part(from, to);
@@ -251,6 +313,30 @@ bool isSet(const std::vector<quint64> &bits, size_t i)
 void setBit(std::vector<quint64> &bits, size_t i)
 {
     bits[i >> 6] |= quint64(1) << (i & 63);
+}
+
+// Appends the rows of ordered (ascending, alike titles newest first; a set bit in groupStarts
+// where a title differs from the one before) for which chosen(row) holds, in order: descending
+// from the last group, each group newest first.
+template<typename Chosen>
+void appendInOrder(const std::vector<quint32> &ordered, const std::vector<quint64> &groupStarts, Qt::SortOrder order,
+                   Chosen chosen, std::vector<quint32> &sorted)
+{
+    const auto appendGroup = [&](size_t from, size_t to) {
+        for (size_t i = from; i < to; ++i) {
+            if (chosen(ordered[i]))
+                sorted.push_back(ordered[i]);
+        }
+    };
+    if (order == Qt::AscendingOrder)
+        return appendGroup(0, ordered.size());
+    for (size_t end = ordered.size(); end > 0;) {
+        size_t start = end - 1;
+        while (!isSet(groupStarts, start))
+            --start;
+        appendGroup(start, end);
+        end = start;
+    }
 }
 
 } // namespace
@@ -282,17 +368,24 @@ int compare(QByteArrayView a, QByteArrayView b)
     return int(pa != endA) - int(pb != endB);
 }
 
-quint64 prefixKey(QByteArrayView text)
+quint64 key(QByteArrayView text, int chunk)
 {
+    const qsizetype from = qsizetype(chunk) * 8;
+    const qsizetype to = std::min(text.size(), from + 8);
+    // Up to the chunk's end in ASCII, the folded bytes are the bytes, folded.
+    if (isAscii(text.data(), to))
+        return from < to ? foldedAscii(bigEndian(text.data() + from, to - from)) : 0;
     quint64 key = 0;
-    int shift = 56;
+    qsizetype at = 0; // in the folded text
     const char *p = text.data();
     const char *end = p + text.size();
-    while (p != end && shift >= 0) {
+    while (p != end && at < from + 8) {
         uchar bytes[4];
         const int count = utf8(nextFolded(p, end), bytes);
-        for (int i = 0; i < count && shift >= 0; ++i, shift -= 8)
-            key |= quint64(bytes[i]) << shift;
+        for (int i = 0; i < count; ++i, ++at) {
+            if (at >= from && at < from + 8)
+                key |= quint64(bytes[i]) << (8 * (from + 7 - at));
+        }
     }
     return key;
 }
@@ -324,50 +417,35 @@ std::vector<quint32> SpotOrder::sorted(const SpotColumns &columns, std::vector<q
 
 std::vector<quint32> SpotOrder::byTitle(const SearchTexts &titles, std::vector<quint32> rows, Qt::SortOrder order)
 {
-    const bool ascending = order == Qt::AscendingOrder;
     const size_t held = size_t(titles.size());
+    std::vector<quint32> sorted;
+    sorted.reserve(rows.size());
     if (rows.size() * ownSortBelowShare < held) {
         std::vector<TitleEntry> entries(rows.size());
         for (size_t i = 0; i < rows.size(); ++i)
-            entries[i] = {ShownOrder::prefixKey(titles.shownText(rows[i])), rows[i]};
-        std::sort(entries.begin(), entries.end(), [&](const TitleEntry &a, const TitleEntry &b) {
-            if (a.key != b.key)
-                return (a.key < b.key) == ascending;
-            const int byText = ShownOrder::compare(titles.shownText(a.row), titles.shownText(b.row));
-            return byText != 0 ? (byText < 0) == ascending : a.row > b.row;
-        });
-        for (size_t i = 0; i < rows.size(); ++i)
+            entries[i] = {ShownOrder::key(titles.shownText(rows[i])), rows[i], titles.shownOffset(rows[i])};
+        std::vector<quint8> starts(rows.size());
+        sortTitles(titles.shownBase(), entries.data(), entries.data() + entries.size(), 0, starts.data());
+        std::vector<quint64> groupStarts((rows.size() + 63) / 64);
+        for (size_t i = 0; i < rows.size(); ++i) {
             rows[i] = entries[i].row;
-        return rows;
+            if (starts[i])
+                setBit(groupStarts, i);
+        }
+        appendInOrder(
+            rows, groupStarts, order, [](quint32) { return true; }, sorted);
+        return sorted;
     }
-    coverTitles(titles);
+    makeTitleOrder(titles);
     std::vector<quint64> chosen((held + 63) / 64);
     for (const quint32 row : rows)
         setBit(chosen, row);
-    std::vector<quint32> sorted;
-    sorted.reserve(rows.size());
-    if (ascending) {
-        for (const quint32 row : titleRows) {
-            if (isSet(chosen, row))
-                sorted.push_back(row);
-        }
-        return sorted;
-    }
-    // Title groups from the last, each newest first as it is held.
-    for (size_t end = held; end > 0;) {
-        size_t start = end - 1;
-        while (!isSet(titleGroupStarts, start))
-            --start;
-        for (size_t i = start; i < end; ++i) {
-            if (isSet(chosen, titleRows[i]))
-                sorted.push_back(titleRows[i]);
-        }
-        end = start;
-    }
+    appendInOrder(
+        titleRows, titleGroupStarts, order, [&](quint32 row) { return isSet(chosen, row); }, sorted);
     return sorted;
 }
 
-void SpotOrder::coverTitles(const SearchTexts &titles)
+void SpotOrder::makeTitleOrder(const SearchTexts &titles)
 {
     const size_t held = size_t(titles.size());
     const size_t covered = titleRows.size();
@@ -377,21 +455,27 @@ void SpotOrder::coverTitles(const SearchTexts &titles)
         return mergeNewTitles(titles);
 
     std::vector<TitleEntry> entries = titleEntries(titles, 0, quint32(held));
-    // Into buckets by the first two bytes, which the two threads share out about evenly: their
-    // titles differ where their shares meet.
-    const auto bucket = [](const TitleEntry &entry) { return size_t(entry.key >> 48); };
-    entries = countingSorted(entries, size_t(1) << 16, bucket);
+    // The two threads take the keys below and from a middle one of a sample: alike keys, and
+    // so alike titles, stay on one side.
     size_t half = 0;
     if (held >= parallelFrom) {
-        half = held / 2;
-        while (half < held && bucket(entries[half]) == bucket(entries[half - 1]))
-            ++half;
+        std::vector<quint64> sample(255);
+        for (size_t i = 0; i < sample.size(); ++i)
+            sample[i] = entries[i * held / sample.size()].key;
+        std::nth_element(sample.begin(), sample.begin() + 127, sample.end());
+        const quint64 middle = sample[127];
+        half = size_t(
+            std::partition(entries.begin(), entries.end(), [&](const TitleEntry &entry) { return entry.key < middle; })
+            - entries.begin());
     }
     std::vector<quint8> starts(held);
+    const auto sortPart = [&](size_t from, size_t to) {
+        sortTitles(titles.shownBase(), entries.data() + from, entries.data() + to, 0, starts.data() + from);
+    };
     std::thread helper;
     if (half > 0)
-        helper = std::thread(sortTitles, std::cref(titles), entries.data(), entries.data() + half, starts.data());
-    sortTitles(titles, entries.data() + half, entries.data() + held, starts.data() + half);
+        helper = std::thread(sortPart, 0, half);
+    sortPart(half, held);
     if (helper.joinable())
         helper.join();
 
@@ -407,13 +491,48 @@ void SpotOrder::coverTitles(const SearchTexts &titles)
 }
 
 // The new rows, sorted among themselves, each go before the first held title not before
-// theirs: they are newer than every row held.
+// theirs: they are newer than every row held. Their places are looked up by two threads for
+// many.
 void SpotOrder::mergeNewTitles(const SearchTexts &titles)
 {
     const size_t held = size_t(titles.size());
     const size_t covered = titleRows.size();
+    const char *base = titles.shownBase();
+    const auto shown = [&](quint32 row) { return QByteArrayView(base + titles.shownOffset(row)); };
     std::vector<TitleEntry> added = titleEntries(titles, quint32(covered), quint32(held));
-    sortTitles(titles, added.data(), added.data() + added.size());
+    sortTitles(base, added.data(), added.data() + added.size(), 0, nullptr);
+
+    // The first 16 bytes of every sampleEvery-th held title: a new title's place is narrowed
+    // down in them before any held title is read.
+    using Prefix = std::pair<quint64, quint64>;
+    const auto prefix = [](QByteArrayView text) { return Prefix(ShownOrder::key(text, 0), ShownOrder::key(text, 1)); };
+    std::vector<Prefix> samples((covered + sampleEvery - 1) / sampleEvery);
+    for (size_t i = 0; i < samples.size(); ++i)
+        samples[i] = prefix(shown(titleRows[i * sampleEvery]));
+    std::vector<size_t> places(added.size());
+    const auto findPlaces = [&](size_t from, size_t to) {
+        size_t after = 0;
+        for (size_t i = from; i < to; ++i) {
+            const QByteArrayView title = textAt(base, added[i]);
+            const Prefix own = prefix(title);
+            // Samples of a lower prefix are before the title, of a higher one after it.
+            const size_t lower = size_t(std::lower_bound(samples.begin(), samples.end(), own) - samples.begin());
+            const size_t higher = size_t(std::upper_bound(samples.begin(), samples.end(), own) - samples.begin());
+            const auto first
+                = titleRows.begin() + qsizetype(std::max(after, lower == 0 ? 0 : (lower - 1) * sampleEvery + 1));
+            const auto last = titleRows.begin() + qsizetype(std::min(covered, higher * sampleEvery));
+            const auto place = std::partition_point(
+                first, std::max(first, last), [&](quint32 row) { return ShownOrder::compare(shown(row), title) < 0; });
+            after = places[i] = size_t(place - titleRows.begin());
+        }
+    };
+    if (added.size() < mergedByOneThreadBelow) {
+        findPlaces(0, added.size());
+    } else {
+        std::thread helper(findPlaces, 0, added.size() / 2);
+        findPlaces(added.size() / 2, added.size());
+        helper.join();
+    }
 
     std::vector<quint32> merged;
     merged.reserve(held);
@@ -421,9 +540,7 @@ void SpotOrder::mergeNewTitles(const SearchTexts &titles)
     bool lastAdded = false;
     const auto append = [&](quint32 row, bool isAdded, bool heldStart) {
         const bool start = merged.empty()
-            || ((isAdded || lastAdded)
-                    ? ShownOrder::compare(titles.shownText(merged.back()), titles.shownText(row)) != 0
-                    : heldStart);
+            || ((isAdded || lastAdded) ? ShownOrder::compare(shown(merged.back()), shown(row)) != 0 : heldStart);
         if (start)
             setBit(starts, merged.size());
         merged.push_back(row);
@@ -434,15 +551,10 @@ void SpotOrder::mergeNewTitles(const SearchTexts &titles)
             append(titleRows[i], false, isSet(titleGroupStarts, i));
     };
     size_t next = 0;
-    for (const TitleEntry &entry : added) {
-        const QByteArrayView title = titles.shownText(entry.row);
-        const auto place = std::partition_point(titleRows.begin() + qsizetype(next), titleRows.end(), [&](quint32 row) {
-            return ShownOrder::compare(titles.shownText(row), title) < 0;
-        });
-        const size_t at = size_t(place - titleRows.begin());
-        appendHeld(next, at);
-        append(entry.row, true, false);
-        next = at;
+    for (size_t i = 0; i < added.size(); ++i) {
+        appendHeld(next, places[i]);
+        append(added[i].row, true, false);
+        next = places[i];
     }
     appendHeld(next, covered);
     titleRows = std::move(merged);

@@ -20,9 +20,9 @@ namespace ShownOrder {
 
 // Less than 0, 0, or greater than 0 as a comes before, with, or after b.
 int compare(QByteArrayView a, QByteArrayView b);
-// The first 8 bytes of the folded text in UTF-8, the first in the highest byte, 0 after its
-// end: a key whose order never contradicts compare() (equal keys say nothing).
-quint64 prefixKey(QByteArrayView text);
+// Bytes 8 * chunk to 8 * chunk + 7 of the folded text in UTF-8, the first in the highest
+// byte, 0 after its end: texts compare as their keys chunk by chunk, the first that differ.
+quint64 key(QByteArrayView text, int chunk = 0);
 // The place of a sub-category's short name (as the list shows it) among all short names.
 quint32 categoryRank(int subcategory);
 
@@ -40,10 +40,13 @@ struct SpotColumns
 };
 
 // Sorts rows of one table of the index by a column, keeping what it learns for the next time:
-// the rows in title order (4 bytes a row and a bit, made on first use for a list that is not
-// small, on two threads), and the order of the distinct spotters. Rows appended to the table
-// since are merged into the title order at its next use; rows removed are dropped from it
-// through retain(). Dates, categories and spotters are sorted by counting, per list.
+// the rows in title order (4 bytes a row and a bit, made on two threads), and the order of
+// the distinct spotters. The title order is made by makeTitleOrder(), or else on first use
+// for a list that is not small; rows appended to the table since are merged into it then
+// (or it is made anew, for many), and rows removed are dropped from it through retain(). A
+// list by title is then one pass over the order (a small list is sorted by itself); by date,
+// an insertion sort where the rows come about in date order, else a radix sort; by category
+// (the short name shown) and by spotter, a counting sort of the list.
 //
 // Not thread-safe: one thread at a time, as the index it belongs to.
 class SpotOrder
@@ -54,14 +57,15 @@ public:
     std::vector<quint32> sorted(const SpotColumns &columns, std::vector<quint32> rows, SortColumn column,
                                 Qt::SortOrder order);
 
+    // Makes the title order, or brings it up to the rows appended since: a second or more for
+    // millions of rows the first time, so that a sort by title does not wait for it.
+    void makeTitleOrder(const SearchTexts &titles);
     // The table kept the rows whose keep[] is true, in order (keep: a flag per row held).
     void retain(const std::vector<bool> &keep);
     qsizetype memoryBytes() const;
 
 private:
     std::vector<quint32> byTitle(const SearchTexts &titles, std::vector<quint32> rows, Qt::SortOrder order);
-    // Brings titleRows up to all items of titles.
-    void coverTitles(const SearchTexts &titles);
     void mergeNewTitles(const SearchTexts &titles);
     std::vector<quint32> bySpotter(const SpotColumns &columns, const std::vector<quint32> &rows, Qt::SortOrder order);
 
