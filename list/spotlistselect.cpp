@@ -159,8 +159,7 @@ std::vector<int> SpotListIndex::select(const SpotFilter &filter, int baselineSpo
     // No code of the tree is held as unlistedCategory.
     const bool listed = filter.category >= 0 && filter.category < unlistedCategory;
     return pick(table, [&](size_t row) {
-        return (bySubcategory ? table.subcats[row] == filter.subcategory
-                              : listed && table.cats[row] == filter.category)
+        return (bySubcategory ? table.subcats[row] == filter.subcategory : listed && table.cats[row] == filter.category)
             && (hidden.empty() || !hidden[table.spotterOf[row]]);
     });
 }
