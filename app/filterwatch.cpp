@@ -100,7 +100,6 @@ bool FilterWatch::removeFilter(qint64 id)
 {
     if (!userStore.removeFilter(id))
         return false;
-    announced.remove(id);
     reload();
     return true;
 }
@@ -127,8 +126,7 @@ void FilterWatch::openFilter(qint64 id)
     const SpotFilter chosen = spotFilter(*opened);
     model->setSavedFilter(chosen.search, *chosen.saved);
     const std::optional<qint64> newest = newestId(*opened);
-    if (newest && opened->seenSpotId != newest && userStore.markSeen(id, *newest)) {
-        announced.remove(id);
+    if (newest && (opened->seenSpotId != newest || opened->announcedCount != 0) && userStore.markSeen(id, *newest)) {
         savedFilters = userStore.filters();
         recount();
     }
@@ -213,19 +211,22 @@ void FilterWatch::onCounted()
             continue;
         const int count = counts.count(filter.id);
         marked.append({filter.id, filter.name, count});
-        grown = grown || count > announced.value(filter.id);
+        grown = grown || count > filter.announcedCount;
     }
     tray->show(marked);
     if (!std::exchange(announcementDue, false) || !grown)
         return;
     notifier->notify(marked);
+    // Kept in the file: the same spots are not announced again after a restart.
+    QList<QPair<qint64, int>> counted;
     for (const FilterNewSpots &entry : std::as_const(marked))
-        announced.insert(entry.filterId, entry.count);
+        counted.append({entry.filterId, entry.count});
+    if (userStore.setAnnounced(counted))
+        savedFilters = userStore.filters();
 }
 
 void FilterWatch::onAllSpotsDeleted()
 {
     userStore.resetSeen();
-    announced.clear();
     reload();
 }

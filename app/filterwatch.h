@@ -92,7 +92,6 @@ private:
     NewSpotsTray *tray;
     QList<SavedFilter> savedFilters;
     QSet<QByteArray> markedIds;
-    // Counts as last announced; an announcement waits for the counts after a cycle.
-    QHash<qint64, int> announced;
+    // An announcement waits for the counts after a cycle.
     bool announcementDue = false;
 };

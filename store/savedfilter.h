@@ -21,11 +21,13 @@ struct SavedFilter
     // The highest spots.id when the filter was last opened: spots above it are new to it.
     // nullopt: not known yet (the spots were deleted and no download has finished since).
     std::optional<qint64> seenSpotId;
+    // Its count of new spots as last announced on the desktop; 0 once it is opened.
+    int announcedCount = 0;
 
     friend bool operator==(const SavedFilter &a, const SavedFilter &b)
     {
         return a.id == b.id && a.name == b.name && a.search == b.search && a.categories == b.categories
             && a.maxAgeDays == b.maxAgeDays && a.leftOutSpotters == b.leftOutSpotters && a.notify == b.notify
-            && a.seenSpotId == b.seenSpotId;
+            && a.seenSpotId == b.seenSpotId && a.announcedCount == b.announcedCount;
     }
 };

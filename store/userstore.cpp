@@ -21,14 +21,15 @@ namespace {
 const QStringList schema = {
     QStringLiteral("CREATE TABLE filters(id INTEGER PRIMARY KEY AUTOINCREMENT,position INTEGER NOT NULL,name TEXT,"
                    "search TEXT,categories TEXT,maxagedays INTEGER,leftoutspotters TEXT,notify INTEGER,"
-                   "seenspotid INTEGER)"),
+                   "seenspotid INTEGER,announced INTEGER NOT NULL DEFAULT 0)"),
     QStringLiteral("CREATE TABLE hiddenspotters(name TEXT PRIMARY KEY)"),
     QStringLiteral("CREATE TABLE marks(msgid BLOB PRIMARY KEY,cat INTEGER,subcat INTEGER,spotdate INTEGER,"
                    "title TEXT,spotter TEXT,erotic INTEGER,markedat INTEGER)"),
     QStringLiteral("PRAGMA user_version=%1").arg(UserStore::schemaVersion),
 };
 
-const QString filterColumns = QStringLiteral("name,search,categories,maxagedays,leftoutspotters,notify,seenspotid");
+const QString filterColumns
+    = QStringLiteral("name,search,categories,maxagedays,leftoutspotters,notify,seenspotid,announced");
 // "name=?,search=?,…": every column of filterColumns, for an update.
 const QString filterAssignments
     = filterColumns.split(QLatin1Char(',')).join(QLatin1String("=?,")) + QLatin1String("=?");
@@ -70,7 +71,8 @@ QVariantList filterValues(const SavedFilter &filter)
             filter.maxAgeDays,
             toJson(QJsonArray::fromStringList(filter.leftOutSpotters)),
             filter.notify,
-            optionalValue(filter.seenSpotId)};
+            optionalValue(filter.seenSpotId),
+            filter.announcedCount};
 }
 
 // A row of "SELECT id," + filterColumns.
@@ -88,6 +90,7 @@ SavedFilter filterFrom(const QSqlQuery &query)
     filter.notify = query.value(6).toBool();
     if (!query.value(7).isNull())
         filter.seenSpotId = query.value(7).toLongLong();
+    filter.announcedCount = query.value(8).toInt();
     return filter;
 }
 
@@ -262,7 +265,7 @@ qint64 UserStore::addFilter(const SavedFilter &filter)
     const bool added = write(database(), [&](QSqlQuery &query) {
         if (!run(query,
                  QStringLiteral("INSERT INTO filters(position,%1) VALUES "
-                                "((SELECT coalesce(max(position)+1,0) FROM filters),?,?,?,?,?,?,?)")
+                                "((SELECT coalesce(max(position)+1,0) FROM filters),?,?,?,?,?,?,?,?)")
                      .arg(filterColumns),
                  filterValues(filter)))
             return false;
@@ -312,21 +315,26 @@ bool UserStore::moveFilter(qint64 id, int newPosition)
 bool UserStore::markSeen(qint64 filterId, qint64 spotId)
 {
     return write(database(), [&](QSqlQuery &query) {
-        return run(query, QStringLiteral("UPDATE filters SET seenspotid=? WHERE id=?"), {spotId, filterId})
+        return run(query, QStringLiteral("UPDATE filters SET seenspotid=?,announced=0 WHERE id=?"), {spotId, filterId})
             && query.numRowsAffected() == 1;
     });
 }
 
 bool UserStore::resetSeen()
 {
-    return write(database(),
-                 [](QSqlQuery &query) { return run(query, QStringLiteral("UPDATE filters SET seenspotid=NULL")); });
+    return write(database(), [](QSqlQuery &query) {
+        return run(query, QStringLiteral("UPDATE filters SET seenspotid=NULL,announced=0"));
+    });
 }
 
-bool UserStore::settleSeen(qint64 maxSpotId)
+bool UserStore::setAnnounced(const QList<QPair<qint64, int>> &counts)
 {
     return write(database(), [&](QSqlQuery &query) {
-        return run(query, QStringLiteral("UPDATE filters SET seenspotid=? WHERE seenspotid IS NULL"), {maxSpotId});
+        for (const auto &[filterId, count] : counts) {
+            if (!run(query, QStringLiteral("UPDATE filters SET announced=? WHERE id=?"), {count, filterId}))
+                return false;
+        }
+        return true;
     });
 }
 

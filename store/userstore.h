@@ -52,12 +52,13 @@ public:
     bool removeFilter(qint64 id);
     // Moves the filter to that place (0-based) in the order; false for a place out of range.
     bool moveFilter(qint64 id, int newPosition);
-    // The filter was opened while spotId was the highest spots.id.
+    // The filter was opened while spotId was the highest id of its table; nothing of it is
+    // announced any more.
     bool markSeen(qint64 filterId, qint64 spotId);
     // After deleting every spot: ids start again, so no filter knows what it has seen.
     bool resetSeen();
-    // At the end of a completed download: every filter without a seen mark takes maxSpotId.
-    bool settleSeen(qint64 maxSpotId);
+    // The new-spot counts of these filters were just announced on the desktop.
+    bool setAnnounced(const QList<QPair<qint64, int>> &counts);
 
     // Sorted by character code with case ignored (not by a language's rules); names that differ
     // in case only come upper case first.

@@ -235,17 +235,20 @@ void TestUserStore::seenMarks()
     using Seen = QList<std::optional<qint64>>;
     QCOMPARE(seen(), (Seen{10, std::nullopt}));
 
-    QVERIFY(store.settleSeen(40));
-    QCOMPARE(seen(), (Seen{10, 40}));
+    QVERIFY(store.setAnnounced({{known, 4}, {unknown, 2}}));
+    QCOMPARE(store.filters().at(1).announcedCount, 2);
     QVERIFY(store.markSeen(unknown, 60));
+    // What is announced of it goes with what it has seen.
+    QCOMPARE(store.filters().at(0).announcedCount, 4);
+    QCOMPARE(store.filters().at(1).announcedCount, 0);
     QCOMPARE(seen(), (Seen{10, 60}));
     QVERIFY(!store.markSeen(unknown + 1, 70));
 
     QVERIFY(store.resetSeen());
     QCOMPARE(seen(), (Seen{std::nullopt, std::nullopt}));
+    QCOMPARE(store.filters().at(0).announcedCount, 0);
     QVERIFY(store.markSeen(known, 3));
-    QVERIFY(store.settleSeen(5));
-    QCOMPARE(seen(), (Seen{3, 5}));
+    QCOMPARE(seen(), (Seen{3, std::nullopt}));
 }
 
 void TestUserStore::hiddenSpotters()
@@ -394,7 +397,7 @@ void TestUserStore::failedWriteChangesNothing_data()
     QTest::newRow("move-filter") << "moveFilter" << "BEFORE UPDATE ON filters WHEN NEW.position=2";
     QTest::newRow("mark-seen") << "markSeen" << "BEFORE UPDATE ON filters";
     QTest::newRow("reset-seen") << "resetSeen" << "BEFORE UPDATE ON filters WHEN NEW.name='c'";
-    QTest::newRow("settle-seen") << "settleSeen" << "BEFORE UPDATE ON filters WHEN NEW.name='c'";
+    QTest::newRow("set-announced") << "setAnnounced" << "BEFORE UPDATE ON filters WHEN NEW.name='c'";
     QTest::newRow("hide-spotter") << "hideSpotter" << "BEFORE INSERT ON hiddenspotters";
     QTest::newRow("show-spotter") << "showSpotter" << "BEFORE DELETE ON hiddenspotters";
     QTest::newRow("mark") << "mark" << "BEFORE INSERT ON marks";
@@ -425,7 +428,13 @@ void TestUserStore::failedWriteChangesNothing()
         {QStringLiteral("moveFilter"), [&] { return store.moveFilter(first, 2); }},
         {QStringLiteral("markSeen"), [&] { return store.markSeen(first, 9); }},
         {QStringLiteral("resetSeen"), [&] { return store.resetSeen(); }},
-        {QStringLiteral("settleSeen"), [&] { return store.settleSeen(9); }},
+        {QStringLiteral("setAnnounced"),
+         [&] {
+             QList<QPair<qint64, int>> counts;
+             for (const SavedFilter &filter : store.filters())
+                 counts.append({filter.id, 7});
+             return store.setAnnounced(counts);
+         }},
         {QStringLiteral("hideSpotter"), [&] { return store.hideSpotter(QStringLiteral("z")); }},
         {QStringLiteral("showSpotter"), [&] { return store.showSpotter(QStringLiteral("x")); }},
         {QStringLiteral("mark"), [&] { return store.mark(marked("<m3@x>", 300)); }},
