@@ -151,7 +151,7 @@ void TestSpotViewNzb::buttonsFollowTheSpot()
     QTabWidget tabs;
     SpotView spot(&controller, &tabs, 1, QStringLiteral("Spot 1"), &tabs);
     const QList<QPushButton *> buttons = tabs.widget(0)->findChildren<QPushButton *>();
-    QCOMPARE(buttons.size(), 2);
+    QCOMPARE(buttons.size(), 3);
     QCOMPARE(buttons.at(0)->text(), QStringLiteral("NZB opslaan"));
     QCOMPARE(buttons.at(1)->text(), QStringLiteral("Downloaden"));
     QTRY_VERIFY(buttons.at(0)->isEnabled() && buttons.at(1)->isEnabled());
@@ -159,6 +159,17 @@ void TestSpotViewNzb::buttonsFollowTheSpot()
     buttons.at(1)->click();
     QCOMPARE(asked.count(), 1);
     QCOMPARE(asked.first().first().value<NzbHandOffJob::Mode>(), NzbHandOffJob::Mode::Download);
+
+    // "Bewaren" asks; the tab shows what the window made of it.
+    QPushButton *mark = buttons.at(2);
+    QCOMPARE(mark->text(), QStringLiteral("Bewaren"));
+    QSignalSpy marking(&spot, &SpotView::markRequested);
+    mark->click();
+    QCOMPARE(marking.count(), 1);
+    QCOMPARE(marking.first().first().toBool(), true);
+    spot.setMarked(true);
+    QCOMPARE(mark->text(), QStringLiteral("Bewaard"));
+    QVERIFY(mark->isChecked());
 }
 
 TARNWICK_TEST_MAIN(TestSpotViewNzb)
