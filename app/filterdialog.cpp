@@ -15,15 +15,6 @@
 
 #include <algorithm>
 
-namespace {
-
-bool isEroticCode(int code)
-{
-    return CategoryScheme::isErotic(code) || CategoryScheme::isEroticSubcategory(code);
-}
-
-} // namespace
-
 FilterDialog::FilterDialog(const SavedFilter &filter, const QString &searchHelp, QWidget *parent)
     : QDialog(parent)
     , edited(filter)
@@ -65,7 +56,8 @@ void FilterDialog::buildCategories()
         // Only real categories: not "Nieuw" or "Alles".
         if (!entry.treeText || entry.code <= CategoryScheme::allSpots)
             continue;
-        if (isEroticCode(entry.code) && !Settings::showErotica() && !edited.categories.contains(entry.code))
+        if (CategoryScheme::isEroticTreeCode(entry.code) && !Settings::showErotica()
+            && !edited.categories.contains(entry.code))
             continue;
         auto *item = entry.topLevel || !topLevel ? new QTreeWidgetItem(categories) : new QTreeWidgetItem(topLevel);
         if (entry.topLevel)
@@ -101,7 +93,8 @@ void FilterDialog::accept()
         MessageBoxes::information(this, tr("Filter"), tr("Geef het filter een naam."));
         return;
     }
-    const auto erotic = std::count_if(chosen.categories.begin(), chosen.categories.end(), isEroticCode);
+    const auto erotic
+        = std::count_if(chosen.categories.begin(), chosen.categories.end(), CategoryScheme::isEroticTreeCode);
     if (erotic > 0 && erotic < chosen.categories.size()) {
         MessageBoxes::information(this, tr("Filter"), tr("Erotiek en andere categorieën kunnen niet in één filter."));
         return;

@@ -5,15 +5,6 @@
 
 #include <algorithm>
 
-namespace {
-
-bool isEroticCode(int code)
-{
-    return CategoryScheme::isErotic(code) || CategoryScheme::isEroticSubcategory(code);
-}
-
-} // namespace
-
 SpotFilter::SpotFilter(const QByteArray &search, int category, int subcategory)
     : search(search)
     , category(category)
@@ -58,7 +49,7 @@ bool SpotFilter::readsEroticTable() const
 {
     if (saved)
         return !saved->categories.isEmpty()
-            && std::all_of(saved->categories.begin(), saved->categories.end(), isEroticCode);
+            && std::all_of(saved->categories.begin(), saved->categories.end(), CategoryScheme::isEroticTreeCode);
     if (marked || searches())
         return false;
     return category == CategoryScheme::erotic || category == CategoryScheme::newEroticSpots

@@ -50,6 +50,11 @@ constexpr bool isEroticSubcategory(int subcat)
 {
     return subcat >= firstEroticSubcategory;
 }
+// Whether a tree code (a category, a sub-category, or "Nieuw" under "Erotiek") selects erotic spots.
+constexpr bool isEroticTreeCode(int code)
+{
+    return isErotic(code) || isEroticSubcategory(code) || code == newEroticSpots;
+}
 // The sub-category code of erotic genre 0 .. eroticGenreCount - 1, and back.
 constexpr int eroticSubcategory(int genre)
 {
