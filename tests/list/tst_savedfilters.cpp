@@ -10,6 +10,7 @@
 #include "spottext.h"
 #include "sqltransaction.h"
 #include "standinsource.h"
+#include "listtestsupport.h"
 #include "testmain.h"
 
 #include <QAbstractItemModelTester>
@@ -22,6 +23,10 @@
 #include <optional>
 
 namespace {
+
+using ListTest::asciiLower;
+using ListTest::indexed;
+using ListTest::shownIds;
 
 constexpr int storedSpots = 1500;
 constexpr int storedEroticSpots = 200;
@@ -68,15 +73,6 @@ SpotRecord spot(int i, bool erotic)
     return record;
 }
 
-QString asciiLower(QString text)
-{
-    for (QChar &c : text) {
-        if (c >= QLatin1Char('A') && c <= QLatin1Char('Z'))
-            c = QChar(c.unicode() - 'A' + 'a');
-    }
-    return text;
-}
-
 struct Value
 {
     bool isNull = true;
@@ -96,11 +92,6 @@ struct Row
     Value tag;
     QByteArray messageId;
 };
-
-bool isEroticCode(int code)
-{
-    return CategoryScheme::isErotic(code) || CategoryScheme::isEroticSubcategory(code);
-}
 
 // The search terms of the tests are ASCII without wildcards: the statements and the index agree.
 bool termHolds(const SearchQuery::Term &term, const Row &row)
@@ -146,7 +137,8 @@ bool shows(const SpotFilter &filter, const Row &row, int baseline)
         return false;
     if (filter.saved) {
         const QList<int> &codes = filter.saved->categories;
-        const bool erotic = !codes.isEmpty() && std::all_of(codes.begin(), codes.end(), isEroticCode);
+        const bool erotic
+            = !codes.isEmpty() && std::all_of(codes.begin(), codes.end(), CategoryScheme::isEroticTreeCode);
         return row.erotic == erotic && (codes.isEmpty() || codes.contains(row.cat) || codes.contains(row.subcat))
             && row.date >= filter.saved->notBefore && !spotterIn(filter.saved->leftOutSpotters, row)
             && found(filter.search, row);
@@ -158,8 +150,8 @@ bool shows(const SpotFilter &filter, const Row &row, int baseline)
     if (filter.category == CategoryScheme::allSpots && filter.subcategory == 0)
         return !row.erotic;
     if (filter.subcategory != 0)
-        return row.erotic == isEroticCode(filter.subcategory) && row.subcat == filter.subcategory;
-    return row.erotic == isEroticCode(filter.category) && row.cat == filter.category;
+        return row.erotic == CategoryScheme::isEroticTreeCode(filter.subcategory) && row.subcat == filter.subcategory;
+    return row.erotic == CategoryScheme::isEroticTreeCode(filter.category) && row.cat == filter.category;
 }
 
 // How a sort orders two rows: categories by their short names; texts as the index compares the
@@ -191,20 +183,6 @@ int compareRows(const Row &a, const Row &b, SortColumn column, bool indexed)
 int signedId(const Row &row)
 {
     return row.erotic ? -row.id : row.id;
-}
-
-QList<int> shownIds(const SpotsModel &model)
-{
-    QList<int> found;
-    for (int row = 0; row < model.rowCount(); ++row)
-        found << model.data(model.index(row, 0), SpotsModel::SpotIdRole).toInt();
-    return found;
-}
-
-bool indexed(SpotsModel &model)
-{
-    QSignalSpy ready(&model, &SpotsModel::indexed);
-    return model.isIndexed() || ready.wait(20000);
 }
 
 SpotFilter savedFilter(const QByteArray &search, const QList<int> &categories, qint64 notBefore,

@@ -9,6 +9,7 @@
 #include "sqlitestatement.h"
 #include "sqltransaction.h"
 #include "standinsource.h"
+#include "listtestsupport.h"
 #include "testmain.h"
 
 #include <QRegularExpression>
@@ -19,6 +20,9 @@
 #include <sqlite3.h>
 
 namespace {
+
+using ListTest::asciiLower;
+using ListTest::shownIds;
 
 constexpr int storedSpots = 2000;
 
@@ -71,15 +75,6 @@ SpotRecord spot(int i)
     record.tag = tags.at((i / 11) % tags.size());
     record.msgid = "syntax" + QByteArray::number(i) + "x";
     return record;
-}
-
-QString asciiLower(QString text)
-{
-    for (QChar &c : text) {
-        if (c >= QLatin1Char('A') && c <= QLatin1Char('Z'))
-            c = QChar(c.unicode() - 'A' + 'a');
-    }
-    return text;
 }
 
 // One stored title, spotter or tag.
@@ -148,14 +143,6 @@ bool termHolds(const SearchQuery::Term &term, const Row &row, bool readsShownTex
         break;
     }
     return found != term.negated;
-}
-
-QList<int> shownIds(const SpotsModel &model)
-{
-    QList<int> found;
-    for (int row = 0; row < model.rowCount(); ++row)
-        found << model.data(model.index(row, 0), Qt::UserRole).toInt();
-    return found;
 }
 
 } // namespace

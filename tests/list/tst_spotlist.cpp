@@ -7,6 +7,7 @@
 #include "sqlitestatement.h"
 #include "sqltransaction.h"
 #include "standinsource.h"
+#include "listtestsupport.h"
 #include "testmain.h"
 
 #include <QAbstractItemModelTester>
@@ -21,6 +22,10 @@
 #include <sqlite3.h>
 
 namespace {
+
+using ListTest::asciiLower;
+using ListTest::indexed;
+using ListTest::shownIds;
 
 constexpr int storedSpots = 10000;
 const qint64 firstDate = 1300000000;
@@ -75,15 +80,6 @@ SpotRecord spot(int i)
     return record;
 }
 
-QString asciiLower(QString text)
-{
-    for (QChar &c : text) {
-        if (c >= QLatin1Char('A') && c <= QLatin1Char('Z'))
-            c = QChar(c.unicode() - 'A' + 'a');
-    }
-    return text;
-}
-
 // LIKE '%'||search||'%' over the ASCII-lowered shown text: "%" any run, "_" one character.
 QRegularExpression shownLike(const QByteArray &search)
 {
@@ -106,20 +102,6 @@ QList<int> ids(QSqlQuery &query)
     while (query.next())
         found << query.value(0).toInt();
     return found;
-}
-
-QList<int> shownIds(const SpotsModel &model)
-{
-    QList<int> found;
-    for (int row = 0; row < model.rowCount(); ++row)
-        found << model.data(model.index(row, 0), Qt::UserRole).toInt();
-    return found;
-}
-
-bool indexed(SpotsModel &model)
-{
-    QSignalSpy ready(&model, &SpotsModel::indexed);
-    return model.isIndexed() || ready.wait(20000);
 }
 
 // Every statement on the connection is interrupted once it has run a few thousand steps of

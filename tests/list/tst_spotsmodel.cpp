@@ -2,6 +2,7 @@
 #include "spotstore.h"
 #include "standinsource.h"
 #include "sqltransaction.h"
+#include "listtestsupport.h"
 #include "testmain.h"
 
 #include <QAbstractItemModelTester>
@@ -18,6 +19,9 @@
 #include <optional>
 
 namespace {
+
+using ListTest::indexed;
+using ListTest::shownIds;
 
 // The store as the download leaves it after a few ranges.
 constexpr int bulkSpots = 3000;
@@ -116,21 +120,6 @@ QRegularExpression likePattern(const QByteArray &search)
             pattern += QRegularExpression::escape(QString(QLatin1Char(c)));
     }
     return QRegularExpression(pattern, QRegularExpression::CaseInsensitiveOption);
-}
-
-QList<int> shownIds(const SpotsModel &model)
-{
-    QList<int> ids;
-    for (int row = 0; row < model.rowCount(); ++row)
-        ids << model.data(model.index(row, 0), Qt::UserRole).toInt();
-    return ids;
-}
-
-// The model once its index is in use: the way the list runs but for its first seconds.
-bool indexed(SpotsModel &model)
-{
-    QSignalSpy ready(&model, &SpotsModel::indexed);
-    return model.isIndexed() || ready.wait(20000);
 }
 
 bool isDarkGreen(const QVariant &foreground)
