@@ -99,10 +99,11 @@ void SpotQuery::addConditions(QStringList &conditions, QVariantList &values) con
     }
     // Spotters are stored as UTF-8 or Latin-1 bytes: either form of the name, compared as
     // bytes with ASCII case ignored (lower() folds ASCII bytes alone; LIKE would take any two
-    // bytes that are not UTF-8 for the same character).
+    // bytes that are not UTF-8 for the same character), up to a NUL as the list shows them
+    // (printf's "%s" ends there).
     const QStringList leftOut = filter.leftOutSpotters();
     if (!leftOut.isEmpty()) {
-        conditions << QStringLiteral("NOT coalesce(lower(CAST(spotter AS TEXT)) IN (%1),0)")
+        conditions << QStringLiteral("NOT coalesce(printf('%s',lower(CAST(spotter AS TEXT))) IN (%1),0)")
                           .arg(placeholders(leftOut.size() * 2, QLatin1String("CAST(? AS TEXT)")));
         for (const QString &name : leftOut) {
             const QByteArray utf8 = name.toUtf8();

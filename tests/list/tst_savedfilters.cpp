@@ -225,6 +225,8 @@ private Q_SLOTS:
     void watchListShowsItsMarks();
     void starsMarkedRowsOfEveryList();
     void countsNewSpotsOfSavedFilters();
+    void hostileSpottersHideAndShowAsWritten_data();
+    void hostileSpottersHideAndShowAsWritten();
 
 private:
     // Stores count spots; spotter, unless empty, is every one's spotter.
@@ -696,6 +698,52 @@ void TestSavedFilters::countsNewSpotsOfSavedFilters()
     QVERIFY(countsExact());
     QCOMPARE(counts.count(1) + counts.count(2) + counts.count(4) + counts.count(5), 0);
     QCOMPARE(changes.size(), before + 1);
+}
+
+// clang-format off
+void TestSavedFilters::hostileSpottersHideAndShowAsWritten_data()
+{
+    QTest::addColumn<QByteArray>("spotter");
+    QTest::newRow("quotes") << QByteArray("Jan \"de\" O'Brien");
+    QTest::newRow("cr-lf") << QByteArray("Jan\r\nX-Header: y");
+    QTest::newRow("nul") << QByteArray("nul\0byte", 8);
+    QTest::newRow("placeholder") << QByteArray("{title}");
+    QTest::newRow("like-and-sql") << QByteArray("%'); DROP TABLE spots; --_");
+    QTest::newRow("a-thousand-times-too-long") << QByteArray(100'000, 'x');
+}
+// clang-format on
+
+// A poster's name, whatever it holds, is hidden exactly (before the index and with it) and is
+// shown as written; the store is as it was.
+void TestSavedFilters::hostileSpottersHideAndShowAsWritten()
+{
+    QFETCH(QByteArray, spotter);
+    QVERIFY(insert(3, false, spotter));
+    const int newest = maxId();
+    const QString name = SpotText::shown(spotter, false);
+    for (const bool withIndex : {false, true}) {
+        SpotsModel model(source.get(), nullptr);
+        QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
+        if (withIndex)
+            QVERIFY(indexed(model));
+        model.setFilter({}, CategoryScheme::allSpots, 0);
+        QCOMPARE(model.index(0, SpotsModel::SpotterColumn).data().toString(), name);
+        QCOMPARE(shownIds(model).mid(0, 3), (QList<int>{newest, newest - 1, newest - 2}));
+        const int all = model.rowCount();
+        model.setHiddenSpotters({name});
+        // Before the index "Alles" shows its first window, uncounted.
+        if (withIndex)
+            QCOMPARE(model.rowCount(), all - 3);
+        const QList<int> shown = shownIds(model);
+        QVERIFY2(!shown.contains(newest) && !shown.contains(newest - 1) && !shown.contains(newest - 2),
+                 withIndex ? "with the index" : "before the index");
+        QVERIFY(shown.contains(newest - 3));
+        model.setHiddenSpotters({});
+        QCOMPARE(model.rowCount(), all);
+    }
+    QSqlQuery count(QStringLiteral("SELECT count(*) FROM spots"), spotStore->spotsDatabase());
+    QVERIFY(count.next());
+    QCOMPARE(count.value(0).toInt(), stored);
 }
 
 TARNWICK_TEST_MAIN(TestSavedFilters)
