@@ -51,13 +51,15 @@ FilterDialog::FilterDialog(const SavedFilter &filter, const QString &searchHelp,
 
 void FilterDialog::buildCategories()
 {
+    // "Erotiek" with all its items, or not at all: where erotica are hidden, only for a filter of them.
+    const bool showsErotica = Settings::showErotica()
+        || std::any_of(edited.categories.begin(), edited.categories.end(), CategoryScheme::isEroticTreeCode);
     QTreeWidgetItem *topLevel = nullptr;
     for (const CategoryScheme::Entry &entry : CategoryScheme::entries()) {
         // Only real categories: not "Nieuw" or "Alles".
         if (!entry.treeText || entry.code <= CategoryScheme::allSpots)
             continue;
-        if (CategoryScheme::isEroticTreeCode(entry.code) && !Settings::showErotica()
-            && !edited.categories.contains(entry.code))
+        if (CategoryScheme::isEroticTreeCode(entry.code) && !showsErotica)
             continue;
         auto *item = entry.topLevel || !topLevel ? new QTreeWidgetItem(categories) : new QTreeWidgetItem(topLevel);
         if (entry.topLevel)

@@ -30,18 +30,33 @@ FilterWatch::~FilterWatch() = default;
 QString FilterWatch::open(const QString &dataDirectory)
 {
     userStore.open(dataDirectory);
-    reload();
+    marks = userStore.marks();
+    showMarkedIds();
+    model->setHiddenSpotters(userStore.hiddenSpotters());
+    reloadFilters();
     return userStore.openMessage();
 }
 
-void FilterWatch::reload()
+void FilterWatch::reloadFilters()
 {
     savedFilters = userStore.filters();
-    markedIds = userStore.markedMessageIds();
-    model->setHiddenSpotters(userStore.hiddenSpotters());
-    model->setMarkedIds(markedIds);
     recount();
     Q_EMIT filtersChanged();
+}
+
+void FilterWatch::reloadHiddenSpotters()
+{
+    model->setHiddenSpotters(userStore.hiddenSpotters());
+    // The counts leave them out too.
+    recount();
+}
+
+void FilterWatch::showMarkedIds()
+{
+    markedIds.clear();
+    for (const MarkedSpot &mark : std::as_const(marks))
+        markedIds.insert(mark.messageId);
+    model->setMarkedIds(markedIds);
 }
 
 SpotFilter FilterWatch::spotFilter(const SavedFilter &filter) const
@@ -82,17 +97,24 @@ bool FilterWatch::addFilter(SavedFilter filter)
 {
     // Without the index yet, what it has seen is settled at the end of the download.
     filter.seenSpotId = newestId(filter);
+    filter.announcedCount = 0; // also for a copy of another filter
     if (userStore.addFilter(filter) == 0)
         return false;
-    reload();
+    reloadFilters();
     return true;
 }
 
 bool FilterWatch::updateFilter(const SavedFilter &filter)
 {
+    const std::optional<SavedFilter> before = this->filter(filter.id);
     if (!userStore.updateFilter(filter))
         return false;
-    reload();
+    // What it has seen is an id of the table it read: in the other table it means nothing, and
+    // it has seen that table as it is now (not known while the index is built: it stays then).
+    const std::optional<qint64> newest = newestId(filter);
+    if (before && newest && spotFilter(*before).readsEroticTable() != spotFilter(filter).readsEroticTable())
+        userStore.markSeen(filter.id, *newest);
+    reloadFilters();
     return true;
 }
 
@@ -100,7 +122,7 @@ bool FilterWatch::removeFilter(qint64 id)
 {
     if (!userStore.removeFilter(id))
         return false;
-    reload();
+    reloadFilters();
     return true;
 }
 
@@ -112,7 +134,7 @@ bool FilterWatch::moveFilter(qint64 id, int step)
         const qsizetype to = at + step;
         if (to < 0 || to >= savedFilters.size() || !userStore.moveFilter(id, int(to)))
             return false;
-        reload();
+        reloadFilters();
         return true;
     }
     return false;
@@ -132,11 +154,16 @@ void FilterWatch::openFilter(qint64 id)
     }
 }
 
+QStringList FilterWatch::hiddenSpotters() const
+{
+    return model->currentFilter().hiddenSpotters;
+}
+
 bool FilterWatch::hideSpotter(const QString &name)
 {
     if (!userStore.hideSpotter(name))
         return false;
-    reload();
+    reloadHiddenSpotters();
     return true;
 }
 
@@ -145,20 +172,21 @@ bool FilterWatch::showSpotters(const QStringList &names)
     bool shown = true;
     for (const QString &name : names)
         shown = userStore.showSpotter(name) && shown;
-    reload();
+    reloadHiddenSpotters();
     return shown;
 }
 
 bool FilterWatch::setMarked(const SpotRow &spot, bool marked)
 {
-    const bool written = marked
-        ? userStore.mark({spot.messageId, spot.category, spot.subcategory, spot.spotDate, spot.title, spot.spotter,
-                          spot.erotic, QDateTime::currentSecsSinceEpoch()})
-        : userStore.unmark(spot.messageId);
-    if (!written)
+    const MarkedSpot mark{spot.messageId, spot.category, spot.subcategory, spot.spotDate,
+                          spot.title,     spot.spotter,  spot.erotic,      QDateTime::currentSecsSinceEpoch()};
+    if (!(marked ? userStore.mark(mark) : userStore.unmark(spot.messageId)))
         return false;
-    markedIds = userStore.markedMessageIds();
-    model->setMarkedIds(markedIds);
+    // As the file has them: newest marked first.
+    marks.removeIf([&](const MarkedSpot &kept) { return kept.messageId == spot.messageId; });
+    if (marked)
+        marks.prepend(mark);
+    showMarkedIds();
     if (model->currentFilter().kind() == SpotFilter::Kind::Marked)
         showMarks();
     Q_EMIT marksChanged();
@@ -167,7 +195,7 @@ bool FilterWatch::setMarked(const SpotRow &spot, bool marked)
 
 std::optional<SpotRow> FilterWatch::markedRow(const QByteArray &messageId) const
 {
-    for (const MarkedSpot &mark : userStore.marks()) {
+    for (const MarkedSpot &mark : marks) {
         if (mark.messageId == messageId)
             return SpotRow{mark.messageId, mark.category, mark.subcategory, mark.spotDate,
                            mark.title,     mark.spotter,  mark.erotic};
@@ -177,7 +205,7 @@ std::optional<SpotRow> FilterWatch::markedRow(const QByteArray &messageId) const
 
 void FilterWatch::showMarks()
 {
-    model->showMarks(userStore.marks());
+    model->showMarks(marks);
 }
 
 void FilterWatch::onSpotsUpToDate()
@@ -228,5 +256,5 @@ void FilterWatch::onCounted()
 void FilterWatch::onAllSpotsDeleted()
 {
     userStore.resetSeen();
-    reload();
+    reloadFilters();
 }

@@ -1,12 +1,13 @@
 #pragma once
 
 #include "savedfiltercounts.h"
+#include "markedspot.h"
 #include "savedfilter.h"
 #include "spotrow.h"
 #include "userstore.h"
 
-#include <QHash>
 #include <QObject>
+#include <QSet>
 
 #include <optional>
 
@@ -49,7 +50,7 @@ public:
     // Shows the filter's rows in the list, and marks them seen.
     void openFilter(qint64 id);
 
-    QStringList hiddenSpotters() const { return userStore.hiddenSpotters(); }
+    QStringList hiddenSpotters() const;
     bool hideSpotter(const QString &name);
     bool showSpotters(const QStringList &names);
 
@@ -78,7 +79,10 @@ Q_SIGNALS:
     void windowRequested();
 
 private:
-    void reload();
+    void reloadFilters();
+    void reloadHiddenSpotters();
+    // The list's stars for the marks.
+    void showMarkedIds();
     void recount();
     void onCounted();
     SpotFilter spotFilter(const SavedFilter &filter) const;
@@ -91,6 +95,8 @@ private:
     DesktopNotifier *notifier;
     NewSpotsTray *tray;
     QList<SavedFilter> savedFilters;
+    // The user file's marks, newest marked first, and their message-ids.
+    QList<MarkedSpot> marks;
     QSet<QByteArray> markedIds;
     // An announcement waits for the counts after a cycle.
     bool announcementDue = false;

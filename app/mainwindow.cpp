@@ -124,7 +124,7 @@ void MainWindow::buildCategoryTree()
         item->setText(0, tr(entry.treeText));
         item->setData(0, Qt::UserRole, entry.code);
     }
-    marksItem = new QTreeWidgetItem(ui->treeWidget, {tr("Bewaard")});
+    auto *marksItem = new QTreeWidgetItem(ui->treeWidget, {tr("Bewaard")});
     marksItem->setData(0, treeKindRole, int(TreeKind::Marks));
     filtersItem = new QTreeWidgetItem(ui->treeWidget, {tr("Mijn filters")});
     filtersItem->setData(0, treeKindRole, int(TreeKind::Filters));
@@ -156,21 +156,29 @@ void MainWindow::showFilters()
     const QTreeWidgetItem *current = ui->treeWidget->currentItem();
     const qint64 currentId
         = current && treeKind(current) == TreeKind::Filter ? current->data(0, filterIdRole).toLongLong() : 0;
-    const QSignalBlocker quiet(ui->treeWidget);
-    qDeleteAll(filtersItem->takeChildren());
-    for (const SavedFilter &filter : watch->filters()) {
-        const int count = watch->newCount(filter.id);
-        auto *item
-            = new QTreeWidgetItem(filtersItem, {count > 0 ? tr("%1 (%2)").arg(filter.name).arg(count) : filter.name});
-        item->setData(0, treeKindRole, int(TreeKind::Filter));
-        item->setData(0, filterIdRole, filter.id);
-        QFont font = item->font(0);
-        font.setBold(count > 0);
-        item->setFont(0, font);
-        if (filter.id == currentId)
-            ui->treeWidget->setCurrentItem(item);
+    bool currentKept = false;
+    {
+        const QSignalBlocker quiet(ui->treeWidget);
+        qDeleteAll(filtersItem->takeChildren());
+        for (const SavedFilter &filter : watch->filters()) {
+            const int count = watch->newCount(filter.id);
+            auto *item = new QTreeWidgetItem(filtersItem,
+                                             {count > 0 ? tr("%1 (%2)").arg(filter.name).arg(count) : filter.name});
+            item->setData(0, treeKindRole, int(TreeKind::Filter));
+            item->setData(0, filterIdRole, filter.id);
+            QFont font = item->font(0);
+            font.setBold(count > 0);
+            item->setFont(0, font);
+            if (filter.id == currentId) {
+                ui->treeWidget->setCurrentItem(item);
+                currentKept = true;
+            }
+        }
+        filtersItem->setExpanded(true);
     }
-    filtersItem->setExpanded(true);
+    // The filter shown was deleted: the list shows "Nieuw" again.
+    if (currentId != 0 && !currentKept)
+        ui->treeWidget->setCurrentItem(ui->treeWidget->topLevelItem(0));
 }
 
 void MainWindow::selectFilterItem(qint64 id)

@@ -89,7 +89,6 @@ private:
     Tarnwick *controller = nullptr;
     SpotsModel *model = nullptr;
     FilterWatch *watch = nullptr;
-    QTreeWidgetItem *marksItem = nullptr;
     QTreeWidgetItem *filtersItem = nullptr;
     // The search text of the list shown, empty for a category.
     QString shownSearch;

@@ -154,9 +154,10 @@ bool SpotIndexKeeper::takeFromBuilder()
     builder->finish();
     spotIndex = builder->take();
     builder.reset();
-    setState(State::Ready);
-    if (spotIndex)
+    if (spotIndex) {
+        setState(State::Ready);
         return true;
+    }
     // The file could not be read there.
     startBuild();
     Q_EMIT indexLost();

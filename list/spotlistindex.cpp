@@ -70,11 +70,9 @@ void SpotListIndex::Table::retain(const std::vector<bool> &keep)
     retainIn(subcats, keep);
     retainIn(dates, keep);
     order.retain(keep);
-    if (!spotterOf.empty()) {
-        retainIn(spotterOf, keep);
-        retainIn(tagOf, keep);
-        titles.retain(keep);
-    }
+    retainIn(spotterOf, keep);
+    retainIn(tagOf, keep);
+    titles.retain(keep);
 }
 
 void SpotListIndex::handOver(sqlite3 *from)
@@ -349,26 +347,5 @@ std::vector<int> SpotListIndex::sorted(const SpotFilter &filter, std::vector<int
     ids.resize(rows.size());
     for (size_t i = 0; i < rows.size(); ++i)
         ids[i] = table.ids[rows[i]];
-    return ids;
-}
-
-std::optional<qint64> SpotListIndex::spotDate(const SpotFilter &filter, int id) const
-{
-    const Table &table = tableOf(filter);
-    const auto at = std::lower_bound(table.ids.begin(), table.ids.end(), id);
-    if (at == table.ids.end() || *at != id)
-        return std::nullopt;
-    return table.dates[size_t(at - table.ids.begin())];
-}
-
-std::vector<int> SpotListIndex::newerThan(const SpotFilter &filter, std::vector<int> ids, qint64 moment) const
-{
-    const Table &table = tableOf(filter);
-    size_t kept = 0;
-    for (const quint32 row : rowsOf(table.ids, ids)) {
-        if (table.dates[row] > moment)
-            ids[kept++] = table.ids[row];
-    }
-    ids.resize(kept);
     return ids;
 }

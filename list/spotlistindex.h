@@ -69,11 +69,6 @@ public:
     // title keeps an order of all rows from its first use on a longer list (see SpotOrder).
     std::vector<int> sorted(const SpotFilter &filter, std::vector<int> ids, SortColumn column,
                             Qt::SortOrder order) const;
-    // The spot date of id in the filter's table, in seconds since 1970 (held as 32 bits without
-    // sign: earlier dates count as 0, later as 2^32 - 1); nothing when the index does not hold it.
-    std::optional<qint64> spotDate(const SpotFilter &filter, int id) const;
-    // Of the ids of the filter's table (newest first), those whose spot date is after moment.
-    std::vector<int> newerThan(const SpotFilter &filter, std::vector<int> ids, qint64 moment) const;
 
     // Gives back the memory that reading kept in reserve.
     void squeeze();

@@ -7,8 +7,6 @@
 
 namespace {
 
-const QLatin1StringView selectColumns("SELECT id,subcat,spotdate,title,spotter,msgid FROM ");
-
 // ?,?,... (or another placeholder) for count values.
 QString placeholders(qsizetype count, QLatin1StringView placeholder = QLatin1StringView("?"))
 {
@@ -140,7 +138,8 @@ SpotQuery::Statements SpotQuery::statements() const
     addConditions(conditions, values);
     const QString where
         = conditions.isEmpty() ? QString() : QLatin1String(" WHERE ") + conditions.join(QLatin1String(" AND "));
-    const QString window = selectColumns + table() + where + orderBy() + QLatin1String(" LIMIT ? OFFSET ?");
+    const QString window
+        = rowColumns + QLatin1String(" FROM ") + table() + where + orderBy() + QLatin1String(" LIMIT ? OFFSET ?");
     const QString count = QStringLiteral("SELECT count(*) FROM ") + table() + where;
     const SpotFilter::Kind kind = filter.kind();
     Counting counting = Counting::Statement;

@@ -63,6 +63,9 @@ public:
     };
 
     // Without a sort, newest first.
+    // What the window statements read of each row, in SpotsModel's order.
+    static constexpr QLatin1StringView rowColumns{"SELECT id,subcat,spotdate,title,spotter,msgid"};
+
     SpotQuery(const SpotFilter &filter, Baselines baselines, std::optional<Sort> sort = std::nullopt);
 
     // "spots" or "erospots".

@@ -32,8 +32,8 @@ int maxId(const QSqlDatabase &database, const QString &table)
 // The rows of a window by their ids: one statement for all of them.
 QByteArray selectByIds(const QString &table)
 {
-    QByteArray sql
-        = QByteArray("SELECT id,subcat,spotdate,title,spotter,msgid FROM ") + table.toLatin1() + " WHERE id IN (?";
+    QByteArray sql = QByteArray(SpotQuery::rowColumns.data(), SpotQuery::rowColumns.size()) + " FROM "
+        + table.toLatin1() + " WHERE id IN (?";
     for (int i = 1; i < windowSize; ++i)
         sql += ",?";
     return sql + ")";
@@ -313,6 +313,7 @@ bool SpotsModel::load(int position, int &rowCount, Window &loaded) const
 bool SpotsModel::loadByOffset(int position, int &rowCount, Window &loaded) const
 {
     const SpotQuery::Statements query = this->query().statements();
+    const bool erotic = filter.readsEroticTable();
     bool deferCount = false;
     if (rowCount == 0) {
         countDeferred = false;
@@ -334,7 +335,7 @@ bool SpotsModel::loadByOffset(int position, int &rowCount, Window &loaded) const
             statement.bind(parameter, qint64(loaded.first));
         },
         [&](const SqliteStatement &row) {
-            loaded.rows.append(readRow(row, filter.readsEroticTable()));
+            loaded.rows.append(readRow(row, erotic));
             ++loaded.last;
         });
     if (!ran) {
@@ -358,6 +359,7 @@ bool SpotsModel::loadByOffset(int position, int &rowCount, Window &loaded) const
 bool SpotsModel::loadByIds(int position, Window &loaded) const
 {
     const qsizetype first = loaded.first;
+    const bool erotic = filter.readsEroticTable();
     const qsizetype end = std::min(qsizetype(selectedIds.size()), first + windowSize);
     if (first >= end)
         return false;
@@ -369,7 +371,7 @@ bool SpotsModel::loadByIds(int position, Window &loaded) const
                 statement.bind(int(i - first + 1), qint64(selectedIds[size_t(i)]));
         },
         [&](const SqliteStatement &row) {
-            ListRow read = readRow(row, filter.readsEroticTable());
+            ListRow read = readRow(row, erotic);
             found.insert(read.id, std::move(read));
         });
     if (!ran)
@@ -436,30 +438,44 @@ void SpotsModel::sort(int column, Qt::SortOrder order)
     changeFilter(shown);
 }
 
+// As the index sorts rows: numbers as they are, texts as ShownOrder compares them.
 void SpotsModel::sortMarks()
 {
-    const auto key = [this](const MarkedSpot &mark) -> QVariant {
-        switch (sortChoice->column) {
-        case SortColumn::Date:
-            return mark.spotDate;
-        case SortColumn::Category:
-            return ShownOrder::categoryRank(mark.subcategory);
-        case SortColumn::Title:
-            return mark.title.toCaseFolded();
-        case SortColumn::Spotter:
-            return mark.spotter.toCaseFolded();
-        }
-        return {};
-    };
     // From the order given: a sort before leaves its order among marks that sort alike.
     marks = givenMarks;
     if (!sortChoice)
         return;
-    const bool ascending = sortChoice->order == Qt::AscendingOrder;
-    std::stable_sort(marks.begin(), marks.end(), [&](const MarkedSpot &a, const MarkedSpot &b) {
-        const QPartialOrdering order = QVariant::compare(key(a), key(b));
-        return ascending ? order == QPartialOrdering::Less : order == QPartialOrdering::Greater;
+    struct Keyed
+    {
+        qint64 number;
+        QByteArray text;
+        MarkedSpot mark;
+    };
+    std::vector<Keyed> keyed;
+    for (const MarkedSpot &mark : std::as_const(marks)) {
+        switch (sortChoice->column) {
+        case SortColumn::Date:
+            keyed.push_back({mark.spotDate, {}, mark});
+            break;
+        case SortColumn::Category:
+            keyed.push_back({ShownOrder::categoryRank(mark.subcategory), {}, mark});
+            break;
+        case SortColumn::Title:
+            keyed.push_back({0, mark.title.toUtf8(), mark});
+            break;
+        case SortColumn::Spotter:
+            keyed.push_back({0, mark.spotter.toUtf8(), mark});
+            break;
+        }
+    }
+    const int direction = sortChoice->order == Qt::AscendingOrder ? 1 : -1;
+    std::stable_sort(keyed.begin(), keyed.end(), [&](const Keyed &a, const Keyed &b) {
+        const int order = a.number != b.number ? (a.number < b.number ? -1 : 1) : ShownOrder::compare(a.text, b.text);
+        return order * direction < 0;
     });
+    marks.clear();
+    for (const Keyed &entry : keyed)
+        marks.append(entry.mark);
 }
 
 void SpotsModel::changeFilter(const SpotFilter &chosen)

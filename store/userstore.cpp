@@ -28,11 +28,12 @@ const QStringList schema = {
     QStringLiteral("PRAGMA user_version=%1").arg(UserStore::schemaVersion),
 };
 
-const QString filterColumns
-    = QStringLiteral("name,search,categories,maxagedays,leftoutspotters,notify,seenspotid,announced");
-// "name=?,search=?,…": every column of filterColumns, for an update.
-const QString filterAssignments
-    = filterColumns.split(QLatin1Char(',')).join(QLatin1String("=?,")) + QLatin1String("=?");
+// What the user edits of a filter; what it has seen and announced is written by the count alone.
+const QString editedColumns = QStringLiteral("name,search,categories,maxagedays,leftoutspotters,notify");
+const QString filterColumns = editedColumns + QLatin1String(",seenspotid,announced");
+// "name=?,search=?,…": every column of editedColumns, for an update.
+const QString editedAssignments
+    = editedColumns.split(QLatin1Char(',')).join(QLatin1String("=?,")) + QLatin1String("=?");
 
 // Runs one statement with the values bound in order.
 bool run(QSqlQuery &query, const QString &sql, const QVariantList &values = {})
@@ -59,8 +60,8 @@ QVariant optionalValue(const std::optional<qint64> &value)
     return value ? QVariant(*value) : QVariant();
 }
 
-// The values of filterColumns, in that order.
-QVariantList filterValues(const SavedFilter &filter)
+// The values of editedColumns, in that order.
+QVariantList editedValues(const SavedFilter &filter)
 {
     QJsonArray categories;
     for (const int code : filter.categories)
@@ -70,9 +71,13 @@ QVariantList filterValues(const SavedFilter &filter)
             toJson(categories),
             filter.maxAgeDays,
             toJson(QJsonArray::fromStringList(filter.leftOutSpotters)),
-            filter.notify,
-            optionalValue(filter.seenSpotId),
-            filter.announcedCount};
+            filter.notify};
+}
+
+// The values of filterColumns, in that order.
+QVariantList filterValues(const SavedFilter &filter)
+{
+    return editedValues(filter) << optionalValue(filter.seenSpotId) << filter.announcedCount;
 }
 
 // A row of "SELECT id," + filterColumns.
@@ -278,8 +283,8 @@ qint64 UserStore::addFilter(const SavedFilter &filter)
 bool UserStore::updateFilter(const SavedFilter &filter)
 {
     return write(database(), [&](QSqlQuery &query) {
-        return run(query, QStringLiteral("UPDATE filters SET %1 WHERE id=?").arg(filterAssignments),
-                   filterValues(filter) << filter.id)
+        return run(query, QStringLiteral("UPDATE filters SET %1 WHERE id=?").arg(editedAssignments),
+                   editedValues(filter) << filter.id)
             && query.numRowsAffected() == 1;
     });
 }
@@ -393,19 +398,4 @@ bool UserStore::unmark(const QByteArray &messageId)
     return write(database(), [&](QSqlQuery &query) {
         return run(query, QStringLiteral("DELETE FROM marks WHERE msgid=?"), {messageId});
     });
-}
-
-bool UserStore::isMarked(const QByteArray &messageId) const
-{
-    auto query = select(database(), QStringLiteral("SELECT 1 FROM marks WHERE msgid=?"), {messageId});
-    return query && query->next();
-}
-
-QSet<QByteArray> UserStore::markedMessageIds() const
-{
-    QSet<QByteArray> ids;
-    auto query = select(database(), QStringLiteral("SELECT msgid FROM marks"));
-    while (query && query->next())
-        ids.insert(query->value(0).toByteArray());
-    return ids;
 }

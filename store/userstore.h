@@ -6,7 +6,6 @@
 
 #include <QCoreApplication>
 #include <QList>
-#include <QSet>
 #include <QString>
 #include <QStringList>
 
@@ -47,7 +46,8 @@ public:
     QList<SavedFilter> filters() const;
     // Stores the filter after the others (its id is ignored); returns the new id, 0 on failure.
     qint64 addFilter(const SavedFilter &filter);
-    // Replaces every field of the filter with that id; its place in the order stays.
+    // Replaces what the user edits of the filter with that id (not what it has seen or
+    // announced: the count writes those, also while the user edits); its place stays.
     bool updateFilter(const SavedFilter &filter);
     bool removeFilter(qint64 id);
     // Moves the filter to that place (0-based) in the order; false for a place out of range.
@@ -72,8 +72,6 @@ public:
     // Marking a marked spot replaces its row; unmarking an unmarked one returns true.
     bool mark(const MarkedSpot &spot);
     bool unmark(const QByteArray &messageId);
-    bool isMarked(const QByteArray &messageId) const;
-    QSet<QByteArray> markedMessageIds() const;
 
     Q_DISABLE_COPY_MOVE(UserStore)
 

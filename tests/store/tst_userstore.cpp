@@ -170,8 +170,13 @@ void TestUserStore::filterRoundTrip()
     changed.leftOutSpotters.clear();
     changed.notify = !changed.notify;
     changed.seenSpotId.reset();
+    changed.announcedCount = 9;
     QVERIFY(store.updateFilter(changed));
-    QCOMPARE(store.filters(), QList<SavedFilter>{changed});
+    // What it has seen and announced is the count's to write, not the editor's.
+    SavedFilter kept = changed;
+    kept.seenSpotId = stored.seenSpotId;
+    kept.announcedCount = stored.announcedCount;
+    QCOMPARE(store.filters(), QList<SavedFilter>{kept});
 
     QVERIFY(store.removeFilter(id));
     QCOMPARE(store.filters(), QList<SavedFilter>());
@@ -279,15 +284,11 @@ void TestUserStore::marks()
     QVERIFY(store.mark(odd));
     QVERIFY(store.mark(marked("<b@x>", 200)));
     QCOMPARE(store.marks(), (QList<MarkedSpot>{odd, marked("<b@x>", 200), marked("<a@x>", 100)}));
-    QCOMPARE(store.markedMessageIds(), (QSet<QByteArray>{odd.messageId, "<a@x>", "<b@x>"}));
-    QVERIFY(store.isMarked(odd.messageId));
-    QVERIFY(!store.isMarked("<a@x"));
 
     QVERIFY(store.mark(marked("<a@x>", 400))); // marked again: now the newest
     QVERIFY(store.unmark(odd.messageId));
     QVERIFY(store.unmark(odd.messageId));
     QCOMPARE(store.marks(), (QList<MarkedSpot>{marked("<a@x>", 400), marked("<b@x>", 200)}));
-    QVERIFY(!store.isMarked(odd.messageId));
 }
 
 void TestUserStore::survivesReopen()
