@@ -55,7 +55,7 @@ void FilterWatch::showMarkedIds()
 {
     markedIds.clear();
     for (const MarkedSpot &mark : std::as_const(marks))
-        markedIds.insert(mark.messageId);
+        markedIds.insert(mark.spot.messageId);
     model->setMarkedIds(markedIds);
 }
 
@@ -178,12 +178,11 @@ bool FilterWatch::showSpotters(const QStringList &names)
 
 bool FilterWatch::setMarked(const SpotRow &spot, bool marked)
 {
-    const MarkedSpot mark{spot.messageId, spot.category, spot.subcategory, spot.spotDate,
-                          spot.title,     spot.spotter,  spot.erotic,      QDateTime::currentSecsSinceEpoch()};
+    const MarkedSpot mark{spot, QDateTime::currentSecsSinceEpoch()};
     if (!(marked ? userStore.mark(mark) : userStore.unmark(spot.messageId)))
         return false;
     // As the file has them: newest marked first.
-    marks.removeIf([&](const MarkedSpot &kept) { return kept.messageId == spot.messageId; });
+    marks.removeIf([&](const MarkedSpot &kept) { return kept.spot.messageId == spot.messageId; });
     if (marked)
         marks.prepend(mark);
     showMarkedIds();
@@ -196,9 +195,8 @@ bool FilterWatch::setMarked(const SpotRow &spot, bool marked)
 std::optional<SpotRow> FilterWatch::markedRow(const QByteArray &messageId) const
 {
     for (const MarkedSpot &mark : marks) {
-        if (mark.messageId == messageId)
-            return SpotRow{mark.messageId, mark.category, mark.subcategory, mark.spotDate,
-                           mark.title,     mark.spotter,  mark.erotic};
+        if (mark.spot.messageId == messageId)
+            return mark.spot;
     }
     return std::nullopt;
 }

@@ -64,7 +64,7 @@ public:
 
     // Without a sort, newest first.
     // What the window statements read of each row, in SpotsModel's order.
-    static constexpr QLatin1StringView rowColumns{"SELECT id,subcat,spotdate,title,spotter,msgid"};
+    static constexpr QLatin1StringView rowColumns{"SELECT id,cat,subcat,spotdate,title,spotter,msgid"};
 
     SpotQuery(const SpotFilter &filter, Baselines baselines, std::optional<Sort> sort = std::nullopt);
 

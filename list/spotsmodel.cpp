@@ -232,9 +232,9 @@ QVariant SpotsModel::data(const QModelIndex &index, int role) const
             return {};
     }
     const ListRow &row = window.rows.at(position - window.first);
-    if (row.messageId.isEmpty())
+    if (row.spot.messageId.isEmpty())
         return {};
-    const bool erotic = row.erotic;
+    const bool erotic = row.spot.erotic;
     switch (role) {
     case Qt::DisplayRole:
         return displayValue(row, index.column());
@@ -243,13 +243,13 @@ QVariant SpotsModel::data(const QModelIndex &index, int role) const
             return QBrush(newSpotColour);
         return {};
     case Qt::DecorationRole:
-        if (index.column() == TitleColumn && markedIds.contains(row.messageId))
+        if (index.column() == TitleColumn && markedIds.contains(row.spot.messageId))
             return markIcon();
         return {};
     case SpotIdRole:
         return erotic ? -row.id : row.id;
     case MessageIdRole:
-        return row.messageId;
+        return row.spot.messageId;
     }
     return {};
 }
@@ -258,13 +258,13 @@ QVariant SpotsModel::displayValue(const ListRow &row, int column) const
 {
     switch (column) {
     case DateColumn:
-        return QDateTime::fromSecsSinceEpoch(row.spotDate).toString(QStringLiteral("dd-MM-yy (hh:mm)"));
+        return QDateTime::fromSecsSinceEpoch(row.spot.spotDate).toString(QStringLiteral("dd-MM-yy (hh:mm)"));
     case CategoryColumn:
-        return CategoryScheme::shortCategoryName(row.subcat);
+        return CategoryScheme::shortCategoryName(row.spot.subcategory);
     case TitleColumn:
-        return row.title;
+        return row.spot.title;
     case SpotterColumn:
-        return row.spotter;
+        return row.spot.spotter;
     }
     return {};
 }
@@ -281,18 +281,19 @@ int SpotsModel::count(const QString &statement, const QVariantList &values) cons
     return 0;
 }
 
-// A row of the window statements: id, subcat, spotdate, title, spotter, msgid.
+// A row of the window statements (SpotQuery::rowColumns).
 SpotsModel::ListRow SpotsModel::readRow(const SqliteStatement &row, bool erotic)
 {
-    return {int(row.integer(0)), int(row.integer(1)),        row.integer(2), shownColumn(row, 3),
-            shownColumn(row, 4), row.bytes(5).toByteArray(), erotic};
+    return {int(row.integer(0)),
+            {row.bytes(6).toByteArray(), int(row.integer(1)), int(row.integer(2)), row.integer(3), shownColumn(row, 4),
+             shownColumn(row, 5), erotic}};
 }
 
 bool SpotsModel::loadMarks(int position, int &rowCount, Window &loaded) const
 {
     rowCount = int(marks.size());
     for (const MarkedSpot &mark : marks) {
-        loaded.rows.append({0, mark.subcategory, mark.spotDate, mark.title, mark.spotter, mark.messageId, mark.erotic});
+        loaded.rows.append({0, mark.spot});
     }
     loaded.first = 0;
     loaded.last = rowCount - 1;
@@ -455,16 +456,16 @@ void SpotsModel::sortMarks()
     for (const MarkedSpot &mark : std::as_const(marks)) {
         switch (sortChoice->column) {
         case SortColumn::Date:
-            keyed.push_back({mark.spotDate, {}, mark});
+            keyed.push_back({mark.spot.spotDate, {}, mark});
             break;
         case SortColumn::Category:
-            keyed.push_back({ShownOrder::categoryRank(mark.subcategory), {}, mark});
+            keyed.push_back({ShownOrder::categoryRank(mark.spot.subcategory), {}, mark});
             break;
         case SortColumn::Title:
-            keyed.push_back({0, mark.title.toUtf8(), mark});
+            keyed.push_back({0, mark.spot.title.toUtf8(), mark});
             break;
         case SortColumn::Spotter:
-            keyed.push_back({0, mark.spotter.toUtf8(), mark});
+            keyed.push_back({0, mark.spot.spotter.toUtf8(), mark});
             break;
         }
     }

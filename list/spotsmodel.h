@@ -95,12 +95,7 @@ private:
     struct ListRow
     {
         int id = 0; // 0: a mark of the watch list
-        int subcat = 0;
-        qint64 spotDate = 0;
-        QString title;
-        QString spotter;
-        QByteArray messageId; // empty: the row is no longer in the database
-        bool erotic = false;
+        SpotRow spot; // without a message-id: the row is no longer in the database
     };
 
     struct Window

@@ -1,26 +1,18 @@
 #pragma once
 
-#include <QByteArray>
-#include <QString>
+#include "spotrow.h"
+
 #include <QtGlobal>
 
-// A spot on the user's watch list ("Bewaard"). It carries what the list shows, so that it
-// stays listed after its spot expired or all spots were deleted.
+// A spot on the user's watch list ("Bewaard"). It keeps the spot's row, so that it stays
+// listed and opens after its spot expired or all spots were deleted.
 struct MarkedSpot
 {
-    QByteArray messageId; // as spots.msgid holds it; the key
-    int category = 0;
-    int subcategory = 0;
-    qint64 spotDate = 0;
-    QString title;
-    QString spotter;
-    bool erotic = false;
+    SpotRow spot; // its message-id as spots.msgid holds it is the key
     qint64 markedAt = 0; // seconds since the epoch
 
     friend bool operator==(const MarkedSpot &a, const MarkedSpot &b)
     {
-        return a.messageId == b.messageId && a.category == b.category && a.subcategory == b.subcategory
-            && a.spotDate == b.spotDate && a.title == b.title && a.spotter == b.spotter && a.erotic == b.erotic
-            && a.markedAt == b.markedAt;
+        return a.spot == b.spot && a.markedAt == b.markedAt;
     }
 };

@@ -13,4 +13,10 @@ struct SpotRow
     QString title; // as shown (SpotText::shown)
     QString spotter;
     bool erotic = false; // a row of erospots
+
+    friend bool operator==(const SpotRow &a, const SpotRow &b)
+    {
+        return a.messageId == b.messageId && a.category == b.category && a.subcategory == b.subcategory
+            && a.spotDate == b.spotDate && a.title == b.title && a.spotter == b.spotter && a.erotic == b.erotic;
+    }
 };

@@ -375,21 +375,23 @@ QList<MarkedSpot> UserStore::marks() const
                         QStringLiteral("SELECT msgid,cat,subcat,spotdate,title,spotter,erotic,markedat FROM marks "
                                        "ORDER BY markedat DESC,rowid DESC"));
     while (query && query->next()) {
-        spots << MarkedSpot{query->value(0).toByteArray(), query->value(1).toInt(),     query->value(2).toInt(),
-                            query->value(3).toLongLong(),  query->value(4).toString(),  query->value(5).toString(),
-                            query->value(6).toBool(),      query->value(7).toLongLong()};
+        const SpotRow spot{query->value(0).toByteArray(), query->value(1).toInt(),    query->value(2).toInt(),
+                           query->value(3).toLongLong(),  query->value(4).toString(), query->value(5).toString(),
+                           query->value(6).toBool()};
+        spots << MarkedSpot{spot, query->value(7).toLongLong()};
     }
     return spots;
 }
 
-bool UserStore::mark(const MarkedSpot &spot)
+bool UserStore::mark(const MarkedSpot &marked)
 {
+    const SpotRow &spot = marked.spot;
     return write(database(), [&](QSqlQuery &query) {
         return run(query,
                    QStringLiteral("INSERT OR REPLACE INTO marks(msgid,cat,subcat,spotdate,title,spotter,erotic,"
                                   "markedat) VALUES (?,?,?,?,?,?,?,?)"),
                    {spot.messageId, spot.category, spot.subcategory, spot.spotDate, spot.title, spot.spotter,
-                    spot.erotic, spot.markedAt});
+                    spot.erotic, marked.markedAt});
     });
 }
 

@@ -513,8 +513,9 @@ QList<MarkedSpot> TestSavedFilters::marksOf(const QList<int> &positions) const
     QList<MarkedSpot> marks;
     for (const int position : positions) {
         const Row &row = rows.at(position);
-        marks << MarkedSpot{row.messageId,   row.cat,           row.subcat, row.date,
-                            row.title.shown, row.spotter.shown, row.erotic, qint64(position)};
+        marks << MarkedSpot{
+            {row.messageId, row.cat, row.subcat, row.date, row.title.shown, row.spotter.shown, row.erotic},
+            qint64(position)};
     }
     return marks;
 }
@@ -525,8 +526,8 @@ void TestSavedFilters::watchListShowsItsMarks()
 {
     QList<MarkedSpot> marks = marksOf({7, 400, 3, 1, 1200, storedSpots + 10, 8, 2, 90});
     MarkedSpot expired = marks.at(4);
-    expired.messageId = "expired@x";
-    expired.title = QStringLiteral("Verlopen");
+    expired.spot.messageId = "expired@x";
+    expired.spot.title = QStringLiteral("Verlopen");
     marks.insert(2, expired);
     const auto shownMarks = [](const SpotsModel &model) {
         QList<QByteArray> found;
@@ -541,13 +542,13 @@ void TestSavedFilters::watchListShowsItsMarks()
     const auto idsOf = [](const QList<MarkedSpot> &shown) {
         QList<QByteArray> ids;
         for (const MarkedSpot &mark : shown)
-            ids << mark.messageId;
+            ids << mark.spot.messageId;
         return ids;
     };
 
     SpotsModel model(source.get(), nullptr);
     QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
-    model.setHiddenSpotters({marks.at(0).spotter, marks.at(1).spotter});
+    model.setHiddenSpotters({marks.at(0).spot.spotter, marks.at(1).spot.spotter});
     model.showMarks(marks);
     QCOMPARE(shownMarks(model), idsOf(marks));
     QVERIFY(indexed(model));
@@ -559,13 +560,13 @@ void TestSavedFilters::watchListShowsItsMarks()
             const auto key = [column](const MarkedSpot &mark) {
                 switch (column) {
                 case SpotsModel::DateColumn:
-                    return QVariant(mark.spotDate);
+                    return QVariant(mark.spot.spotDate);
                 case SpotsModel::CategoryColumn:
-                    return QVariant(ShownOrder::categoryRank(mark.subcategory));
+                    return QVariant(ShownOrder::categoryRank(mark.spot.subcategory));
                 case SpotsModel::TitleColumn:
-                    return QVariant(mark.title.toCaseFolded());
+                    return QVariant(mark.spot.title.toCaseFolded());
                 default:
-                    return QVariant(mark.spotter.toCaseFolded());
+                    return QVariant(mark.spot.spotter.toCaseFolded());
                 }
             };
             std::stable_sort(sorted.begin(), sorted.end(), [&](const MarkedSpot &a, const MarkedSpot &b) {
@@ -592,7 +593,7 @@ void TestSavedFilters::starsMarkedRowsOfEveryList()
     const QList<MarkedSpot> marks = marksOf({0, 5, 6, 33});
     QSet<QByteArray> marked;
     for (const MarkedSpot &mark : marks)
-        marked << mark.messageId;
+        marked << mark.spot.messageId;
     marked << "expired@x";
     const auto starred = [](const SpotsModel &model) {
         QSet<QByteArray> found;
@@ -615,11 +616,12 @@ void TestSavedFilters::starsMarkedRowsOfEveryList()
     model.setMarkedIds(marked);
     QCOMPARE(changed.size(), 1);
     QCOMPARE(starred(model), QSet<QByteArray>(marked).subtract({"expired@x"}));
-    model.setFilter({}, marks.at(1).category, 0);
-    QVERIFY(starred(model).contains(marks.at(1).messageId));
-    QVERIFY(!starred(model).contains(marks.at(0).messageId) || marks.at(0).category == marks.at(1).category);
+    model.setFilter({}, marks.at(1).spot.category, 0);
+    QVERIFY(starred(model).contains(marks.at(1).spot.messageId));
+    QVERIFY(!starred(model).contains(marks.at(0).spot.messageId)
+            || marks.at(0).spot.category == marks.at(1).spot.category);
     model.sort(SpotsModel::SpotterColumn);
-    QVERIFY(starred(model).contains(marks.at(1).messageId));
+    QVERIFY(starred(model).contains(marks.at(1).spot.messageId));
     model.showMarks(marks);
     QCOMPARE(starred(model).size(), marks.size());
     model.setMarkedIds({});

@@ -47,7 +47,7 @@ SavedFilter filter(const QString &name, std::optional<qint64> seen = std::nullop
 
 MarkedSpot marked(const QByteArray &messageId, qint64 markedAt)
 {
-    return {messageId, 1, 102, 1700000000, QStringLiteral("titel"), QStringLiteral("spotter"), false, markedAt};
+    return {{messageId, 1, 102, 1700000000, QStringLiteral("titel"), QStringLiteral("spotter"), false}, markedAt};
 }
 
 QStringList names(const QList<SavedFilter> &filters)
@@ -279,15 +279,16 @@ void TestUserStore::marks()
 {
     UserStore store;
     QVERIFY(store.open(dataDir()));
-    MarkedSpot odd{QByteArray("<\xff\x01'\"@x>", 9), 9, 903, -1, QStringLiteral("Zoë \"日本\""), QString(), true, 300};
+    MarkedSpot odd{{QByteArray("<\xff\x01'\"@x>", 9), 9, 903, -1, QStringLiteral("Zoë \"日本\""), QString(), true},
+                   300};
     QVERIFY(store.mark(marked("<a@x>", 100)));
     QVERIFY(store.mark(odd));
     QVERIFY(store.mark(marked("<b@x>", 200)));
     QCOMPARE(store.marks(), (QList<MarkedSpot>{odd, marked("<b@x>", 200), marked("<a@x>", 100)}));
 
     QVERIFY(store.mark(marked("<a@x>", 400))); // marked again: now the newest
-    QVERIFY(store.unmark(odd.messageId));
-    QVERIFY(store.unmark(odd.messageId));
+    QVERIFY(store.unmark(odd.spot.messageId));
+    QVERIFY(store.unmark(odd.spot.messageId));
     QCOMPARE(store.marks(), (QList<MarkedSpot>{marked("<a@x>", 400), marked("<b@x>", 200)}));
 }
 
