@@ -105,3 +105,11 @@ double nzbHandOffMs()
 {
     return nzbHandOffMs(run);
 }
+
+// Against a private Debian INN fed with 200,000 spots (nan without inn2 or root), in seconds:
+// the program's header download, from connecting to its end (Sync); INN alone, a plain client
+// reading the same overview ranges (Xover); the same lines stored by the program's code without
+// a network (Store); Sync over the larger of Xover and Store; every spot's HEAD through a plain
+// client with 100 commands ahead (Head).
+enum class InnFigure { SyncSeconds, XoverSeconds, StoreSeconds, SyncVsLimit, HeadSeconds };
+double innFigure(InnFigure figure);

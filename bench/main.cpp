@@ -49,6 +49,11 @@ const Figure trailingFigures[] = {
     {"spot_page_shown_ms", "ms", spotPageShownMs<SpotPageShown::Later>, 1},
     {"nzb_handoff_7_segments_ms", "ms", nzbHandOffMs<NzbHandOffRun::FromServer>, 1},
     {"nzb_handoff_7_segments_cached_ms", "ms", nzbHandOffMs<NzbHandOffRun::FromCache>, 1},
+    {"sync_inn_200k_s", "s", [] { return innFigure(InnFigure::SyncSeconds); }, 2},
+    {"inn_xover_200k_s", "s", [] { return innFigure(InnFigure::XoverSeconds); }, 2},
+    {"store_200k_s", "s", [] { return innFigure(InnFigure::StoreSeconds); }, 2},
+    {"sync_inn_vs_limit", "x", [] { return innFigure(InnFigure::SyncVsLimit); }, 2},
+    {"head_inn_200k_s", "s", [] { return innFigure(InnFigure::HeadSeconds); }, 2},
 };
 
 // The spot list figures of one store size: each through the model and (_capi) through the
