@@ -8,7 +8,7 @@
 
 void Tarnwick::requestArticle(const QByteArray &id, bool urgent)
 {
-    if (const std::optional<QByteArray> cached = store.cachedArticle(id)) {
+    if (const std::optional<QByteArray> cached = store.cache().cachedArticle(id)) {
         Q_EMIT articleData(id, *cached);
         return;
     }
@@ -67,7 +67,7 @@ void Tarnwick::onArticleData(const QByteArray &msgid, const QByteArray &data)
 {
     articleInFlight.clear();
     articleFailures.remove(msgid);
-    store.storeArticle(msgid, data);
+    store.cache().storeArticle(msgid, data);
     Q_EMIT articleData(msgid, data);
     onLoggedIn();
 }

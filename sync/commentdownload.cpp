@@ -5,6 +5,7 @@
 
 #include "bytetext.h"
 #include "settings.h"
+#include "sqlfile.h"
 #include "spotnntp.h"
 
 #include <QDebug>
@@ -60,7 +61,7 @@ void Tarnwick::storeReference(qint64 nr, const QByteArray &references)
     comments.current = nr;
     auto numbers = pendingCommentIndex.find(*key);
     if (numbers == pendingCommentIndex.end())
-        numbers = pendingCommentIndex.insert(*key, store.commentNumbers(*key));
+        numbers = pendingCommentIndex.insert(*key, store.commentIndex().commentNumbers(*key));
     // The stored format holds 32 bits; larger article numbers keep their low 32 bits.
     const quint32 number = quint32(nr);
     // The server's numbers ascend: one at or below the spot's last (in serial arithmetic, so
@@ -79,7 +80,7 @@ void Tarnwick::finishCommentRange()
         refreshTimer.start();
         return;
     }
-    const bool written = pendingCommentIndex.isEmpty() || store.writeCommentIndex(pendingCommentIndex);
+    const bool written = pendingCommentIndex.isEmpty() || store.commentIndex().writeCommentIndex(pendingCommentIndex);
     pendingCommentIndex.clear();
     commentSyncBusy = false;
     if (!written) {
@@ -89,7 +90,7 @@ void Tarnwick::finishCommentRange()
     }
     // As for the spots: the position is saved once the range is in the file itself; the
     // numbers of a range indexed again are recognised as indexed before.
-    if (comments.current != 0 && SpotStore::checkpoint(store.commentIndexDatabase()))
+    if (comments.current != 0 && SqlFile::checkpoint(store.commentIndex().database()))
         Settings::setLastCommentsHeader(comments.current);
 
     if (!articleQueue.isEmpty()) {

@@ -2,6 +2,7 @@
 #include "tarnwick.h"
 
 #include "settings.h"
+#include "sqlfile.h"
 #include "spotheader.h"
 #include "spotnntp.h"
 
@@ -61,7 +62,7 @@ void Tarnwick::storeHeader(const QByteArray &line)
         return;
 
     const SpotRecord record = header.record();
-    switch (store.checkDuplicate(header.table(), record.spotDate, record.title)) {
+    switch (store.spots().checkDuplicate(header.table(), record.spotDate, record.title)) {
     case DuplicateCheck::Duplicate:
         return;
     case DuplicateCheck::Failed:
@@ -70,7 +71,7 @@ void Tarnwick::storeHeader(const QByteArray &line)
     case DuplicateCheck::Unique:
         break;
     }
-    switch (store.insertSpot(header.table(), record)) {
+    switch (store.spots().insertSpot(header.table(), record)) {
     case InsertResult::Inserted:
         ++(header.isErotic() ? rangeEroticSpotsAdded : rangeSpotsAdded);
         break;
@@ -100,7 +101,7 @@ void Tarnwick::beginHeaderRange(const QString &noticeText)
 bool Tarnwick::commitHeaderRange()
 {
     if (expiryLimit != 0)
-        store.expireSpotsBefore(expiryLimit);
+        store.spots().expireSpotsBefore(expiryLimit);
     return endHeaderTransaction(true);
 }
 
@@ -140,7 +141,7 @@ void Tarnwick::finishHeaderRange()
         // The saved position promises that the range is stored: only once it is in the file
         // itself. Otherwise a later range's position covers this one, or the next cycle
         // fetches it again (its spots are then found as duplicates).
-        if (SpotStore::checkpoint(store.spotsDatabase()))
+        if (SqlFile::checkpoint(store.spotsDatabase()))
             Settings::setLastHeader(headers.current);
         Q_EMIT newSpots();
     }
@@ -165,7 +166,7 @@ void Tarnwick::finishHeaderRange()
     Q_EMIT notice(0,
                   tr("Klaar met headeren... %1 nieuwe spots, %2 totaal.")
                       .arg(spotsAdded + eroticSpotsAdded)
-                      .arg(store.spotCount()));
+                      .arg(store.spots().spotCount()));
     Q_EMIT spotsUpToDate();
     if (client)
         client->selectGroup(commentGroup);

@@ -1,6 +1,7 @@
 #include "tarnwick.h"
 
 #include "settings.h"
+#include "sqlfile.h"
 #include "spotnntp.h"
 
 #include <utility>
@@ -96,7 +97,7 @@ void Tarnwick::setReconnectDelay(int seconds)
 
 bool Tarnwick::tableExists(const QSqlDatabase &db, const QString &name)
 {
-    return SpotStore::tableExists(db, name);
+    return SqlFile::tableExists(db, name);
 }
 
 bool Tarnwick::optimizeDatabases()
@@ -139,7 +140,7 @@ void Tarnwick::clearCommentIndex()
 
 QList<quint32> Tarnwick::commentNumbers(const QString &spotKey)
 {
-    return store.commentNumbers(spotKey);
+    return store.commentIndex().commentNumbers(spotKey);
 }
 
 void Tarnwick::connectToServer()
