@@ -4,7 +4,7 @@
 #include "sqlfile.h"
 #include "spotnntp.h"
 
-#include <utility>
+#include <optional>
 
 const QByteArray Tarnwick::spotGroup = "free.pt";
 const QByteArray Tarnwick::commentGroup = "free.usenet";
