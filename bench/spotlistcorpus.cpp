@@ -194,7 +194,7 @@ void generate(const QString &folder, int millions)
             SqlTransaction transaction(store.spotsDatabase());
             for (qint64 number = first; number < first + rangeSize && number <= total; ++number) {
                 const GeneratedSpot spot = generatedSpot(random, number, spotters);
-                Bench::require(store.insertSpot(spot.table, spot.record) == InsertResult::Inserted,
+                Bench::require(store.spots().insertSpot(spot.table, spot.record) == InsertResult::Inserted,
                                "a generated spot was not stored");
             }
             Bench::require(transaction.commit(), "a range of generated spots was not stored");

@@ -1,61 +1,52 @@
 #include "tarnwick.h"
 
 #include "settings.h"
+#include "sqlfile.h"
 #include "spotnntp.h"
 
-#include <utility>
-
-namespace {
-
-constexpr qint64 rangeSpan = 50000; // a range is first to first + 50000
-
-// first + rangeSpan, but never past last (and never overflowing on the way).
-qint64 rangeEnd(qint64 first, qint64 last)
-{
-    return last - first <= rangeSpan ? last : first + rangeSpan;
-}
-
-} // namespace
+#include <optional>
 
 const QByteArray Tarnwick::spotGroup = "free.pt";
 const QByteArray Tarnwick::commentGroup = "free.usenet";
 
-void Tarnwick::Range::start(qint64 lastDone, qint64 min, qint64 max, int maxArticles)
-{
-    // At least the newest article, whatever the settings file says.
-    const qint64 keep = qint64(qMax(maxArticles, 1)) - 1;
-    groupLast = max;
-    first = lastDone == 0 ? min : lastDone + 1;
-    if (first < max - keep)
-        first = max - keep;
-    batchEnd = rangeEnd(first, max);
-    current = 0;
-    reported = -1;
-    anyLine = false;
-}
-
-bool Tarnwick::Range::next()
-{
-    if (batchEnd >= groupLast)
-        return false;
-    first = batchEnd + 1;
-    batchEnd = rangeEnd(first, groupLast);
-    current = 0;
-    reported = -1;
-    return true;
-}
-
-bool Tarnwick::Range::contains(qint64 number) const
-{
-    return first <= number && number <= batchEnd;
-}
-
 Tarnwick::Tarnwick(QObject *parent)
     : ArticleSource(parent)
+    , articles(store.cache(), client, commentGroup)
+    , headers(store.spots(), client, [this] { return !articles.isEmpty(); })
+    , comments(store.commentIndex(), client, [this] { return !articles.isEmpty(); })
 {
     refreshTimer.setSingleShot(true);
     refreshTimer.setInterval(refreshIntervalMs);
     connect(&refreshTimer, &QTimer::timeout, this, &Tarnwick::onRefreshTimer);
+
+    connect(&articles, &ArticleQueue::articleData, this, &ArticleSource::articleData);
+    connect(&articles, &ArticleQueue::articleNotFound, this, &ArticleSource::articleNotFound);
+
+    const auto showNotice = [this](const QString &text) { Q_EMIT notice(0, text); };
+    connect(&headers, &HeaderRun::notice, this, showNotice);
+    connect(&headers, &HeaderRun::progress, this, [this](int percent, const QString &text) {
+        Q_EMIT headerProgress(percent);
+        progress(text);
+    });
+    connect(&headers, &HeaderRun::rangeStored, this, [this](int spots, int eroticSpots) {
+        spotsAdded += spots;
+        eroticSpotsAdded += eroticSpots;
+    });
+    connect(&headers, &HeaderRun::stopped, this, &Tarnwick::headerDownloadStopped);
+    connect(&headers, &HeaderRun::rowsChanged, this, &SpotSource::newSpots);
+    connect(&headers, &HeaderRun::paused, this, &Tarnwick::onLoggedIn);
+    connect(&headers, &HeaderRun::failed, this, &Tarnwick::cycleFailed);
+    connect(&headers, &HeaderRun::overviewUnsupported, this, [this] {
+        forgetClient()->quit();
+        Q_EMIT error(0, tr("Je Usenet provider ondersteund het downloaden van headers niet!"));
+    });
+    connect(&headers, &HeaderRun::finished, this, &Tarnwick::headerRunFinished);
+
+    connect(&comments, &CommentRun::notice, this, showNotice);
+    connect(&comments, &CommentRun::progress, this, &Tarnwick::progress);
+    connect(&comments, &CommentRun::paused, this, &Tarnwick::onLoggedIn);
+    connect(&comments, &CommentRun::failed, this, &Tarnwick::cycleFailed);
+    connect(&comments, &CommentRun::finished, &refreshTimer, qOverload<>(&QTimer::start));
 }
 
 Tarnwick::~Tarnwick()
@@ -96,12 +87,17 @@ void Tarnwick::setReconnectDelay(int seconds)
 
 bool Tarnwick::tableExists(const QSqlDatabase &db, const QString &name)
 {
-    return SpotStore::tableExists(db, name);
+    return SqlFile::tableExists(db, name);
+}
+
+bool Tarnwick::headerRangeOpen() const
+{
+    return headers.isBusy();
 }
 
 bool Tarnwick::optimizeDatabases()
 {
-    if (headerSyncBusy)
+    if (headerRangeOpen())
         return false;
     store.optimize();
     return true;
@@ -109,18 +105,13 @@ bool Tarnwick::optimizeDatabases()
 
 bool Tarnwick::deleteAllSpots()
 {
-    if (headerSyncBusy)
+    if (headerRangeOpen())
         return false;
     // A comment range in progress would write numbers of the old store back.
-    pendingCommentIndex.clear();
-    commentSyncBusy = false;
+    comments.abandon();
     // The spots that asked for these are gone; an article the server never delivers would
     // otherwise keep the download from ever running again.
-    const QList<QByteArray> dropped = std::exchange(articleQueue, {});
-    articleFailures.clear();
-    commentGroupFailures = 0;
-    for (const QByteArray &id : dropped)
-        Q_EMIT articleNotFound(id);
+    articles.dropAll();
     // Positions first: a kill half-way then downloads again what is still stored (the
     // duplicate test skips it) instead of never again what is already gone.
     Settings::resetDownloadPositions();
@@ -139,7 +130,7 @@ void Tarnwick::clearCommentIndex()
 
 QList<quint32> Tarnwick::commentNumbers(const QString &spotKey)
 {
-    return store.commentNumbers(spotKey);
+    return store.commentIndex().commentNumbers(spotKey);
 }
 
 void Tarnwick::connectToServer()
@@ -196,11 +187,11 @@ void Tarnwick::onLoggedIn()
     // A listener of the answer that brought us here may have let the client go.
     if (!client)
         return;
-    if (articleQueue.isEmpty()) {
+    if (articles.isEmpty()) {
         refreshTimer.stop();
         client->selectGroup(spotGroup);
     } else {
-        serveQueue();
+        articles.serve();
     }
 }
 
@@ -214,10 +205,10 @@ void Tarnwick::onGroupResponse(const QByteArray &group, qint64 min, qint64 max)
 {
     if (!client)
         return;
-    const bool askedForQueue = std::exchange(commentGroupAsked, false);
+    const bool askedForQueue = articles.takeCommentGroupAsked();
     if (group.isEmpty() || group != client->currentGroup()) {
         // Another group, or a reply that names none: nothing of this cycle can be asked for.
-        const bool numbersGivenUp = askedForQueue && commentGroupFailed();
+        const bool numbersGivenUp = askedForQueue && articles.commentGroupFailed();
         cycleFailed(tr("de Usenet server selecteerde een andere groep dan gevraagd"));
         // Without the numbers the queue no longer waits for that group.
         if (numbersGivenUp && client) {
@@ -227,69 +218,76 @@ void Tarnwick::onGroupResponse(const QByteArray &group, qint64 min, qint64 max)
         return;
     }
     if (group == commentGroup)
-        commentGroupFailures = 0;
-    if (!articleQueue.isEmpty()) {
-        serveQueue();
+        articles.commentGroupSelected();
+    if (!articles.isEmpty()) {
+        articles.serve();
         return;
     }
     // Empty: no article at all ("211 0 1001 1000"); there is no range to ask for.
     const bool empty = max < 1 || min > max;
     min = qMax<qint64>(min, 1);
-    if (group == spotGroup) {
-        qint64 last = Settings::lastHeader();
-        if (!empty && last > max) {
-            // The provider numbered the group anew: what we have is kept, the duplicate test
-            // keeps it single.
-            Q_EMIT notice(0,
-                          tr("De Usenet server heeft de spots opnieuw genummerd, de nieuwste spots worden "
-                             "opnieuw binnengehaald"));
-            Settings::setLastHeader(0);
-            last = 0;
-            runStart = 0;
-        }
-        if (empty || last >= max) {
-            Q_EMIT spotsUpToDate();
-            if (client)
-                client->selectGroup(commentGroup);
-            return;
-        }
-        headers.start(last, min, max, Settings::maxSpots());
-        if (runStart == 0)
-            runStart = headers.first;
-        beginHeaderRange(tr("Bezig met binnenhalen van nieuwe headers"));
-    } else if (group == commentGroup) {
-        qint64 last = Settings::lastCommentsHeader();
-        if (!empty && last > max) {
-            // The stored numbers name articles of the old numbering: they would fetch other comments.
-            Q_EMIT notice(0,
-                          tr("De Usenet server heeft de reacties opnieuw genummerd, de lijst met reacties wordt "
-                             "opnieuw opgebouwd"));
-            store.clearCommentIndex();
-            Settings::setLastCommentsHeader(0);
-            last = 0;
-        }
-        if (empty || last >= max) {
-            refreshTimer.start();
-            return;
-        }
-        comments.start(last, min, max, Settings::maxSpots());
-        commentSyncBusy = true;
-        Q_EMIT notice(0, tr("Bezig met binnenhalen van nieuwe reactielijst"));
-        client->fetchReferences(comments.first, comments.batchEnd);
-    }
+    if (group == spotGroup)
+        startHeaderRun(min, max, empty);
+    else if (group == commentGroup)
+        startCommentRun(min, max, empty);
 }
 
-std::optional<QByteArray> Tarnwick::requeueArticleInFlight()
+void Tarnwick::startHeaderRun(qint64 min, qint64 max, bool empty)
 {
-    if (articleInFlight.isEmpty())
-        return std::nullopt;
-    QByteArray id = std::exchange(articleInFlight, {});
-    if (++articleFailures[id] >= articleTries) {
-        articleFailures.remove(id);
-        return id;
+    qint64 last = Settings::lastHeader();
+    if (!empty && last > max) {
+        // The provider numbered the group anew: what we have is kept, the duplicate test
+        // keeps it single.
+        Q_EMIT notice(0,
+                      tr("De Usenet server heeft de spots opnieuw genummerd, de nieuwste spots worden "
+                         "opnieuw binnengehaald"));
+        Settings::setLastHeader(0);
+        last = 0;
+        runStart = 0;
     }
-    articleQueue.prepend(id);
-    return std::nullopt;
+    if (empty || last >= max) {
+        Q_EMIT spotsUpToDate();
+        if (client)
+            client->selectGroup(commentGroup);
+        return;
+    }
+    ArticleRange range;
+    range.start(last, min, max, Settings::maxSpots());
+    if (runStart == 0)
+        runStart = range.first;
+    headers.start(range, runStart);
+}
+
+void Tarnwick::headerRunFinished()
+{
+    Q_EMIT notice(0,
+                  tr("Klaar met headeren... %1 nieuwe spots, %2 totaal.")
+                      .arg(spotsAdded + eroticSpotsAdded)
+                      .arg(store.spots().spotCount()));
+    Q_EMIT spotsUpToDate();
+    if (client)
+        client->selectGroup(commentGroup);
+}
+
+void Tarnwick::startCommentRun(qint64 min, qint64 max, bool empty)
+{
+    qint64 last = Settings::lastCommentsHeader();
+    if (!empty && last > max) {
+        // The stored numbers name articles of the old numbering: they would fetch other comments.
+        Q_EMIT notice(0,
+                      tr("De Usenet server heeft de reacties opnieuw genummerd, de lijst met reacties wordt "
+                         "opnieuw opgebouwd"));
+        store.clearCommentIndex();
+        Settings::setLastCommentsHeader(0);
+        last = 0;
+    }
+    if (empty || last >= max) {
+        refreshTimer.start();
+        return;
+    }
+    ArticleRange range;
+    range.start(last, min, max, Settings::maxSpots());
+    comments.start(range);
 }
 
 void Tarnwick::onError(int error, const QString &msg)
@@ -299,14 +297,12 @@ void Tarnwick::onError(int error, const QString &msg)
     auto *reportingClient = qobject_cast<SpotNNTP *>(QObject::sender());
     const QPointer<SpotNNTP> reporter = reportingClient ? reportingClient : client.data();
     // An article cut off with its connection is asked for again, first.
-    const std::optional<QByteArray> givenUp = requeueArticleInFlight();
-    const bool commentGroupRefused = std::exchange(commentGroupAsked, false);
-    if (headerSyncBusy) {
-        endHeaderTransaction(false);
-    } else if (commentSyncBusy) {
-        pendingCommentIndex.clear();
-        commentSyncBusy = false;
-    }
+    const std::optional<QByteArray> givenUp = articles.requeueInFlight();
+    const bool commentGroupRefused = articles.takeCommentGroupAsked();
+    if (headers.isBusy())
+        headers.abandon();
+    else
+        comments.abandon();
 
     // The client goes first: the error box runs an event loop.
     switch (error) {
@@ -346,7 +342,7 @@ void Tarnwick::onError(int error, const QString &msg)
         }
         // After the last try the reconnect goes on with the spot group.
         if (commentGroupRefused)
-            commentGroupFailed();
+            articles.commentGroupFailed();
         break;
     }
     if (givenUp)
@@ -358,4 +354,41 @@ void Tarnwick::progress(const QString &text)
     Q_EMIT notice(0, text);
     // Let the window show it (and the user act) while the download goes on.
     QCoreApplication::processEvents();
+}
+
+void Tarnwick::onHeaderLine(const QByteArray &line)
+{
+    headers.onHeaderLine(line);
+}
+
+void Tarnwick::onXroverLine(qint64 nr, const QByteArray &references)
+{
+    comments.onXroverLine(nr, references);
+}
+
+void Tarnwick::requestArticle(const QByteArray &id, bool urgent)
+{
+    if (articles.answerFromCache(id))
+        return;
+    if (!client)
+        connectToServer();
+    if (client)
+        articles.add(id, urgent);
+}
+
+void Tarnwick::requestArticleNumber(qint64 number)
+{
+    requestArticle(QByteArray::number(number), false);
+}
+
+void Tarnwick::onArticleData(const QByteArray &msgid, const QByteArray &data)
+{
+    articles.onArticleData(msgid, data);
+    onLoggedIn();
+}
+
+void Tarnwick::onArticleNotFound(const QByteArray &msgid)
+{
+    articles.onArticleNotFound(msgid);
+    onLoggedIn();
 }

@@ -1,26 +1,26 @@
 #pragma once
 
+#include "articlequeue.h"
 #include "articlesource.h"
+#include "commentrun.h"
+#include "headerrun.h"
 #include "spotstore.h"
-#include "sqltransaction.h"
 
 #include <QByteArray>
-#include <QHash>
 #include <QList>
-#include <QMap>
 #include <QPointer>
 #include <QString>
 #include <QTimer>
-
-#include <optional>
 
 class SpotNNTP;
 
 // The controller at the centre of the program. It owns the spot store and at most one
 // NNTP client, and runs the download cycle that keeps the store current:
-//   GROUP free.pt, overview ranges of at most 50,001 articles (each in one transaction),
-//   GROUP free.usenet, reference ranges into the comment index, then the refresh timer.
-// Between ranges, and while idle, it fetches the articles that spot pages ask for.
+//   GROUP free.pt, the header run (HeaderRun), GROUP free.usenet, the comment run
+//   (CommentRun), then the refresh timer.
+// Between ranges, and while idle, it fetches the articles that spot pages ask for
+// (ArticleQueue). The client's signals come to its slots, which hand them on to the job
+// that is active; the client's errors are turned into notices and reactions here.
 // Progress goes out as notice(), failures as error(), stored spots as newSpots().
 //
 // Positions move only to what was stored: lines outside the range asked for are ignored, a
@@ -37,13 +37,9 @@ public:
     static const QByteArray commentGroup;
     static constexpr int refreshIntervalMs = 119000;
     static constexpr int reconnectDelaySeconds = 60;
-    // An article whose fetch failed this often (the connection broke each time) is not found.
-    static constexpr int articleTries = 3;
-    // Comment articles are fetched by number, in the comment group. When selecting that
-    // group for them fails this often in a row (refused, another group, a broken connection),
-    // the queued numbers are answered with articleNotFound() and the cycle goes on without
-    // them; until the group is selected again, each further failure gives up at once.
-    static constexpr int commentGroupTries = 3;
+    // See ArticleQueue: the cycle goes on without the comment numbers given up.
+    static constexpr int articleTries = ArticleQueue::articleTries;
+    static constexpr int commentGroupTries = ArticleQueue::commentGroupTries;
 
     // Opens the databases; throws DatabaseSetupError when that fails. Does not connect.
     explicit Tarnwick(QObject *parent = nullptr);
@@ -105,76 +101,31 @@ public Q_SLOTS:
     void connectToServer();
 
 protected:
-    // Set while a range is in progress; the maintenance operations stay away from an open
-    // header transaction.
-    bool headerSyncBusy = false;
-    bool commentSyncBusy = false;
+    // A header range holds its transaction: the maintenance operations stay away from it.
+    virtual bool headerRangeOpen() const;
+
     // Counted since construction or the last deleteAllSpots().
     qint64 runStart = 0;
     int spotsAdded = 0;
     int eroticSpotsAdded = 0;
 
 private:
-    // One range of article numbers of a group, and where its download stands. The
-    // arithmetic never overflows, whatever numbers a server reports.
-    struct Range
-    {
-        qint64 groupLast = 0; // highest article of the group when the download started
-        qint64 first = 0; // first article of the range in progress
-        qint64 batchEnd = 0; // last article of the range in progress
-        qint64 current = 0; // last article handled in the range; 0 when none yet
-        qint64 reported = -1; // current when progress was last shown in the range
-        bool anyLine = false; // a range since start() had a line to handle
-
-        // Sets up the first range after lastDone, keeping to the newest maxArticles, of a
-        // group with articles (1 <= min <= max).
-        void start(qint64 lastDone, qint64 min, qint64 max, int maxArticles);
-        // Advances to the range after the current one; false when the group is done.
-        bool next();
-        bool contains(qint64 number) const;
-    };
-
-    void serveQueue();
-    // Counts a failed selection of the comment group for queued numbers; true when that
-    // was the last try and the numbers were given up.
-    bool commentGroupFailed();
     // Stops listening to the client and lets go of it; dropClient() also deletes it.
     SpotNNTP *forgetClient();
     void dropClient(SpotNNTP *dropped);
-    // The article that was on its way when its connection broke goes back to the front of
-    // the queue; after articleTries failures it is given up and returned.
-    std::optional<QByteArray> requeueArticleInFlight();
     void progress(const QString &text);
     // The notice and the refresh timer of a cycle that cannot go on.
     void cycleFailed(const QString &reason);
-
-    void storeHeader(const QByteArray &line);
-    // Commits the range's transaction or rolls it back; its rows count as new only once committed.
-    bool endHeaderTransaction(bool commit);
-    // Opens the transaction of the header range set up in headers and asks for its overview.
-    void beginHeaderRange(const QString &noticeText);
-    // Expires old spots and commits; false when the commit failed.
-    bool commitHeaderRange();
-    void finishHeaderRange();
-    void storeReference(qint64 nr, const QByteArray &references);
-    void finishCommentRange();
+    void startHeaderRun(qint64 min, qint64 max, bool empty);
+    void startCommentRun(qint64 min, qint64 max, bool empty);
+    void headerRunFinished();
 
     SpotStore store;
-    std::optional<SqlTransaction> headerTransaction;
-    int rangeSpotsAdded = 0;
-    int rangeEroticSpotsAdded = 0;
-
-    QList<QByteArray> articleQueue;
-    QByteArray articleInFlight; // asked of the client and not answered yet
-    QHash<QByteArray, int> articleFailures; // broken fetches per article id
-    bool commentGroupAsked = false; // GROUP free.usenet sent for queued numbers, no reply yet
-    int commentGroupFailures = 0; // in a row
-    qint64 expiryLimit = 0; // spots posted before this are expired; 0 when none are
+    // Declared before the jobs, which read it.
     QPointer<SpotNNTP> client;
-    Range headers;
-    Range comments;
-    // Comment numbers by spot key, read since the comment index was last written.
-    QMap<QString, QList<quint32>> pendingCommentIndex;
+    ArticleQueue articles;
+    HeaderRun headers;
+    CommentRun comments;
     QTimer refreshTimer;
     int reconnectDelay = reconnectDelaySeconds;
 };

@@ -79,11 +79,11 @@ private:
         const QList<QPair<int, QByteArray>> spots
             = {{1, "abc film"}, {1, "Beeld twee"}, {1, "ABC drie"}, {2, "muziek"}, {2, "meer muziek abc"}};
         for (const auto &[cat, title] : spots)
-            QVERIFY(store.insertSpot(SpotTable::Spots,
-                                     {cat, cat * 100, 1298000000, title, "spotter", QStringLiteral(""), title, ""})
+            QVERIFY(store.spots().insertSpot(
+                        SpotTable::Spots, {cat, cat * 100, 1298000000, title, "spotter", QStringLiteral(""), title, ""})
                     == InsertResult::Inserted);
-        QVERIFY(store.insertSpot(SpotTable::EroticSpots,
-                                 {9, 900, 1298000000, QByteArray("abc ero"), "s", QStringLiteral(""), "e", ""})
+        QVERIFY(store.spots().insertSpot(SpotTable::EroticSpots,
+                                         {9, 900, 1298000000, QByteArray("abc ero"), "s", QStringLiteral(""), "e", ""})
                 == InsertResult::Inserted);
     }
 

@@ -279,7 +279,8 @@ bool TestSavedFilters::insert(int count, bool erotic, const QByteArray &spotter)
         SpotRecord record = spot(next++, erotic);
         if (!spotter.isEmpty())
             record.spotter = spotter;
-        if (spotStore->insertSpot(erotic ? SpotTable::EroticSpots : SpotTable::Spots, record) != InsertResult::Inserted)
+        if (spotStore->spots().insertSpot(erotic ? SpotTable::EroticSpots : SpotTable::Spots, record)
+            != InsertResult::Inserted)
             return false;
     }
     return transaction.commit();

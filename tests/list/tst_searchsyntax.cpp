@@ -174,7 +174,7 @@ void TestSearchSyntax::initTestCase()
     {
         SqlTransaction transaction(spotStore->spotsDatabase());
         for (int i = 0; i < storedSpots; ++i)
-            QCOMPARE(spotStore->insertSpot(SpotTable::Spots, spot(i)), InsertResult::Inserted);
+            QCOMPARE(spotStore->spots().insertSpot(SpotTable::Spots, spot(i)), InsertResult::Inserted);
         QVERIFY(transaction.commit());
     }
     QCOMPARE(index.update(sqliteHandle(spotStore->spotsDatabase())), SpotListIndex::Update::Done);

@@ -187,7 +187,7 @@ bool TestSpotList::store(int count)
 bool TestSpotList::insert(int count)
 {
     for (int i = 0; i < count; ++i) {
-        if (spotStore->insertSpot(SpotTable::Spots, spot(stored++)) != InsertResult::Inserted)
+        if (spotStore->spots().insertSpot(SpotTable::Spots, spot(stored++)) != InsertResult::Inserted)
             return false;
     }
     return true;

@@ -141,7 +141,7 @@ bool TestSpotOrder::store(int count, bool erotic)
     SqlTransaction transaction(spotStore->spotsDatabase());
     for (int i = 0; i < count; ++i) {
         const int number = erotic ? i : storedSpots++;
-        if (spotStore->insertSpot(erotic ? SpotTable::EroticSpots : SpotTable::Spots, spot(number, erotic))
+        if (spotStore->spots().insertSpot(erotic ? SpotTable::EroticSpots : SpotTable::Spots, spot(number, erotic))
             != InsertResult::Inserted)
             return false;
     }

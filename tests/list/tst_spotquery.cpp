@@ -54,9 +54,9 @@ void TestSpotQuery::initTestCase()
 {
     store.emplace();
     for (int k = 1; k <= spotCount; ++k)
-        QCOMPARE(store->insertSpot(SpotTable::Spots, spot(k, false)), InsertResult::Inserted);
+        QCOMPARE(store->spots().insertSpot(SpotTable::Spots, spot(k, false)), InsertResult::Inserted);
     for (int k = 1; k <= eroticCount; ++k)
-        QCOMPARE(store->insertSpot(SpotTable::EroticSpots, spot(k, true)), InsertResult::Inserted);
+        QCOMPARE(store->spots().insertSpot(SpotTable::EroticSpots, spot(k, true)), InsertResult::Inserted);
     QCOMPARE(index.update(sqliteHandle(store->spotsDatabase())), SpotListIndex::Update::Done);
 }
 

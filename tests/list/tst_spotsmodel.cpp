@@ -246,7 +246,7 @@ void TestSpotsModel::cleanupTestCase()
 
 bool TestSpotsModel::store(SpotTable table, const SpotRecord &spot)
 {
-    if (spotStore->insertSpot(table, spot) != InsertResult::Inserted)
+    if (spotStore->spots().insertSpot(table, spot) != InsertResult::Inserted)
         return false;
     stored.append({table, ++lastIds[int(table)], spot.cat, spot.subcat, asText(spot.title), asText(spot.spotter),
                    asText(spot.tag)});

@@ -25,12 +25,12 @@ void TestSpotSource::initTestCase()
 {
     store = std::make_unique<SpotStore>();
     for (const QByteArray msgid : {"beeld1", "beeld2"})
-        QCOMPARE(
-            store->insertSpot(SpotTable::Spots, {1, 100, 1300000000, QByteArray("t"), "p", QByteArray("x"), msgid, ""}),
-            InsertResult::Inserted);
-    QCOMPARE(store->insertSpot(SpotTable::EroticSpots,
-                               {CategoryScheme::erotic, CategoryScheme::eroticSubcategory(0), 1300000000,
-                                QByteArray("t"), "p", QByteArray("x"), "ero1", ""}),
+        QCOMPARE(store->spots().insertSpot(SpotTable::Spots,
+                                           {1, 100, 1300000000, QByteArray("t"), "p", QByteArray("x"), msgid, ""}),
+                 InsertResult::Inserted);
+    QCOMPARE(store->spots().insertSpot(SpotTable::EroticSpots,
+                                       {CategoryScheme::erotic, CategoryScheme::eroticSubcategory(0), 1300000000,
+                                        QByteArray("t"), "p", QByteArray("x"), "ero1", ""}),
              InsertResult::Inserted);
 }
 

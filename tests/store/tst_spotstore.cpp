@@ -1,6 +1,7 @@
 #include "databasesetuperror.h"
 #include "freepages.h"
 #include "spotstore.h"
+#include "sqlfile.h"
 #include "sqlitestatement.h"
 #include "testmain.h"
 
@@ -161,12 +162,12 @@ void TestSpotStore::freshProfileCreatesExactSchema()
                  QStringLiteral("CREATE INDEX etagidx ON erospots(tag)"),
                  QStringLiteral("CREATE INDEX edateidx ON erospots(spotdate)"),
              }));
-    QCOMPARE(schemaOf(store.cacheDatabase()),
+    QCOMPARE(schemaOf(store.cache().database()),
              QStringList({
                  QStringLiteral("CREATE TABLE cache(id VARCHAR(255) PRIMARY KEY,dateadded INT,data BLOB )"),
                  QStringLiteral("CREATE INDEX dateidx ON cache(dateadded)"),
              }));
-    QCOMPARE(schemaOf(store.commentIndexDatabase()),
+    QCOMPARE(schemaOf(store.commentIndex().database()),
              QStringList{QStringLiteral("CREATE TABLE msgnrs(post VARCHAR(255) PRIMARY KEY,nrs BLOB)")});
 }
 
@@ -199,13 +200,13 @@ void TestSpotStore::checkpointWaitsForNoReader()
         if (reader == Reader::SinceBeforeTheCommit)
             beginReading();
         const SpotRecord spot{1, 100, 1298000000, QByteArray("Titel"), "p", QVariant(), "k", ""};
-        QCOMPARE(store.insertSpot(SpotTable::Spots, spot), InsertResult::Inserted);
+        QCOMPARE(store.spots().insertSpot(SpotTable::Spots, spot), InsertResult::Inserted);
         if (reader == Reader::SinceAfterTheCommit)
             beginReading();
 
         QElapsedTimer waited;
         waited.start();
-        QCOMPARE(SpotStore::checkpoint(db), copied);
+        QCOMPARE(SqlFile::checkpoint(db), copied);
         QVERIFY2(waited.elapsed() < 2000, qPrintable(QString::number(waited.elapsed())));
         QCOMPARE(scalar(db, QStringLiteral("PRAGMA busy_timeout")).toInt(), 5000);
         if (reader != Reader::None)
@@ -213,14 +214,14 @@ void TestSpotStore::checkpointWaitsForNoReader()
         readerDb.close();
     }
     QSqlDatabase::removeDatabase(QStringLiteral("reader"));
-    QVERIFY(SpotStore::checkpoint(db));
+    QVERIFY(SqlFile::checkpoint(db));
     QCOMPARE(QFileInfo(dataDir() + QLatin1String("/spots.db-wal")).size(), 0);
 }
 
 void TestSpotStore::connectionsAreDurable()
 {
     SpotStore store;
-    for (const QSqlDatabase &db : {store.spotsDatabase(), store.cacheDatabase(), store.commentIndexDatabase()}) {
+    for (const QSqlDatabase &db : {store.spotsDatabase(), store.cache().database(), store.commentIndex().database()}) {
         QCOMPARE(scalar(db, QStringLiteral("PRAGMA journal_mode")).toString(), QStringLiteral("wal"));
         QCOMPARE(scalar(db, QStringLiteral("PRAGMA synchronous")).toInt(), 2); // FULL
     }
@@ -291,11 +292,11 @@ void TestSpotStore::failedMigrationLeavesTheFileAsItWas()
 void TestSpotStore::tableExistsMatchesAnySchemaObject()
 {
     SpotStore store;
-    QVERIFY(SpotStore::tableExists(store.spotsDatabase(), QStringLiteral("spots")));
-    QVERIFY(SpotStore::tableExists(store.spotsDatabase(), QStringLiteral("catidx")));
-    QVERIFY(SpotStore::tableExists(store.cacheDatabase(), QStringLiteral("dateidx")));
-    QVERIFY(!SpotStore::tableExists(store.cacheDatabase(), QStringLiteral("spots")));
-    QVERIFY(!SpotStore::tableExists(store.commentIndexDatabase(), QStringLiteral("'msgnrs' OR 1=1")));
+    QVERIFY(SqlFile::tableExists(store.spotsDatabase(), QStringLiteral("spots")));
+    QVERIFY(SqlFile::tableExists(store.spotsDatabase(), QStringLiteral("catidx")));
+    QVERIFY(SqlFile::tableExists(store.cache().database(), QStringLiteral("dateidx")));
+    QVERIFY(!SqlFile::tableExists(store.cache().database(), QStringLiteral("spots")));
+    QVERIFY(!SqlFile::tableExists(store.commentIndex().database(), QStringLiteral("'msgnrs' OR 1=1")));
 }
 
 void TestSpotStore::setupFailure_data()
@@ -360,7 +361,7 @@ void TestSpotStore::commentNumbers()
     QFETCH(QList<quint32>, numbers);
 
     SpotStore store;
-    QSqlQuery query(store.commentIndexDatabase());
+    QSqlQuery query(store.commentIndex().database());
     query.prepare(QStringLiteral("INSERT INTO msgnrs(post,nrs) VALUES (?,?)"));
     query.bindValue(0, QStringLiteral("other"));
     query.bindValue(1, QByteArray::fromHex("00000063"));
@@ -371,18 +372,18 @@ void TestSpotStore::commentNumbers()
         QVERIFY(query.exec());
     }
 
-    QCOMPARE(store.commentNumbers(QStringLiteral("abc")), numbers);
+    QCOMPARE(store.commentIndex().commentNumbers(QStringLiteral("abc")), numbers);
 }
 
 void TestSpotStore::insertedSpotKeepsBoundKinds()
 {
     SpotStore store;
     SpotRecord spot{3, 312, 1298000000, QByteArray("Mijn titel"), "poster", QStringLiteral(""), "key", "a01b04"};
-    QCOMPARE(store.insertSpot(SpotTable::Spots, spot), InsertResult::Inserted);
+    QCOMPARE(store.spots().insertSpot(SpotTable::Spots, spot), InsertResult::Inserted);
     spot.title = QStringLiteral("HalloWereld");
     spot.tag = QByteArray("mijntag");
     spot.cat = 9;
-    QCOMPARE(store.insertSpot(SpotTable::EroticSpots, spot), InsertResult::Inserted);
+    QCOMPARE(store.spots().insertSpot(SpotTable::EroticSpots, spot), InsertResult::Inserted);
 
     const QString kinds = QStringLiteral("SELECT typeof(cat) || typeof(subcat) || typeof(spotdate) || typeof(title) "
                                          "|| typeof(spotter) || typeof(tag) || typeof(msgid) || typeof(othercats) "
@@ -424,14 +425,14 @@ void TestSpotStore::insertResult()
     SpotStore store;
     if (obstacle == Obstacle::ReadOnlyConnection)
         QVERIFY(QSqlQuery(store.spotsDatabase()).exec(QStringLiteral("PRAGMA query_only=ON")));
-    const qint64 before = store.spotCount();
+    const qint64 before = store.spots().spotCount();
 
     const SpotRecord spot{9, 900, 1298000000, QByteArray("Mijn titel"), "p", QStringLiteral(""), "k", ""};
-    QCOMPARE(store.checkDuplicate(table, spot.spotDate, spot.title), duplicate);
-    QCOMPARE(store.insertSpot(table, spot), result);
-    QCOMPARE(store.spotCount(), before + (result == InsertResult::Inserted ? 1 : 0));
+    QCOMPARE(store.spots().checkDuplicate(table, spot.spotDate, spot.title), duplicate);
+    QCOMPARE(store.spots().insertSpot(table, spot), result);
+    QCOMPARE(store.spots().spotCount(), before + (result == InsertResult::Inserted ? 1 : 0));
     // The statements stay usable after a failure.
-    QCOMPARE(store.checkDuplicate(table, spot.spotDate, spot.title),
+    QCOMPARE(store.spots().checkDuplicate(table, spot.spotDate, spot.title),
              result == InsertResult::Inserted ? DuplicateCheck::Duplicate : duplicate);
 }
 
@@ -470,45 +471,46 @@ void TestSpotStore::duplicateCheck()
 
     SpotStore store;
     // Titles stored both ways, as the header download stores them.
-    QCOMPARE(store.insertSpot(SpotTable::Spots,
-                              {1, 100, 1298000000, QByteArray("Mijn titel"), "p", QStringLiteral(""), "k", ""}),
+    QCOMPARE(store.spots().insertSpot(SpotTable::Spots,
+                                      {1, 100, 1298000000, QByteArray("Mijn titel"), "p", QStringLiteral(""), "k", ""}),
              InsertResult::Inserted);
-    QCOMPARE(store.insertSpot(
+    QCOMPARE(store.spots().insertSpot(
                  SpotTable::Spots,
                  {1, 100, 1298000000, QStringLiteral("Caf\u00e9 \u00e9\u00e9n"), "p", QStringLiteral(""), "k2", ""}),
              InsertResult::Inserted);
-    QCOMPARE(store.checkDuplicate(table, spotDate, title), result);
+    QCOMPARE(store.spots().checkDuplicate(table, spotDate, title), result);
     // The prepared statement is re-run with new values.
-    QCOMPARE(store.checkDuplicate(table, spotDate, title), result);
+    QCOMPARE(store.spots().checkDuplicate(table, spotDate, title), result);
 }
 
 void TestSpotStore::executedStatementsDoNotBlockCompaction()
 {
     SpotStore store;
     leaveFreePages(store.spotsDatabase(), QStringLiteral("spots"), QStringLiteral("title"));
-    leaveFreePages(store.commentIndexDatabase(), QStringLiteral("msgnrs"), QStringLiteral("nrs"));
-    QCOMPARE(
-        store.insertSpot(SpotTable::Spots, {1, 100, 1298000000, QStringLiteral("t"), "p", QStringLiteral(""), "k", ""}),
-        InsertResult::Inserted);
-    QSqlQuery query(store.commentIndexDatabase());
+    leaveFreePages(store.commentIndex().database(), QStringLiteral("msgnrs"), QStringLiteral("nrs"));
+    QCOMPARE(store.spots().insertSpot(SpotTable::Spots,
+                                      {1, 100, 1298000000, QStringLiteral("t"), "p", QStringLiteral(""), "k", ""}),
+             InsertResult::Inserted);
+    QSqlQuery query(store.commentIndex().database());
     QVERIFY(query.exec(QStringLiteral("INSERT INTO msgnrs(post,nrs) VALUES ('k',x'00000001')")));
     QVERIFY(freePages(store.spotsDatabase()) > 0);
-    QVERIFY(freePages(store.commentIndexDatabase()) > 0);
+    QVERIFY(freePages(store.commentIndex().database()) > 0);
 
-    QCOMPARE(store.checkDuplicate(SpotTable::Spots, 1298000000, QVariant(QStringLiteral("t"))),
+    QCOMPARE(store.spots().checkDuplicate(SpotTable::Spots, 1298000000, QVariant(QStringLiteral("t"))),
              DuplicateCheck::Duplicate);
-    QCOMPARE(store.commentNumbers(QStringLiteral("k")), QList<quint32>{1});
+    QCOMPARE(store.commentIndex().commentNumbers(QStringLiteral("k")), QList<quint32>{1});
     store.optimize();
 
     QCOMPARE(freePages(store.spotsDatabase()), 0);
-    QCOMPARE(freePages(store.commentIndexDatabase()), 0);
+    QCOMPARE(freePages(store.commentIndex().database()), 0);
 }
 
 void TestSpotStore::failedCommentIndexWriteKeepsTheOldIndex()
 {
     SpotStore store;
-    const QSqlDatabase db = store.commentIndexDatabase();
-    QVERIFY(store.writeCommentIndex({{QStringLiteral("kept"), {1, 2}}, {QStringLiteral("spot000"), {7}}}));
+    const QSqlDatabase db = store.commentIndex().database();
+    QVERIFY(
+        store.commentIndex().writeCommentIndex({{QStringLiteral("kept"), {1, 2}}, {QStringLiteral("spot000"), {7}}}));
     const QString contents = QStringLiteral("SELECT post || ' ' || hex(nrs) FROM msgnrs ORDER BY post");
     const QVariantList before = column(db, contents);
 
@@ -519,15 +521,15 @@ void TestSpotStore::failedCommentIndexWriteKeepsTheOldIndex()
     const int pages = scalar(db, QStringLiteral("PRAGMA page_count")).toInt();
     QCOMPARE(scalar(db, QStringLiteral("PRAGMA max_page_count=%1").arg(pages + 4)).toInt(), pages + 4);
 
-    QVERIFY(!store.writeCommentIndex(numbersBySpot));
+    QVERIFY(!store.commentIndex().writeCommentIndex(numbersBySpot));
     QCOMPARE(column(db, contents), before);
 
     QVERIFY(scalar(db, QStringLiteral("PRAGMA max_page_count=1000000")).toInt() > pages + 4);
-    QVERIFY(store.writeCommentIndex(numbersBySpot));
+    QVERIFY(store.commentIndex().writeCommentIndex(numbersBySpot));
     QCOMPARE(scalar(db, QStringLiteral("SELECT count(*) FROM msgnrs")).toInt(), 401);
-    QCOMPARE(store.commentNumbers(QStringLiteral("spot000")), QList<quint32>(250, 0));
-    QCOMPARE(store.commentNumbers(QStringLiteral("spot399")), QList<quint32>(250, 399));
-    QCOMPARE(store.commentNumbers(QStringLiteral("kept")), (QList<quint32>{1, 2}));
+    QCOMPARE(store.commentIndex().commentNumbers(QStringLiteral("spot000")), QList<quint32>(250, 0));
+    QCOMPARE(store.commentIndex().commentNumbers(QStringLiteral("spot399")), QList<quint32>(250, 399));
+    QCOMPARE(store.commentIndex().commentNumbers(QStringLiteral("kept")), (QList<quint32>{1, 2}));
 }
 
 void TestSpotStore::articleRoundTrip_data()
@@ -552,8 +554,8 @@ void TestSpotStore::articleRoundTrip()
     QFETCH(qsizetype, sizeLimit);
 
     SpotStore store;
-    store.storeArticle("part1of1@example", article);
-    const std::optional<QByteArray> cached = store.cachedArticle("part1of1@example", sizeLimit);
+    store.cache().storeArticle("part1of1@example", article);
+    const std::optional<QByteArray> cached = store.cache().cachedArticle("part1of1@example", sizeLimit);
     QVERIFY(cached);
     QVERIFY(*cached == article);
 }
@@ -562,10 +564,10 @@ void TestSpotStore::storedArticleRow()
 {
     SpotStore store;
     const qint64 before = QDateTime::currentSecsSinceEpoch();
-    store.storeArticle("12345", "Subject: x\r\n\r\nbody\r\n.\r\n");
+    store.cache().storeArticle("12345", "Subject: x\r\n\r\nbody\r\n.\r\n");
     const qint64 after = QDateTime::currentSecsSinceEpoch();
 
-    QSqlQuery query(store.cacheDatabase());
+    QSqlQuery query(store.cache().database());
     QVERIFY(query.exec(QStringLiteral("SELECT typeof(id), dateadded, data FROM cache")));
     QVERIFY(query.next());
     QCOMPARE(query.value(0).toString(), QStringLiteral("blob"));
@@ -576,9 +578,9 @@ void TestSpotStore::storedArticleRow()
 void TestSpotStore::storedArticleKeepsFirstCopy()
 {
     SpotStore store;
-    store.storeArticle("a@b", "first");
-    store.storeArticle("a@b", "second");
-    QCOMPARE(store.cachedArticle("a@b").value_or("none"), QByteArray("first"));
+    store.cache().storeArticle("a@b", "first");
+    store.cache().storeArticle("a@b", "second");
+    QCOMPARE(store.cache().cachedArticle("a@b").value_or("none"), QByteArray("first"));
 }
 
 void TestSpotStore::cachedArticleRefused_data()
@@ -607,17 +609,17 @@ void TestSpotStore::cachedArticleRefused()
 
     SpotStore store;
     if (!storedData.isNull()) {
-        QSqlQuery query(store.cacheDatabase());
+        QSqlQuery query(store.cache().database());
         query.prepare(QStringLiteral("INSERT INTO cache(id,dateadded,data) VALUES (?,0,?)"));
         query.addBindValue(QByteArray("x@y"));
         query.addBindValue(storedData);
         QVERIFY(query.exec());
     }
-    QVERIFY(!store.cachedArticle("x@y", sizeLimit));
+    QVERIFY(!store.cache().cachedArticle("x@y", sizeLimit));
 
     // As after fetching it from the server.
-    store.storeArticle("x@y", "fresh");
-    QVERIFY(store.cachedArticle("x@y").value_or("none") == afterStore);
+    store.cache().storeArticle("x@y", "fresh");
+    QVERIFY(store.cache().cachedArticle("x@y").value_or("none") == afterStore);
 }
 
 TARNWICK_TEST_MAIN(TestSpotStore)

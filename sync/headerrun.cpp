@@ -1,14 +1,16 @@
-// The header download of Tarnwick: overview lines of free.pt become spot rows.
-#include "tarnwick.h"
+#include "headerrun.h"
 
 #include "settings.h"
 #include "spotheader.h"
 #include "spotnntp.h"
+#include "spotsfile.h"
+#include "sqlfile.h"
 
 #include <QDateTime>
 #include <QDebug>
 
 #include <algorithm>
+#include <utility>
 
 namespace {
 const QByteArray endOfData = ".\r\n";
@@ -27,17 +29,44 @@ int percentDone(qint64 current, qint64 start, qint64 last)
 
 } // namespace
 
-void Tarnwick::onHeaderLine(const QByteArray &line)
+HeaderRun::HeaderRun(SpotsFile &spots, const QPointer<SpotNNTP> &client, std::function<bool()> articlesWaiting,
+                     QObject *parent)
+    : QObject(parent)
+    , spots(spots)
+    , client(client)
+    , articlesWaiting(std::move(articlesWaiting))
+{
+}
+
+void HeaderRun::start(const ArticleRange &startRange, qint64 base)
+{
+    range = startRange;
+    progressBase = base;
+    beginRange(tr("Bezig met binnenhalen van nieuwe headers"));
+}
+
+bool HeaderRun::isBusy() const
+{
+    return transaction.has_value();
+}
+
+void HeaderRun::abandon()
+{
+    if (isBusy())
+        endTransaction(false);
+}
+
+void HeaderRun::onHeaderLine(const QByteArray &line)
 {
     if (line == endOfData)
-        finishHeaderRange();
+        finishRange();
     else
         storeHeader(line);
 }
 
-void Tarnwick::storeHeader(const QByteArray &line)
+void HeaderRun::storeHeader(const QByteArray &line)
 {
-    if (!headerSyncBusy)
+    if (!isBusy())
         return; // the range was abandoned: the rest of its reply is not stored
     const SpotHeader header = SpotHeader::parse(line);
     if (header.outcome == SpotHeader::Outcome::Malformed) {
@@ -45,15 +74,15 @@ void Tarnwick::storeHeader(const QByteArray &line)
         return;
     }
     // Only the articles asked for: a line elsewhere would move the download position there.
-    if (!headers.contains(header.articleNumber))
+    if (!range.contains(header.articleNumber))
         return;
-    headers.current = header.articleNumber;
-    if (headers.current % progressEvery == 0) {
-        const int percent = percentDone(headers.current, runStart, headers.groupLast);
-        Q_EMIT headerProgress(percent);
-        progress(tr("Headeren %1 van %2 (%3% voltooid)").arg(headers.current).arg(headers.groupLast).arg(percent));
+    range.current = header.articleNumber;
+    if (range.current % progressEvery == 0) {
+        const int percent = percentDone(range.current, progressBase, range.groupLast);
+        Q_EMIT progress(percent,
+                        tr("Headeren %1 van %2 (%3% voltooid)").arg(range.current).arg(range.groupLast).arg(percent));
         // The user may have reconnected meanwhile, which rolled this range back.
-        if (!headerSyncBusy)
+        if (!isBusy())
             return;
     }
     // A spot that the end of the range would expire is not stored at all, nor counted as new.
@@ -61,7 +90,7 @@ void Tarnwick::storeHeader(const QByteArray &line)
         return;
 
     const SpotRecord record = header.record();
-    switch (store.checkDuplicate(header.table(), record.spotDate, record.title)) {
+    switch (spots.checkDuplicate(header.table(), record.spotDate, record.title)) {
     case DuplicateCheck::Duplicate:
         return;
     case DuplicateCheck::Failed:
@@ -70,7 +99,7 @@ void Tarnwick::storeHeader(const QByteArray &line)
     case DuplicateCheck::Unique:
         break;
     }
-    switch (store.insertSpot(header.table(), record)) {
+    switch (spots.insertSpot(header.table(), record)) {
     case InsertResult::Inserted:
         ++(header.isErotic() ? rangeEroticSpotsAdded : rangeSpotsAdded);
         break;
@@ -79,94 +108,83 @@ void Tarnwick::storeHeader(const QByteArray &line)
         // A table that cannot take spots, or a disk that is full or failing: going on would
         // commit a range with holes in it, and save a position past spots never stored.
         qDebug() << "Fout bij toevoegen aan database";
-        endHeaderTransaction(false);
+        endTransaction(false);
         break;
     }
 }
 
-void Tarnwick::beginHeaderRange(const QString &noticeText)
+void HeaderRun::beginRange(const QString &noticeText)
 {
-    Q_EMIT notice(0, noticeText);
+    Q_EMIT notice(noticeText);
     if (!client)
         return; // a listener of the notice let it go
     const int maxDays = Settings::maxDays();
     const qint64 now = QDateTime::currentSecsSinceEpoch();
     expiryLimit = maxDays != 0 && now > maxDays * secondsPerDay ? now - maxDays * secondsPerDay : 0;
-    headerSyncBusy = true;
-    headerTransaction.emplace(store.spotsDatabase());
-    client->fetchOverview(headers.first, headers.batchEnd);
+    transaction.emplace(spots.database());
+    client->fetchOverview(range.first, range.batchEnd);
 }
 
-bool Tarnwick::commitHeaderRange()
+bool HeaderRun::commitRange()
 {
     if (expiryLimit != 0)
-        store.expireSpotsBefore(expiryLimit);
-    return endHeaderTransaction(true);
+        spots.expireSpotsBefore(expiryLimit);
+    return endTransaction(true);
 }
 
-bool Tarnwick::endHeaderTransaction(bool commit)
+bool HeaderRun::endTransaction(bool commit)
 {
-    const bool committed = commit && headerTransaction->commit();
-    const bool rowsChanged = rangeSpotsAdded + rangeEroticSpotsAdded > 0;
-    if (committed) {
-        spotsAdded += rangeSpotsAdded;
-        eroticSpotsAdded += rangeEroticSpotsAdded;
-    }
-    headerTransaction.reset();
-    rangeSpotsAdded = 0;
-    rangeEroticSpotsAdded = 0;
-    headerSyncBusy = false;
+    const bool committed = commit && transaction->commit();
+    const bool rowsAdded = rangeSpotsAdded + rangeEroticSpotsAdded > 0;
+    const int storedSpots = std::exchange(rangeSpotsAdded, 0);
+    const int storedEroticSpots = std::exchange(rangeEroticSpotsAdded, 0);
+    if (committed)
+        Q_EMIT rangeStored(storedSpots, storedEroticSpots);
+    transaction.reset();
     // Whatever follows, only another range goes on showing progress.
-    Q_EMIT headerDownloadStopped();
+    Q_EMIT stopped();
     // The list may have read rows of the range while it was open; they are gone now.
-    if (!committed && rowsChanged)
-        Q_EMIT newSpots();
+    if (!committed && rowsAdded)
+        Q_EMIT rowsChanged();
     return committed;
 }
 
-void Tarnwick::finishHeaderRange()
+void HeaderRun::finishRange()
 {
     qDebug() << "S: [einde van XOVER data]";
     // Not stored when a write failed half-way (the range was rolled back then) or the commit
     // fails: the position stays, and the next cycle fetches this range again.
-    if (!headerSyncBusy || !commitHeaderRange()) {
-        cycleFailed(tr("headers konden niet in de database opgeslagen worden"));
+    if (!isBusy() || !commitRange()) {
+        Q_EMIT failed(tr("headers konden niet in de database opgeslagen worden"));
         return;
     }
 
     // A range without any line moves nothing: the group may have holes, or expired its oldest articles.
-    if (headers.current != 0) {
-        headers.anyLine = true;
+    if (range.current != 0) {
+        range.anyLine = true;
         // The saved position promises that the range is stored: only once it is in the file
         // itself. Otherwise a later range's position covers this one, or the next cycle
         // fetches it again (its spots are then found as duplicates).
-        if (SpotStore::checkpoint(store.spotsDatabase()))
-            Settings::setLastHeader(headers.current);
-        Q_EMIT newSpots();
+        if (SqlFile::checkpoint(spots.database()))
+            Settings::setLastHeader(range.current);
+        Q_EMIT rowsChanged();
     }
     if (!client)
-        return; // a listener of newSpots() let it go
-    if (!articleQueue.isEmpty()) {
-        onLoggedIn();
+        return; // a listener of rowsChanged() let it go
+    if (articlesWaiting()) {
+        Q_EMIT paused();
         return;
     }
-    if (headers.next()) {
-        beginHeaderRange(tr("Bezig met ophalen van nog meer headers"));
+    if (range.next()) {
+        beginRange(tr("Bezig met ophalen van nog meer headers"));
         return;
     }
-    if (!headers.anyLine && Settings::lastHeader() == 0) {
+    if (!range.anyLine && Settings::lastHeader() == 0) {
         // Not one usable overview line in all of a group that has articles: the provider
         // offers no overview data. The position alone does not tell: it stays at 0 while a
         // reader of the file keeps the stored ranges in the log.
-        forgetClient()->quit();
-        Q_EMIT error(0, tr("Je Usenet provider ondersteund het downloaden van headers niet!"));
+        Q_EMIT overviewUnsupported();
         return;
     }
-    Q_EMIT notice(0,
-                  tr("Klaar met headeren... %1 nieuwe spots, %2 totaal.")
-                      .arg(spotsAdded + eroticSpotsAdded)
-                      .arg(store.spotCount()));
-    Q_EMIT spotsUpToDate();
-    if (client)
-        client->selectGroup(commentGroup);
+    Q_EMIT finished();
 }

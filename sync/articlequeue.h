@@ -1,0 +1,78 @@
+#pragma once
+
+#include <QByteArray>
+#include <QHash>
+#include <QList>
+#include <QObject>
+#include <QPointer>
+
+#include <optional>
+
+class CacheFile;
+class SpotNNTP;
+
+// The articles that spot pages ask for, fetched one at a time: by message-id, or (a bare
+// number) a comment article by number in the comment group, which it selects first.
+//
+// answerFromCache() answers a request from cache.db inside the call. add() queues a request
+// (urgent ones in front) and serve() sends the first one to the client when it is ready:
+// the caller serves the queue while idle and between the ranges of its runs. Each article
+// sent ends in exactly one articleData() (stored in the cache first) or articleNotFound(),
+// handed in by the caller through onArticleData() / onArticleNotFound(), or, when its
+// connection breaks, in requeueInFlight(): the article goes back to the front of the queue,
+// and after articleTries broken fetches it is given up (not found). Requests of an
+// id already queued or on its way are dropped: the one answer goes to every listener.
+class ArticleQueue : public QObject
+{
+    Q_OBJECT
+
+public:
+    // An article whose fetch failed this often (the connection broke each time) is not found.
+    static constexpr int articleTries = 3;
+    // When selecting the comment group for queued numbers fails this often in a row
+    // (refused, another group, a broken connection), the queued numbers are answered with
+    // articleNotFound(); until the group is selected again, each further failure gives up at once.
+    static constexpr int commentGroupTries = 3;
+
+    // client is the caller's pointer to its client; commentGroup holds the comment articles.
+    ArticleQueue(CacheFile &cache, const QPointer<SpotNNTP> &client, const QByteArray &commentGroup,
+                 QObject *parent = nullptr);
+
+    bool isEmpty() const;
+    // True when the article was in the cache: articleData() has been emitted.
+    bool answerFromCache(const QByteArray &id);
+    void add(const QByteArray &id, bool urgent);
+    // Sends the first queued request, or selects the comment group for it; nothing while
+    // the client is busy or gone.
+    void serve();
+    void onArticleData(const QByteArray &msgid, const QByteArray &data);
+    void onArticleNotFound(const QByteArray &msgid);
+    // The article on its way when the connection broke goes back to the front of the queue;
+    // after articleTries failures it is given up and returned (the caller reports it not
+    // found once its own reaction to the failure is over).
+    std::optional<QByteArray> requeueInFlight();
+    // Answers every queued request with articleNotFound() and forgets the failures.
+    void dropAll();
+
+    // The group reply that follows a selection of the comment group for queued numbers:
+    // takeCommentGroupAsked() says (once) whether the reply was for the queue.
+    bool takeCommentGroupAsked();
+    void commentGroupSelected();
+    // Counts a failed selection of the comment group for queued numbers; true when that was
+    // the last of commentGroupTries and the numbers were given up (not found).
+    bool commentGroupFailed();
+
+Q_SIGNALS:
+    void articleData(const QByteArray &msgid, const QByteArray &data);
+    void articleNotFound(const QByteArray &msgid);
+
+private:
+    CacheFile &cache;
+    const QPointer<SpotNNTP> &client;
+    const QByteArray commentGroup;
+    QList<QByteArray> queue;
+    QByteArray inFlight; // asked of the client and not answered yet
+    QHash<QByteArray, int> failures; // broken fetches per article id
+    bool commentGroupAsked = false; // GROUP free.usenet sent for queued numbers, no reply yet
+    int commentGroupFailures = 0; // in a row
+};
