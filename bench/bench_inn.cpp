@@ -9,6 +9,7 @@
 #include "settings.h"
 #include "spotheader.h"
 #include "spotstore.h"
+#include "sqlfile.h"
 #include "sqltransaction.h"
 #include "tarnwick.h"
 #include "testcertificate.h"
@@ -191,6 +192,7 @@ double storeSeconds()
         [] {
             const Bench::FreshProfile profile;
             SpotStore store;
+            SpotsFile &spots = store.spots();
             for (qsizetype first = 0; first < overviewLines.size(); first += rangeSize) {
                 SqlTransaction transaction(store.spotsDatabase());
                 for (qsizetype i = first; i < std::min<qsizetype>(first + rangeSize, overviewLines.size()); ++i) {
@@ -198,11 +200,11 @@ double storeSeconds()
                     if (header.outcome != SpotHeader::Outcome::Spot)
                         continue;
                     const SpotRecord record = header.record();
-                    if (store.checkDuplicate(header.table(), record.spotDate, record.title) == DuplicateCheck::Unique)
-                        Bench::require(store.insertSpot(header.table(), record) == InsertResult::Inserted,
+                    if (spots.checkDuplicate(header.table(), record.spotDate, record.title) == DuplicateCheck::Unique)
+                        Bench::require(spots.insertSpot(header.table(), record) == InsertResult::Inserted,
                                        "a spot was not stored");
                 }
-                Bench::require(transaction.commit() && SpotStore::checkpoint(store.spotsDatabase()),
+                Bench::require(transaction.commit() && SqlFile::checkpoint(spots.database()),
                                "a range was not committed");
             }
             Bench::require(storedRows(store.spotsDatabase()) == spotCount(), "the store lost spots");
