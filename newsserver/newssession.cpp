@@ -88,8 +88,9 @@ QByteArray NewsSession::replyTo(const QByteArray &command)
         const auto form = verb == "XZHDR" ? NewsCorpus::Form::Compressed : NewsCorpus::Form::Plain;
         return server.corpus.referencesReply(group, argument.mid(rangeStart + 1), form, crc);
     }
-    if (verb == "ARTICLE")
-        return server.corpus.articleReply(group, argument);
+    if (verb == "ARTICLE" || verb == "HEAD")
+        return server.corpus.articleReply(group, argument,
+                                          verb == "HEAD" ? NewsCorpus::Part::Head : NewsCorpus::Part::Whole);
     return QByteArray(NewsStatus::unknownCommand) + "\r\n";
 }
 

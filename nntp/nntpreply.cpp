@@ -79,4 +79,18 @@ bool isArticleComplete(QByteArrayView body)
     return body.endsWith("\r\n.\r\n") || body == ".\r\n";
 }
 
+QByteArray unstuffedLines(QByteArrayView data)
+{
+    data.chop(3); // ".\r\n"
+    QByteArray lines;
+    lines.reserve(data.size());
+    while (!data.isEmpty()) {
+        const qsizetype lineFeed = data.indexOf('\n');
+        const QByteArrayView line = lineFeed < 0 ? data : data.first(lineFeed + 1);
+        lines += line.startsWith("..") ? line.sliced(1) : line;
+        data = data.sliced(line.size());
+    }
+    return lines;
+}
+
 } // namespace NntpReply

@@ -49,4 +49,8 @@ std::optional<qint64> overviewNumber(QByteArrayView line);
 // The whole buffer is tested, so the terminator may arrive in any number of pieces.
 bool isArticleComplete(QByteArrayView body);
 
+// The data of a complete HEAD reply (as isArticleComplete() accepts it) without its
+// terminator and with the dot-stuffing of its lines undone.
+QByteArray unstuffedLines(QByteArrayView data);
+
 } // namespace NntpReply

@@ -126,11 +126,32 @@ void SpotNNTP::requestRange(State requested, qint64 first, qint64 last)
 void SpotNNTP::fetchArticle(const QByteArray &id)
 {
     // The article on its way keeps its id, or its data would be delivered under the new one.
-    if (currentState == State::ArticleRequested || currentState == State::ArticleBody)
+    if (articleOnItsWay())
         return;
     inFlightArticle = id; // sent after the next login if the client is not Ready now
     if (readyForCommand())
-        sendArticleCommand();
+        sendArticleCommand(State::ArticleRequested);
+}
+
+void SpotNNTP::fetchHead(const QByteArray &id)
+{
+    if (articleOnItsWay() || !readyForCommand())
+        return;
+    inFlightArticle = id;
+    sendArticleCommand(State::HeadRequested);
+}
+
+bool SpotNNTP::articleOnItsWay() const
+{
+    switch (currentState) {
+    case State::ArticleRequested:
+    case State::ArticleBody:
+    case State::HeadRequested:
+    case State::HeadData:
+        return true;
+    default:
+        return false;
+    }
 }
 
 void SpotNNTP::quit()
@@ -264,10 +285,13 @@ void SpotNNTP::onReadyRead()
     while (currentState != State::Disconnected) {
         switch (currentState) {
         case State::ArticleBody:
+        case State::HeadData: {
+            const State reading = currentState;
             readArticleBody();
-            if (currentState == State::ArticleBody)
+            if (currentState == reading)
                 return;
             break;
+        }
         case State::OverviewData:
         case State::ReferencesData:
             readDataLines();
@@ -359,17 +383,18 @@ void SpotNNTP::sendCommand(const QByteArray &command)
     replyTimer.start();
 }
 
-void SpotNNTP::sendArticleCommand()
+void SpotNNTP::sendArticleCommand(State requested)
 {
+    const QByteArray verb = requested == State::HeadRequested ? "HEAD " : "ARTICLE ";
     if (!NntpArgument::isArticleId(inFlightArticle)) {
-        refuseCommand(State::ArticleRequested, "ARTICLE " + inFlightArticle);
+        refuseCommand(requested, verb + inFlightArticle);
         return;
     }
-    setState(State::ArticleRequested);
+    setState(requested);
     if (inFlightArticle.contains('@'))
-        sendCommand("ARTICLE <" + inFlightArticle + '>');
+        sendCommand(verb + '<' + inFlightArticle + '>');
     else
-        sendCommand("ARTICLE " + inFlightArticle);
+        sendCommand(verb + inFlightArticle);
 }
 
 void SpotNNTP::sendLogin(State next, const QByteArray &command, const QString &argument)
@@ -396,6 +421,7 @@ void SpotNNTP::answerRefusedCommand()
     CallbackScope scope(*this);
     switch (currentState) {
     case State::ArticleRequested:
+    case State::HeadRequested:
         articleMissing();
         break;
     case State::GroupRequested:
@@ -444,7 +470,8 @@ void SpotNNTP::handleStatusLine(const QByteArray &line)
         return; // nothing after QUIT may bring an error to an owner that let the client go
     const int code = NntpReply::code(line);
     if (code == NntpReply::articleNotFound
-        || (code == NntpReply::articleNumberNotFound && currentState == State::ArticleRequested)) {
+        || (code == NntpReply::articleNumberNotFound
+            && (currentState == State::ArticleRequested || currentState == State::HeadRequested))) {
         articleMissing();
     } else if (NntpReply::isSuccess(code)) {
         handleSuccess(line);
@@ -484,6 +511,10 @@ void SpotNNTP::handleSuccess(const QByteArray &line)
         body.clear();
         setState(State::ArticleBody);
         break;
+    case State::HeadRequested:
+        body.clear();
+        setState(State::HeadData);
+        break;
     case State::GroupRequested: {
         const NntpReply::Group reply = NntpReply::parseGroup(line);
         if (reply.name != group)
@@ -509,7 +540,7 @@ void SpotNNTP::becomeReady()
     if (inFlightArticle.isEmpty())
         Q_EMIT loggedIn();
     else
-        sendArticleCommand();
+        sendArticleCommand(State::ArticleRequested);
 }
 
 void SpotNNTP::articleMissing()
@@ -554,15 +585,19 @@ void SpotNNTP::readArticleBody()
 {
     received.append(socket->readAll());
     body += received.takeAll();
-    if (body.size() > maxArticleSize) {
-        replyTooLarge(tr("artikel"));
+    const bool head = currentState == State::HeadData;
+    if (body.size() > (head ? maxHeadSize : maxArticleSize)) {
+        replyTooLarge(head ? tr("headers") : tr("artikel"));
         return;
     }
     if (!NntpReply::isArticleComplete(body))
         return;
     setState(State::Ready);
     const QByteArray id = std::exchange(inFlightArticle, {});
-    Q_EMIT articleData(id, std::exchange(body, {}));
+    if (head)
+        Q_EMIT headData(id, NntpReply::unstuffedLines(std::exchange(body, {})));
+    else
+        Q_EMIT articleData(id, std::exchange(body, {}));
 }
 
 void SpotNNTP::readDataLines()

@@ -26,6 +26,7 @@ class QTcpSocket;
 //   fetchOverview()   -> headerLine() per line, the last one exactly ".\r\n"
 //   fetchReferences() -> xroverLine() per line, then xroverLine(-1, ".")
 //   fetchArticle()    -> articleData() or articleNotFound()
+//   fetchHead()       -> headData() or articleNotFound()
 // or error(): a refusal, a socket or TLS failure, silence of replyTimeout() while a reply
 // is due, or a reply past its bounds (more lines numbered inside the range than it has
 // articles, more than maxStrayBytes of lines numbered outside it, see also maxLineLength and
@@ -63,6 +64,8 @@ public:
         OverviewData,
         ReferencesRequested,
         ReferencesData,
+        HeadRequested,
+        HeadData,
     };
     Q_ENUM(State)
 
@@ -80,6 +83,7 @@ public:
 
     static constexpr qsizetype maxLineLength = 1024 * 1024;
     static constexpr qsizetype maxArticleSize = 64 * 1024 * 1024;
+    static constexpr qsizetype maxHeadSize = 1024 * 1024;
     // Lines numbered outside the range asked for, per reply: a broken server adds a few, an
     // endless reply is ended.
     static constexpr qsizetype maxStrayBytes = 16 * 1024 * 1024;
@@ -95,6 +99,9 @@ public:
     void fetchReferences(qint64 first, qint64 last);
     // id: a message-id without angle brackets (contains "@") or an article number of the current group.
     void fetchArticle(const QByteArray &id);
+    // The header block of an article, ids as for fetchArticle(). Unlike an article it is not
+    // remembered while the client is not Ready: then it is dropped.
+    void fetchHead(const QByteArray &id);
 
     // Sends QUIT and deletes the client once the connection has ended, however it ends;
     // with the socket already closed the client is deleted at once.
@@ -124,6 +131,9 @@ Q_SIGNALS:
     void error(int code, QString msg);
     void articleNotFound(QByteArray msgid);
     void loggedIn();
+    // The header lines (CR LF, dot-stuffing undone) of the article asked for by fetchHead(),
+    // up to the empty line that ends them, which is not included.
+    void headData(QByteArray msgid, QByteArray header);
 
 public Q_SLOTS:
     void login();
@@ -141,11 +151,12 @@ private:
     bool socketOpen() const;
     bool readyForCommand();
     bool compressing() const;
+    bool articleOnItsWay() const;
     void setState(State next);
     void sendCommand(const QByteArray &command);
     // XOVER/XZVER or XHDR/XZHDR References for first to last.
     void requestRange(State requested, qint64 first, qint64 last);
-    void sendArticleCommand();
+    void sendArticleCommand(State requested);
     void sendLogin(State next, const QByteArray &command, const QString &argument);
     // Waits in the state of a command that was not sent, for answerRefusedCommand().
     void refuseCommand(State waiting, const QByteArray &what);

@@ -37,6 +37,8 @@ private Q_SLOTS:
     void missingArticle_data();
     void missingArticle();
     void secondArticleRequestWaits();
+    void head_data();
+    void head();
     void terminatorSplits();
     void nextCommandFromSlot_data();
     void nextCommandFromSlot();
@@ -434,6 +436,48 @@ void TestSpotNNTP::secondArticleRequestWaits()
     QCOMPARE(c.articleData.first().at(0).toByteArray(), TestCorpus::commentId);
     QCOMPARE(bed.server->receivedCommands(), QList<QByteArray>{"ARTICLE <c3@free.usenet>"});
     QVERIFY(c->currentArticle().isEmpty());
+}
+
+void TestSpotNNTP::head_data()
+{
+    QTest::addColumn<QByteArray>("group");
+    QTest::addColumn<QByteArray>("id");
+    QTest::addColumn<QByteArray>("command"); // empty: not sent
+    QTest::addColumn<QByteArray>("header"); // empty: articleNotFound
+    const QByteArray commentHeader = TestCorpus::commentData.left(TestCorpus::commentData.indexOf("\r\n\r\n") + 2);
+    // clang-format off
+    QTest::newRow("message-id")     << QByteArray() << TestCorpus::commentId << QByteArray("HEAD <c3@free.usenet>") << commentHeader;
+    QTest::newRow("number")         << TestCorpus::commentGroup << QByteArray("3") << QByteArray("HEAD 3") << commentHeader;
+    QTest::newRow("dot-stuffed")    << QByteArray() << QByteArray("dot@free.pt") << QByteArray("HEAD <dot@free.pt>")
+                                    << QByteArray("Subject: x\r\n.X-Dot: ja\r\n");
+    QTest::newRow("430")            << QByteArray() << QByteArray("gone@free.pt") << QByteArray("HEAD <gone@free.pt>") << QByteArray();
+    QTest::newRow("423")            << TestCorpus::commentGroup << QByteArray("999") << QByteArray("HEAD 999") << QByteArray();
+    QTest::newRow("line-break-id")  << QByteArray() << QByteArray("a@b>\r\nQUIT") << QByteArray() << QByteArray();
+    // clang-format on
+}
+
+void TestSpotNNTP::head()
+{
+    QFETCH(QByteArray, group);
+    QFETCH(QByteArray, id);
+    QFETCH(QByteArray, command);
+    QFETCH(QByteArray, header);
+    bed.server->addArticle(TestCorpus::commentGroup, 5, "dot@free.pt", "Subject: x\n.X-Dot: ja\n\n.body\n");
+    ClientUnderTest &c = bed.makeClient();
+    QSignalSpy heads(c.client, &SpotNNTP::headData);
+    QVERIFY(c.logIn());
+    if (!group.isEmpty()) {
+        QVERIFY(c.selectGroup(group));
+    }
+
+    c->fetchHead(id);
+    QTRY_COMPARE(heads.count() + c.articleNotFound.count(), 1);
+    if (header.isEmpty())
+        QCOMPARE(c.articleNotFound.first(), QVariantList{id});
+    else
+        QCOMPARE(heads.first(), QVariantList({id, header}));
+    QCOMPARE(bed.server->receivedCommands().value(group.isEmpty() ? 0 : 1), command);
+    QVERIFY(c->isReady());
 }
 
 void TestSpotNNTP::terminatorSplits()
