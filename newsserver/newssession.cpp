@@ -39,6 +39,8 @@ void NewsSession::greet()
 void NewsSession::onReadyRead()
 {
     for (const CommandReader::Line &line : reader.feed(socket->readAll())) {
+        if (closeWhenSent)
+            break; // the connection ends after what is on its way (QUIT, a scripted close)
         if (line.tooLong) {
             send(QByteArray(NewsStatus::lineTooLong) + "\r\n", {}, -1, false);
             continue;

@@ -1,5 +1,7 @@
 #include "nntpreply.h"
 
+#include <algorithm>
+
 namespace NntpReply {
 namespace {
 
@@ -73,10 +75,13 @@ std::optional<qint64> overviewNumber(QByteArrayView line)
     return ok ? std::optional<qint64>(number) : std::nullopt;
 }
 
-bool isArticleComplete(QByteArrayView body)
+qsizetype articleEnd(QByteArrayView data, qsizetype searchFrom)
 {
     // The status line's own CR LF precedes an article that is nothing but the terminator.
-    return body.endsWith("\r\n.\r\n") || body == ".\r\n";
+    if (data.startsWith(".\r\n"))
+        return 3;
+    const qsizetype at = data.indexOf("\r\n.\r\n", std::max<qsizetype>(0, searchFrom));
+    return at < 0 ? -1 : at + 5;
 }
 
 QByteArray unstuffedLines(QByteArrayView data)

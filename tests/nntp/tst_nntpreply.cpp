@@ -108,19 +108,23 @@ void TestNntpReply::references()
 void TestNntpReply::articleComplete_data()
 {
     QTest::addColumn<QByteArray>("body");
-    QTest::addColumn<bool>("complete");
-    QTest::newRow("terminated") << QByteArray("Subject: x\r\n\r\nbody\r\n.\r\n") << true;
-    QTest::newRow("terminator-only") << QByteArray(".\r\n") << true;
-    QTest::newRow("dot-line-missing-lf") << QByteArray("Subject: x\r\n\r\nbody\r\n.\r") << false;
-    QTest::newRow("stuffed-dot-line") << QByteArray("Subject: x\r\n\r\n..\r\n") << false;
-    QTest::newRow("dot-without-line-start") << QByteArray("Subject: x\r\n\r\nbody.\r\n") << false;
-    QTest::newRow("empty") << QByteArray() << false;
+    QTest::addColumn<qsizetype>("end");
+    // clang-format off
+    QTest::newRow("terminated")             << QByteArray("Subject: x\r\n\r\nbody\r\n.\r\n") << qsizetype(23);
+    QTest::newRow("terminator-only")        << QByteArray(".\r\n") << qsizetype(3);
+    QTest::newRow("next-reply-follows")     << QByteArray("S: x\r\n\r\nb\r\n.\r\n221 0 <a@b>\r\n") << qsizetype(14);
+    QTest::newRow("empty-then-next-reply")  << QByteArray(".\r\n220 1 <a@b> article\r\n") << qsizetype(3);
+    QTest::newRow("dot-line-missing-lf")    << QByteArray("Subject: x\r\n\r\nbody\r\n.\r") << qsizetype(-1);
+    QTest::newRow("stuffed-dot-line")       << QByteArray("Subject: x\r\n\r\n..\r\n") << qsizetype(-1);
+    QTest::newRow("dot-without-line-start") << QByteArray("Subject: x\r\n\r\nbody.\r\n") << qsizetype(-1);
+    QTest::newRow("empty")                  << QByteArray() << qsizetype(-1);
+    // clang-format on
 }
 
 void TestNntpReply::articleComplete()
 {
     QFETCH(QByteArray, body);
-    QTEST(NntpReply::isArticleComplete(body), "complete");
+    QTEST(NntpReply::articleEnd(body), "end");
 }
 
 void TestNntpReply::lineBufferAcrossReads()
