@@ -1,6 +1,7 @@
 #include "nntptestbed.h"
 #include "testmain.h"
 
+#include <QElapsedTimer>
 #include <QEventLoop>
 #include <QRegularExpression>
 
@@ -67,6 +68,8 @@ private Q_SLOTS:
     void connectionCutInTheMiddle();
     void compressionRefusedInPipe();
     void slotRunsEventLoop();
+    void oneRoundTripUnderLatency_data();
+    void oneRoundTripUnderLatency();
 
 private:
     ClientTestBed bed;
@@ -274,6 +277,38 @@ void TestSpotNNTPPipeline::slotRunsEventLoop()
     QCOMPARE(log.entries,
              QList<QByteArray>{"group free.pt current free.pt"} + overviewEntries(1, 300)
                  + QList<QByteArray>{"article c3@free.usenet"} + overviewEntries(301, 600));
+}
+
+void TestSpotNNTPPipeline::oneRoundTripUnderLatency_data()
+{
+    QTest::addColumn<int>("depth");
+    QTest::newRow("pipelined") << 10;
+    QTest::newRow("one-at-a-time") << 1;
+}
+
+// Ten requests to a server 50 ms away: pipelined they take about one round trip, one at a
+// time ten.
+void TestSpotNNTPPipeline::oneRoundTripUnderLatency()
+{
+    QFETCH(int, depth);
+    constexpr int latency = 50;
+    constexpr int requests = 10;
+    ClientUnderTest &c = bed.makeClient();
+    c->setPipelineDepth(depth);
+    QVERIFY(c.logIn());
+    bed.server->setLatency(latency);
+
+    QElapsedTimer timer;
+    timer.start();
+    for (int request = 0; request < requests; ++request)
+        c->fetchHead(TestCorpus::commentId);
+    QTRY_COMPARE(c->pendingCommands(), 0);
+    const qint64 elapsed = timer.elapsed();
+    if (depth == 1)
+        QVERIFY2(elapsed >= requests * latency, qPrintable(QString::number(elapsed)));
+    else
+        QVERIFY2(elapsed < requests * latency / 2, qPrintable(QString::number(elapsed)));
+    QCOMPARE(c.articleNotFound.count(), 0);
 }
 
 TARNWICK_TEST_MAIN(TestSpotNNTPPipeline)
