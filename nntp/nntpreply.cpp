@@ -69,9 +69,22 @@ std::optional<References> parseReferences(QByteArrayView line)
 
 std::optional<qint64> overviewNumber(QByteArrayView line)
 {
+    // Every overview line passes here: plain digits, as servers send them, are read
+    // directly; anything else as toLongLong() reads it.
+    constexpr qsizetype safeDigits = 18; // below 2^63 whatever they are
+    qint64 number = 0;
+    qsizetype digits = 0;
+    for (; digits < line.size() && digits <= safeDigits; ++digits) {
+        const char c = line[digits];
+        if (c < '0' || c > '9')
+            break;
+        number = number * 10 + (c - '0');
+    }
+    if (digits > 0 && digits <= safeDigits && digits < line.size() && line[digits] == '\t')
+        return number;
     const qsizetype tab = line.indexOf('\t');
     bool ok = false;
-    const qint64 number = (tab < 0 ? withoutLineEnd(line) : line.first(tab)).toLongLong(&ok);
+    number = (tab < 0 ? withoutLineEnd(line) : line.first(tab)).toLongLong(&ok);
     return ok ? std::optional<qint64>(number) : std::nullopt;
 }
 

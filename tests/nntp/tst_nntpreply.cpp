@@ -46,6 +46,10 @@ void TestNntpReply::overviewNumber_data()
     QTest::newRow("not-a-number") << QByteArray("x\tSubject\r\n") << -1LL;
     QTest::newRow("empty-field") << QByteArray("\tSubject\r\n") << -1LL;
     QTest::newRow("beyond-64-bit") << QByteArray("9223372036854775808\tSubject\r\n") << -1LL;
+    QTest::newRow("largest-64-bit") << QByteArray("9223372036854775807\tSubject\r\n") << 9223372036854775807LL;
+    QTest::newRow("18-digits") << QByteArray("999999999999999999\tSubject\r\n") << 999999999999999999LL;
+    QTest::newRow("leading-blank") << QByteArray(" 12\tSubject\r\n") << 12LL;
+    QTest::newRow("digits-then-text") << QByteArray("12x\tSubject\r\n") << -1LL;
 }
 
 void TestNntpReply::overviewNumber()
