@@ -72,15 +72,13 @@ std::optional<qint64> overviewNumber(QByteArrayView line)
     // Every overview line passes here: plain digits, as servers send them, are read
     // directly; anything else as toLongLong() reads it.
     constexpr qsizetype safeDigits = 18; // below 2^63 whatever they are
+    const char *const begin = line.data();
+    const char *const end = begin + std::min(line.size(), safeDigits + 1);
     qint64 number = 0;
-    qsizetype digits = 0;
-    for (; digits < line.size() && digits <= safeDigits; ++digits) {
-        const char c = line[digits];
-        if (c < '0' || c > '9')
-            break;
-        number = number * 10 + (c - '0');
-    }
-    if (digits > 0 && digits <= safeDigits && digits < line.size() && line[digits] == '\t')
+    const char *at = begin;
+    for (; at != end && unsigned(*at - '0') < 10; ++at)
+        number = number * 10 + (*at - '0');
+    if (at != begin && at - begin <= safeDigits && at != line.end() && *at == '\t')
         return number;
     const qsizetype tab = line.indexOf('\t');
     bool ok = false;

@@ -96,8 +96,8 @@ public:
     Q_ENUM(State)
 
     // Codes of error() besides NNTP reply codes and QAbstractSocket::SocketError values.
-    // 0 is also QAbstractSocket::ConnectionRefusedError: the two are told apart by isReady(),
-    // which bad compressed data leaves true and a refused connection false.
+    // 0 is also QAbstractSocket::ConnectionRefusedError: the two are told apart by state(),
+    // which bad compressed data leaves logged in and a refused connection Disconnected.
     static constexpr int codeBadCompressedData = 0;
     static constexpr int codeTlsVerification = 9996;
     static constexpr int codeReferencesRefused = 9997;
@@ -127,10 +127,11 @@ public:
     void selectGroup(const QByteArray &group);
     void fetchOverview(qint64 first, qint64 last);
     void fetchReferences(qint64 first, qint64 last);
-    // id: a message-id without angle brackets (contains "@") or an article number of the current group.
+    // id: a message-id without angle brackets (contains "@") or an article number of the group
+    // that the server has selected when it reaches this command (the last GROUP before it).
     void fetchArticle(const QByteArray &id);
     // The header block of an article, ids as for fetchArticle(). Unlike an article it is not
-    // remembered while the client is not Ready: then it is dropped.
+    // remembered while the client is not logged in: then it is dropped.
     void fetchHead(const QByteArray &id);
 
     // Sends QUIT and deletes the client once the connection has ended, however it ends;
@@ -146,7 +147,7 @@ public:
     QByteArray currentArticle() const;
     QByteArray currentGroup() const;
 
-    // At least 1; 1 writes each command once the previous reply has been handed on.
+    // At least 1; with 1 each command is written once the reply before it has ended.
     void setPipelineDepth(int commands);
     int pipelineDepth() const;
 
