@@ -14,6 +14,8 @@ DemoServer::DemoServer(const Options &given, QObject *parent)
 {
     server.setGenerator(&articles);
     server.setIdleTimeout(idleTimeoutMs);
+    server.setLatency(given.latencyMs);
+    server.setRate(given.rateKiBps);
     connect(&arrivals, &QTimer::timeout, this, &DemoServer::postArrival);
 }
 

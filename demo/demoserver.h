@@ -18,6 +18,8 @@ public:
         DemoCorpus::Options corpus;
         quint16 port = 0; // 0: one the system picks
         int arrivalSeconds = 60; // 0: nothing arrives
+        int latencyMs = 0; // added before every reply, like a distant provider
+        int rateKiBps = 0; // cap on the reply bandwidth; 0: none
     };
 
     explicit DemoServer(const Options &options, QObject *parent = nullptr);

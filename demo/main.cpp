@@ -63,6 +63,11 @@ int main(int argc, char *argv[])
         {QStringLiteral("now"),
          QStringLiteral("The corpus's present, in seconds since 1970; 0: the current time (default 0)."),
          QStringLiteral("seconds"), QStringLiteral("0")},
+        {QStringLiteral("latency"),
+         QStringLiteral("Milliseconds added before every reply, as by a distant server (default 0)."),
+         QStringLiteral("ms"), QStringLiteral("0")},
+        {QStringLiteral("rate"), QStringLiteral("Cap on the reply bandwidth in KiB per second; 0: none (default 0)."),
+         QStringLiteral("KBps"), QStringLiteral("0")},
         {QStringLiteral("port-file"), QStringLiteral("Write the port to this file once the server listens."),
          QStringLiteral("file")},
         {QStringLiteral("stop-on-eof"),
@@ -76,6 +81,8 @@ int main(int argc, char *argv[])
     options.corpus.now = positiveNumber(parser, QStringLiteral("now"), 1LL << 40);
     options.port = quint16(positiveNumber(parser, QStringLiteral("port"), 65535));
     options.arrivalSeconds = int(positiveNumber(parser, QStringLiteral("interval"), 86400));
+    options.latencyMs = int(positiveNumber(parser, QStringLiteral("latency"), 60'000));
+    options.rateKiBps = int(positiveNumber(parser, QStringLiteral("rate"), 10'000'000));
 
     DemoServer server(options);
     if (!server.start()) {

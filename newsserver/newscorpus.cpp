@@ -204,13 +204,22 @@ QByteArray NewsCorpus::wireArticle(const QByteArray &messageId) const
     return made.isEmpty() ? made : wireText(made);
 }
 
-QByteArray NewsCorpus::articleReply(const QByteArray &group, const QByteArray &argument) const
+QByteArray NewsCorpus::articleReply(const QByteArray &group, const QByteArray &argument, Part part) const
 {
+    const bool head = part == Part::Head;
+    const QByteArray status = head ? "221 " : "220 ";
+    const QByteArray what = head ? " head\r\n" : " article\r\n";
+    const auto reply = [&](const QByteArray &number, const QByteArray &messageId, const QByteArray &text) {
+        // The header block ends where the empty line starts; its dot-stuffing holds as it is.
+        const QByteArray data = head ? text.left(text.indexOf("\r\n\r\n") + 2) : text;
+        return status + number + " <" + messageId + '>' + what + data + ".\r\n";
+    };
     if (argument.startsWith('<') && argument.endsWith('>')) {
-        const QByteArray text = wireArticle(argument.mid(1, argument.size() - 2));
+        const QByteArray messageId = argument.mid(1, argument.size() - 2);
+        const QByteArray text = wireArticle(messageId);
         if (text.isEmpty())
             return QByteArray(NewsStatus::noSuchArticle) + "\r\n";
-        return "220 0 " + argument + " article\r\n" + text + ".\r\n";
+        return reply("0", messageId, text);
     }
     if (!hasGroup(group))
         return QByteArray(NewsStatus::notInGroup) + "\r\n";
@@ -222,7 +231,7 @@ QByteArray NewsCorpus::articleReply(const QByteArray &group, const QByteArray &a
     const QByteArray text = messageId.isEmpty() ? QByteArray() : wireArticle(messageId);
     if (text.isEmpty())
         return "423 No such article number " + argument + "\r\n";
-    return "220 " + argument + " <" + messageId + "> article\r\n" + text + ".\r\n";
+    return reply(argument, messageId, text);
 }
 
 NewsCorpus::Group &NewsCorpus::groupFor(const QByteArray &group, qint64 number)

@@ -55,6 +55,7 @@ class NewsCorpus
 public:
     enum class Form { Plain, Compressed };
     enum class Crc { Correct, Wrong };
+    enum class Part { Whole, Head }; // ARTICLE or HEAD
 
     // A group's numbers as GROUP reports them; without this they span what was added.
     void addGroup(const QByteArray &group, qint64 low, qint64 high);
@@ -76,7 +77,7 @@ public:
     QByteArray overviewReply(const QByteArray &group, const QByteArray &range, Form form, Crc crc) const;
     QByteArray referencesReply(const QByteArray &group, const QByteArray &range, Form form, Crc crc) const;
     // argument: "<message-id>" or a number of the current group.
-    QByteArray articleReply(const QByteArray &group, const QByteArray &argument) const;
+    QByteArray articleReply(const QByteArray &group, const QByteArray &argument, Part part = Part::Whole) const;
 
 private:
     struct Group

@@ -114,6 +114,16 @@ void NewsServer::setChunkInterval(int milliseconds)
     chunkInterval = milliseconds;
 }
 
+void NewsServer::setLatency(int milliseconds)
+{
+    latency = milliseconds;
+}
+
+void NewsServer::setRate(int kibPerSecond)
+{
+    rate = kibPerSecond;
+}
+
 QList<QByteArray> NewsServer::receivedCommands() const
 {
     return commands;

@@ -29,7 +29,7 @@ class QIODevice;
 //   QCOMPARE(server.receivedCommands(), QList<QByteArray>({"GROUP free.pt", "XOVER 1-3"}));
 //
 // Commands it knows: AUTHINFO USER/PASS, GROUP, XOVER, XZVER, XHDR References,
-// XZHDR References, ARTICLE <message-id> and ARTICLE number, QUIT; anything else is
+// XZHDR References, ARTICLE and HEAD by <message-id> or number, QUIT; anything else is
 // "500 What?". Scripts select commands by a case-insensitive prefix of the command line
 // ("XOVER", "ARTICLE <", "AUTHINFO USER"); the prefix "" selects every command. They apply
 // to every connection, present and future, and combine: a later script of the same kind
@@ -89,6 +89,11 @@ public:
     void paceChunksBy(QIODevice *reader);
     // Or a fixed pause between pieces, e.g. to keep a reply flowing slowly.
     void setChunkInterval(int milliseconds);
+    // Like a distant server: every reply starts this long after its command arrived (replies
+    // to pipelined commands wait side by side, not one after the other).
+    void setLatency(int milliseconds);
+    // Replies flow at most this many KiB per second (in pieces every 10 ms); 0: no cap.
+    void setRate(int kibPerSecond);
 
     // --- What happened
     // Every command line received on any connection, in order, without its CR LF (a line
@@ -128,6 +133,8 @@ private:
     QSslKey tlsKey;
     QPointer<QIODevice> pacer;
     int chunkInterval = 0;
+    int latency = 0;
+    int rate = 0;
     int idleTimeout = 0;
     QList<QByteArray> commands;
     int connections = 0;

@@ -17,6 +17,8 @@ NewsSession::NewsSession(NewsServer &server, QTcpSocket *socket, bool tls)
     socket->setSocketOption(QAbstractSocket::LowDelayOption, 1); // small pieces must not wait for ACKs
     connect(socket, &QIODevice::readyRead, this, &NewsSession::onReadyRead);
     connect(socket, &QAbstractSocket::disconnected, this, &QObject::deleteLater);
+    latencyTimer.setSingleShot(true);
+    connect(&latencyTimer, &QTimer::timeout, this, &NewsSession::sendDueReplies);
     idleTimer.setSingleShot(true);
     connect(&idleTimer, &QTimer::timeout, socket, &QAbstractSocket::disconnectFromHost);
     if (server.idleTimeout > 0)
@@ -33,14 +35,16 @@ NewsSession::NewsSession(NewsServer &server, QTcpSocket *socket, bool tls)
 void NewsSession::greet()
 {
     if (!server.greeting.isEmpty())
-        send(server.greeting + "\r\n", {}, -1, false);
+        send({server.greeting + "\r\n", {}, -1, false});
 }
 
 void NewsSession::onReadyRead()
 {
     for (const CommandReader::Line &line : reader.feed(socket->readAll())) {
+        if (ending)
+            break; // the connection ends after what is on its way (QUIT, a scripted close)
         if (line.tooLong) {
-            send(QByteArray(NewsStatus::lineTooLong) + "\r\n", {}, -1, false);
+            answer({QByteArray(NewsStatus::lineTooLong) + "\r\n", {}, -1, false});
             continue;
         }
         server.record(line.command);
@@ -55,8 +59,29 @@ void NewsSession::handle(const QByteArray &command)
     const NewsServer::Script script = server.scriptFor(command);
     if (script.quiet)
         return;
-    const QByteArray reply = script.statusLine ? *script.statusLine + "\r\n" : replyTo(command);
-    send(reply, script.cuts, script.closeAfterLines, command.toUpper() == "QUIT");
+    Reply reply{script.statusLine ? *script.statusLine + "\r\n" : replyTo(command), script.cuts, script.closeAfterLines,
+                command.toUpper() == "QUIT"};
+    ending = ending || reply.closeAfter || reply.closeAfterLines >= 0;
+    answer(std::move(reply));
+}
+
+void NewsSession::answer(Reply reply)
+{
+    if (server.latency <= 0) {
+        send(std::move(reply));
+        return;
+    }
+    delayed.append({QDeadlineTimer(server.latency), std::move(reply)});
+    if (!latencyTimer.isActive())
+        latencyTimer.start(int(delayed.first().first.remainingTime()));
+}
+
+void NewsSession::sendDueReplies()
+{
+    while (!delayed.isEmpty() && delayed.first().first.hasExpired())
+        send(delayed.takeFirst().second);
+    if (!delayed.isEmpty())
+        latencyTimer.start(int(delayed.first().first.remainingTime()));
 }
 
 QByteArray NewsSession::replyTo(const QByteArray &command)
@@ -88,8 +113,9 @@ QByteArray NewsSession::replyTo(const QByteArray &command)
         const auto form = verb == "XZHDR" ? NewsCorpus::Form::Compressed : NewsCorpus::Form::Plain;
         return server.corpus.referencesReply(group, argument.mid(rangeStart + 1), form, crc);
     }
-    if (verb == "ARTICLE")
-        return server.corpus.articleReply(group, argument);
+    if (verb == "ARTICLE" || verb == "HEAD")
+        return server.corpus.articleReply(group, argument,
+                                          verb == "HEAD" ? NewsCorpus::Part::Head : NewsCorpus::Part::Whole);
     return QByteArray(NewsStatus::unknownCommand) + "\r\n";
 }
 
@@ -111,8 +137,11 @@ QByteArray NewsSession::authinfo(const QByteArray &argument)
     return authenticated ? NewsStatus::authenticated : NewsStatus::authenticationFailed;
 }
 
-void NewsSession::send(QByteArray reply, const QList<qint64> &cuts, int closeAfterLines, bool closeAfter)
+void NewsSession::send(Reply what)
 {
+    QByteArray &reply = what.bytes;
+    const int closeAfterLines = what.closeAfterLines;
+    bool closeAfter = what.closeAfter;
     if (closeAfterLines >= 0) {
         qsizetype end = 0;
         for (int line = 0; line < closeAfterLines && end < reply.size(); ++line) {
@@ -123,7 +152,7 @@ void NewsSession::send(QByteArray reply, const QList<qint64> &cuts, int closeAft
         closeAfter = true;
     }
     QList<qint64> positions;
-    for (const qint64 offset : cuts) {
+    for (const qint64 offset : std::as_const(what.cuts)) {
         const qint64 at = offset < 0 ? reply.size() + offset : offset;
         if (at > 0 && at < reply.size())
             positions += at;
@@ -151,6 +180,19 @@ void NewsSession::writeNextChunk()
         return;
     }
     writing = true;
+    if (server.rate > 0) {
+        // 10 ms worth of the rate, then the rest later.
+        constexpr int tick = 10;
+        const qsizetype slice = std::max<qsizetype>(1, qsizetype(server.rate) * 1024 * tick / 1000);
+        QByteArray &first = chunks.first();
+        socket->write(first.first(std::min(slice, first.size())));
+        first.remove(0, std::min(slice, first.size()));
+        if (first.isEmpty())
+            chunks.removeFirst();
+        socket->flush();
+        QTimer::singleShot(tick, this, &NewsSession::writeNextChunk);
+        return;
+    }
     socket->write(chunks.takeFirst());
     socket->flush();
     if (chunks.isEmpty())

@@ -3,6 +3,7 @@
 #include "commandreader.h"
 
 #include <QByteArray>
+#include <QDeadlineTimer>
 #include <QList>
 #include <QObject>
 #include <QTimer>
@@ -27,7 +28,17 @@ private:
     void handle(const QByteArray &command);
     QByteArray replyTo(const QByteArray &command);
     QByteArray authinfo(const QByteArray &argument);
-    void send(QByteArray reply, const QList<qint64> &cuts, int closeAfterLines, bool closeAfter);
+    struct Reply
+    {
+        QByteArray bytes;
+        QList<qint64> cuts;
+        int closeAfterLines = -1;
+        bool closeAfter = false;
+    };
+    // Sends the reply after the server's latency, in command order.
+    void answer(Reply reply);
+    void send(Reply reply);
+    void sendDueReplies();
     void writeNextChunk();
 
     NewsServer &server;
@@ -37,7 +48,10 @@ private:
     QByteArray group;
     QByteArray pendingUser;
     bool authenticated = false;
+    QList<std::pair<QDeadlineTimer, Reply>> delayed; // by the server's latency, oldest first
+    QTimer latencyTimer;
     QList<QByteArray> chunks;
     bool writing = false;
+    bool ending = false; // a reply on its way ends the connection: later commands are not obeyed
     bool closeWhenSent = false;
 };

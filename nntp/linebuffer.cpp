@@ -2,10 +2,13 @@
 
 void LineBuffer::append(const QByteArray &bytes)
 {
-    // Only the unfinished line moves; the storage is reused from read to read.
-    data.remove(0, taken);
+    // What was taken goes once it is at least half of the buffer, so that appending to a
+    // buffer that holds much is not a move of all of it; the storage is reused from read to read.
+    if (taken > 0 && taken >= data.size() / 2) {
+        data.remove(0, taken);
+        taken = 0;
+    }
     data += bytes;
-    taken = 0;
 }
 
 QByteArray LineBuffer::takeLine()

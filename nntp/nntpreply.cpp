@@ -1,5 +1,7 @@
 #include "nntpreply.h"
 
+#include <algorithm>
+
 namespace NntpReply {
 namespace {
 
@@ -67,16 +69,44 @@ std::optional<References> parseReferences(QByteArrayView line)
 
 std::optional<qint64> overviewNumber(QByteArrayView line)
 {
+    // Every overview line passes here: plain digits, as servers send them, are read
+    // directly; anything else as toLongLong() reads it.
+    constexpr qsizetype safeDigits = 18; // below 2^63 whatever they are
+    const char *const begin = line.data();
+    const char *const end = begin + std::min(line.size(), safeDigits + 1);
+    qint64 number = 0;
+    const char *at = begin;
+    for (; at != end && unsigned(*at - '0') < 10; ++at)
+        number = number * 10 + (*at - '0');
+    if (at != begin && at - begin <= safeDigits && at != line.end() && *at == '\t')
+        return number;
     const qsizetype tab = line.indexOf('\t');
     bool ok = false;
-    const qint64 number = (tab < 0 ? withoutLineEnd(line) : line.first(tab)).toLongLong(&ok);
+    number = (tab < 0 ? withoutLineEnd(line) : line.first(tab)).toLongLong(&ok);
     return ok ? std::optional<qint64>(number) : std::nullopt;
 }
 
-bool isArticleComplete(QByteArrayView body)
+qsizetype articleEnd(QByteArrayView data, qsizetype searchFrom)
 {
     // The status line's own CR LF precedes an article that is nothing but the terminator.
-    return body.endsWith("\r\n.\r\n") || body == ".\r\n";
+    if (data.startsWith(".\r\n"))
+        return 3;
+    const qsizetype at = data.indexOf("\r\n.\r\n", std::max<qsizetype>(0, searchFrom));
+    return at < 0 ? -1 : at + 5;
+}
+
+QByteArray unstuffedLines(QByteArrayView data)
+{
+    data.chop(3); // ".\r\n"
+    QByteArray lines;
+    lines.reserve(data.size());
+    while (!data.isEmpty()) {
+        const qsizetype lineFeed = data.indexOf('\n');
+        const QByteArrayView line = lineFeed < 0 ? data : data.first(lineFeed + 1);
+        lines += line.startsWith("..") ? line.sliced(1) : line;
+        data = data.sliced(line.size());
+    }
+    return lines;
 }
 
 } // namespace NntpReply

@@ -45,8 +45,13 @@ std::optional<References> parseReferences(QByteArrayView line);
 // or nullopt when that is no number.
 std::optional<qint64> overviewNumber(QByteArrayView line);
 
-// The article data after the status line is complete once it ends with the terminator.
-// The whole buffer is tested, so the terminator may arrive in any number of pieces.
-bool isArticleComplete(QByteArrayView body);
+// The size of the article data after the status line, its terminator included, when data
+// holds all of it (what follows belongs to the next reply); -1 while it does not. The
+// terminator is searched from searchFrom on (what was searched before, less 4 bytes).
+qsizetype articleEnd(QByteArrayView data, qsizetype searchFrom = 0);
+
+// The data of a complete HEAD reply (as articleEnd() measures it) without its
+// terminator and with the dot-stuffing of its lines undone.
+QByteArray unstuffedLines(QByteArrayView data);
 
 } // namespace NntpReply

@@ -73,24 +73,16 @@ SpotNNTP::SpotNNTP(const QString &host, int port, const QString &user, const QSt
     connect(&replyTimer, &QTimer::timeout, this, &SpotNNTP::onReplyTimeout);
     retryTimer.setSingleShot(true);
     connect(&retryTimer, &QTimer::timeout, this, &SpotNNTP::login);
-    refusalTimer.setSingleShot(true);
-    refusalTimer.setInterval(0);
-    connect(&refusalTimer, &QTimer::timeout, this, &SpotNNTP::answerRefusedCommand);
+    turnTimer.setSingleShot(true);
+    turnTimer.setInterval(0);
+    connect(&turnTimer, &QTimer::timeout, this, &SpotNNTP::process);
 }
 
 SpotNNTP::~SpotNNTP() = default;
 
 void SpotNNTP::selectGroup(const QByteArray &name)
 {
-    if (!readyForCommand())
-        return;
-    if (!NntpArgument::isGroupName(name)) {
-        refuseCommand(State::GroupRequested, "GROUP " + name);
-        return;
-    }
-    setState(State::GroupRequested);
-    sendCommand("GROUP " + name);
-    group = name;
+    accept({State::GroupRequested, name, 0, 0, NntpArgument::isGroupName(name)});
 }
 
 void SpotNNTP::fetchOverview(qint64 first, qint64 last)
@@ -105,32 +97,20 @@ void SpotNNTP::fetchReferences(qint64 first, qint64 last)
 
 void SpotNNTP::requestRange(State requested, qint64 first, qint64 last)
 {
-    if (!readyForCommand())
-        return;
-    rangeFirst = first;
-    rangeLast = last;
-    linesLeft = last >= first ? quint64(last) - quint64(first) + 1 : 0;
-    strayBytes = 0;
-    const QByteArray command = requested == State::OverviewRequested
-        ? (compressing() ? "XZVER " : "XOVER ")
-        : (compressing() ? "XZHDR References " : "XHDR References ");
-    const QByteArray line = command + QByteArray::number(first) + '-' + QByteArray::number(last);
-    if (!NntpArgument::isRange(first, last)) {
-        refuseCommand(requested, line);
-        return;
-    }
-    setState(requested);
-    sendCommand(line);
+    accept({requested, {}, first, last, NntpArgument::isRange(first, last)});
 }
 
 void SpotNNTP::fetchArticle(const QByteArray &id)
 {
-    // The article on its way keeps its id, or its data would be delivered under the new one.
-    if (currentState == State::ArticleRequested || currentState == State::ArticleBody)
-        return;
-    inFlightArticle = id; // sent after the next login if the client is not Ready now
-    if (readyForCommand())
-        sendArticleCommand();
+    if (acceptsCommands())
+        accept({State::ArticleRequested, id, 0, 0, NntpArgument::isArticleId(id)});
+    else if (currentState != State::Quitting)
+        articleAfterLogin = id;
+}
+
+void SpotNNTP::fetchHead(const QByteArray &id)
+{
+    accept({State::HeadRequested, id, 0, 0, NntpArgument::isArticleId(id)});
 }
 
 void SpotNNTP::quit()
@@ -139,7 +119,10 @@ void SpotNNTP::quit()
         destroyNow();
         return;
     }
-    setState(State::Quitting);
+    // Nothing more is handed on: the owner lets the client go.
+    pipeline.clear();
+    written = 0;
+    currentState = State::Quitting;
     sendCommand("QUIT");
     // The owner may be on its way out: hand the command to the system now.
     socket->flush();
@@ -155,14 +138,34 @@ SpotNNTP::State SpotNNTP::state() const
     return currentState;
 }
 
+int SpotNNTP::pendingCommands() const
+{
+    return int(pipeline.size());
+}
+
 QByteArray SpotNNTP::currentArticle() const
 {
-    return inFlightArticle;
+    for (const Command &command : pipeline) {
+        if (command.requested == State::ArticleRequested || command.requested == State::HeadRequested)
+            return command.argument;
+    }
+    return articleAfterLogin;
 }
 
 QByteArray SpotNNTP::currentGroup() const
 {
     return group;
+}
+
+void SpotNNTP::setPipelineDepth(int commands)
+{
+    depth = std::max(1, commands);
+    writeCommands();
+}
+
+int SpotNNTP::pipelineDepth() const
+{
+    return depth;
 }
 
 void SpotNNTP::scheduleLogin(int seconds)
@@ -217,8 +220,8 @@ void SpotNNTP::login()
     }
     if (socketOpen())
         return;
-    compressionRefused = false;
-    setState(State::Connecting);
+    compression = Compression::Unknown;
+    currentState = State::Connecting;
     replyTimer.start(); // the greeting is due
     if (ssl)
         qobject_cast<QSslSocket *>(socket)->connectToHostEncrypted(host, port);
@@ -249,32 +252,47 @@ void SpotNNTP::onConnected()
 
 void SpotNNTP::onReadyRead()
 {
-    // A TLS socket reports every decrypted record, also from inside an event-loop turn that
-    // a slot of ours runs (a progress notice, a dialog) while this loop is handing on a line.
-    // A second loop there would hand on later lines, and the end of the reply, before the
-    // earlier line has been handled. The loop further up the stack takes these bytes too.
+    process();
+}
+
+void SpotNNTP::process()
+{
+    CallbackScope scope(*this);
+    // Read also while a slot of ours runs an event loop (a progress notice, a dialog), so
+    // that the server goes on sending; but hand nothing on there: the loop further up the
+    // stack does, once the slot has returned.
+    readSocket();
     if (reading)
         return;
     const QScopedValueRollback oneReader(reading, true);
-    CallbackScope scope(*this);
-    if (replyTimer.isActive())
-        replyTimer.start(); // the server is alive
-    // Keep going until the buffer is used up: data that arrived while a slot of ours ran
-    // the event loop brings no readyRead of its own.
+    turnBudget = linesPerTurn;
     while (currentState != State::Disconnected) {
+        if (turnBudget <= 0) {
+            turnTimer.start(); // the rest in the next turn, after the event loop has had its own
+            return;
+        }
         switch (currentState) {
         case State::ArticleBody:
+        case State::HeadData: {
+            const State reply = currentState;
             readArticleBody();
-            if (currentState == State::ArticleBody)
+            if (currentState == reply)
                 return;
             break;
+        }
         case State::OverviewData:
-        case State::ReferencesData:
+        case State::ReferencesData: {
+            const State reply = currentState;
             readDataLines();
-            if (currentState == State::OverviewData || currentState == State::ReferencesData)
+            if (currentState == reply && turnBudget > 0)
                 return;
             break;
+        }
         default: {
+            if (!pipeline.empty() && !pipeline.front().sendable) {
+                answerUnsent();
+                break;
+            }
             const QByteArray line = nextLine();
             if (line.isEmpty())
                 return;
@@ -283,6 +301,15 @@ void SpotNNTP::onReadyRead()
         }
         }
     }
+}
+
+void SpotNNTP::readSocket()
+{
+    if (socket->bytesAvailable() <= 0 || received.pending() >= maxBufferedBytes)
+        return;
+    received.append(socket->readAll());
+    if (replyTimer.isActive())
+        replyTimer.start(); // the server is alive
 }
 
 void SpotNNTP::onError(QAbstractSocket::SocketError socketError)
@@ -318,7 +345,7 @@ void SpotNNTP::onReplyTimeout()
     }
     // Data is waiting, or a slot of ours is still handling it (it ran a dialog inside our
     // callback; our own scope counts one): the server is alive, only its reader was busy.
-    if (socket->bytesAvailable() > 0 || callbackDepth > 1) {
+    if (socket->bytesAvailable() > 0 || turnTimer.isActive() || callbackDepth > 1) {
         replyTimer.start();
         return;
     }
@@ -330,23 +357,115 @@ bool SpotNNTP::socketOpen() const
     return socket->state() != QAbstractSocket::UnconnectedState;
 }
 
-bool SpotNNTP::readyForCommand()
+bool SpotNNTP::loggedInState() const
+{
+    switch (currentState) {
+    case State::Disconnected:
+    case State::Connecting:
+    case State::UserSent:
+    case State::PasswordSent:
+    case State::Quitting:
+        return false;
+    default:
+        return true;
+    }
+}
+
+bool SpotNNTP::acceptsCommands()
 {
     if (!socketOpen())
         login();
-    return currentState == State::Ready;
+    return loggedInState();
 }
 
-bool SpotNNTP::compressing() const
+void SpotNNTP::accept(Command command)
 {
-    return compressed && !compressionRefused;
+    if (!acceptsCommands())
+        return;
+    if (!command.sendable) {
+        // Shown escaped: the point is what the text holds.
+        qDebug() << "Niet verzonden (ongeldig argument):"
+                 << commandLine(command).left(NntpArgument::maxMessageIdLength + 20);
+        turnTimer.start(); // answered in its turn, never inside this call
+    }
+    pipeline.push_back(std::move(command));
+    if (pipeline.size() == 1)
+        currentState = pipeline.front().requested;
+    writeCommands();
 }
 
-void SpotNNTP::setState(State next)
+void SpotNNTP::writeCommands()
 {
-    currentState = next;
-    if (next == State::Ready || next == State::Disconnected)
+    while (written < qsizetype(pipeline.size()) && written < depth && compression != Compression::Probing) {
+        Command &next = pipeline[size_t(written)];
+        const bool range = next.requested == State::OverviewRequested || next.requested == State::ReferencesRequested;
+        next.compressed = range && next.sendable && compressed && compression != Compression::Refused;
+        // Whether the server knows the compressed forms is learnt from one command alone:
+        // its refusal must not have later commands behind it.
+        if (next.compressed && compression == Compression::Unknown) {
+            if (written > 0)
+                return;
+            compression = Compression::Probing;
+        }
+        ++written;
+        if (next.sendable)
+            sendCommand(commandLine(next));
+    }
+}
+
+QByteArray SpotNNTP::commandLine(const Command &command) const
+{
+    const QByteArray range = QByteArray::number(command.first) + '-' + QByteArray::number(command.last);
+    const QByteArray id = command.argument.contains('@') ? '<' + command.argument + '>' : command.argument;
+    switch (command.requested) {
+    case State::GroupRequested:
+        return "GROUP " + command.argument;
+    case State::OverviewRequested:
+        return (command.compressed ? "XZVER " : "XOVER ") + range;
+    case State::ReferencesRequested:
+        return (command.compressed ? "XZHDR References " : "XHDR References ") + range;
+    case State::HeadRequested:
+        return "HEAD " + id;
+    default:
+        return "ARTICLE " + id;
+    }
+}
+
+SpotNNTP::Command SpotNNTP::finishCommand()
+{
+    Command done = std::move(pipeline.front());
+    pipeline.pop_front();
+    --written;
+    if (pipeline.empty()) {
+        currentState = State::Ready;
         replyTimer.stop(); // nothing is due
+    } else {
+        currentState = pipeline.front().requested;
+    }
+    writeCommands();
+    return done;
+}
+
+void SpotNNTP::answerUnsent()
+{
+    switch (currentState) {
+    case State::ArticleRequested:
+    case State::HeadRequested:
+        articleMissing();
+        break;
+    case State::GroupRequested:
+        finishCommand();
+        group.clear();
+        Q_EMIT groupResponse(QByteArray(), 0, 0);
+        break;
+    case State::OverviewRequested:
+    case State::ReferencesRequested:
+        currentState = currentState == State::OverviewRequested ? State::OverviewData : State::ReferencesData;
+        finishReply();
+        break;
+    default:
+        break;
+    }
 }
 
 void SpotNNTP::sendCommand(const QByteArray &command)
@@ -359,19 +478,6 @@ void SpotNNTP::sendCommand(const QByteArray &command)
     replyTimer.start();
 }
 
-void SpotNNTP::sendArticleCommand()
-{
-    if (!NntpArgument::isArticleId(inFlightArticle)) {
-        refuseCommand(State::ArticleRequested, "ARTICLE " + inFlightArticle);
-        return;
-    }
-    setState(State::ArticleRequested);
-    if (inFlightArticle.contains('@'))
-        sendCommand("ARTICLE <" + inFlightArticle + '>');
-    else
-        sendCommand("ARTICLE " + inFlightArticle);
-}
-
 void SpotNNTP::sendLogin(State next, const QByteArray &command, const QString &argument)
 {
     const QByteArray bytes = ByteText::toBytes(argument);
@@ -379,53 +485,25 @@ void SpotNNTP::sendLogin(State next, const QByteArray &command, const QString &a
         resetWithError(codeLoginUnsendable, tr("Gebruikersnaam of wachtwoord bevat een regeleinde"));
         return;
     }
-    setState(next);
+    currentState = next;
     sendCommand(command + bytes);
-}
-
-void SpotNNTP::refuseCommand(State waiting, const QByteArray &what)
-{
-    // Shown escaped: the point is what the text holds.
-    qDebug() << "Niet verzonden (ongeldig argument):" << what.left(NntpArgument::maxMessageIdLength + 20);
-    setState(waiting);
-    refusalTimer.start();
-}
-
-void SpotNNTP::answerRefusedCommand()
-{
-    CallbackScope scope(*this);
-    switch (currentState) {
-    case State::ArticleRequested:
-        articleMissing();
-        break;
-    case State::GroupRequested:
-        group.clear();
-        setState(State::Ready);
-        Q_EMIT groupResponse(QByteArray(), 0, 0);
-        break;
-    case State::OverviewRequested:
-        setState(State::OverviewData);
-        finishReply();
-        break;
-    case State::ReferencesRequested:
-        setState(State::ReferencesData);
-        finishReply();
-        break;
-    default:
-        break; // a reset came first
-    }
 }
 
 void SpotNNTP::reset()
 {
-    refusalTimer.stop();
-    inFlightArticle.clear();
+    turnTimer.stop();
+    replyTimer.stop();
+    pipeline.clear();
+    written = 0;
+    articleAfterLogin.clear();
     group.clear();
     received.clear();
     body.clear();
+    inflatedPending = false;
+    compression = Compression::Unknown;
     if (compressed)
         compressed->reset(); // a reply cut off half-way must not leak into the next one
-    setState(State::Disconnected);
+    currentState = State::Disconnected;
     socket->abort();
 }
 
@@ -443,21 +521,39 @@ void SpotNNTP::handleStatusLine(const QByteArray &line)
     if (line.size() <= 2 || currentState == State::Quitting)
         return; // nothing after QUIT may bring an error to an owner that let the client go
     const int code = NntpReply::code(line);
-    if (code == NntpReply::articleNotFound
-        || (code == NntpReply::articleNumberNotFound && currentState == State::ArticleRequested)) {
+    if (pipeline.empty()) {
+        // The login, or a line that no command asked for.
+        if (NntpReply::isSuccess(code))
+            handleSuccess(line);
+        else
+            resetWithError(code, ByteText::toText(line));
+        return;
+    }
+    if (compression == Compression::Probing && pipeline.front().compressed) {
+        compression = code == NntpReply::unknownCommand ? Compression::Refused : Compression::Accepted;
+        if (compression == Compression::Refused) {
+            fallBackToPlain();
+            return;
+        }
+        writeCommands(); // the commands held back behind it
+    }
+    handleReply(code, line);
+}
+
+void SpotNNTP::handleReply(int code, const QByteArray &line)
+{
+    const bool article = currentState == State::ArticleRequested || currentState == State::HeadRequested;
+    const bool range = currentState == State::OverviewRequested || currentState == State::ReferencesRequested;
+    if (article && (code == NntpReply::articleNotFound || code == NntpReply::articleNumberNotFound)) {
         articleMissing();
     } else if (NntpReply::isSuccess(code)) {
         handleSuccess(line);
-    } else if (code == NntpReply::articleNumberNotFound
-               && (currentState == State::OverviewRequested || currentState == State::ReferencesRequested)) {
+    } else if (range && code == NntpReply::articleNumberNotFound) {
         // Servers following RFC 3977 say "423 No articles in that range" for an empty range.
-        setState(currentState == State::OverviewRequested ? State::OverviewData : State::ReferencesData);
+        currentState = currentState == State::OverviewRequested ? State::OverviewData : State::ReferencesData;
         finishReply();
-    } else if (code == NntpReply::unknownCommand && compressing()
-               && (currentState == State::OverviewRequested || currentState == State::ReferencesRequested)) {
-        fallBackToPlain();
     } else if (currentState == State::ReferencesRequested) {
-        setState(State::Ready);
+        finishCommand();
         Q_EMIT error(codeReferencesRefused, QString());
     } else {
         resetWithError(code, ByteText::toText(line));
@@ -481,23 +577,28 @@ void SpotNNTP::handleSuccess(const QByteArray &line)
         becomeReady();
         break;
     case State::ArticleRequested:
+    case State::HeadRequested:
         body.clear();
-        setState(State::ArticleBody);
+        currentState = currentState == State::ArticleRequested ? State::ArticleBody : State::HeadData;
         break;
     case State::GroupRequested: {
         const NntpReply::Group reply = NntpReply::parseGroup(line);
-        if (reply.name != group)
-            group.clear(); // whatever the server selected, it is not the group asked for
-        setState(State::Ready);
+        const Command asked = finishCommand();
+        // Whatever the server selected when it names another group, it is not the group asked for.
+        group = reply.name == asked.argument ? reply.name : QByteArray();
         Q_EMIT groupResponse(reply.name, reply.low, reply.high);
         break;
     }
     case State::OverviewRequested:
-        setState(State::OverviewData);
+    case State::ReferencesRequested: {
+        const Command &range = pipeline.front();
+        rangeFirst = range.first;
+        rangeLast = range.last;
+        linesLeft = quint64(range.last) - quint64(range.first) + 1;
+        strayBytes = 0;
+        currentState = currentState == State::OverviewRequested ? State::OverviewData : State::ReferencesData;
         break;
-    case State::ReferencesRequested:
-        setState(State::ReferencesData);
-        break;
+    }
     default:
         break;
     }
@@ -505,39 +606,34 @@ void SpotNNTP::handleSuccess(const QByteArray &line)
 
 void SpotNNTP::becomeReady()
 {
-    setState(State::Ready);
-    if (inFlightArticle.isEmpty())
+    currentState = State::Ready;
+    replyTimer.stop();
+    if (articleAfterLogin.isEmpty())
         Q_EMIT loggedIn();
     else
-        sendArticleCommand();
+        fetchArticle(std::exchange(articleAfterLogin, {}));
 }
 
 void SpotNNTP::articleMissing()
 {
-    setState(State::Ready);
-    // Cleared before the signal, so that the slot may ask for the same id again.
-    Q_EMIT articleNotFound(std::exchange(inFlightArticle, {}));
+    // Taken out before the signal, so that the slot may ask for the same id again.
+    Q_EMIT articleNotFound(finishCommand().argument);
 }
 
 void SpotNNTP::fallBackToPlain()
 {
     qDebug() << "Server kent geen gecomprimeerde headers, verder zonder compressie";
-    compressionRefused = true;
-    const bool overview = currentState == State::OverviewRequested;
-    setState(State::Ready);
-    if (overview)
-        fetchOverview(rangeFirst, rangeLast);
-    else
-        fetchReferences(rangeFirst, rangeLast);
+    // Nothing was written after it: the plain form takes its place, and later ranges follow plain.
+    pipeline.front().compressed = false;
+    sendCommand(commandLine(pipeline.front()));
+    writeCommands();
 }
 
 QByteArray SpotNNTP::nextLine()
 {
     QByteArray line = received.takeLine();
-    if (line.isEmpty() && socket->bytesAvailable() > 0) {
-        received.append(socket->readAll());
-        if (replyTimer.isActive())
-            replyTimer.start(); // the server is alive
+    if (line.isEmpty()) {
+        readSocket();
         line = received.takeLine();
     }
     if (line.isEmpty() && received.pending() > maxLineLength)
@@ -552,54 +648,73 @@ void SpotNNTP::replyTooLarge(const QString &what)
 
 void SpotNNTP::readArticleBody()
 {
-    received.append(socket->readAll());
+    readSocket();
+    const qsizetype searched = body.size();
     body += received.takeAll();
-    if (body.size() > maxArticleSize) {
-        replyTooLarge(tr("artikel"));
+    const qsizetype end = NntpReply::articleEnd(body, searched - 4);
+    const bool head = currentState == State::HeadData;
+    if ((end < 0 ? body.size() : end) > (head ? maxHeadSize : maxArticleSize)) {
+        replyTooLarge(head ? tr("headers") : tr("artikel"));
         return;
     }
-    if (!NntpReply::isArticleComplete(body))
+    if (end < 0)
         return;
-    setState(State::Ready);
-    const QByteArray id = std::exchange(inFlightArticle, {});
-    Q_EMIT articleData(id, std::exchange(body, {}));
+    received.append(body.sliced(end)); // the next reply
+    body.truncate(end);
+    const QByteArray id = finishCommand().argument;
+    if (head)
+        Q_EMIT headData(id, NntpReply::unstuffedLines(std::exchange(body, {})));
+    else
+        Q_EMIT articleData(id, std::exchange(body, {}));
 }
 
 void SpotNNTP::readDataLines()
 {
-    while (currentState == State::OverviewData || currentState == State::ReferencesData) {
+    while ((currentState == State::OverviewData || currentState == State::ReferencesData) && turnBudget > 0) {
+        if (inflatedPending) {
+            const QByteArray line = compressed->takeLine();
+            if (line.isEmpty()) {
+                inflatedPending = false;
+                finishReply();
+            } else if (!NntpReply::isTerminator(line)) { // only the reply's own end may end it
+                deliverLine(line);
+            }
+            continue;
+        }
         const QByteArray line = nextLine();
         if (line.isEmpty())
             return;
-        if (compressing()) {
-            switch (compressed->add(line)) {
-            case CompressedReply::Outcome::Pending:
-                break;
-            case CompressedReply::Outcome::TooLarge:
-                replyTooLarge(tr("gecomprimeerde headers"));
-                break;
-            case CompressedReply::Outcome::BadCrc:
-                setState(State::Ready);
-                Q_EMIT error(codeBadCompressedData, tr("Foutieve gecompreseerde headers ontvangen (yenc crc niet ok)"));
-                break;
-            case CompressedReply::Outcome::BadData:
-                setState(State::Ready);
-                Q_EMIT error(codeBadCompressedData, tr("Foutieve gecompreseerde headers ontvangen (inflate mislukt)"));
-                break;
-            case CompressedReply::Outcome::Complete:
-                deliverCompressedReply();
-                break;
-            }
-        } else if (NntpReply::isTerminator(line)) {
-            finishReply();
-        } else {
-            deliverLine(line);
+        if (!pipeline.front().compressed) {
+            if (NntpReply::isTerminator(line))
+                finishReply();
+            else
+                deliverLine(line);
+            continue;
+        }
+        switch (compressed->add(line)) {
+        case CompressedReply::Outcome::Pending:
+            break;
+        case CompressedReply::Outcome::TooLarge:
+            replyTooLarge(tr("gecomprimeerde headers"));
+            break;
+        case CompressedReply::Outcome::BadCrc:
+            finishCommand();
+            Q_EMIT error(codeBadCompressedData, tr("Foutieve gecompreseerde headers ontvangen (yenc crc niet ok)"));
+            break;
+        case CompressedReply::Outcome::BadData:
+            finishCommand();
+            Q_EMIT error(codeBadCompressedData, tr("Foutieve gecompreseerde headers ontvangen (inflate mislukt)"));
+            break;
+        case CompressedReply::Outcome::Complete:
+            inflatedPending = true;
+            break;
         }
     }
 }
 
 void SpotNNTP::deliverLine(const QByteArray &line)
 {
+    --turnBudget;
     const bool overview = currentState == State::OverviewData;
     const std::optional<NntpReply::References> references = overview ? std::nullopt : NntpReply::parseReferences(line);
     const std::optional<qint64> number = overview ? NntpReply::overviewNumber(line)
@@ -629,25 +744,9 @@ void SpotNNTP::deliverLine(const QByteArray &line)
 void SpotNNTP::finishReply()
 {
     const bool overview = currentState == State::OverviewData;
-    setState(State::Ready);
+    finishCommand();
     if (overview)
         Q_EMIT headerLine(QByteArrayLiteral(".\r\n"));
     else
         Q_EMIT xroverLine(-1, QByteArrayLiteral("."));
-}
-
-void SpotNNTP::deliverCompressedReply()
-{
-    // The state stays as for plain data until the last line, and a slot that resets stops the lines.
-    const State replyState = currentState;
-    while (currentState == replyState) {
-        const QByteArray line = compressed->takeLine();
-        if (line.isEmpty())
-            break;
-        // Only the reply's own end may end it.
-        if (!NntpReply::isTerminator(line))
-            deliverLine(line);
-    }
-    if (currentState == replyState)
-        finishReply();
 }

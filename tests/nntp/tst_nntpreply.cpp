@@ -46,6 +46,10 @@ void TestNntpReply::overviewNumber_data()
     QTest::newRow("not-a-number") << QByteArray("x\tSubject\r\n") << -1LL;
     QTest::newRow("empty-field") << QByteArray("\tSubject\r\n") << -1LL;
     QTest::newRow("beyond-64-bit") << QByteArray("9223372036854775808\tSubject\r\n") << -1LL;
+    QTest::newRow("largest-64-bit") << QByteArray("9223372036854775807\tSubject\r\n") << 9223372036854775807LL;
+    QTest::newRow("18-digits") << QByteArray("999999999999999999\tSubject\r\n") << 999999999999999999LL;
+    QTest::newRow("leading-blank") << QByteArray(" 12\tSubject\r\n") << 12LL;
+    QTest::newRow("digits-then-text") << QByteArray("12x\tSubject\r\n") << -1LL;
 }
 
 void TestNntpReply::overviewNumber()
@@ -108,19 +112,23 @@ void TestNntpReply::references()
 void TestNntpReply::articleComplete_data()
 {
     QTest::addColumn<QByteArray>("body");
-    QTest::addColumn<bool>("complete");
-    QTest::newRow("terminated") << QByteArray("Subject: x\r\n\r\nbody\r\n.\r\n") << true;
-    QTest::newRow("terminator-only") << QByteArray(".\r\n") << true;
-    QTest::newRow("dot-line-missing-lf") << QByteArray("Subject: x\r\n\r\nbody\r\n.\r") << false;
-    QTest::newRow("stuffed-dot-line") << QByteArray("Subject: x\r\n\r\n..\r\n") << false;
-    QTest::newRow("dot-without-line-start") << QByteArray("Subject: x\r\n\r\nbody.\r\n") << false;
-    QTest::newRow("empty") << QByteArray() << false;
+    QTest::addColumn<qsizetype>("end");
+    // clang-format off
+    QTest::newRow("terminated")             << QByteArray("Subject: x\r\n\r\nbody\r\n.\r\n") << qsizetype(23);
+    QTest::newRow("terminator-only")        << QByteArray(".\r\n") << qsizetype(3);
+    QTest::newRow("next-reply-follows")     << QByteArray("S: x\r\n\r\nb\r\n.\r\n221 0 <a@b>\r\n") << qsizetype(14);
+    QTest::newRow("empty-then-next-reply")  << QByteArray(".\r\n220 1 <a@b> article\r\n") << qsizetype(3);
+    QTest::newRow("dot-line-missing-lf")    << QByteArray("Subject: x\r\n\r\nbody\r\n.\r") << qsizetype(-1);
+    QTest::newRow("stuffed-dot-line")       << QByteArray("Subject: x\r\n\r\n..\r\n") << qsizetype(-1);
+    QTest::newRow("dot-without-line-start") << QByteArray("Subject: x\r\n\r\nbody.\r\n") << qsizetype(-1);
+    QTest::newRow("empty")                  << QByteArray() << qsizetype(-1);
+    // clang-format on
 }
 
 void TestNntpReply::articleComplete()
 {
     QFETCH(QByteArray, body);
-    QTEST(NntpReply::isArticleComplete(body), "complete");
+    QTEST(NntpReply::articleEnd(body), "end");
 }
 
 void TestNntpReply::lineBufferAcrossReads()

@@ -36,7 +36,8 @@ private Q_SLOTS:
     void articleRequestedBeforeLogin();
     void missingArticle_data();
     void missingArticle();
-    void secondArticleRequestWaits();
+    void head_data();
+    void head();
     void terminatorSplits();
     void nextCommandFromSlot_data();
     void nextCommandFromSlot();
@@ -424,16 +425,46 @@ void TestSpotNNTP::missingArticle()
     QCOMPARE(bed.server->connectionCount(), 1);
 }
 
-void TestSpotNNTP::secondArticleRequestWaits()
+void TestSpotNNTP::head_data()
 {
+    QTest::addColumn<QByteArray>("group");
+    QTest::addColumn<QByteArray>("id");
+    QTest::addColumn<QByteArray>("command"); // empty: not sent
+    QTest::addColumn<QByteArray>("header"); // empty: articleNotFound
+    const QByteArray commentHeader = TestCorpus::commentData.left(TestCorpus::commentData.indexOf("\r\n\r\n") + 2);
+    // clang-format off
+    QTest::newRow("message-id")     << QByteArray() << TestCorpus::commentId << QByteArray("HEAD <c3@free.usenet>") << commentHeader;
+    QTest::newRow("number")         << TestCorpus::commentGroup << QByteArray("3") << QByteArray("HEAD 3") << commentHeader;
+    QTest::newRow("dot-stuffed")    << QByteArray() << QByteArray("dot@free.pt") << QByteArray("HEAD <dot@free.pt>")
+                                    << QByteArray("Subject: x\r\n.X-Dot: ja\r\n");
+    QTest::newRow("430")            << QByteArray() << QByteArray("gone@free.pt") << QByteArray("HEAD <gone@free.pt>") << QByteArray();
+    QTest::newRow("423")            << TestCorpus::commentGroup << QByteArray("999") << QByteArray("HEAD 999") << QByteArray();
+    QTest::newRow("line-break-id")  << QByteArray() << QByteArray("a@b>\r\nQUIT") << QByteArray() << QByteArray();
+    // clang-format on
+}
+
+void TestSpotNNTP::head()
+{
+    QFETCH(QByteArray, group);
+    QFETCH(QByteArray, id);
+    QFETCH(QByteArray, command);
+    QFETCH(QByteArray, header);
+    bed.server->addArticle(TestCorpus::commentGroup, 5, "dot@free.pt", "Subject: x\n.X-Dot: ja\n\n.body\n");
     ClientUnderTest &c = bed.makeClient();
+    QSignalSpy heads(c.client, &SpotNNTP::headData);
     QVERIFY(c.logIn());
-    c->fetchArticle(TestCorpus::commentId);
-    c->fetchArticle("other@free.pt"); // while the first is on its way: dropped
-    QVERIFY(c.articleData.wait());
-    QCOMPARE(c.articleData.first().at(0).toByteArray(), TestCorpus::commentId);
-    QCOMPARE(bed.server->receivedCommands(), QList<QByteArray>{"ARTICLE <c3@free.usenet>"});
-    QVERIFY(c->currentArticle().isEmpty());
+    if (!group.isEmpty()) {
+        QVERIFY(c.selectGroup(group));
+    }
+
+    c->fetchHead(id);
+    QTRY_COMPARE(heads.count() + c.articleNotFound.count(), 1);
+    if (header.isEmpty())
+        QCOMPARE(c.articleNotFound.first(), QVariantList{id});
+    else
+        QCOMPARE(heads.first(), QVariantList({id, header}));
+    QCOMPARE(bed.server->receivedCommands().value(group.isEmpty() ? 0 : 1), command);
+    QVERIFY(c->isReady());
 }
 
 void TestSpotNNTP::terminatorSplits()
@@ -485,13 +516,11 @@ void TestSpotNNTP::nextCommandFromSlot()
     ClientUnderTest &c = bed.makeClient(compressed);
     QVERIFY(c.logIn());
     QVERIFY(c.selectGroup(TestCorpus::spotGroup));
-    // Like the download cycle: each range ends in the slot that asks for the next one. A
-    // request in the middle of a reply is dropped.
+    // Like the download cycle: each range ends in the slot that asks for the next one.
     qint64 next = 3;
     connect(c.client, &SpotNNTP::headerLine, this, [&](const QByteArray &line) {
-        if (line != ".\r\n") {
-            c->fetchOverview(1000, 1000);
-        } else if (next < 7) {
+        QCOMPARE(c->isReady(), line == ".\r\n");
+        if (line == ".\r\n" && next < 7) {
             c->fetchOverview(next, next + 1);
             next += 2;
         }

@@ -321,6 +321,7 @@ void TestSpotNNTPFailures::replyTooLarge_data()
     QTest::newRow("status-line-without-lf") << QByteArray("GROUP") << QStringLiteral("regel");
     QTest::newRow("overview-line-without-lf") << QByteArray("XOVER") << QStringLiteral("regel");
     QTest::newRow("article") << QByteArray("ARTICLE") << QStringLiteral("artikel");
+    QTest::newRow("head") << QByteArray("HEAD") << QStringLiteral("headers");
 }
 
 // A reply past any real size ends the connection before it can fill the memory.
@@ -332,6 +333,11 @@ void TestSpotNNTPFailures::replyTooLarge()
         bed.server->answer(command, endless); // its CR LF comes after the limit
     } else if (command == "XOVER") {
         bed.server->answer(command, "224 Overview information follows\r\n" + endless);
+    } else if (command == "HEAD") {
+        QByteArray text;
+        while (text.size() <= SpotNNTP::maxHeadSize)
+            text += "X-Vulling: " + QByteArray(1000, 'y') + '\n';
+        bed.server->addArticle(TestCorpus::commentGroup, 9, "groot@free.pt", text + "\nbody\n");
     } else {
         QByteArray text = "Subject: groot\n\n";
         const QByteArray line = QByteArray(1023, 'y') + '\n';
@@ -349,6 +355,8 @@ void TestSpotNNTPFailures::replyTooLarge()
         c->selectGroup(TestCorpus::spotGroup);
     else if (command == "XOVER")
         c->fetchOverview(1, 3);
+    else if (command == "HEAD")
+        c->fetchHead("groot@free.pt");
     else
         c->fetchArticle("groot@free.pt");
     QVERIFY(c.error.wait(30000));
