@@ -116,8 +116,10 @@ void TestSpotViewNzb::handOff()
         return folder.filePath(QStringLiteral("gekozen.nzb"));
     });
 
-    auto *job = new NzbHandOffJob(&controller, "spot1@free.pt", QStringLiteral("Spot 1"), QStringLiteral("Beeld"),
-                                  NzbHandOffJob::Mode(mode), &window);
+    SpotRow spot;
+    spot.messageId = "spot1";
+    spot.category = 1;
+    auto *job = new NzbHandOffJob(&controller, spot, QStringLiteral("Spot 1"), NzbHandOffJob::Mode(mode), &window);
     QStringList told;
     connect(job, &NzbHandOffJob::status, this, [&](const QString &text) { told += text; });
     connect(job, &NzbHandOffJob::failed, this, [&](const QString &text) { told += text; });
