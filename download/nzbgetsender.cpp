@@ -54,10 +54,10 @@ NzbGetSender::NzbGetSender(const Settings::NzbHandOff &handOff, QObject *parent)
 
 void NzbGetSender::send(const NzbJob &job)
 {
+    // NZBGet 21.0 takes every member of these objects as one parameter, named as the member.
     QJsonArray parameters;
     if (!job.messageId.isEmpty())
-        parameters.append(QJsonObject{{QStringLiteral("Name"), spotParameter},
-                                      {QStringLiteral("Value"), ByteText::toText(job.messageId)}});
+        parameters.append(QJsonObject{{spotParameter, ByteText::toText(job.messageId)}});
     const QJsonArray params{
         NzbFile::fileNameFor(job.name),
         QString::fromLatin1(job.nzb.toBase64()),

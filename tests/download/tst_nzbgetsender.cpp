@@ -26,14 +26,15 @@ const QString password = QUuid::createUuid().toString(QUuid::WithoutBraces);
 const QStringList configTemplates{QStringLiteral("/usr/share/nzbget/webui/nzbget.conf"),
                                   QStringLiteral("/etc/nzbget.conf")};
 
-std::unique_ptr<NzbSender> nzbget(quint16 port, const QString &name, const QString &pass, bool useCategory = true)
+std::unique_ptr<NzbSender> nzbget(quint16 port, const QString &name, const QString &pass, bool paused = false)
 {
     Settings::NzbHandOff handOff;
     handOff.destination = Settings::NzbHandOff::Destination::NzbGet;
     handOff.nzbgetUrl = QStringLiteral("http://127.0.0.1:%1").arg(port);
     handOff.nzbgetUser = name;
     handOff.nzbgetPassword = pass;
-    handOff.nzbgetCategory = useCategory;
+    handOff.priority = Settings::NzbHandOff::Priority::High;
+    handOff.addPaused = paused;
     return NzbSender::make(handOff);
 }
 
@@ -191,35 +192,37 @@ void TestNzbGetSender::queues_data()
 {
     QTest::addColumn<QString>("name");
     QTest::addColumn<QString>("category");
-    QTest::addColumn<bool>("useCategory");
+    QTest::addColumn<bool>("paused");
     QTest::addColumn<QString>("nzbName");
-    QTest::addColumn<QString>("queuedCategory");
+    QTest::addColumn<QString>("status");
 
-    QTest::newRow("with-category") << QStringLiteral("Tarnwick proef een") << QStringLiteral("Films") << true
-                                   << QStringLiteral("Tarnwick proef een") << QStringLiteral("Films");
-    QTest::newRow("without-category") << QStringLiteral("Tarnwick proef twee") << QStringLiteral("Films") << false
-                                      << QStringLiteral("Tarnwick proef twee") << QString();
+    QTest::newRow("with-category") << QStringLiteral("Tarnwick proef een") << QStringLiteral("Films") << false
+                                   << QStringLiteral("Tarnwick proef een") << QStringLiteral("QUEUED");
+    QTest::newRow("without-category-paused") << QStringLiteral("Tarnwick proef twee") << QString() << true
+                                             << QStringLiteral("Tarnwick proef twee") << QStringLiteral("PAUSED");
     QTest::newRow("title-with-path-characters")
-        << QStringLiteral("Tarnwick: proef/drie \u00e9") << QStringLiteral("Boeken") << true
-        << QStringLiteral("Tarnwick_ proef_drie \u00e9") << QStringLiteral("Boeken");
+        << QStringLiteral("Tarnwick: proef/drie \u00e9") << QStringLiteral("Boeken") << false
+        << QStringLiteral("Tarnwick_ proef_drie \u00e9") << QStringLiteral("QUEUED");
 }
 
 void TestNzbGetSender::queues()
 {
     QFETCH(QString, name);
     QFETCH(QString, category);
-    QFETCH(bool, useCategory);
+    QFETCH(bool, paused);
     QFETCH(QString, nzbName);
     const qsizetype before = groups().size();
 
-    const auto sender = nzbget(port, user, password, useCategory);
+    const auto sender = nzbget(port, user, password, paused);
     QSignalSpy sent(sender.get(), &NzbSender::sent);
     QSignalSpy failed(sender.get(), &NzbSender::failed);
     // Each row its own files: NZBGet sets an NZB it already has aside as a duplicate.
-    sender->send(name, category, threeFileNzb(QTest::currentDataTag()));
+    const QByteArray messageId = QByteArray(QTest::currentDataTag()) + "@free.pt";
+    sender->send({name, category, messageId, threeFileNzb(QTest::currentDataTag())});
     QVERIFY(sent.isEmpty() && failed.isEmpty());
     QVERIFY(sent.wait(15000));
-    QCOMPARE(sent.takeFirst().value(0).toString(), QStringLiteral("NZB naar NZBGet gestuurd: ") + name);
+    QCOMPARE(sent.first().value(0).toString(), QStringLiteral("NZB naar NZBGet gestuurd: ") + name);
+    const QString jobId = sent.first().value(1).toString();
     QVERIFY(failed.isEmpty());
 
     const QJsonArray queued = groups();
@@ -230,11 +233,18 @@ void TestNzbGetSender::queues()
             group = entry.toObject();
     }
     QVERIFY2(!group.isEmpty(), QJsonDocument(queued).toJson().constData());
+    QCOMPARE(QString::number(group.value(QStringLiteral("NZBID")).toInt()), jobId);
     QCOMPARE(group.value(QStringLiteral("NZBFilename")).toString(), nzbName + QStringLiteral(".nzb"));
     QCOMPARE(group.value(QStringLiteral("FileCount")).toInt(), 3);
-    QTEST(group.value(QStringLiteral("Category")).toString(), "queuedCategory");
-    QCOMPARE(group.value(QStringLiteral("MaxPriority")).toInt(), 0);
-    QCOMPARE(group.value(QStringLiteral("Status")).toString(), QStringLiteral("QUEUED")); // not paused
+    QCOMPARE(group.value(QStringLiteral("Category")).toString(), category);
+    QCOMPARE(group.value(QStringLiteral("MaxPriority")).toInt(), 50); // high
+    QTEST(group.value(QStringLiteral("Status")).toString(), "status");
+    QCOMPARE(group.value(QStringLiteral("DupeKey")).toString(), QStringLiteral("tarnwick:") + QString::fromLatin1(messageId));
+    QCOMPARE(group.value(QStringLiteral("DupeMode")).toString(), QStringLiteral("SCORE"));
+    const QJsonArray parameters = group.value(QStringLiteral("Parameters")).toArray();
+    QVERIFY2(parameters.contains(QJsonObject{{QStringLiteral("Name"), QStringLiteral("TarnwickSpot")},
+                                             {QStringLiteral("Value"), QString::fromLatin1(messageId)}}),
+             QJsonDocument(parameters).toJson().constData());
 }
 
 void TestNzbGetSender::wrongCredentials_data()
@@ -255,7 +265,7 @@ void TestNzbGetSender::wrongCredentials()
     const auto sender = nzbget(port, name, pass);
     QSignalSpy sent(sender.get(), &NzbSender::sent);
     QSignalSpy failed(sender.get(), &NzbSender::failed);
-    sender->send(QStringLiteral("Tarnwick geweigerd"), QString(), threeFileNzb());
+    sender->send({QStringLiteral("Tarnwick geweigerd"), QString(), "geweigerd@free.pt", threeFileNzb()});
     QVERIFY(failed.wait(15000));
     QCOMPARE(failed.takeFirst().value(0).toString(),
              QStringLiteral("NZBGet weigert de gebruikersnaam of het wachtwoord"));

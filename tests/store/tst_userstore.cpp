@@ -317,7 +317,8 @@ void TestUserStore::unusableFileIsSetAside_data()
     QTest::newRow("zero-length") << QStringList{QString()} << QString();
     QTest::newRow("newer-version")
         << QStringList{QStringLiteral("PRAGMA journal_mode=WAL"), QStringLiteral("CREATE TABLE future(x)"),
-                       QStringLiteral("INSERT INTO future VALUES (1)"), QStringLiteral("PRAGMA user_version=2")}
+                       QStringLiteral("INSERT INTO future VALUES (1)"),
+                       QStringLiteral("PRAGMA user_version=%1").arg(UserStore::schemaVersion + 1)}
         << "nieuwere-versie";
     QTest::newRow("another-programs-database")
         << QStringList{QStringLiteral("CREATE TABLE other(x)")} << "beschadigd";
