@@ -1,30 +1,17 @@
 #include "httptestbed.h"
+#include "nzbgetdaemon.h"
 #include "nzbsender.h"
 #include "testmain.h"
 
-#include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QNetworkAccessManager>
-#include <QNetworkReply>
-#include <QProcess>
 #include <QRegularExpression>
 #include <QSignalSpy>
-#include <QStandardPaths>
-#include <QTemporaryDir>
-#include <QUuid>
 
 #include <optional>
 
 namespace {
-
-const QString user = QStringLiteral("tarnwick");
-const QString password = QUuid::createUuid().toString(QUuid::WithoutBraces);
-
-// Where the Debian package puts the configuration that NZBGet itself starts from.
-const QStringList configTemplates{QStringLiteral("/usr/share/nzbget/webui/nzbget.conf"),
-                                  QStringLiteral("/etc/nzbget.conf")};
 
 std::unique_ptr<NzbSender> nzbget(quint16 port, const QString &name, const QString &pass, bool paused = false)
 {
@@ -57,133 +44,37 @@ private Q_SLOTS:
     void wrongCredentials();
 
 private:
-    bool writeConfig(const QString &templatePath, QString *why) const;
-    // NZBGet's answer to one JSON-RPC call: its "result", undefined without one.
-    QJsonValue call(const QString &method, const QJsonArray &params = {});
     QJsonArray groups();
 
     std::optional<MessageLog> log;
-    QTemporaryDir dir;
-    QProcess daemon;
+    std::optional<NzbGetDaemon> nzbgetd;
+    QString user;
+    QString password;
     quint16 port = 0;
-    QNetworkAccessManager network;
 };
-
-bool TestNzbGetSender::writeConfig(const QString &templatePath, QString *why) const
-{
-    QFile in(templatePath);
-    if (!in.open(QIODevice::ReadOnly)) {
-        *why = templatePath + QStringLiteral(": ") + in.errorString();
-        return false;
-    }
-    QList<std::pair<QByteArray, QByteArray>> options{
-        {"MainDir", QFile::encodeName(dir.path())},
-        {"DestDir", "${MainDir}/dst"},
-        {"InterDir", "${MainDir}/inter"},
-        {"NzbDir", "${MainDir}/nzb"},
-        {"QueueDir", "${MainDir}/queue"},
-        {"TempDir", "${MainDir}/tmp"},
-        {"ScriptDir", "${MainDir}/scripts"},
-        {"LockFile", "${MainDir}/nzbget.lock"},
-        {"LogFile", "${MainDir}/nzbget.log"},
-        {"ControlIP", "127.0.0.1"},
-        {"ControlPort", QByteArray::number(port)},
-        {"ControlUsername", user.toUtf8()},
-        {"ControlPassword", password.toUtf8()},
-        {"RestrictedUsername", ""},
-        {"RestrictedPassword", ""},
-        {"AddUsername", ""},
-        {"AddPassword", ""},
-        {"SecureControl", "no"},
-        {"FormAuth", "no"},
-        {"AuthorizedIP", ""}, // an address listed here gets in without a password
-        {"UpdateCheck", "none"},
-        {"NzbDirInterval", "0"}, // nothing but the test adds NZBs
-        {"OutputMode", "loggable"}, // the template's "curses" wants a terminal
-    };
-    QByteArray config;
-    const QRegularExpression server(QStringLiteral("^Server\\d+\\."));
-    while (!in.atEnd()) {
-        QByteArray line = in.readLine();
-        if (server.match(QString::fromUtf8(line)).hasMatch())
-            continue; // no news servers: nothing is downloaded
-        for (auto &[name, value] : options) {
-            if (line.startsWith(name + '=')) {
-                line = name + '=' + value + '\n';
-                name.clear(); // set
-            }
-        }
-        config += line;
-    }
-    for (const auto &[name, value] : options) {
-        if (!name.isEmpty())
-            config += name + '=' + value + '\n';
-    }
-    QFile out(dir.filePath(QStringLiteral("nzbget.conf")));
-    if (!out.open(QIODevice::WriteOnly) || out.write(config) != config.size()) {
-        *why = out.fileName() + QStringLiteral(": ") + out.errorString();
-        return false;
-    }
-    return true;
-}
-
-QJsonValue TestNzbGetSender::call(const QString &method, const QJsonArray &params)
-{
-    QNetworkRequest request(QUrl(QStringLiteral("http://127.0.0.1:%1/jsonrpc").arg(port)));
-    request.setHeader(QNetworkRequest::ContentTypeHeader, QByteArray("application/json"));
-    request.setRawHeader("Authorization", "Basic " + (user + u':' + password).toUtf8().toBase64());
-    request.setTransferTimeout(10000);
-    const QJsonObject body{
-        {QStringLiteral("method"), method}, {QStringLiteral("params"), params}, {QStringLiteral("id"), 1}};
-    const std::unique_ptr<QNetworkReply> reply(network.post(request, QJsonDocument(body).toJson()));
-    if (!reply->isFinished())
-        QSignalSpy(reply.get(), &QNetworkReply::finished).wait(15000);
-    return QJsonDocument::fromJson(reply->readAll()).object().value(QStringLiteral("result"));
-}
 
 QJsonArray TestNzbGetSender::groups()
 {
-    return call(QStringLiteral("listgroups"), {0}).toArray();
+    return nzbgetd->call(QStringLiteral("listgroups"), {0}).toArray();
 }
 
 void TestNzbGetSender::initTestCase()
 {
     log.emplace();
-    const QString program = QStandardPaths::findExecutable(QStringLiteral("nzbget"));
-    if (program.isEmpty())
+    if (!NzbGetDaemon::installed())
         QSKIP("NZBGet is not installed (Debian package nzbget); scripts/test installs it");
-    QString templatePath;
-    for (const QString &path : configTemplates) {
-        if (templatePath.isEmpty() && QFile::exists(path))
-            templatePath = path;
-    }
-    QVERIFY2(!templatePath.isEmpty(), "nzbget is installed, but not its configuration template");
-    QVERIFY(dir.isValid());
-    port = closedPort();
+    nzbgetd.emplace();
     QString why;
-    QVERIFY2(writeConfig(templatePath, &why), qPrintable(why));
-
-    // In the foreground (-s), so that the test owns the process and its end.
-    daemon.setProgram(program);
-    daemon.setArguments({QStringLiteral("-c"), dir.filePath(QStringLiteral("nzbget.conf")), QStringLiteral("-s")});
-    daemon.setProcessChannelMode(QProcess::MergedChannels);
-    daemon.start();
-    QVERIFY2(daemon.waitForStarted(), qPrintable(daemon.errorString()));
-    QTRY_VERIFY_WITH_TIMEOUT(call(QStringLiteral("version")).isString() || daemon.state() == QProcess::NotRunning,
-                             30000);
-    QVERIFY2(daemon.state() == QProcess::Running, daemon.readAll().constData());
+    QVERIFY2(nzbgetd->start({}, &why), qPrintable(why));
+    user = NzbGetDaemon::user;
+    password = nzbgetd->password();
+    port = nzbgetd->port();
     QVERIFY(groups().isEmpty());
 }
 
 void TestNzbGetSender::cleanupTestCase()
 {
-    if (daemon.state() != QProcess::NotRunning) {
-        call(QStringLiteral("shutdown"));
-        if (!daemon.waitForFinished(20000)) {
-            daemon.kill();
-            daemon.waitForFinished();
-        }
-    }
+    nzbgetd.reset();
     log->verifyNeverSaid(password);
     log.reset();
 }
