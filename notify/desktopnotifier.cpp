@@ -51,7 +51,7 @@ void DesktopNotifier::notifyDownload(const QString &summary, const QString &titl
         return;
     QDBusMessage call = QDBusMessage::createMethodCall(service, path, interface, QStringLiteral("Notify"));
     const QVariantMap hints{{QStringLiteral("desktop-entry"), QStringLiteral(TARNWICK_APP_ID)}};
-    const QString body = NewSpotsSummary::escapeMarkup(title) + u'\n' + NewSpotsSummary::escapeMarkup(state);
+    const QString body = NewSpotsSummary::escapeMarkup(title + QStringLiteral(": ") + state);
     call << QCoreApplication::applicationName() << uint(0) << QStringLiteral(TARNWICK_APP_ID) << summary << body
          << QStringList() << hints << serverDefaultExpiry;
     // Nothing waits for the answer: a lost notification is lost.

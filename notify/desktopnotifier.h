@@ -33,8 +33,8 @@ public:
     // when no filter has new spots or when the setting "notifications" is off.
     void notify(const QList<FilterNewSpots> &filters);
 
-    // Shows a notification of its own for one download that ended: summary as given, body the
-    // spot's title and its state (with &, < and > escaped). Never replaces another and has no
+    // Shows a notification of its own for one download that ended: summary as given, body
+    // "<title>: <state>" (with &, < and > escaped). Never replaces another and has no
     // action. Does nothing when the setting "notifications" is off.
     void notifyDownload(const QString &summary, const QString &title, const QString &state);
 
