@@ -16,6 +16,7 @@ JobPoller::JobPoller(Downloader downloader, QObject *parent)
     , http(new HttpExchange(maxAnswerSize, this))
 {
     timer.setSingleShot(true);
+    timer.setTimerType(Qt::PreciseTimer); // the back-off doubles exactly
     connect(&timer, &QTimer::timeout, this, &JobPoller::ask);
 }
 

@@ -130,7 +130,8 @@ void TestNzbGetSender::queues()
     QCOMPARE(group.value(QStringLiteral("Category")).toString(), category);
     QCOMPARE(group.value(QStringLiteral("MaxPriority")).toInt(), 50); // high
     QTEST(group.value(QStringLiteral("Status")).toString(), "status");
-    QCOMPARE(group.value(QStringLiteral("DupeKey")).toString(), QStringLiteral("tarnwick:") + QString::fromLatin1(messageId));
+    QCOMPARE(group.value(QStringLiteral("DupeKey")).toString(),
+             QStringLiteral("tarnwick:") + QString::fromLatin1(messageId));
     QCOMPARE(group.value(QStringLiteral("DupeMode")).toString(), QStringLiteral("SCORE"));
     const QJsonArray parameters = group.value(QStringLiteral("Parameters")).toArray();
     QVERIFY2(parameters.contains(QJsonObject{{QStringLiteral("Name"), QStringLiteral("TarnwickSpot")},

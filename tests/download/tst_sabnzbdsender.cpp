@@ -116,16 +116,21 @@ void TestSabnzbdSender::sends_data()
     using Priority = Settings::NzbHandOff::Priority;
     const QString plain = QStringLiteral("http://127.0.0.1:%1");
     QTest::newRow("with-category") << plain << QStringLiteral("Mijn spot") << QStringLiteral("Films")
-                                   << QByteArray("/api") << QStringLiteral("Mijn spot.nzb") << Priority::Normal << false << QStringLiteral("0");
+                                   << QByteArray("/api") << QStringLiteral("Mijn spot.nzb") << Priority::Normal << false
+                                   << QStringLiteral("0");
     QTest::newRow("without-category") << plain << QStringLiteral("Mijn spot") << QString() << QByteArray("/api")
-                                      << QStringLiteral("Mijn spot.nzb") << Priority::Low << false << QStringLiteral("-1");
+                                      << QStringLiteral("Mijn spot.nzb") << Priority::Low << false
+                                      << QStringLiteral("-1");
     QTest::newRow("reserved-characters") << plain << QStringLiteral("A+B & C=D?#/ \u00e9\u20ac")
                                          << QStringLiteral("Muziek & zo") << QByteArray("/api")
-                                         << QStringLiteral("A+B & C=D_#_ \u00e9\u20ac.nzb") << Priority::High << false << QStringLiteral("1");
+                                         << QStringLiteral("A+B & C=D_#_ \u00e9\u20ac.nzb") << Priority::High << false
+                                         << QStringLiteral("1");
     QTest::newRow("trailing-slash") << QStringLiteral("http://127.0.0.1:%1/") << QStringLiteral("Spot")
-                                    << QStringLiteral("Boeken") << QByteArray("/api") << QStringLiteral("Spot.nzb") << Priority::Force << false << QStringLiteral("2");
+                                    << QStringLiteral("Boeken") << QByteArray("/api") << QStringLiteral("Spot.nzb")
+                                    << Priority::Force << false << QStringLiteral("2");
     QTest::newRow("no-scheme") << QStringLiteral("127.0.0.1:%1") << QStringLiteral("Spot") << QStringLiteral("Boeken")
-                               << QByteArray("/api") << QStringLiteral("Spot.nzb") << Priority::High << true << QStringLiteral("-2");
+                               << QByteArray("/api") << QStringLiteral("Spot.nzb") << Priority::High << true
+                               << QStringLiteral("-2");
     QTest::newRow("under-sabnzbd") << QStringLiteral("http://127.0.0.1:%1/sabnzbd/") << QStringLiteral("Spot")
                                    << QStringLiteral("Boeken") << QByteArray("/sabnzbd/api")
                                    << QStringLiteral("Spot.nzb") << Priority::Normal << false << QStringLiteral("0");
@@ -157,8 +162,8 @@ void TestSabnzbdSender::sends()
     const HttpRequest &request = server.requests.first();
     QCOMPARE(request.method, QByteArray("POST"));
     QTEST(request.path, "path");
-    QStringList keys{QStringLiteral("apikey"),   QStringLiteral("mode"), QStringLiteral("nzbname"),
-                     QStringLiteral("output"),   QStringLiteral("pp"),   QStringLiteral("priority")};
+    QStringList keys{QStringLiteral("apikey"), QStringLiteral("mode"), QStringLiteral("nzbname"),
+                     QStringLiteral("output"), QStringLiteral("pp"),   QStringLiteral("priority")};
     if (!category.isEmpty())
         keys.append(QStringLiteral("cat"));
     QStringList sentKeys = request.queryKeys();
