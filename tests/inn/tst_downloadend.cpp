@@ -256,6 +256,14 @@ void TestDownloadEnd::handedOffSpotEndsDoneWithItsFiles()
     QTRY_COMPARE_WITH_TIMEOUT(state->text(), QStringLiteral("Download: Klaar"), downloadTimeoutMs);
     qInfo("handed off and done in %lld ms", timer.elapsed());
     QVERIFY(downloadsItemText(spots.at(0)).startsWith(QStringLiteral("Klaar \u2013 ")));
+    // The list marks the spot, its state as the tooltip of its row.
+    auto *list = window->findChild<QTableView *>(QStringLiteral("tableView"));
+    for (int at = 0; at < list->model()->rowCount(); ++at) {
+        const QModelIndex date = list->model()->index(at, SpotsModel::DateColumn);
+        const bool handedOff = date.data(SpotsModel::MessageIdRole).toByteArray() == spots.at(0).key;
+        QCOMPARE(date.data(Qt::ToolTipRole).toString(), handedOff ? QStringLiteral("Klaar") : QString());
+        QCOMPARE(date.data(Qt::DecorationRole).isValid(), handedOff);
+    }
     for (const BinaryRelease::File &file : releases.at(0).files)
         QVERIFY2(fileUnder(nzbget->destinationDir(), file.name) == file.data, file.name.constData());
 
