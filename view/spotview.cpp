@@ -118,11 +118,6 @@ void SpotView::setDownloadState(const QString &text)
     downloadStateLabel->setText(text.isEmpty() ? QString() : tr("Download: %1").arg(text));
 }
 
-QString SpotView::downloadState() const
-{
-    return downloadStateLabel->text();
-}
-
 QByteArray SpotView::messageId() const
 {
     return shownSpot ? shownSpot->messageId : QByteArray();

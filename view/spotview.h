@@ -59,7 +59,6 @@ public:
     QByteArray messageId() const;
     void setMarked(bool marked);
     void setDownloadState(const QString &text);
-    QString downloadState() const;
     // The index of the tab in the tab widget; -1 when it is not there.
     int tabIndex() const;
     void showTab();
