@@ -36,6 +36,8 @@ public:
     // Opens the user file in the data directory; a Dutch message for the user, empty when
     // there is nothing to say (SetAside files, or no file at all).
     QString open(const QString &dataDirectory);
+    // The user file, for what else the user keeps in it.
+    UserStore &store() { return userStore; }
 
     const QList<SavedFilter> &filters() const { return savedFilters; }
     std::optional<SavedFilter> filter(qint64 id) const;

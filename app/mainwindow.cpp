@@ -3,6 +3,7 @@
 
 #include "categoryscheme.h"
 #include "databasesetuperror.h"
+#include "downloadwatch.h"
 #include "filterdialog.h"
 #include "filterwatch.h"
 #include "hiddenspottersdialog.h"
@@ -11,7 +12,6 @@
 #include "searchquery.h"
 #include "settingsdialog.h"
 #include "spotsmodel.h"
-#include "spotpage.h"
 #include "spotstore.h"
 #include "spotview.h"
 #include "tarnwick.h"
@@ -32,6 +32,10 @@ constexpr int eroticItemIndex = 6;
 // stands for, and a saved filter's id.
 constexpr int treeKindRole = Qt::UserRole + 1;
 constexpr int filterIdRole = Qt::UserRole + 2;
+// A "Downloads" item's spot (its message-id as stored).
+constexpr int messageIdRole = Qt::UserRole + 3;
+// The tree lists this many of the newest hand-offs.
+constexpr int maxDownloadItems = 100;
 } // namespace
 
 MainWindow::MainWindow(QWidget *parent)
@@ -90,6 +94,11 @@ MainWindow::MainWindow(QWidget *parent)
     if (!userFileMessage.isEmpty())
         MessageBoxes::information(this, tr("Mijn filters"), userFileMessage);
     buildWatchMenu();
+    downloads = new DownloadWatch(watch->store(), model, this);
+    connect(downloads, &DownloadWatch::changed, this, &MainWindow::onDownloadChanged);
+    connect(downloads, &DownloadWatch::notice, this, &MainWindow::showStatus);
+    downloads->load();
+    showDownloads();
 
     if (!Settings::isConfigured()) {
         SettingsDialog dialog(this);
@@ -128,6 +137,8 @@ void MainWindow::buildCategoryTree()
     marksItem->setData(0, treeKindRole, int(TreeKind::Marks));
     filtersItem = new QTreeWidgetItem(ui->treeWidget, {tr("Mijn filters")});
     filtersItem->setData(0, treeKindRole, int(TreeKind::Filters));
+    downloadsItem = new QTreeWidgetItem(ui->treeWidget, {tr("Downloads")});
+    downloadsItem->setData(0, treeKindRole, int(TreeKind::Downloads));
     ui->treeWidget->setContextMenuPolicy(Qt::CustomContextMenu);
     ui->treeWidget->expandAll();
 }
@@ -179,6 +190,33 @@ void MainWindow::showFilters()
     // The filter shown was deleted: the list shows "Nieuw" again.
     if (currentId != 0 && !currentKept)
         ui->treeWidget->setCurrentItem(ui->treeWidget->topLevelItem(0));
+}
+
+void MainWindow::showDownloads()
+{
+    const QSignalBlocker quiet(ui->treeWidget);
+    const QTreeWidgetItem *current = ui->treeWidget->currentItem();
+    const QByteArray currentId = current && treeKind(current) == TreeKind::Download
+        ? current->data(0, messageIdRole).toByteArray()
+        : QByteArray();
+    qDeleteAll(downloadsItem->takeChildren());
+    for (const HandOff &handOff : downloads->handOffs().mid(0, maxDownloadItems)) {
+        auto *item
+            = new QTreeWidgetItem(downloadsItem, {tr("%1 \u2013 %2").arg(handOff.state.text(), handOff.spot.title)});
+        item->setToolTip(0, item->text(0));
+        item->setData(0, treeKindRole, int(TreeKind::Download));
+        item->setData(0, messageIdRole, handOff.spot.messageId);
+        if (handOff.spot.messageId == currentId)
+            ui->treeWidget->setCurrentItem(item);
+    }
+}
+
+void MainWindow::onDownloadChanged(const QByteArray &messageId)
+{
+    showDownloads();
+    const std::optional<HandOff> handOff = downloads->handOff(messageId);
+    if (SpotView *view = spotTabs.value(messageId); view && handOff)
+        view->setDownloadState(handOff->state.text());
 }
 
 void MainWindow::selectFilterItem(qint64 id)
@@ -359,16 +397,24 @@ void MainWindow::on_tableView_clicked(const QModelIndex &index)
     const QByteArray messageId = index.data(SpotsModel::MessageIdRole).toByteArray();
     if (messageId.isEmpty() || spotTabs.contains(messageId))
         return;
-    const QString title = index.siblingAtColumn(SpotsModel::TitleColumn).data().toString();
-    const std::optional<SpotRow> row = spotOf(index);
+    openSpotTab(messageId, spotOf(index), index.siblingAtColumn(SpotsModel::TitleColumn).data().toString());
+}
+
+SpotView *MainWindow::openSpotTab(const QByteArray &messageId, const std::optional<SpotRow> &row, const QString &title)
+{
+    if (SpotView *open = spotTabs.value(messageId))
+        return open;
     auto *spot = new SpotView(controller, ui->tabWidget, row, title, this);
     spotTabs.insert(messageId, spot);
     spot->setMarked(watch->isMarked(messageId));
+    if (const std::optional<HandOff> handOff = downloads->handOff(messageId))
+        spot->setDownloadState(handOff->state.text());
     if (row) {
         connect(spot, &SpotView::nzbRequested, this,
                 [this, row, title](NzbHandOffJob::Mode mode) { handOffNzb(*row, title, mode); });
         connect(spot, &SpotView::markRequested, this, [this, row](bool marked) { setMarked(*row, marked); });
     }
+    return spot;
 }
 
 void MainWindow::on_tableView_customContextMenuRequested(const QPoint &pos)
@@ -393,8 +439,24 @@ void MainWindow::on_tableView_customContextMenuRequested(const QPoint &pos)
 
 void MainWindow::handOffNzb(const SpotRow &spot, const QString &title, NzbHandOffJob::Mode mode)
 {
-    auto *job = new NzbHandOffJob(controller, SpotPage::articleIdOf(spot.messageId), title,
-                                  CategoryScheme::categoryName(spot.category), mode, this);
+    using Destination = Settings::NzbHandOff::Destination;
+    const Destination destination = Settings::nzbHandOff().destination;
+    const std::optional<HandOff> before = downloads->handOff(spot.messageId);
+    const bool toDownloader = destination == Destination::NzbGet || destination == Destination::Sabnzbd;
+    if (mode == NzbHandOffJob::Mode::Download && toDownloader && before
+        && (before->target == HandOff::Target::NzbGet || before->target == HandOff::Target::Sabnzbd)) {
+        const QString downloader
+            = before->target == HandOff::Target::NzbGet ? QStringLiteral("NZBGet") : QStringLiteral("SABnzbd");
+        if (!MessageBoxes::question(
+                this, tr("Downloaden"),
+                tr("Deze spot is al naar %1 gestuurd (%2). Nogmaals sturen?").arg(downloader, before->state.text())))
+            return;
+    }
+    auto *job = new NzbHandOffJob(controller, spot, title, mode, this);
+    connect(job, &NzbHandOffJob::handedOff, this, [this](const HandOff &handOff) {
+        if (!downloads->record(handOff))
+            MessageBoxes::critical(this, tr("Downloads"), tr("Wat er met de spot gebeurde kon niet worden bewaard."));
+    });
     connect(job, &NzbHandOffJob::status, this, &MainWindow::showStatus);
     connect(job, &NzbHandOffJob::failed, this, [this](const QString &reason) {
         ui->statusBar->clearMessage(); // the progress it showed is over
@@ -471,7 +533,14 @@ void MainWindow::on_treeWidget_currentItemChanged(QTreeWidgetItem *current, QTre
         watch->showMarks();
         break;
     case TreeKind::Filters:
+    case TreeKind::Downloads:
         return;
+    case TreeKind::Download: {
+        const std::optional<HandOff> handOff = downloads->handOff(current->data(0, messageIdRole).toByteArray());
+        if (handOff)
+            openSpotTab(handOff->spot.messageId, handOff->spot, handOff->spot.title)->showTab();
+        return;
+    }
     case TreeKind::Filter: {
         const qint64 id = current->data(0, filterIdRole).toLongLong();
         if (const std::optional<SavedFilter> filter = watch->filter(id))

@@ -10,6 +10,7 @@
 #include <memory>
 #include <optional>
 
+class DownloadWatch;
 class FilterWatch;
 class QModelIndex;
 class QPoint;
@@ -59,12 +60,16 @@ private Q_SLOTS:
 
 private:
     // What a tree item stands for (item data role TreeKindRole).
-    enum class TreeKind { Category, Marks, Filters, Filter };
+    enum class TreeKind { Category, Marks, Filters, Filter, Downloads, Download };
 
     void buildCategoryTree();
     void buildWatchMenu();
     // The "Mijn filters" items after a change of the filters or their counts.
     void showFilters();
+    // The "Downloads" items: the spots handed off, newest first, each with its state.
+    void showDownloads();
+    // A hand-off's state changed or was recorded: the tree and the spot's tab show it.
+    void onDownloadChanged(const QByteArray &messageId);
     TreeKind treeKind(const QTreeWidgetItem *item) const;
     // Saves the current search or category as a new filter, after the user edited it.
     void saveFilter();
@@ -84,12 +89,16 @@ private:
     void search();
     // Fetches the spot's whole NZB and saves it or hands it to the downloader.
     void handOffNzb(const SpotRow &spot, const QString &title, NzbHandOffJob::Mode mode);
+    // Opens the spot's tab, unless it is open; the tab either way.
+    SpotView *openSpotTab(const QByteArray &messageId, const std::optional<SpotRow> &row, const QString &title);
 
     std::unique_ptr<Ui::MainWindow> ui;
     Tarnwick *controller = nullptr;
     SpotsModel *model = nullptr;
     FilterWatch *watch = nullptr;
+    DownloadWatch *downloads = nullptr;
     QTreeWidgetItem *filtersItem = nullptr;
+    QTreeWidgetItem *downloadsItem = nullptr;
     // The search text of the list shown, empty for a category.
     QString shownSearch;
     QProgressBar *headerProgress = nullptr;

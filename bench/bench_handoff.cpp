@@ -24,8 +24,11 @@ constexpr int timeoutMs = 120'000;
 // The time of one hand-off, in milliseconds, until the job reports where the NZB went.
 double handOffMs(Tarnwick &controller, const DemoCorpus::Spot &spot, QWidget &window)
 {
-    auto *job = new NzbHandOffJob(&controller, spot.key + "@free.pt", QString::fromUtf8(spot.title),
-                                  QStringLiteral("Beeld"), NzbHandOffJob::Mode::Download, &window);
+    SpotRow row;
+    row.messageId = spot.key;
+    row.category = 1;
+    auto *job
+        = new NzbHandOffJob(&controller, row, QString::fromUtf8(spot.title), NzbHandOffJob::Mode::Download, &window);
     QEventLoop loop;
     QString outcome;
     QObject::connect(job, &NzbHandOffJob::status, [&](const QString &text) {

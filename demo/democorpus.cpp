@@ -464,7 +464,12 @@ QByteArray DemoCorpus::nzbDocument(const Spot &spot) const
 
 QList<QByteArray> DemoCorpus::nzbArticles(const Spot &spot) const
 {
-    const QByteArray escaped = SpotArticles::nzbEscaped(ZlibStream::deflateRaw(nzbDocument(spot)));
+    return nzbArticles(spot, nzbDocument(spot));
+}
+
+QList<QByteArray> DemoCorpus::nzbArticles(const Spot &spot, const QByteArray &document) const
+{
+    const QByteArray escaped = SpotArticles::nzbEscaped(ZlibStream::deflateRaw(document));
     const qsizetype pieces = spot.nzbMessageIds.size();
     QList<QByteArray> articles;
     for (qsizetype k = 0; k < pieces; ++k) {

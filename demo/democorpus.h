@@ -85,6 +85,8 @@ public:
     // The NZB document of the spot, and its segment articles (raw deflate, escaped, cut).
     QByteArray nzbDocument(const Spot &spot) const;
     QList<QByteArray> nzbArticles(const Spot &spot) const;
+    // The spot's segment articles carrying another NZB document.
+    QList<QByteArray> nzbArticles(const Spot &spot, const QByteArray &document) const;
 
     // One more spot at the end of free.pt; returns its number.
     qint64 addSpot(qint64 postedAt);

@@ -10,18 +10,18 @@ FolderSender::FolderSender(const QString &folder, QObject *parent)
 {
 }
 
-void FolderSender::send(const QString &name, const QString &category, const QByteArray &nzb)
+// A watch folder has no categories and keeps no job ids.
+void FolderSender::send(const NzbJob &job)
 {
-    Q_UNUSED(category) // a watch folder has no categories
     QString error = QStringLiteral("Er is geen map voor de NZB-bestanden ingesteld");
     const std::optional<QString> path
-        = folder.isEmpty() ? std::nullopt : NzbFile::writeInto(folder, NzbFile::fileNameFor(name), nzb, &error);
+        = folder.isEmpty() ? std::nullopt : NzbFile::writeInto(folder, NzbFile::fileNameFor(job.name), job.nzb, &error);
     // The file is written now; the answer follows from the event loop, as for the other senders.
     QMetaObject::invokeMethod(
         this,
         [this, path, error] {
             if (path)
-                Q_EMIT sent(QStringLiteral("NZB in map gezet: %1").arg(QDir::toNativeSeparators(*path)));
+                Q_EMIT sent(QStringLiteral("NZB in map gezet: %1").arg(QDir::toNativeSeparators(*path)), QString());
             else
                 Q_EMIT failed(error);
         },

@@ -11,7 +11,7 @@ class FolderSender : public NzbSender
 public:
     explicit FolderSender(const QString &folder, QObject *parent = nullptr);
 
-    void send(const QString &name, const QString &category, const QByteArray &nzb) override;
+    void send(const NzbJob &job) override;
 
 private:
     QString folder;

@@ -1,40 +1,16 @@
 #include "nzbgetsender.h"
 
+#include "bytetext.h"
 #include "nzbfile.h"
+#include "nzbgetrequest.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QNetworkRequest>
 
 #include <cmath>
 
 namespace {
-
-// append(NZBFilename, NZBContent, Category, Priority, AddToTop, AddPaused, DupeKey, DupeScore,
-// DupeMode, PPParameters): normal priority, at the end of the queue, not paused, no duplicate
-// key and no post-processing parameters.
-QByteArray appendCall(const QString &fileName, const QString &category, const QByteArray &nzb)
-{
-    const QJsonArray params{
-        fileName,
-        QString::fromLatin1(nzb.toBase64()),
-        category,
-        0,
-        false,
-        false,
-        QString(),
-        0,
-        QStringLiteral("SCORE"),
-        QJsonArray(),
-    };
-    const QJsonObject call{
-        {QStringLiteral("method"), QStringLiteral("append")},
-        {QStringLiteral("params"), params},
-        {QStringLiteral("id"), 1},
-    };
-    return QJsonDocument(call).toJson(QJsonDocument::Compact);
-}
 
 // The queue entry's NZBID; 0 and below are NZBGet's refusals.
 bool isQueueId(const QJsonValue &result)
@@ -47,39 +23,70 @@ bool isQueueId(const QJsonValue &result)
 
 } // namespace
 
+const QString NzbGetSender::spotParameter = QStringLiteral("TarnwickSpot");
+
+QString NzbGetSender::dupeKey(const QByteArray &messageId)
+{
+    return messageId.isEmpty() ? QString() : QStringLiteral("tarnwick:") + ByteText::toText(messageId);
+}
+
+int NzbGetSender::priorityValue(Settings::NzbHandOff::Priority priority)
+{
+    using Priority = Settings::NzbHandOff::Priority;
+    switch (priority) {
+    case Priority::Low:
+        return -50;
+    case Priority::Normal:
+        return 0;
+    case Priority::High:
+        return 50;
+    case Priority::Force:
+        return 900;
+    }
+    return 0;
+}
+
 NzbGetSender::NzbGetSender(const Settings::NzbHandOff &handOff, QObject *parent)
     : HttpSender(parent)
-    , url(handOff.nzbgetUrl)
-    , user(handOff.nzbgetUser)
-    , password(handOff.nzbgetPassword)
-    , useCategory(handOff.nzbgetCategory)
+    , handOff(handOff)
 {
 }
 
-void NzbGetSender::send(const QString &name, const QString &category, const QByteArray &nzb)
+void NzbGetSender::send(const NzbJob &job)
 {
-    const QUrl rpc = endpoint(url, QStringLiteral("/jsonrpc"));
-    if (rpc.isEmpty()) {
-        failLater(QStringLiteral("Het adres van NZBGet is ongeldig: '%1'")
-                      .arg(QUrl::fromUserInput(url).toDisplayString(QUrl::RemoveUserInfo)));
+    // NZBGet 21.0 takes every member of these objects as one parameter, named as the member.
+    QJsonArray parameters;
+    if (!job.messageId.isEmpty())
+        parameters.append(QJsonObject{{spotParameter, ByteText::toText(job.messageId)}});
+    const QJsonArray params{
+        NzbFile::fileNameFor(job.name),
+        QString::fromLatin1(job.nzb.toBase64()),
+        job.category,
+        priorityValue(handOff.priority),
+        false, // AddToTop
+        handOff.addPaused,
+        dupeKey(job.messageId),
+        0, // DupeScore
+        QStringLiteral("SCORE"),
+        parameters,
+    };
+    const std::optional<QNetworkRequest> request = NzbGetRequest::make(handOff);
+    if (!request) {
+        failLater(NzbGetRequest::invalidAddressText(handOff));
         return;
     }
-    QNetworkRequest request(rpc);
-    request.setHeader(QNetworkRequest::ContentTypeHeader, QByteArray("application/json"));
-    // In a header, never in the address, where a proxy or a log could see it.
-    request.setRawHeader("Authorization", "Basic " + (user + u':' + password).toUtf8().toBase64());
-
-    const QByteArray call = appendCall(NzbFile::fileNameFor(name), useCategory ? category : QString(), nzb);
-    post(request, call, [this, name](const Answer &answer) {
+    const QString name = job.name;
+    http->post(*request, NzbGetRequest::call(QStringLiteral("append"), params), [this, name](const Answer &answer) {
+        const QJsonValue result = QJsonDocument::fromJson(answer.body).object().value(QStringLiteral("result"));
         if (answer.timedOut) {
             Q_EMIT failed(QStringLiteral("Kan NZBGet niet bereiken: geen antwoord"));
         } else if (answer.httpStatus == 401) {
             Q_EMIT failed(QStringLiteral("NZBGet weigert de gebruikersnaam of het wachtwoord"));
         } else if (answer.httpStatus == 0) {
             Q_EMIT failed(QStringLiteral("Kan NZBGet niet bereiken: %1").arg(answer.errorString));
-        } else if (answer.httpStatus == 200 && !answer.tooLarge
-                   && isQueueId(QJsonDocument::fromJson(answer.body).object().value(QStringLiteral("result")))) {
-            Q_EMIT sent(QStringLiteral("NZB naar NZBGet gestuurd: %1").arg(name));
+        } else if (answer.httpStatus == 200 && !answer.tooLarge && isQueueId(result)) {
+            Q_EMIT sent(QStringLiteral("NZB naar NZBGet gestuurd: %1").arg(name),
+                        QString::number(qint64(result.toDouble())));
         } else {
             Q_EMIT failed(QStringLiteral("NZBGet weigerde de NZB"));
         }

@@ -1,87 +1,83 @@
 #include "sabnzbdsender.h"
 
 #include "nzbfile.h"
+#include "sabnzbdrequest.h"
 
 #include <QHttpMultiPart>
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QNetworkRequest>
 
+#include <algorithm>
+
 namespace {
 
-// Every value fully percent-encoded: QUrlQuery would leave "+", which SABnzbd reads as a blank.
-QString query(std::initializer_list<std::pair<const char *, QString>> items)
+// SABnzbd's ids are short words ("SABnzbd_nzo_kyt1f0"): anything else is not kept.
+bool isJobId(const QString &id)
 {
-    QByteArray query;
-    for (const auto &[key, value] : items) {
-        if (!query.isEmpty())
-            query += '&';
-        query += key;
-        query += '=';
-        query += QUrl::toPercentEncoding(value);
-    }
-    return QString::fromLatin1(query);
-}
-
-// Why SABnzbd said no: the "error" of its JSON answer or, from an older or a proxied one, the
-// first line of a plain answer ("error: API Key Incorrect").
-QString reasonOf(const QByteArray &body)
-{
-    const QJsonObject answer = QJsonDocument::fromJson(body).object();
-    QString reason = answer.value(QStringLiteral("error")).toString();
-    if (reason.isEmpty() && answer.isEmpty()) {
-        reason = QString::fromUtf8(body.left(body.indexOf('\n'))).trimmed();
-        if (reason.startsWith(QLatin1StringView("error:"), Qt::CaseInsensitive))
-            reason = reason.mid(6).trimmed();
-    }
-    for (QChar &c : reason) {
-        if (c.category() == QChar::Other_Control)
-            c = u' ';
-    }
-    return reason.left(200).simplified();
+    return !id.isEmpty() && id.size() <= 100
+        && std::all_of(id.begin(), id.end(), [](QChar c) { return c.isLetterOrNumber() || c == u'_' || c == u'-'; });
 }
 
 } // namespace
 
+int SabnzbdSender::priorityValue(const Settings::NzbHandOff &handOff)
+{
+    using Priority = Settings::NzbHandOff::Priority;
+    if (handOff.addPaused)
+        return -2;
+    switch (handOff.priority) {
+    case Priority::Low:
+        return -1;
+    case Priority::Normal:
+        return 0;
+    case Priority::High:
+        return 1;
+    case Priority::Force:
+        return 2;
+    }
+    return 0;
+}
+
 SabnzbdSender::SabnzbdSender(const Settings::NzbHandOff &handOff, QObject *parent)
     : HttpSender(parent)
-    , url(handOff.sabnzbdUrl)
-    , key(handOff.sabnzbdKey)
+    , handOff(handOff)
 {
 }
 
-void SabnzbdSender::send(const QString &name, const QString &category, const QByteArray &nzb)
+void SabnzbdSender::send(const NzbJob &job)
 {
-    QUrl api = endpoint(url, QStringLiteral("/api"));
+    const QUrl api = SabnzbdRequest::make(handOff, QStringLiteral("addfile"),
+                                          {{"nzbname", job.name},
+                                           {"cat", job.category},
+                                           {"priority", QString::number(priorityValue(handOff))},
+                                           {"pp", QStringLiteral("3")}});
     if (api.isEmpty()) {
-        failLater(QStringLiteral("Het adres van SABnzbd is ongeldig: '%1'")
-                      .arg(QUrl::fromUserInput(url).toDisplayString(QUrl::RemoveUserInfo)));
+        failLater(SabnzbdRequest::invalidAddressText(handOff));
         return;
     }
-    QString items = query(
-        {{"mode", QStringLiteral("addfile")}, {"output", QStringLiteral("json")}, {"apikey", key}, {"nzbname", name}});
-    if (!category.isEmpty())
-        items += u'&' + query({{"cat", category}});
-    api.setQuery(items, QUrl::StrictMode);
 
     auto *form = new QHttpMultiPart(QHttpMultiPart::FormDataType);
     QHttpPart file;
     file.setHeader(QNetworkRequest::ContentDispositionHeader,
-                   QByteArray("form-data; name=\"name\"; filename=\"" + NzbFile::fileNameFor(name).toUtf8() + '"'));
+                   QByteArray("form-data; name=\"name\"; filename=\"" + NzbFile::fileNameFor(job.name).toUtf8() + '"'));
     file.setHeader(QNetworkRequest::ContentTypeHeader, QByteArray("application/x-nzb"));
-    file.setBody(nzb);
+    file.setBody(job.nzb);
     form->append(file);
 
-    post(QNetworkRequest(api), form, [this, name](const Answer &answer) {
+    const QString name = job.name;
+    http->post(QNetworkRequest(api), form, [this, name](const Answer &answer) {
+        const QJsonObject reply = QJsonDocument::fromJson(answer.body).object();
+        const QString jobId = reply.value(QStringLiteral("nzo_ids")).toArray().first().toString();
         if (answer.timedOut) {
             Q_EMIT failed(QStringLiteral("Kan SABnzbd niet bereiken: geen antwoord"));
         } else if (answer.httpStatus == 0) {
             Q_EMIT failed(QStringLiteral("Kan SABnzbd niet bereiken: %1").arg(answer.errorString));
-        } else if (answer.httpStatus / 100 == 2 && !answer.tooLarge
-                   && QJsonDocument::fromJson(answer.body).object().value(QStringLiteral("status")) == true) {
-            Q_EMIT sent(QStringLiteral("NZB naar SABnzbd gestuurd: %1").arg(name));
+        } else if (answer.httpStatus / 100 == 2 && !answer.tooLarge && reply.value(QStringLiteral("status")) == true) {
+            Q_EMIT sent(QStringLiteral("NZB naar SABnzbd gestuurd: %1").arg(name), isJobId(jobId) ? jobId : QString());
         } else {
-            const QString reason = answer.tooLarge ? QString() : reasonOf(answer.body);
+            const QString reason = answer.tooLarge ? QString() : SabnzbdRequest::reasonOf(answer.body);
             if (!reason.isEmpty())
                 Q_EMIT failed(QStringLiteral("SABnzbd weigerde de NZB: %1").arg(reason));
             else if (answer.httpStatus / 100 == 2)

@@ -3,19 +3,22 @@
 #include "httpsender.h"
 
 // Sends to SABnzbd: its API call "addfile" at <url>/api, the NZB uploaded as the form field
-// "name" of a multipart/form-data POST, the title as the job's name and the spot's category
-// (when there is one) as SABnzbd's category, which SABnzbd maps to its own or its default.
-// The API key travels in the address, as SABnzbd wants it; it is never written to a log.
+// "name" of a multipart/form-data POST, with the title as "nzbname", the category of the
+// settings as "cat" (none when empty), the priority ("priority", -2 when added paused) and
+// full post-processing ("pp" 3: repair, unpack, delete). The job id of sent() is the first
+// "nzo_ids" entry of SABnzbd's answer.
 class SabnzbdSender : public HttpSender
 {
     Q_OBJECT
 
 public:
+    // SABnzbd's own priority numbers; added paused is its priority -2.
+    static int priorityValue(const Settings::NzbHandOff &handOff);
+
     explicit SabnzbdSender(const Settings::NzbHandOff &handOff, QObject *parent = nullptr);
 
-    void send(const QString &name, const QString &category, const QByteArray &nzb) override;
+    void send(const NzbJob &job) override;
 
 private:
-    QString url;
-    QString key;
+    Settings::NzbHandOff handOff;
 };

@@ -1,6 +1,7 @@
 #include "spotsmodel.h"
 
 #include "categoryscheme.h"
+#include "handoffmark.h"
 #include "spotsource.h"
 #include "spottext.h"
 
@@ -245,6 +246,12 @@ QVariant SpotsModel::data(const QModelIndex &index, int role) const
     case Qt::DecorationRole:
         if (index.column() == TitleColumn && markedIds.contains(row.spot.messageId))
             return markIcon();
+        if (index.column() == DateColumn && handOffStates.contains(row.spot.messageId))
+            return HandOffMark::icon(handOffStates.value(row.spot.messageId));
+        return {};
+    case Qt::ToolTipRole:
+        if (const auto state = handOffStates.constFind(row.spot.messageId); state != handOffStates.cend())
+            return state->text();
         return {};
     case SpotIdRole:
         return erotic ? -row.id : row.id;
@@ -422,6 +429,13 @@ void SpotsModel::setMarkedIds(const QSet<QByteArray> &messageIds)
     markedIds = messageIds;
     if (rows > 0)
         Q_EMIT dataChanged(index(0, TitleColumn), index(rows - 1, TitleColumn), {Qt::DecorationRole});
+}
+
+void SpotsModel::setHandOffStates(const QHash<QByteArray, DownloadState> &states)
+{
+    handOffStates = states;
+    if (rows > 0)
+        Q_EMIT dataChanged(index(0, 0), index(rows - 1, ColumnCount - 1), {Qt::DecorationRole, Qt::ToolTipRole});
 }
 
 void SpotsModel::sort(int column, Qt::SortOrder order)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "downloadstate.h"
 #include "markedspot.h"
 #include "spotfilter.h"
 #include "spotindexkeeper.h"
@@ -8,6 +9,7 @@
 
 #include <QAbstractTableModel>
 #include <QByteArray>
+#include <QHash>
 #include <QList>
 #include <QSet>
 #include <QSqlDatabase>
@@ -62,6 +64,9 @@ public:
     void setHiddenSpotters(const QStringList &names);
     // The spots shown with the watch list's mark.
     void setMarkedIds(const QSet<QByteArray> &messageIds);
+    // The spots handed off or saved, by message-id: the date cell shows a mark in the colour
+    // of the state, and every cell of the row the state as its tooltip.
+    void setHandOffStates(const QHash<QByteArray, DownloadState> &states);
     // The filter as shown.
     const SpotFilter &currentFilter() const { return filter; }
 
@@ -142,6 +147,7 @@ private:
     QList<MarkedSpot> givenMarks;
     QList<MarkedSpot> marks; // as shown
     QSet<QByteArray> markedIds;
+    QHash<QByteArray, DownloadState> handOffStates;
     SpotIndexKeeper keeper;
     std::vector<int> selectedIds;
     mutable bool countDeferred = false;

@@ -19,14 +19,18 @@ QByteArray hex8(quint32 value)
     return QByteArray::number(value, 16).rightJustified(8, '0');
 }
 
-} // namespace
-
-QByteArray encode(QByteArrayView data, Trailer trailer, QByteArrayView name)
+quint32 crcOf(QByteArrayView data)
 {
-    const QByteArray size = QByteArray::number(data.size());
-    QByteArray text = "=ybegin line=128 size=" + size + " name=" + name.toByteArray() + "\r\n";
-    text.reserve(text.size() + data.size() * 105 / 100 + 256);
+    return quint32(crc32_z(0, reinterpret_cast<const Bytef *>(data.data()), z_size_t(data.size())));
+}
 
+enum class Form { Wire, Text };
+
+// The data as yEnc lines of lineLength characters, each ended by CR LF and dot-stuffed
+// (Wire) or ended by LF alone (Text).
+void appendLines(QByteArray &text, QByteArrayView data, Form form)
+{
+    text.reserve(text.size() + data.size() * 105 / 100 + 256);
     QByteArray line;
     for (qsizetype i = 0; i < data.size(); ++i) {
         const uchar encoded = uchar(data[i] + 42);
@@ -37,18 +41,40 @@ QByteArray encode(QByteArrayView data, Trailer trailer, QByteArrayView name)
             line += char(encoded);
         }
         if (line.size() >= lineLength || i + 1 == data.size()) {
-            if (line.startsWith('.'))
+            if (form == Form::Wire && line.startsWith('.'))
                 text += '.';
-            text += line + "\r\n";
+            text += line + (form == Form::Wire ? "\r\n" : "\n");
             line.clear();
         }
     }
+}
 
-    quint32 crc = quint32(crc32_z(0, reinterpret_cast<const Bytef *>(data.data()), z_size_t(data.size())));
+} // namespace
+
+QByteArray encode(QByteArrayView data, Trailer trailer, QByteArrayView name)
+{
+    const QByteArray size = QByteArray::number(data.size());
+    QByteArray text = "=ybegin line=128 size=" + size + " name=" + name.toByteArray() + "\r\n";
+    appendLines(text, data, Form::Wire);
+    quint32 crc = crcOf(data);
     if (trailer == Trailer::WrongCrc)
         crc ^= 1;
     text += "=yend size=" + size + " pcrc32=" + hex8(crc) + " crc32=" + hex8(crc) + "\r\n";
     return text;
+}
+
+QByteArray encodePart(QByteArrayView file, qsizetype begin, qsizetype end, int part, int total, QByteArrayView name)
+{
+    const QByteArrayView data = file.sliced(begin, end - begin);
+    QByteArray text = "=ybegin part=" + QByteArray::number(part) + " total=" + QByteArray::number(total)
+        + " line=128 size=" + QByteArray::number(file.size()) + " name=" + name.toByteArray()
+        + "\n=ypart begin=" + QByteArray::number(begin + 1) + " end=" + QByteArray::number(end) + '\n';
+    appendLines(text, data, Form::Text);
+    text += "=yend size=" + QByteArray::number(data.size()) + " part=" + QByteArray::number(part)
+        + " pcrc32=" + hex8(crcOf(data));
+    if (part == total)
+        text += " crc32=" + hex8(crcOf(file));
+    return text + '\n';
 }
 
 QByteArray compressedReply(QByteArrayView plainLines, Trailer trailer)

@@ -15,6 +15,13 @@ enum class Trailer { Correct, WrongCrc };
 // the wire; no terminating "." line.
 QByteArray encode(QByteArrayView data, Trailer trailer = Trailer::Correct, QByteArrayView name = "overview");
 
+// The bytes begin to end (0-based, end excluded) of a file as part of total (1-based) of a
+// multi-part yEnc post: "=ybegin part= total= line=128 size= name=", "=ypart begin= end="
+// (1-based, inclusive), the lines, "=yend size= part= pcrc32=" with the file's crc32 on the
+// last part. LF after every line, not dot-stuffed: an article body as NewsServer::addArticle
+// and a news feed take it.
+QByteArray encodePart(QByteArrayView file, qsizetype begin, qsizetype end, int part, int total, QByteArrayView name);
+
 // Everything after the status line of a compressed reply whose plain form is plainLines
 // (complete CR LF lines, without the "." line): the raw-deflated lines in yEnc, and ".\r\n".
 QByteArray compressedReply(QByteArrayView plainLines, Trailer trailer = Trailer::Correct);

@@ -45,6 +45,19 @@ void DesktopNotifier::notify(const QList<FilterNewSpots> &filters)
         send(filters);
 }
 
+void DesktopNotifier::notifyDownload(const QString &summary, const QString &title, const QString &state)
+{
+    if (!Settings::notifications() || !bus.isConnected())
+        return;
+    QDBusMessage call = QDBusMessage::createMethodCall(service, path, interface, QStringLiteral("Notify"));
+    const QVariantMap hints{{QStringLiteral("desktop-entry"), QStringLiteral(TARNWICK_APP_ID)}};
+    const QString body = NewSpotsSummary::escapeMarkup(title + QStringLiteral(": ") + state);
+    call << QCoreApplication::applicationName() << uint(0) << QStringLiteral(TARNWICK_APP_ID) << summary << body
+         << QStringList() << hints << serverDefaultExpiry;
+    // Nothing waits for the answer: a lost notification is lost.
+    bus.asyncCall(call, callTimeoutMs);
+}
+
 void DesktopNotifier::send(const QList<FilterNewSpots> &filters)
 {
     const auto first = std::find_if(filters.begin(), filters.end(), [](const auto &f) { return f.count > 0; });

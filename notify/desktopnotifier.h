@@ -33,6 +33,11 @@ public:
     // when no filter has new spots or when the setting "notifications" is off.
     void notify(const QList<FilterNewSpots> &filters);
 
+    // Shows a notification of its own for one download that ended: summary as given, body
+    // "<title>: <state>" (with &, < and > escaped). Never replaces another and has no
+    // action. Does nothing when the setting "notifications" is off.
+    void notifyDownload(const QString &summary, const QString &title, const QString &state);
+
 Q_SIGNALS:
     // The user clicked the notification shown last (its "default" action): the filter it
     // named first. Once per click; never for a notification that was replaced.

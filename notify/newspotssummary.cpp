@@ -15,10 +15,8 @@ QString NewSpotsSummary::summary()
     return tr("Nieuwe spots");
 }
 
-namespace {
-
 // Only what markup needs: a quote stays a quote on servers that show the body as plain text.
-QString escapeMarkup(const QString &text)
+QString NewSpotsSummary::escapeMarkup(const QString &text)
 {
     QString escaped = text;
     escaped.replace(QLatin1Char('&'), QLatin1String("&amp;"));
@@ -26,8 +24,6 @@ QString escapeMarkup(const QString &text)
     escaped.replace(QLatin1Char('>'), QLatin1String("&gt;"));
     return escaped;
 }
-
-} // namespace
 
 QString NewSpotsSummary::notificationBody(const QList<FilterNewSpots> &filters)
 {

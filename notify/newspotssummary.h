@@ -30,6 +30,9 @@ public:
     // escaped, since notification servers may read a subset of HTML in the body.
     static QString notificationBody(const QList<FilterNewSpots> &filters);
 
+    // &, < and > escaped, since notification servers may read a subset of HTML in a body.
+    static QString escapeMarkup(const QString &text);
+
     // Plain text: the total on the first line, then each filter with its count.
     static QString toolTip(const QList<FilterNewSpots> &filters);
 

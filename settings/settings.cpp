@@ -126,6 +126,15 @@ const std::pair<Destination, QLatin1StringView> destinationNames[] = {
     {Destination::Sabnzbd, QLatin1StringView("sabnzbd")},
 };
 
+using Priority = NzbHandOff::Priority;
+
+const std::pair<Priority, QLatin1StringView> priorityNames[] = {
+    {Priority::Low, QLatin1StringView("laag")},
+    {Priority::Normal, QLatin1StringView("normaal")},
+    {Priority::High, QLatin1StringView("hoog")},
+    {Priority::Force, QLatin1StringView("geforceerd")},
+};
+
 } // namespace
 
 NzbHandOff nzbHandOff()
@@ -141,9 +150,22 @@ NzbHandOff nzbHandOff()
     handOff.nzbgetUrl = settings.value(Key::nzbgetUrl).toString();
     handOff.nzbgetUser = settings.value(Key::nzbgetUser).toString();
     handOff.nzbgetPassword = SecretStore::instance().read(Secret::NzbgetPassword);
-    handOff.nzbgetCategory = settings.value(Key::nzbgetCategory).toBool();
     handOff.sabnzbdUrl = settings.value(Key::sabnzbdUrl).toString();
     handOff.sabnzbdKey = SecretStore::instance().read(Secret::SabnzbdKey);
+    const QString priority = settings.value(Key::nzbPriority).toString();
+    for (const auto &[value, name] : priorityNames) {
+        if (priority == name)
+            handOff.priority = value;
+    }
+    handOff.addPaused = settings.value(Key::nzbPaused).toBool();
+    const QString group = QString(Key::nzbCategoryGroup) + u'/';
+    for (const QString &key : settings.allKeys()) {
+        bool isNumber = false;
+        const int category = key.startsWith(group) ? key.mid(group.size()).toInt(&isNumber) : 0;
+        const QString name = settings.value(key).toString().trimmed();
+        if (isNumber && !name.isEmpty())
+            handOff.categories.insert(category, name);
+    }
     return handOff;
 }
 
@@ -158,8 +180,18 @@ void setNzbHandOff(const NzbHandOff &handOff)
         settings.setValue(Key::nzbFolder, handOff.folder);
         settings.setValue(Key::nzbgetUrl, handOff.nzbgetUrl);
         settings.setValue(Key::nzbgetUser, handOff.nzbgetUser);
-        settings.setValue(Key::nzbgetCategory, handOff.nzbgetCategory);
         settings.setValue(Key::sabnzbdUrl, handOff.sabnzbdUrl);
+        for (const auto &[value, name] : priorityNames) {
+            if (handOff.priority == value)
+                settings.setValue(Key::nzbPriority, QString(name));
+        }
+        settings.setValue(Key::nzbPaused, handOff.addPaused);
+        settings.remove(Key::nzbCategoryGroup);
+        for (auto category = handOff.categories.cbegin(); category != handOff.categories.cend(); ++category) {
+            if (!category->trimmed().isEmpty())
+                settings.setValue(QString(Key::nzbCategoryGroup) + u'/' + QString::number(category.key()),
+                                  category->trimmed());
+        }
     }
     SecretStore::instance().write(Secret::NzbgetPassword, handOff.nzbgetPassword);
     SecretStore::instance().write(Secret::SabnzbdKey, handOff.sabnzbdKey);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QMap>
 #include <QString>
 
 // Every preference and download position of the program is a key of the per-user
@@ -32,9 +33,13 @@ inline constexpr QLatin1StringView nzbSaveFolder{"nzbsavefolder"};
 inline constexpr QLatin1StringView nzbgetUrl{"nzbgeturl"};
 inline constexpr QLatin1StringView nzbgetUser{"nzbgetuser"};
 inline constexpr QLatin1StringView nzbgetPass{"nzbgetpass"};
-inline constexpr QLatin1StringView nzbgetCategory{"nzbgetcategory"};
 inline constexpr QLatin1StringView sabnzbdUrl{"sabnzbdurl"};
 inline constexpr QLatin1StringView sabnzbdKey{"sabnzbdkey"};
+// How NZBGet and SABnzbd take a spot: "laag", "normaal", "hoog" or "geforceerd"; paused or not;
+// the downloader's category per main category of the spot ("nzbcategorie/1" ... "nzbcategorie/9").
+inline constexpr QLatin1StringView nzbPriority{"nzbpriority"};
+inline constexpr QLatin1StringView nzbPaused{"nzbpaused"};
+inline constexpr QLatin1StringView nzbCategoryGroup{"nzbcategorie"};
 // Whether new spots in the filters marked "Melden" are announced on the desktop.
 inline constexpr QLatin1StringView notifications{"notifications"};
 } // namespace Key
@@ -86,14 +91,20 @@ void setGeometry(const QByteArray &geometry);
 struct NzbHandOff
 {
     enum class Destination { Save, Folder, NzbGet, Sabnzbd };
+    enum class Priority { Low, Normal, High, Force };
     Destination destination = Destination::Save;
     QString folder; // the downloader's watch folder
     QString nzbgetUrl; // e.g. "http://127.0.0.1:6789"
     QString nzbgetUser;
     QString nzbgetPassword; // exactly as typed
-    bool nzbgetCategory = false; // the spot's category as NZBGet's category
     QString sabnzbdUrl; // e.g. "http://127.0.0.1:8080"
     QString sabnzbdKey;
+    Priority priority = Priority::Normal;
+    bool addPaused = false;
+    // The downloader's category for the spots of a main category (1 to 4, 9); none when empty.
+    QMap<int, QString> categories;
+
+    QString categoryFor(int mainCategory) const { return categories.value(mainCategory); }
 };
 NzbHandOff nzbHandOff();
 void setNzbHandOff(const NzbHandOff &handOff);

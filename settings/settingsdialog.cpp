@@ -1,11 +1,13 @@
 #include "settingsdialog.h"
 #include "ui_settingsdialog.h"
 
+#include "categoryscheme.h"
 #include "messageboxes.h"
 #include "secretstore.h"
 
 #include <QDir>
 #include <QFileDialog>
+#include <QLineEdit>
 
 #include <iterator>
 
@@ -17,6 +19,11 @@ using Destination = Settings::NzbHandOff::Destination;
 constexpr Destination destinations[]
     = {Destination::Save, Destination::Folder, Destination::NzbGet, Destination::Sabnzbd};
 
+using Priority = Settings::NzbHandOff::Priority;
+
+// The priorities in the order of nzbPriorityBox's items.
+constexpr Priority priorities[] = {Priority::Low, Priority::Normal, Priority::High, Priority::Force};
+
 } // namespace
 
 SettingsDialog::SettingsDialog(QWidget *parent)
@@ -24,6 +31,22 @@ SettingsDialog::SettingsDialog(QWidget *parent)
     , ui(new Ui::SettingsDialog)
 {
     ui->setupUi(this);
+    // One field per main category, named "nzbCategoryEdit<code>".
+    for (const CategoryScheme::Entry &entry : CategoryScheme::entries()) {
+        if (!entry.topLevel || entry.code <= CategoryScheme::allSpots)
+            continue;
+        auto *edit = new QLineEdit(ui->nzbDownloaderOptions);
+        edit->setObjectName(QStringLiteral("nzbCategoryEdit%1").arg(entry.code));
+        categoryEdits.insert(entry.code, edit);
+        ui->nzbDownloaderLayout->addRow(CategoryScheme::categoryName(entry.code), edit);
+    }
+    // Priority, pause and categories are what NZBGet and SABnzbd take.
+    auto showOptions = [this](int index) {
+        const Destination chosen = destinations[index];
+        ui->nzbDownloaderOptions->setVisible(chosen == Destination::NzbGet || chosen == Destination::Sabnzbd);
+    };
+    connect(ui->nzbDestinationBox, &QComboBox::currentIndexChanged, this, showOptions);
+    showOptions(ui->nzbDestinationBox->currentIndex());
     if (const auto stored = SettingsForm::fromSettings())
         fill(*stored);
     fill(Settings::nzbHandOff());
@@ -110,7 +133,13 @@ void SettingsDialog::fill(const Settings::NzbHandOff &handOff)
     ui->nzbgetUrlEdit->setText(handOff.nzbgetUrl);
     ui->nzbgetUserEdit->setText(handOff.nzbgetUser);
     ui->nzbgetPassEdit->setText(handOff.nzbgetPassword);
-    ui->nzbgetCategoryCheck->setChecked(handOff.nzbgetCategory);
+    for (int index = 0; index < int(std::size(priorities)); ++index) {
+        if (priorities[index] == handOff.priority)
+            ui->nzbPriorityBox->setCurrentIndex(index);
+    }
+    ui->nzbPausedCheck->setChecked(handOff.addPaused);
+    for (auto edit = categoryEdits.cbegin(); edit != categoryEdits.cend(); ++edit)
+        (*edit)->setText(handOff.categoryFor(edit.key()));
     ui->sabnzbdUrlEdit->setText(handOff.sabnzbdUrl);
     ui->sabnzbdKeyEdit->setText(handOff.sabnzbdKey);
 }
@@ -123,7 +152,10 @@ Settings::NzbHandOff SettingsDialog::nzbHandOff() const
     handOff.nzbgetUrl = ui->nzbgetUrlEdit->text();
     handOff.nzbgetUser = ui->nzbgetUserEdit->text();
     handOff.nzbgetPassword = ui->nzbgetPassEdit->text();
-    handOff.nzbgetCategory = ui->nzbgetCategoryCheck->isChecked();
+    handOff.priority = priorities[ui->nzbPriorityBox->currentIndex()];
+    handOff.addPaused = ui->nzbPausedCheck->isChecked();
+    for (auto edit = categoryEdits.cbegin(); edit != categoryEdits.cend(); ++edit)
+        handOff.categories.insert(edit.key(), (*edit)->text());
     handOff.sabnzbdUrl = ui->sabnzbdUrlEdit->text();
     handOff.sabnzbdKey = ui->sabnzbdKeyEdit->text();
     return NzbHandOffForm::trimmed(handOff);

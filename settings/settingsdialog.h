@@ -4,6 +4,9 @@
 #include "settingsform.h"
 
 #include <QDialog>
+#include <QMap>
+
+class QLineEdit;
 
 namespace Ui {
 class SettingsDialog;
@@ -44,4 +47,6 @@ private:
     QWidget *widgetFor(NzbHandOffForm::Field field) const;
 
     Ui::SettingsDialog *ui;
+    // The downloader's category per main category code.
+    QMap<int, QLineEdit *> categoryEdits;
 };

@@ -14,18 +14,29 @@
 #include <algorithm>
 #include <atomic>
 #include <functional>
+#include <iterator>
 #include <optional>
 
 namespace {
 
-const QStringList schema = {
+// The first schema: saved filters, hidden spotters and marks.
+const QStringList firstSchema = {
     QStringLiteral("CREATE TABLE filters(id INTEGER PRIMARY KEY AUTOINCREMENT,position INTEGER NOT NULL,name TEXT,"
                    "search TEXT,categories TEXT,maxagedays INTEGER,leftoutspotters TEXT,notify INTEGER,"
                    "seenspotid INTEGER,announced INTEGER NOT NULL DEFAULT 0)"),
     QStringLiteral("CREATE TABLE hiddenspotters(name TEXT PRIMARY KEY)"),
     QStringLiteral("CREATE TABLE marks(msgid BLOB PRIMARY KEY,cat INTEGER,subcat INTEGER,spotdate INTEGER,"
                    "title TEXT,spotter TEXT,erotic INTEGER,markedat INTEGER)"),
-    QStringLiteral("PRAGMA user_version=%1").arg(UserStore::schemaVersion),
+};
+
+const QString handOffColumns
+    = QStringLiteral("msgid,cat,subcat,spotdate,title,spotter,erotic,target,jobid,sentat,state,percent,reason");
+
+const std::pair<HandOff::Target, QLatin1StringView> targetWords[] = {
+    {HandOff::Target::File, QLatin1StringView("bestand")},
+    {HandOff::Target::Folder, QLatin1StringView("map")},
+    {HandOff::Target::NzbGet, QLatin1StringView("nzbget")},
+    {HandOff::Target::Sabnzbd, QLatin1StringView("sabnzbd")},
 };
 
 // What the user edits of a filter; what it has seen and announced is written by the count alone.
@@ -43,6 +54,49 @@ bool run(QSqlQuery &query, const QString &sql, const QVariantList &values = {})
     for (const QVariant &value : values)
         query.addBindValue(value);
     return query.exec();
+}
+
+bool runAll(QSqlQuery &query, const QStringList &statements)
+{
+    return std::all_of(statements.cbegin(), statements.cend(), [&](const QString &sql) { return run(query, sql); });
+}
+
+// Each step brings the schema of one version to the next: the first makes version 1 of an
+// empty file, the one at index n makes version n + 1 of version n.
+bool createFirstSchema(QSqlQuery &query)
+{
+    return runAll(query, firstSchema);
+}
+
+// The spots handed to a downloader or saved, with their last state.
+bool addHandOffs(QSqlQuery &query)
+{
+    return run(query,
+               QStringLiteral("CREATE TABLE handoffs(msgid BLOB PRIMARY KEY,cat INTEGER,subcat INTEGER,"
+                              "spotdate INTEGER,title TEXT,spotter TEXT,erotic INTEGER,target TEXT,"
+                              "jobid TEXT,sentat INTEGER,state TEXT,percent INTEGER,reason TEXT)"));
+}
+
+using Migration = bool (*)(QSqlQuery &);
+const Migration migrations[] = {createFirstSchema, addHandOffs};
+static_assert(std::size(migrations) == UserStore::schemaVersion, "one step per schema version");
+
+QString targetWord(HandOff::Target target)
+{
+    for (const auto &[value, word] : targetWords) {
+        if (value == target)
+            return word;
+    }
+    return {};
+}
+
+HandOff::Target targetOf(const QString &word)
+{
+    for (const auto &[value, name] : targetWords) {
+        if (word == name)
+            return value;
+    }
+    return HandOff::Target::File;
 }
 
 QString toJson(const QJsonArray &array)
@@ -229,14 +283,19 @@ UserStore::FileState UserStore::prepareSchema()
     if (version == schemaVersion)
         return FileState::Ready;
     // Version 0 is a new, empty file; one with tables in it belongs to another program.
-    if (!run(query, QStringLiteral("SELECT count(*) FROM sqlite_master")) || !query.next()
-        || query.value(0).toInt() != 0)
+    if (version == 0
+        && (!run(query, QStringLiteral("SELECT count(*) FROM sqlite_master")) || !query.next()
+            || query.value(0).toInt() != 0))
         return FileState::Damaged;
     query.finish();
-    const bool created = write(database(), [](QSqlQuery &statement) {
-        return std::all_of(schema.cbegin(), schema.cend(), [&](const QString &sql) { return run(statement, sql); });
+    const bool migrated = write(database(), [version](QSqlQuery &statement) {
+        for (int step = version; step < schemaVersion; ++step) {
+            if (!migrations[step](statement))
+                return false;
+        }
+        return run(statement, QStringLiteral("PRAGMA user_version=%1").arg(schemaVersion));
     });
-    return created ? FileState::Ready : FileState::Damaged;
+    return migrated ? FileState::Ready : FileState::Damaged;
 }
 
 bool UserStore::isOpen() const
@@ -399,5 +458,50 @@ bool UserStore::unmark(const QByteArray &messageId)
 {
     return write(database(), [&](QSqlQuery &query) {
         return run(query, QStringLiteral("DELETE FROM marks WHERE msgid=?"), {messageId});
+    });
+}
+
+QList<HandOff> UserStore::handOffs() const
+{
+    QList<HandOff> handOffs;
+    auto query = select(database(),
+                        QStringLiteral("SELECT %1 FROM handoffs ORDER BY sentat DESC,rowid DESC").arg(handOffColumns));
+    while (query && query->next()) {
+        HandOff handOff;
+        handOff.spot = {query->value(0).toByteArray(), query->value(1).toInt(),    query->value(2).toInt(),
+                        query->value(3).toLongLong(),  query->value(4).toString(), query->value(5).toString(),
+                        query->value(6).toBool()};
+        handOff.target = targetOf(query->value(7).toString());
+        handOff.jobId = query->value(8).toString();
+        handOff.sentAt = query->value(9).toLongLong();
+        // A state this version does not know is taken as gone: nothing follows it.
+        handOff.state.phase
+            = DownloadState::phaseOf(query->value(10).toString()).value_or(DownloadState::Phase::Removed);
+        handOff.state.percent = query->value(11).toInt();
+        handOff.state.reason = query->value(12).toString();
+        handOffs << handOff;
+    }
+    return handOffs;
+}
+
+bool UserStore::recordHandOff(const HandOff &handOff)
+{
+    const SpotRow &spot = handOff.spot;
+    return write(database(), [&](QSqlQuery &query) {
+        return run(query,
+                   QStringLiteral("INSERT OR REPLACE INTO handoffs(%1) VALUES (?,?,?,?,?,?,?,?,?,?,?,?,?)")
+                       .arg(handOffColumns),
+                   {spot.messageId, spot.category, spot.subcategory, spot.spotDate, spot.title, spot.spotter,
+                    spot.erotic, targetWord(handOff.target), handOff.jobId, handOff.sentAt,
+                    DownloadState::word(handOff.state.phase), handOff.state.percent, handOff.state.reason});
+    });
+}
+
+bool UserStore::setHandOffState(const QByteArray &messageId, const DownloadState &state)
+{
+    return write(database(), [&](QSqlQuery &query) {
+        return run(query, QStringLiteral("UPDATE handoffs SET state=?,percent=?,reason=? WHERE msgid=?"),
+                   {DownloadState::word(state.phase), state.percent, state.reason, messageId})
+            && query.numRowsAffected() == 1;
     });
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "handoff.h"
 #include "markedspot.h"
 #include "savedfilter.h"
 #include "sqlconnection.h"
@@ -11,8 +12,8 @@
 
 #include <optional>
 
-// The user's own file in the data directory, gebruiker.db: saved filters, hidden spotters and
-// marked spots. It is no part of spots.db, cache.db or reactielijst.db and outlives deleting
+// The user's own file in the data directory, gebruiker.db: saved filters, hidden spotters,
+// marked spots and the spots handed off. It is no part of spots.db, cache.db or reactielijst.db and outlives deleting
 // every spot. Its schema carries a version (PRAGMA user_version).
 //
 // Every write is one transaction: it returns false when it failed, and the file is then as it
@@ -24,7 +25,7 @@ class UserStore
     Q_DECLARE_TR_FUNCTIONS(UserStore)
 
 public:
-    static constexpr int schemaVersion = 1;
+    static constexpr int schemaVersion = 2;
     static QString fileName(); // "gebruiker.db"
 
     UserStore();
@@ -72,6 +73,13 @@ public:
     // Marking a marked spot replaces its row; unmarking an unmarked one returns true.
     bool mark(const MarkedSpot &spot);
     bool unmark(const QByteArray &messageId);
+
+    // Newest sent first.
+    QList<HandOff> handOffs() const;
+    // Handing a spot off again replaces its row.
+    bool recordHandOff(const HandOff &handOff);
+    // False also when the spot was never handed off.
+    bool setHandOffState(const QByteArray &messageId, const DownloadState &state);
 
     Q_DISABLE_COPY_MOVE(UserStore)
 

@@ -4,8 +4,10 @@
 #include "nzbfile.h"
 #include "nzbsender.h"
 #include "settings.h"
+#include "spotpage.h"
 
 #include <QCoreApplication>
+#include <QDateTime>
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -36,13 +38,12 @@ void NzbHandOffJob::setSavePrompt(SavePrompt prompt)
     savePrompt() = std::move(prompt);
 }
 
-NzbHandOffJob::NzbHandOffJob(ArticleSource *source, const QByteArray &spotMessageId, const QString &title,
-                             const QString &category, Mode mode, QWidget *window)
+NzbHandOffJob::NzbHandOffJob(ArticleSource *source, const SpotRow &spot, const QString &title, Mode mode,
+                             QWidget *window)
     : QObject(window)
     , source(source)
-    , spotMessageId(spotMessageId)
+    , spot(spot)
     , title(title)
-    , category(category)
     , mode(mode)
     , window(window)
 {
@@ -50,7 +51,7 @@ NzbHandOffJob::NzbHandOffJob(ArticleSource *source, const QByteArray &spotMessag
 
 void NzbHandOffJob::start()
 {
-    auto *fetch = new NzbFetch(source, spotMessageId, this);
+    auto *fetch = new NzbFetch(source, SpotPage::articleIdOf(spot.messageId), this);
     connect(fetch, &NzbFetch::progress, this, [this](int received, int total) {
         Q_EMIT status(tr("NZB ophalen: %1 van %2 delen").arg(received).arg(total));
     });
@@ -75,7 +76,12 @@ void NzbHandOffJob::handOff(const QByteArray &nzb)
         return;
     }
     NzbSender *sender = NzbSender::make(settings, this).release();
-    connect(sender, &NzbSender::sent, this, [this](const QString &message) {
+    using Destination = Settings::NzbHandOff::Destination;
+    const HandOff::Target target = settings.destination == Destination::NzbGet ? HandOff::Target::NzbGet
+        : settings.destination == Destination::Sabnzbd                         ? HandOff::Target::Sabnzbd
+                                                                               : HandOff::Target::Folder;
+    connect(sender, &NzbSender::sent, this, [this, target](const QString &message, const QString &jobId) {
+        report(target, jobId);
         Q_EMIT status(message);
         end();
     });
@@ -83,7 +89,7 @@ void NzbHandOffJob::handOff(const QByteArray &nzb)
         Q_EMIT failed(reason);
         end();
     });
-    sender->send(title, category, nzb);
+    sender->send({title, settings.categoryFor(spot.category), spot.messageId, nzb});
 }
 
 void NzbHandOffJob::save(const QByteArray &nzb)
@@ -103,11 +109,26 @@ void NzbHandOffJob::save(const QByteArray &nzb)
     }
     Settings::setNzbSaveFolder(QFileInfo(path).absolutePath());
     QString error;
-    if (NzbFile::writeAt(path, nzb, &error))
+    if (NzbFile::writeAt(path, nzb, &error)) {
+        report(HandOff::Target::File, QString());
         Q_EMIT status(tr("NZB opgeslagen: %1").arg(path));
-    else
+    } else {
         Q_EMIT failed(error);
+    }
     end();
+}
+
+// A file or a folder is where the NZB stays; a downloader has it to do.
+void NzbHandOffJob::report(HandOff::Target target, const QString &jobId)
+{
+    HandOff handOff;
+    handOff.spot = spot;
+    handOff.target = target;
+    handOff.jobId = jobId;
+    handOff.sentAt = QDateTime::currentSecsSinceEpoch();
+    const bool kept = target == HandOff::Target::File || target == HandOff::Target::Folder;
+    handOff.state.phase = kept ? DownloadState::Phase::Saved : DownloadState::Phase::Sent;
+    Q_EMIT handedOff(handOff);
 }
 
 void NzbHandOffJob::end()

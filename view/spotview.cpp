@@ -9,6 +9,7 @@
 
 #include <QDesktopServices>
 #include <QHBoxLayout>
+#include <QLabel>
 #include <QPushButton>
 #include <QTabWidget>
 #include <QVBoxLayout>
@@ -81,6 +82,10 @@ QWidget *SpotView::makeBar()
         button->setEnabled(false);
         layout->addWidget(button);
     }
+    downloadStateLabel = new QLabel(bar);
+    downloadStateLabel->setObjectName(QStringLiteral("downloadState"));
+    downloadStateLabel->setTextFormat(Qt::PlainText); // a downloader's words
+    layout->addWidget(downloadStateLabel);
     layout->addStretch();
     markButton = new QPushButton(tr("Bewaren"), bar);
     markButton->setCheckable(true);
@@ -106,6 +111,11 @@ void SpotView::requestArticles()
     source->requestArticle(page.spotMessageId(), false);
     for (const qint32 number : comments)
         source->requestArticleNumber(number);
+}
+
+void SpotView::setDownloadState(const QString &text)
+{
+    downloadStateLabel->setText(text.isEmpty() ? QString() : tr("Download: %1").arg(text));
 }
 
 QByteArray SpotView::messageId() const

@@ -12,6 +12,7 @@
 #include <optional>
 
 class ArticleSource;
+class QLabel;
 class QPushButton;
 class QTabWidget;
 class QWebEngineView;
@@ -29,7 +30,8 @@ class SpotWebPage;
 // Above the page, "NZB opslaan" and "Downloaden" ask for the spot's NZB with
 // nzbRequested(); both are enabled once the spot article is read and names an NZB.
 // "Bewaren" asks for the spot to be marked or unmarked with markRequested(); setMarked()
-// says which it is.
+// says which it is. Beside the buttons, setDownloadState() shows where the spot's NZB
+// stands ("Klaar"), empty for a spot never handed off.
 //
 // The tab's page goes with the spot view; the caller removes the tab and deletes the view
 // (deferred) when the tab is closed.
@@ -56,6 +58,7 @@ public:
     // The spot's message-id as stored; empty when it was not in the database.
     QByteArray messageId() const;
     void setMarked(bool marked);
+    void setDownloadState(const QString &text);
     // The index of the tab in the tab widget; -1 when it is not there.
     int tabIndex() const;
     void showTab();
@@ -83,6 +86,7 @@ private:
     QPushButton *saveButton = nullptr;
     QPushButton *downloadButton = nullptr;
     QPushButton *markButton = nullptr;
+    QLabel *downloadStateLabel = nullptr;
     SpotWebPage *webPage = nullptr;
     QTabWidget *const tabs;
     const std::optional<SpotRow> shownSpot;

@@ -263,10 +263,11 @@ private Q_SLOTS:
                QStringLiteral("Erotiek")};
         const QList<int> topCodes = {-1, 0, 1, 2, 3, 4, 9};
         const QList<int> childCounts = {0, 0, 10, 6, 14, 7, 5};
-        // The watch list and the saved filters follow the categories.
-        QCOMPARE(categories->topLevelItemCount(), topTexts.size() + 2);
+        // The watch list, the saved filters and the downloads follow the categories.
+        QCOMPARE(categories->topLevelItemCount(), topTexts.size() + 3);
         QCOMPARE(categories->topLevelItem(7)->text(0), QStringLiteral("Bewaard"));
         QCOMPARE(categories->topLevelItem(8)->text(0), QStringLiteral("Mijn filters"));
+        QCOMPARE(categories->topLevelItem(9)->text(0), QStringLiteral("Downloads"));
         for (int i = 0; i < topTexts.size(); ++i) {
             QTreeWidgetItem *item = categories->topLevelItem(i);
             QCOMPARE(item->text(0), topTexts[i]);

@@ -204,14 +204,14 @@ void TestNzbFile::folderSender()
     QSignalSpy failed(sender.get(), &NzbSender::failed);
 
     const QByteArray nzb = threeFileNzb();
-    sender->send(QStringLiteral("Mijn: spot"), QStringLiteral("Films"), nzb);
+    sender->send({QStringLiteral("Mijn: spot"), QStringLiteral("Films"), "spot@free.pt", nzb});
     QVERIFY(sent.isEmpty() && failed.isEmpty()); // never from inside send()
     QVERIFY(sent.wait());
     const QString path = dir.filePath(QStringLiteral("Mijn_ spot.nzb"));
     QCOMPARE(sent.takeFirst().value(0).toString(), QStringLiteral("NZB in map gezet: ") + path);
     QCOMPARE(contents(path), nzb);
 
-    sender->send(QStringLiteral("Mijn: spot"), QString(), nzb);
+    sender->send({QStringLiteral("Mijn: spot"), QString(), "spot@free.pt", nzb});
     QVERIFY(sent.wait());
     QCOMPARE(sent.takeFirst().value(0).toString(),
              QStringLiteral("NZB in map gezet: ") + dir.filePath(QStringLiteral("Mijn_ spot (2).nzb")));
@@ -237,7 +237,7 @@ void TestNzbFile::folderSenderFails()
     const auto sender = NzbSender::make(handOff);
     QSignalSpy sent(sender.get(), &NzbSender::sent);
     QSignalSpy failed(sender.get(), &NzbSender::failed);
-    sender->send(QStringLiteral("Spot"), QString(), "nzb");
+    sender->send({QStringLiteral("Spot"), QString(), "spot@free.pt", "nzb"});
     QVERIFY(failed.isEmpty());
     QVERIFY(failed.wait());
     const QString text = failed.takeFirst().value(0).toString();

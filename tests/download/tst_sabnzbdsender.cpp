@@ -62,12 +62,16 @@ HttpAnswer json(const QByteArray &body, int status = 200)
     return answer;
 }
 
-std::unique_ptr<NzbSender> sabnzbd(const QString &url, const QString &key)
+std::unique_ptr<NzbSender> sabnzbd(const QString &url, const QString &key,
+                                   Settings::NzbHandOff::Priority priority = Settings::NzbHandOff::Priority::Normal,
+                                   bool paused = false)
 {
     Settings::NzbHandOff handOff;
     handOff.destination = Settings::NzbHandOff::Destination::Sabnzbd;
     handOff.sabnzbdUrl = url;
     handOff.sabnzbdKey = key;
+    handOff.priority = priority;
+    handOff.addPaused = paused;
     return NzbSender::make(handOff);
 }
 
@@ -105,22 +109,31 @@ void TestSabnzbdSender::sends_data()
     QTest::addColumn<QString>("category");
     QTest::addColumn<QByteArray>("path");
     QTest::addColumn<QString>("fileName");
+    QTest::addColumn<Settings::NzbHandOff::Priority>("priority");
+    QTest::addColumn<bool>("paused");
+    QTest::addColumn<QString>("priorityValue");
 
+    using Priority = Settings::NzbHandOff::Priority;
     const QString plain = QStringLiteral("http://127.0.0.1:%1");
     QTest::newRow("with-category") << plain << QStringLiteral("Mijn spot") << QStringLiteral("Films")
-                                   << QByteArray("/api") << QStringLiteral("Mijn spot.nzb");
+                                   << QByteArray("/api") << QStringLiteral("Mijn spot.nzb") << Priority::Normal << false
+                                   << QStringLiteral("0");
     QTest::newRow("without-category") << plain << QStringLiteral("Mijn spot") << QString() << QByteArray("/api")
-                                      << QStringLiteral("Mijn spot.nzb");
+                                      << QStringLiteral("Mijn spot.nzb") << Priority::Low << false
+                                      << QStringLiteral("-1");
     QTest::newRow("reserved-characters") << plain << QStringLiteral("A+B & C=D?#/ \u00e9\u20ac")
                                          << QStringLiteral("Muziek & zo") << QByteArray("/api")
-                                         << QStringLiteral("A+B & C=D_#_ \u00e9\u20ac.nzb");
+                                         << QStringLiteral("A+B & C=D_#_ \u00e9\u20ac.nzb") << Priority::High << false
+                                         << QStringLiteral("1");
     QTest::newRow("trailing-slash") << QStringLiteral("http://127.0.0.1:%1/") << QStringLiteral("Spot")
-                                    << QStringLiteral("Boeken") << QByteArray("/api") << QStringLiteral("Spot.nzb");
+                                    << QStringLiteral("Boeken") << QByteArray("/api") << QStringLiteral("Spot.nzb")
+                                    << Priority::Force << false << QStringLiteral("2");
     QTest::newRow("no-scheme") << QStringLiteral("127.0.0.1:%1") << QStringLiteral("Spot") << QStringLiteral("Boeken")
-                               << QByteArray("/api") << QStringLiteral("Spot.nzb");
+                               << QByteArray("/api") << QStringLiteral("Spot.nzb") << Priority::High << true
+                               << QStringLiteral("-2");
     QTest::newRow("under-sabnzbd") << QStringLiteral("http://127.0.0.1:%1/sabnzbd/") << QStringLiteral("Spot")
                                    << QStringLiteral("Boeken") << QByteArray("/sabnzbd/api")
-                                   << QStringLiteral("Spot.nzb");
+                                   << QStringLiteral("Spot.nzb") << Priority::Normal << false << QStringLiteral("0");
 }
 
 void TestSabnzbdSender::sends()
@@ -128,18 +141,21 @@ void TestSabnzbdSender::sends()
     QFETCH(QString, address);
     QFETCH(QString, name);
     QFETCH(QString, category);
+    QFETCH(Settings::NzbHandOff::Priority, priority);
+    QFETCH(bool, paused);
     HttpTestServer server;
-    server.respond = [](const HttpRequest &) { return json(R"({"status": true, "nzo_ids": ["SABnzbd_nzo_x"]})"); };
+    server.respond = [](const HttpRequest &) { return json(R"({"status": true, "nzo_ids": ["SABnzbd_nzo_x1"]})"); };
     const QByteArray nzb = threeFileNzb();
 
-    const auto sender = sabnzbd(address.arg(server.port()), apiKey);
+    const auto sender = sabnzbd(address.arg(server.port()), apiKey, priority, paused);
     QVERIFY(sender);
     QSignalSpy sent(sender.get(), &NzbSender::sent);
     QSignalSpy failed(sender.get(), &NzbSender::failed);
-    sender->send(name, category, nzb);
+    sender->send({name, category, "spot@free.pt", nzb});
     QVERIFY(sent.isEmpty() && failed.isEmpty()); // never from inside send()
     QVERIFY(sent.wait());
-    QCOMPARE(sent.takeFirst().value(0).toString(), QStringLiteral("NZB naar SABnzbd gestuurd: ") + name);
+    QCOMPARE(sent.first().value(0).toString(), QStringLiteral("NZB naar SABnzbd gestuurd: ") + name);
+    QCOMPARE(sent.first().value(1).toString(), QStringLiteral("SABnzbd_nzo_x1")); // the job to follow
     QVERIFY(failed.isEmpty());
 
     QCOMPARE(server.requests.size(), 1);
@@ -147,7 +163,7 @@ void TestSabnzbdSender::sends()
     QCOMPARE(request.method, QByteArray("POST"));
     QTEST(request.path, "path");
     QStringList keys{QStringLiteral("apikey"), QStringLiteral("mode"), QStringLiteral("nzbname"),
-                     QStringLiteral("output")};
+                     QStringLiteral("output"), QStringLiteral("pp"),   QStringLiteral("priority")};
     if (!category.isEmpty())
         keys.append(QStringLiteral("cat"));
     QStringList sentKeys = request.queryKeys();
@@ -159,6 +175,8 @@ void TestSabnzbdSender::sends()
     QCOMPARE(request.queryValue(QStringLiteral("apikey")), apiKey);
     QCOMPARE(request.queryValue(QStringLiteral("nzbname")), name);
     QCOMPARE(request.queryValue(QStringLiteral("cat")), category);
+    QTEST(request.queryValue(QStringLiteral("priority")), "priorityValue");
+    QCOMPARE(request.queryValue(QStringLiteral("pp")), QStringLiteral("3")); // repair, unpack, delete
     QVERIFY(!request.headers.contains("authorization"));
 
     const QList<FormPart> parts = formParts(request);
@@ -213,7 +231,7 @@ void TestSabnzbdSender::refusals()
     const auto sender = sabnzbd(server.url(), key);
     QSignalSpy sent(sender.get(), &NzbSender::sent);
     QSignalSpy failed(sender.get(), &NzbSender::failed);
-    sender->send(QStringLiteral("Mijn spot"), QString(), threeFileNzb());
+    sender->send({QStringLiteral("Mijn spot"), QString(), "spot@free.pt", threeFileNzb()});
     QVERIFY(failed.isEmpty());
     QVERIFY(failed.wait());
     QTEST(failed.takeFirst().value(0).toString(), "reason");

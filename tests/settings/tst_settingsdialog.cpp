@@ -510,7 +510,10 @@ private Q_SLOTS:
             setText(dialog, "nzbgetUrlEdit", nzbgetUrl);
             setText(dialog, "nzbgetUserEdit", QStringLiteral(" jan "));
             setText(dialog, "nzbgetPassEdit", password);
-            click(dialog, "nzbgetCategoryCheck");
+            field<QComboBox>(dialog, "nzbPriorityBox")->setCurrentIndex(2); // Hoog
+            click(dialog, "nzbPausedCheck");
+            setText(dialog, "nzbCategoryEdit1", QStringLiteral(" Films "));
+            setText(dialog, "nzbCategoryEdit9", QStringLiteral("Anders"));
             setText(dialog, "sabnzbdUrlEdit", sabnzbdUrl);
             setText(dialog, "sabnzbdKeyEdit", sabnzbdKey);
             dialog.accept();
@@ -524,7 +527,10 @@ private Q_SLOTS:
         QCOMPARE(stored.nzbgetUser, QStringLiteral("jan"));
         QCOMPARE(stored.nzbgetPassword, password);
         QCOMPARE(QSettings().value(QStringLiteral("nzbgetpass")).toByteArray(), QByteArray("Z+loZWlt"));
-        QVERIFY(stored.nzbgetCategory);
+        QCOMPARE(stored.priority, Settings::NzbHandOff::Priority::High);
+        QVERIFY(stored.addPaused);
+        // An empty field is no category; names are trimmed.
+        QCOMPARE(stored.categories, (QMap<int, QString>{{1, QStringLiteral("Films")}, {9, QStringLiteral("Anders")}}));
         QCOMPARE(stored.sabnzbdUrl, sabnzbdUrl.trimmed());
         QCOMPARE(stored.sabnzbdKey, sabnzbdKey.trimmed());
 
@@ -537,7 +543,12 @@ private Q_SLOTS:
         QCOMPARE(field<QLineEdit>(dialog, "nzbgetUrlEdit")->text(), nzbgetUrl.trimmed());
         QCOMPARE(field<QLineEdit>(dialog, "nzbgetUserEdit")->text(), QStringLiteral("jan"));
         QCOMPARE(field<QLineEdit>(dialog, "nzbgetPassEdit")->text(), password);
-        QVERIFY(field<QCheckBox>(dialog, "nzbgetCategoryCheck")->isChecked());
+        QCOMPARE(field<QComboBox>(dialog, "nzbPriorityBox")->currentIndex(), 2);
+        QVERIFY(field<QCheckBox>(dialog, "nzbPausedCheck")->isChecked());
+        QCOMPARE(field<QLineEdit>(dialog, "nzbCategoryEdit1")->text(), QStringLiteral("Films"));
+        QCOMPARE(field<QLineEdit>(dialog, "nzbCategoryEdit2")->text(), QString());
+        // Priority, pause and categories belong to the downloaders.
+        QCOMPARE(field<QWidget>(dialog, "nzbDownloaderOptions")->isVisibleTo(&dialog), destination >= 2);
         QCOMPARE(field<QLineEdit>(dialog, "sabnzbdUrlEdit")->text(), sabnzbdUrl.trimmed());
         QCOMPARE(field<QLineEdit>(dialog, "sabnzbdKeyEdit")->text(), sabnzbdKey.trimmed());
         QCOMPARE(field<QLineEdit>(dialog, "nzbgetPassEdit")->echoMode(), QLineEdit::Password);

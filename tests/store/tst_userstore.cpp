@@ -125,6 +125,8 @@ private Q_SLOTS:
     void hiddenSpotters();
     void marks();
     void survivesReopen();
+    void handOffs();
+    void firstVersionGainsHandOffs();
     void unusableFileIsSetAside_data();
     void unusableFileIsSetAside();
     void setAsideFilesNeverReplaced();
@@ -136,6 +138,60 @@ void TestUserStore::init()
 {
     QDir(dataDir()).removeRecursively();
     QTest::failOnWarning(QRegularExpression(QStringLiteral(".*")));
+}
+
+// One state per spot: handed off again it is replaced; its state survives closing the file.
+void TestUserStore::handOffs()
+{
+    const auto handOff = [](const QByteArray &messageId, HandOff::Target target, const QString &jobId, qint64 sentAt,
+                            DownloadState state) {
+        return HandOff{marked(messageId, 0).spot, target, jobId, sentAt, state};
+    };
+    using Phase = DownloadState::Phase;
+    const HandOff saved = handOff("<a@x>", HandOff::Target::File, QString(), 100, {Phase::Saved, 0, {}});
+    const HandOff sent
+        = handOff("<b@x>", HandOff::Target::Sabnzbd, QStringLiteral("SABnzbd_nzo_1"), 200, {Phase::Sent, 0, {}});
+    {
+        UserStore store;
+        QVERIFY(store.open(dataDir()));
+        QVERIFY(store.recordHandOff(saved));
+        QVERIFY(store.recordHandOff(sent));
+        QVERIFY(store.setHandOffState("<b@x>", {Phase::Downloading, 40, {}}));
+        QVERIFY(!store.setHandOffState("<never@x>", {Phase::Done, 0, {}}));
+        QVERIFY(store.setHandOffState("<b@x>", {Phase::Failed, 0, QStringLiteral("'; DROP TABLE handoffs; --")}));
+    }
+    UserStore store;
+    QVERIFY(store.open(dataDir()));
+    HandOff failed = sent;
+    failed.state = {Phase::Failed, 0, QStringLiteral("'; DROP TABLE handoffs; --")};
+    QCOMPARE(store.handOffs(), (QList<HandOff>{failed, saved}));
+
+    // The spot saved before goes to NZBGet: its row is replaced and is the newest.
+    const HandOff again = handOff("<a@x>", HandOff::Target::NzbGet, QStringLiteral("17"), 300, {Phase::Sent, 0, {}});
+    QVERIFY(store.recordHandOff(again));
+    QCOMPARE(store.handOffs(), (QList<HandOff>{again, failed}));
+}
+
+// A file of the first schema version keeps its filters and marks and gains the hand-offs.
+void TestUserStore::firstVersionGainsHandOffs()
+{
+    QVERIFY(QDir().mkpath(dataDir()));
+    execute({QStringLiteral("CREATE TABLE filters(id INTEGER PRIMARY KEY AUTOINCREMENT,position INTEGER NOT NULL,"
+                            "name TEXT,search TEXT,categories TEXT,maxagedays INTEGER,leftoutspotters TEXT,"
+                            "notify INTEGER,seenspotid INTEGER,announced INTEGER NOT NULL DEFAULT 0)"),
+             QStringLiteral("CREATE TABLE hiddenspotters(name TEXT PRIMARY KEY)"),
+             QStringLiteral("CREATE TABLE marks(msgid BLOB PRIMARY KEY,cat INTEGER,subcat INTEGER,spotdate INTEGER,"
+                            "title TEXT,spotter TEXT,erotic INTEGER,markedat INTEGER)"),
+             QStringLiteral("INSERT INTO filters(position,name,categories,leftoutspotters) VALUES (0,'oud','[]','[]')"),
+             QStringLiteral("INSERT INTO hiddenspotters VALUES ('iemand')"), QStringLiteral("PRAGMA user_version=1")});
+    UserStore store;
+    QVERIFY(store.open(dataDir()));
+    QCOMPARE(store.openMessage(), QString()); // nothing set aside
+    QCOMPARE(names(store.filters()), QStringList{QStringLiteral("oud")});
+    QCOMPARE(store.hiddenSpotters(), QStringList{QStringLiteral("iemand")});
+    QVERIFY(store.handOffs().isEmpty());
+    QVERIFY(store.recordHandOff({marked("<a@x>", 0).spot, HandOff::Target::NzbGet, QStringLiteral("1"), 1, {}}));
+    QCOMPARE(store.handOffs().size(), 1);
 }
 
 // clang-format off
@@ -317,7 +373,8 @@ void TestUserStore::unusableFileIsSetAside_data()
     QTest::newRow("zero-length") << QStringList{QString()} << QString();
     QTest::newRow("newer-version")
         << QStringList{QStringLiteral("PRAGMA journal_mode=WAL"), QStringLiteral("CREATE TABLE future(x)"),
-                       QStringLiteral("INSERT INTO future VALUES (1)"), QStringLiteral("PRAGMA user_version=2")}
+                       QStringLiteral("INSERT INTO future VALUES (1)"),
+                       QStringLiteral("PRAGMA user_version=%1").arg(UserStore::schemaVersion + 1)}
         << "nieuwere-versie";
     QTest::newRow("another-programs-database")
         << QStringList{QStringLiteral("CREATE TABLE other(x)")} << "beschadigd";

@@ -116,11 +116,15 @@ void TestSpotViewNzb::handOff()
         return folder.filePath(QStringLiteral("gekozen.nzb"));
     });
 
-    auto *job = new NzbHandOffJob(&controller, "spot1@free.pt", QStringLiteral("Spot 1"), QStringLiteral("Beeld"),
-                                  NzbHandOffJob::Mode(mode), &window);
+    SpotRow spot;
+    spot.messageId = "spot1";
+    spot.category = 1;
+    auto *job = new NzbHandOffJob(&controller, spot, QStringLiteral("Spot 1"), NzbHandOffJob::Mode(mode), &window);
     QStringList told;
     connect(job, &NzbHandOffJob::status, this, [&](const QString &text) { told += text; });
     connect(job, &NzbHandOffJob::failed, this, [&](const QString &text) { told += text; });
+    QList<HandOff> handedOff;
+    connect(job, &NzbHandOffJob::handedOff, this, [&](const HandOff &handOff) { handedOff += handOff; });
     const QPointer<NzbHandOffJob> running = job;
     job->start();
     QTRY_VERIFY(!running);
@@ -131,8 +135,17 @@ void TestSpotViewNzb::handOff()
     QCOMPARE(told.last(), outcome.arg(folder.path()));
     if (file.isEmpty()) {
         QCOMPARE(QDir(folder.path()).entryList(QDir::Files), QStringList());
+        QVERIFY(handedOff.isEmpty());
         return;
     }
+    // A file or a folder: the spot is "Opgeslagen", with no job to follow.
+    QCOMPARE(handedOff.size(), 1);
+    QCOMPARE(handedOff.first().spot.messageId, QByteArray("spot1"));
+    QCOMPARE(handedOff.first().target,
+             destination == QLatin1String("map") && mode == int(NzbHandOffJob::Mode::Download) ? HandOff::Target::Folder
+                                                                                               : HandOff::Target::File);
+    QCOMPARE(handedOff.first().state.text(), QStringLiteral("Opgeslagen"));
+    QVERIFY(handedOff.first().jobId.isEmpty());
     QCOMPARE(told.mid(0, 3),
              QStringList({QStringLiteral("NZB ophalen: 1 van 3 delen"), QStringLiteral("NZB ophalen: 2 van 3 delen"),
                           QStringLiteral("NZB ophalen: 3 van 3 delen")}));
