@@ -1,9 +1,9 @@
 #include "userstore.h"
 
 #include "databasesetuperror.h"
+#include "fileaside.h"
 #include "sqltransaction.h"
 
-#include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
 #include <QJsonArray>
@@ -129,25 +129,6 @@ std::optional<QSqlQuery> select(const QSqlDatabase &db, const QString &sql, cons
     return query;
 }
 
-// Renames the file, and the write-ahead log that may hold part of it, to a free name with the
-// suffix and the time.
-bool setAside(const QString &path, const QString &suffix, QString *newPath)
-{
-    const QString base = path + QLatin1Char('.') + suffix + QLatin1Char('-')
-        + QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
-    QString target = base;
-    for (int n = 2; QFileInfo::exists(target) || QFileInfo::exists(target + QLatin1String("-wal")); ++n)
-        target = base + QLatin1Char('-') + QString::number(n);
-    if (!QDir().rename(path, target))
-        return false;
-    for (const QLatin1StringView companion : {QLatin1StringView("-wal"), QLatin1StringView("-shm")}) {
-        if (QFileInfo::exists(path + companion))
-            QDir().rename(path + companion, target + companion);
-    }
-    *newPath = target;
-    return true;
-}
-
 } // namespace
 
 QString UserStore::fileName()
@@ -183,7 +164,7 @@ bool UserStore::open(const QString &dataDirectory)
     }
     const bool newer = state == FileState::Newer;
     QString asidePath;
-    if (!setAside(path, newer ? QStringLiteral("nieuwere-versie") : QStringLiteral("beschadigd"), &asidePath)) {
+    if (!setFileAside(path, newer ? QStringLiteral("nieuwere-versie") : QStringLiteral("beschadigd"), &asidePath)) {
         message = tr("Het gebruikersbestand %1 kan niet worden geopend en ook niet apart worden gezet.")
                       .arg(nativePath(path))
             + QLatin1Char(' ') + noFile;
