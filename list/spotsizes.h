@@ -1,0 +1,47 @@
+#pragma once
+
+#include "sqlitestatement.h"
+
+#include <QHash>
+#include <QString>
+#include <QtGlobal>
+
+#include <optional>
+#include <vector>
+
+// The sizes of spots as the details download stored them (SpotDetailsStore, spotdetails.db),
+// for the list: the size column, sorting by it, and a saved filter's size bounds. Reads the
+// file through a read-only connection of its own, opened when the file is there; without it
+// no spot has a size. The sizes are read for each call and not kept: the index holds none.
+//
+// Ids are those of one table (spots.id or erospots.id, positive) with erotic saying which;
+// lists of them come newest first, as the index gives them. Window thread only.
+class SpotSizes
+{
+public:
+    explicit SpotSizes(const QString &filePath);
+    ~SpotSizes();
+
+    // The known sizes (bytes) of these ids; an id without one is missing.
+    QHash<int, qint64> sizesOf(const std::vector<int> &ids, bool erotic) const;
+    // The ids in the order of their size, alike sizes newest first; ids without a size come
+    // last, newest first, in either direction. One read of the table's sizes in key order.
+    std::vector<int> sorted(std::vector<int> ids, bool erotic, Qt::SortOrder order) const;
+    // The ids whose size is at least minSize and at most maxSize (0: no bound), newest first;
+    // an id without a size is left out whenever a bound is given. Reads the sizes of the ids'
+    // range of keys alone, so a few new ids are quick.
+    std::vector<int> within(const std::vector<int> &ids, bool erotic, qint64 minSize, qint64 maxSize) const;
+
+    Q_DISABLE_COPY_MOVE(SpotSizes)
+
+private:
+    // Calls take(id, size) for every known size of the table's ids from lowId to highId,
+    // ascending; false when the file cannot be read.
+    template<typename Take>
+    bool readSizes(bool erotic, int lowId, int highId, Take take) const;
+    bool ensureOpen() const;
+
+    const QString filePath;
+    const QString connectionName;
+    mutable bool opened = false;
+};
