@@ -42,7 +42,9 @@ bool SpotSizes::ensureOpen() const
         ? QSqlDatabase::database(connectionName, false)
         : QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), connectionName);
     db.setDatabaseName(filePath);
-    db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_READONLY;QSQLITE_BUSY_TIMEOUT=1000"));
+    // Not opened read-only: SQLite could not make the write-ahead log's index of a file that
+    // no writer has open. Nothing here writes.
+    db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=1000"));
     opened = db.open() && sameSqliteLibrary(db);
     if (!opened)
         db.close();

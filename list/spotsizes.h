@@ -11,8 +11,9 @@
 
 // The sizes of spots as the details download stored them (SpotDetailsStore, spotdetails.db),
 // for the list: the size column, sorting by it, and a saved filter's size bounds. Reads the
-// file through a read-only connection of its own, opened when the file is there; without it
-// no spot has a size. The sizes are read for each call and not kept: the index holds none.
+// file through a connection of its own (that only reads), opened once the file is there;
+// without it no spot has a size. The store is to open (and if need be remake) the file before
+// this connection opens. The sizes are read for each call and not kept: the index holds none.
 //
 // Ids are those of one table (spots.id or erospots.id, positive) with erotic saying which;
 // lists of them come newest first, as the index gives them. Window thread only.
