@@ -4,6 +4,7 @@
 #include <QSqlDatabase>
 
 #include <algorithm>
+#include <functional>
 #include <atomic>
 
 namespace {
@@ -52,18 +53,27 @@ bool SpotSizes::ensureOpen() const
 }
 
 template<typename Take>
-bool SpotSizes::readSizes(bool erotic, int lowId, int highId, Take take) const
+bool SpotSizes::readRows(const QByteArray &sql, qint64 from, qint64 to, Take take) const
 {
-    if (lowId > highId || !ensureOpen())
+    if (!ensureOpen())
         return false;
-    SqliteStatement query(QSqlDatabase::database(connectionName, false), erotic ? eroticRange : spotsRange);
-    query.bind(1, qint64(erotic ? -highId : lowId));
-    query.bind(2, qint64(erotic ? -lowId : highId));
+    SqliteStatement query(QSqlDatabase::database(connectionName, false), sql);
+    query.bind(1, from);
+    query.bind(2, to);
     SqliteStatement::Result step;
     while ((step = query.step()) == SqliteStatement::Result::Row)
         take(int(query.integer(0)), query.integer(1));
     query.finish();
     return step == SqliteStatement::Result::Done;
+}
+
+template<typename Take>
+bool SpotSizes::readSizes(bool erotic, int lowId, int highId, Take take) const
+{
+    if (lowId > highId)
+        return false;
+    return erotic ? readRows(eroticRange, -qint64(highId), -qint64(lowId), take)
+                  : readRows(spotsRange, lowId, highId, take);
 }
 
 QHash<int, qint64> SpotSizes::sizesOf(const std::vector<int> &ids, bool erotic) const
@@ -91,38 +101,51 @@ std::vector<int> SpotSizes::sorted(std::vector<int> ids, bool erotic, Qt::SortOr
 {
     if (ids.empty())
         return ids;
-    struct Sized
-    {
-        qint64 size;
-        int id;
+    const auto [lowest, highest] = std::minmax_element(ids.begin(), ids.end());
+    const int low = *lowest;
+    const int high = *highest;
+    // The ids still to place, a bit each.
+    std::vector<quint64> waiting(size_t(qint64(high) - low) / 64 + 1);
+    for (const int id : ids)
+        waiting[size_t(id - low) / 64] |= quint64(1) << ((id - low) % 64);
+    std::vector<int> placed;
+    placed.reserve(ids.size());
+    // Alike sizes newest first: each run of them is put in order when it ends.
+    size_t runStart = 0;
+    qint64 runSize = -1;
+    const auto endRun = [&] {
+        if (placed.size() - runStart > 1)
+            std::sort(placed.begin() + qsizetype(runStart), placed.end(), std::greater<int>());
+        runStart = placed.size();
     };
-    std::vector<Sized> sized;
-    std::vector<int> unsized;
-    // The ids come newest first: walked from the end they ascend with the keys read.
-    auto next = ids.rbegin();
-    const auto [low, high] = std::minmax_element(ids.begin(), ids.end());
-    readSizes(erotic, *low, *high, [&](int id, qint64 size) {
-        for (; next != ids.rend() && *next < id; ++next)
-            unsized.push_back(*next);
-        if (next != ids.rend() && *next == id) {
-            sized.push_back({size, id});
-            ++next;
-        }
-    });
-    unsized.insert(unsized.end(), next, ids.rend());
-    // Both were read oldest first: newest first from here, so a stable sort keeps that among alike sizes.
-    std::reverse(sized.begin(), sized.end());
-    std::reverse(unsized.begin(), unsized.end());
-    if (order == Qt::AscendingOrder)
-        std::stable_sort(sized.begin(), sized.end(), [](const Sized &a, const Sized &b) { return a.size < b.size; });
-    else
-        std::stable_sort(sized.begin(), sized.end(), [](const Sized &a, const Sized &b) { return a.size > b.size; });
-    ids.clear();
-    ids.reserve(sized.size() + unsized.size());
-    for (const Sized &entry : sized)
-        ids.push_back(entry.id);
-    ids.insert(ids.end(), unsized.begin(), unsized.end());
-    return ids;
+    // The size index gives the rows in size order; a row of another list is passed over.
+    const bool ascending = order == Qt::AscendingOrder;
+    const QByteArray sql = QByteArray("SELECT ") + (erotic ? "-spot" : "spot")
+        + ",size FROM details INDEXED BY detailsizes WHERE size IS NOT NULL AND spot BETWEEN ? AND ? ORDER BY size"
+        + (ascending ? "" : " DESC");
+    const bool read
+        = readRows(sql, erotic ? -qint64(high) : low, erotic ? -qint64(low) : high, [&](int id, qint64 size) {
+              if (id < low || id > high)
+                  return;
+              quint64 &word = waiting[size_t(id - low) / 64];
+              const quint64 bit = quint64(1) << ((id - low) % 64);
+              if (!(word & bit))
+                  return;
+              word &= ~bit;
+              if (size != runSize) {
+                  endRun();
+                  runSize = size;
+              }
+              placed.push_back(id);
+          });
+    if (!read)
+        return ids;
+    endRun();
+    for (const int id : ids) {
+        if (waiting[size_t(id - low) / 64] & (quint64(1) << ((id - low) % 64)))
+            placed.push_back(id);
+    }
+    return placed;
 }
 
 std::vector<int> SpotSizes::within(const std::vector<int> &ids, bool erotic, qint64 minSize, qint64 maxSize) const

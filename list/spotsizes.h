@@ -26,7 +26,8 @@ public:
     // The known sizes (bytes) of these ids; an id without one is missing.
     QHash<int, qint64> sizesOf(const std::vector<int> &ids, bool erotic) const;
     // The ids in the order of their size, alike sizes newest first; ids without a size come
-    // last, newest first, in either direction. One read of the table's sizes in key order.
+    // last, newest first, in either direction. One read of the file's size index (a bit per id
+    // of the list's range of ids, and the ids placed, are what it holds meanwhile).
     std::vector<int> sorted(std::vector<int> ids, bool erotic, Qt::SortOrder order) const;
     // The ids whose size is at least minSize and at most maxSize (0: no bound), newest first;
     // an id without a size is left out whenever a bound is given. Reads the sizes of the ids'
@@ -36,8 +37,11 @@ public:
     Q_DISABLE_COPY_MOVE(SpotSizes)
 
 private:
-    // Calls take(id, size) for every known size of the table's ids from lowId to highId,
-    // ascending; false when the file cannot be read.
+    // Calls take(id, size) for every row of sql, whose two parameters are from and to; false
+    // when the file cannot be read.
+    template<typename Take>
+    bool readRows(const QByteArray &sql, qint64 from, qint64 to, Take take) const;
+    // Every known size of the table's ids from lowId to highId, ascending.
     template<typename Take>
     bool readSizes(bool erotic, int lowId, int highId, Take take) const;
     bool ensureOpen() const;

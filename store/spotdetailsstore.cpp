@@ -20,6 +20,8 @@ const QStringList schema = {
     // details; size is NULL when it is not known, so that it sorts and filters as none.
     QStringLiteral("CREATE TABLE details(spot INTEGER PRIMARY KEY,msgid BLOB,found INTEGER NOT NULL,size INTEGER,"
                    "image TEXT,website TEXT,newsgroup TEXT,segments INTEGER,files INTEGER)"),
+    // The list sorts and bounds by size through this: a tenth of the table's bytes, in order.
+    QStringLiteral("CREATE INDEX detailsizes ON details(size) WHERE size IS NOT NULL"),
     // tbl: 0 spots, 1 erospots; ids as in that table.
     QStringLiteral("CREATE TABLE asked(tbl INTEGER NOT NULL,low INTEGER NOT NULL,high INTEGER NOT NULL,"
                    "PRIMARY KEY(tbl,low))"),
