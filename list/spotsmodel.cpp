@@ -259,7 +259,7 @@ QVariant SpotsModel::data(const QModelIndex &index, int role) const
         return {};
     case Qt::TextAlignmentRole:
         if (index.column() == SizeColumn)
-            return QVariant::fromValue(Qt::AlignRight | Qt::AlignVCenter);
+            return int(Qt::AlignRight | Qt::AlignVCenter);
         return {};
     case Qt::DecorationRole:
         if (index.column() == TitleColumn && markedIds.contains(row.spot.messageId))
