@@ -53,13 +53,14 @@ bool SpotSizes::ensureOpen() const
 }
 
 template<typename Take>
-bool SpotSizes::readRows(const QByteArray &sql, qint64 from, qint64 to, Take take) const
+bool SpotSizes::readRows(const QByteArray &sql, std::initializer_list<qint64> values, Take take) const
 {
     if (!ensureOpen())
         return false;
     SqliteStatement query(QSqlDatabase::database(connectionName, false), sql);
-    query.bind(1, from);
-    query.bind(2, to);
+    int parameter = 1;
+    for (const qint64 value : values)
+        query.bind(parameter++, value);
     SqliteStatement::Result step;
     while ((step = query.step()) == SqliteStatement::Result::Row)
         take(int(query.integer(0)), query.integer(1));
@@ -72,8 +73,8 @@ bool SpotSizes::readSizes(bool erotic, int lowId, int highId, Take take) const
 {
     if (lowId > highId)
         return false;
-    return erotic ? readRows(eroticRange, -qint64(highId), -qint64(lowId), take)
-                  : readRows(spotsRange, lowId, highId, take);
+    return erotic ? readRows(eroticRange, {-qint64(highId), -qint64(lowId)}, take)
+                  : readRows(spotsRange, {lowId, highId}, take);
 }
 
 QHash<int, qint64> SpotSizes::sizesOf(const std::vector<int> &ids, bool erotic) const
@@ -124,7 +125,7 @@ std::vector<int> SpotSizes::sorted(std::vector<int> ids, bool erotic, Qt::SortOr
         + ",size FROM details INDEXED BY detailsizes WHERE size IS NOT NULL AND spot BETWEEN ? AND ? ORDER BY size"
         + (ascending ? "" : " DESC");
     const bool read
-        = readRows(sql, erotic ? -qint64(high) : low, erotic ? -qint64(low) : high, [&](int id, qint64 size) {
+        = readRows(sql, {erotic ? -qint64(high) : low, erotic ? -qint64(low) : high}, [&](int id, qint64 size) {
               if (id < low || id > high)
                   return;
               quint64 &word = waiting[size_t(id - low) / 64];
@@ -155,15 +156,34 @@ std::vector<int> SpotSizes::within(const std::vector<int> &ids, bool erotic, qin
     std::vector<int> kept;
     if (ids.empty())
         return kept;
+    const qint64 floor = std::max<qint64>(minSize, 1);
     const qint64 ceiling = maxSize > 0 ? maxSize : std::numeric_limits<qint64>::max();
-    auto next = ids.rbegin();
-    const auto [low, high] = std::minmax_element(ids.begin(), ids.end());
-    readSizes(erotic, *low, *high, [&](int id, qint64 size) {
-        while (next != ids.rend() && *next < id)
-            ++next;
-        if (next != ids.rend() && *next == id && size >= minSize && size <= ceiling)
-            kept.push_back(id);
+    const auto [lowest, highest] = std::minmax_element(ids.begin(), ids.end());
+    const int low = *lowest;
+    const int high = *highest;
+    if (ids.size() <= rowsReadByKey) {
+        // A few ids (a filter's new spots): their rows by key.
+        auto next = ids.rbegin();
+        readSizes(erotic, low, high, [&](int id, qint64 size) {
+            while (next != ids.rend() && *next < id)
+                ++next;
+            if (next != ids.rend() && *next == id && size >= floor && size <= ceiling)
+                kept.push_back(id);
+        });
+        std::reverse(kept.begin(), kept.end());
+        return kept;
+    }
+    // Many: the rows within the bounds, from the size index, marked a bit each.
+    std::vector<quint64> inBounds(size_t(qint64(high) - low) / 64 + 1);
+    const QByteArray sql = QByteArray("SELECT ") + (erotic ? "-spot" : "spot")
+        + ",size FROM details INDEXED BY detailsizes WHERE size BETWEEN ? AND ? AND spot BETWEEN ? AND ?";
+    readRows(sql, {floor, ceiling, erotic ? -qint64(high) : low, erotic ? -qint64(low) : high}, [&](int id, qint64) {
+        if (id >= low && id <= high)
+            inBounds[size_t(id - low) / 64] |= quint64(1) << ((id - low) % 64);
     });
-    std::reverse(kept.begin(), kept.end());
+    for (const int id : ids) {
+        if (inBounds[size_t(id - low) / 64] & (quint64(1) << ((id - low) % 64)))
+            kept.push_back(id);
+    }
     return kept;
 }

@@ -6,6 +6,7 @@
 #include <QString>
 #include <QtGlobal>
 
+#include <initializer_list>
 #include <optional>
 #include <vector>
 
@@ -30,17 +31,19 @@ public:
     // of the list's range of ids, and the ids placed, are what it holds meanwhile).
     std::vector<int> sorted(std::vector<int> ids, bool erotic, Qt::SortOrder order) const;
     // The ids whose size is at least minSize and at most maxSize (0: no bound), newest first;
-    // an id without a size is left out whenever a bound is given. Reads the sizes of the ids'
-    // range of keys alone, so a few new ids are quick.
+    // an id without a size is left out whenever a bound is given. A few ids (a filter's new
+    // spots) are read by key; more, as the rows of the size index within the bounds.
     std::vector<int> within(const std::vector<int> &ids, bool erotic, qint64 minSize, qint64 maxSize) const;
+    // Up to this many ids within() reads by their keys; more, by the size index.
+    static constexpr size_t rowsReadByKey = 5000;
 
     Q_DISABLE_COPY_MOVE(SpotSizes)
 
 private:
-    // Calls take(id, size) for every row of sql, whose two parameters are from and to; false
-    // when the file cannot be read.
+    // Calls take(id, size) for every row of sql, its parameters bound to values in order;
+    // false when the file cannot be read.
     template<typename Take>
-    bool readRows(const QByteArray &sql, qint64 from, qint64 to, Take take) const;
+    bool readRows(const QByteArray &sql, std::initializer_list<qint64> values, Take take) const;
     // Every known size of the table's ids from lowId to highId, ascending.
     template<typename Take>
     bool readSizes(bool erotic, int lowId, int highId, Take take) const;

@@ -3,6 +3,7 @@
 #include "savedfiltercounts.h"
 #include "spotdetailsstore.h"
 #include "spotsmodel.h"
+#include "sqltransaction.h"
 #include "standinsource.h"
 #include "testmain.h"
 
@@ -140,6 +141,56 @@ private Q_SLOTS:
         counts.setFilters({{1, filter, 5}, {2, SpotFilter{filter.search, 0, 0}, 5}});
         QTRY_VERIFY(counts.isCounted());
         QCOMPARE(counts.count(1), 1); // 6 alone: 7 is too small, 8 has no size
+    }
+
+    // Enough ids for the size index: the same ids as by key, in either table.
+    void manyIdsBoundedByTheSizeIndex_data()
+    {
+        QTest::addColumn<bool>("erotic");
+        QTest::newRow("spots") << false;
+        QTest::newRow("erospots") << true;
+    }
+
+    void manyIdsBoundedByTheSizeIndex()
+    {
+        QFETCH(bool, erotic);
+        const int count = int(SpotSizes::rowsReadByKey) + 100;
+        {
+            SqlTransaction transaction(store->spotsDatabase());
+            for (int i = 1; i <= count; ++i) {
+                const SpotRecord spot{9, 900, 1298000000, QByteArray("T"), "p", QVariant(), "e" + QByteArray::number(i),
+                                      ""};
+                QCOMPARE(store->insertSpot(erotic ? SpotTable::EroticSpots : SpotTable::Spots, spot),
+                         InsertResult::Inserted);
+            }
+            QVERIFY(transaction.commit());
+        }
+        QHash<int, SpotDetails> found;
+        std::vector<int> ids;
+        for (auto batch = details->takeBatch(100000); batch; batch = details->takeBatch(100000)) {
+            for (const SpotDetailsStore::Request &spot : batch->spots) {
+                const int id = std::abs(spot.spotId);
+                if (id % 3 != 0)
+                    found[spot.spotId].size = (id % 50) * mb;
+                if ((spot.spotId < 0) == erotic)
+                    ids.push_back(id);
+            }
+            QVERIFY(details->storeBatch(*batch, found));
+        }
+        QVERIFY(ids.size() > SpotSizes::rowsReadByKey);
+        SpotsModel model(source.operator->(), nullptr);
+        const SpotSizes &sizes = model.sizes();
+        std::vector<int> expected;
+        for (const int id : ids) {
+            if (id % 3 != 0 && id % 50 >= 10 && id % 50 <= 20)
+                expected.push_back(id);
+        }
+        QCOMPARE(sizes.within(ids, erotic, 10 * mb, 20 * mb), expected);
+        const std::vector<int> few(ids.begin(), ids.begin() + 60);
+        std::vector<int> fewExpected;
+        std::copy_if(expected.begin(), expected.end(), std::back_inserter(fewExpected),
+                     [&](int id) { return id >= few.back(); });
+        QCOMPARE(sizes.within(few, erotic, 10 * mb, 20 * mb), fewExpected);
     }
 
 private:
