@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <functional>
 #include <atomic>
+#include <climits>
 
 namespace {
 
@@ -98,9 +99,64 @@ QHash<int, qint64> SpotSizes::sizesOf(const std::vector<int> &ids, bool erotic) 
     return sizes;
 }
 
+const SpotSizes::SizeOrder *SpotSizes::sizeOrder(bool erotic) const
+{
+    SizeOrder &order = orders[erotic ? 1 : 0];
+    if (order.held)
+        return &order;
+    // The size index gives the rows in size order.
+    const QByteArray sql = QByteArray("SELECT ") + (erotic ? "-spot" : "spot")
+        + ",size FROM details INDEXED BY detailsizes WHERE size IS NOT NULL AND spot BETWEEN ? AND ? ORDER BY size";
+    std::vector<int> ids;
+    std::vector<quint64> runEnds;
+    size_t runStart = 0;
+    qint64 runSize = -1;
+    // Alike sizes newest first: each run of them is put in order when it ends.
+    const auto endRun = [&] {
+        if (ids.size() - runStart > 1)
+            std::sort(ids.begin() + qsizetype(runStart), ids.end(), std::greater<int>());
+        if (!ids.empty()) {
+            runEnds.resize((ids.size() - 1) / 64 + 1);
+            runEnds[(ids.size() - 1) / 64] |= quint64(1) << ((ids.size() - 1) % 64);
+        }
+        runStart = ids.size();
+    };
+    const bool read
+        = readRows(sql, {erotic ? -qint64(INT_MAX) : 1, erotic ? -1 : qint64(INT_MAX)}, [&](int id, qint64 size) {
+              if (size != runSize) {
+                  endRun();
+                  runSize = size;
+              }
+              ids.push_back(id);
+          });
+    if (!read)
+        return nullptr;
+    endRun();
+    ids.shrink_to_fit();
+    order = {std::move(ids), std::move(runEnds), true};
+    return &order;
+}
+
+void SpotSizes::forget()
+{
+    for (SizeOrder &order : orders)
+        order = {};
+}
+
+qsizetype SpotSizes::memoryBytes() const
+{
+    qsizetype bytes = 0;
+    for (const SizeOrder &order : orders)
+        bytes += qsizetype(order.ids.capacity() * sizeof(int) + order.runEnds.capacity() * sizeof(quint64));
+    return bytes;
+}
+
 std::vector<int> SpotSizes::sorted(std::vector<int> ids, bool erotic, Qt::SortOrder order) const
 {
     if (ids.empty())
+        return ids;
+    const SizeOrder *bySize = sizeOrder(erotic);
+    if (!bySize)
         return ids;
     const auto [lowest, highest] = std::minmax_element(ids.begin(), ids.end());
     const int low = *lowest;
@@ -111,37 +167,32 @@ std::vector<int> SpotSizes::sorted(std::vector<int> ids, bool erotic, Qt::SortOr
         waiting[size_t(id - low) / 64] |= quint64(1) << ((id - low) % 64);
     std::vector<int> placed;
     placed.reserve(ids.size());
-    // Alike sizes newest first: each run of them is put in order when it ends.
-    size_t runStart = 0;
-    qint64 runSize = -1;
-    const auto endRun = [&] {
-        if (placed.size() - runStart > 1)
-            std::sort(placed.begin() + qsizetype(runStart), placed.end(), std::greater<int>());
-        runStart = placed.size();
+    const auto place = [&](int id) {
+        if (id < low || id > high)
+            return;
+        quint64 &word = waiting[size_t(id - low) / 64];
+        const quint64 bit = quint64(1) << ((id - low) % 64);
+        if (word & bit) {
+            word &= ~bit;
+            placed.push_back(id);
+        }
     };
-    // The size index gives the rows in size order; a row of another list is passed over.
-    const bool ascending = order == Qt::AscendingOrder;
-    const QByteArray sql = QByteArray("SELECT ") + (erotic ? "-spot" : "spot")
-        + ",size FROM details INDEXED BY detailsizes WHERE size IS NOT NULL AND spot BETWEEN ? AND ? ORDER BY size"
-        + (ascending ? "" : " DESC");
-    const bool read
-        = readRows(sql, {erotic ? -qint64(high) : low, erotic ? -qint64(low) : high}, [&](int id, qint64 size) {
-              if (id < low || id > high)
-                  return;
-              quint64 &word = waiting[size_t(id - low) / 64];
-              const quint64 bit = quint64(1) << ((id - low) % 64);
-              if (!(word & bit))
-                  return;
-              word &= ~bit;
-              if (size != runSize) {
-                  endRun();
-                  runSize = size;
-              }
-              placed.push_back(id);
-          });
-    if (!read)
-        return ids;
-    endRun();
+    const std::vector<int> &held = bySize->ids;
+    if (order == Qt::AscendingOrder) {
+        for (const int id : held)
+            place(id);
+    } else {
+        // Runs of alike sizes from the last, each still newest first.
+        const auto endsRun = [&](size_t i) { return (bySize->runEnds[i / 64] >> (i % 64)) & 1; };
+        for (size_t end = held.size(); end > 0;) {
+            size_t start = end - 1;
+            while (start > 0 && !endsRun(start - 1))
+                --start;
+            for (size_t i = start; i < end; ++i)
+                place(held[i]);
+            end = start;
+        }
+    }
     for (const int id : ids) {
         if (waiting[size_t(id - low) / 64] & (quint64(1) << ((id - low) % 64)))
             placed.push_back(id);

@@ -205,7 +205,9 @@ bool SpotsModel::isIndexed() const
 
 qsizetype SpotsModel::indexMemoryBytes() const
 {
-    return keeper.index() ? keeper.memoryBytes() + qsizetype(selectedIds.capacity() * sizeof(int)) : 0;
+    return keeper.index()
+        ? keeper.memoryBytes() + qsizetype(selectedIds.capacity() * sizeof(int)) + spotSizes.memoryBytes()
+        : 0;
 }
 
 int SpotsModel::rowCount(const QModelIndex &parent) const
@@ -349,6 +351,7 @@ void SpotsModel::readSizes(Window &loaded) const
 
 void SpotsModel::onDetailsStored()
 {
+    spotSizes.forget();
     if (window.first == -1 || window.rows.isEmpty())
         return;
     readSizes(window);
@@ -481,6 +484,8 @@ void SpotsModel::sort(int column, Qt::SortOrder order)
         return;
     sortChoice = chosen;
     sizeOrder = bySize;
+    if (!sizeOrder)
+        spotSizes.forget();
     sortMarks();
     const SpotFilter shown = filter;
     filter = {};

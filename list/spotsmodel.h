@@ -73,7 +73,8 @@ public:
     // keeps its order for a sort by size.
     void sort(int column, Qt::SortOrder order = Qt::AscendingOrder) override;
 
-    // Whether the index is in use; bytes of memory it and the chosen ids take.
+    // Whether the index is in use; bytes of memory it, the chosen ids and the order by size
+    // (while sorted by it) take.
     bool isIndexed() const;
     qsizetype indexMemoryBytes() const;
     // The sizes of the details file, as the list reads them.
@@ -85,8 +86,9 @@ public:
 
 public Q_SLOTS:
     // Reads the sizes of the rows in the window again, from the details file beside spots.db:
-    // connected to the details download's progress. The order of a list sorted by size, and
-    // a saved filter's size bounds, take the new sizes at the next change of the list.
+    // connected to the details download's progress (also after the details were cleared). The
+    // order of a list sorted by size, and a saved filter's size bounds, take the new sizes at
+    // the next change of the list.
     void onDetailsStored();
     // Re-reads the current filter; more rows are announced as inserted at the top (a sorted
     // list, whose new rows may be anywhere, is reset). Changes

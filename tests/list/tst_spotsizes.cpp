@@ -117,6 +117,9 @@ private Q_SLOTS:
         storeSizes({{1, 5 * mb}}, 2);
         model.onDetailsStored();
         QCOMPARE(model.data(model.index(7, SpotsModel::SizeColumn)).toString(), QStringLiteral("5,0 MB"));
+        // ...and in the order by size from the next sort on.
+        model.sort(SpotsModel::SizeColumn, Qt::AscendingOrder);
+        QCOMPARE(shownIds(model), (QList<int>{7, 1, 5, 6, 2, 8, 4, 3}));
     }
 
     // A saved filter's bounds let through the spots of a known size within them, in its rows
