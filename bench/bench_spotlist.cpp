@@ -501,16 +501,18 @@ void fillDetails(const Session &s)
     }
 }
 
-// "Alles" sorted by size through the model, until its first row shows: the slower direction.
-double sizeSortMs(Session &s)
+// "Alles" sorted by size through the model, until its first row shows, from newest first or
+// (again) from the other direction: the slower direction.
+double sizeSortMs(Session &s, bool again)
 {
     fillDetails(s);
     SpotsModel &model = *s.program->model;
     model.setFilter({}, 0, 0);
     double slower = 0;
     for (const Qt::SortOrder order : {Qt::AscendingOrder, Qt::DescendingOrder}) {
+        const Qt::SortOrder other = order == Qt::AscendingOrder ? Qt::DescendingOrder : Qt::AscendingOrder;
         const double ms = bestMs(
-            s, false, [&] { model.sort(-1); },
+            s, false, [&] { again ? model.sort(SpotsModel::SizeColumn, other) : model.sort(-1); },
             [&] {
                 model.sort(SpotsModel::SizeColumn, order);
                 model.data(model.index(0, SpotsModel::SizeColumn));
@@ -526,8 +528,8 @@ double sizeSortMs(Session &s)
 
 double sortMs(Session &s, SpotSortFigure figure)
 {
-    if (figure == SpotSortFigure::SizeMs)
-        return sizeSortMs(s);
+    if (figure == SpotSortFigure::SizeMs || figure == SpotSortFigure::SizeAgainMs)
+        return sizeSortMs(s, figure == SpotSortFigure::SizeAgainMs);
     // The first time is once per index: each run gets an index of its own.
     if (figure == SpotSortFigure::TitleFirstMs) {
         return bestMs(

@@ -169,12 +169,13 @@ void SpotDetailsStore::verifyKeys()
         const qint64 id = query.value(0).toLongLong();
         const QByteArray key = query.value(1).toByteArray();
         const QString name = QLatin1String(tableNames[tableIndex(table)]);
-        // A spot of that id with another key, or a table whose ids stay below it: spots.db was made anew.
+        // A spot of that id with another key, or a table that never gave out that id (its
+        // highest id ever, which deleting spots leaves as it is): spots.db was made anew.
         if (!run(query,
                  QStringLiteral("SELECT (SELECT CAST(msgid AS BLOB) FROM spotdb.%1 WHERE id=?),"
-                                "(SELECT coalesce(max(id),0) FROM spotdb.%1)")
+                                "(SELECT coalesce(max(seq),0) FROM spotdb.sqlite_sequence WHERE name=?)")
                      .arg(name),
-                 {id})
+                 {id, name})
             || !query.next())
             continue;
         const bool gone = query.value(0).isNull();
@@ -326,12 +327,19 @@ bool SpotDetailsStore::storeBatch(const Batch &batch, const QHash<int, SpotDetai
         if (!run(query, QStringLiteral("INSERT INTO asked(tbl,low,high) VALUES (?,?,?)"), {t, low, high}))
             return false;
     }
-    // The details of spots expired below the oldest one left go with them.
+    // The details of spots gone below the oldest one left (expired) or above the newest go
+    // with them: a range of keys each.
     const QString name = QLatin1String(tableNames[t]);
-    const QString expired = batch.table == SpotTable::Spots
-        ? QStringLiteral("DELETE FROM details WHERE spot>0 AND spot<(SELECT min(id) FROM spotdb.%1)")
-        : QStringLiteral("DELETE FROM details WHERE spot<0 AND spot>-(SELECT min(id) FROM spotdb.%1)");
-    if (!run(query, expired.arg(name)) || !transaction.commit())
+    const QStringList gone = batch.table == SpotTable::Spots
+        ? QStringList{QStringLiteral("DELETE FROM details WHERE spot>0 AND spot<(SELECT min(id) FROM spotdb.%1)"),
+                      QStringLiteral("DELETE FROM details WHERE spot>(SELECT max(id) FROM spotdb.%1)")}
+        : QStringList{QStringLiteral("DELETE FROM details WHERE spot<0 AND spot>-(SELECT min(id) FROM spotdb.%1)"),
+                      QStringLiteral("DELETE FROM details WHERE spot<-(SELECT max(id) FROM spotdb.%1)")};
+    for (const QString &sql : gone) {
+        if (!run(query, sql.arg(name)))
+            return false;
+    }
+    if (!transaction.commit())
         return false;
     asked[t] = now;
     return true;

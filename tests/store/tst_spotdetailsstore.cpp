@@ -152,6 +152,26 @@ private Q_SLOTS:
         QCOMPARE(idsOf(*store.takeBatch(5)), (QList<int>{3, 2, 1}));
     }
 
+    // Spots deleted at either end (expired, or the newest) take their details along; the
+    // rest stay, also across a reopen.
+    void deletedSpotsKeepTheOthers()
+    {
+        SpotStore spots;
+        addSpots(spots, SpotTable::Spots, 6);
+        SpotDetailsStore store;
+        QVERIFY(store.open(SpotStore::dataDirectory()));
+        const auto batch = store.takeBatch(3);
+        QVERIFY(store.storeBatch(*batch, {{6, withSize(6)}, {5, withSize(5)}, {4, withSize(4)}}));
+        QSqlQuery(QStringLiteral("DELETE FROM spots WHERE id IN (1,6)"), spots.spotsDatabase()).exec();
+        QVERIFY(store.storeBatch(*store.takeBatch(3), {}));
+        QCOMPARE(store.progress().done, 4);
+        QCOMPARE(store.progress().total, 4);
+        SpotDetailsStore reopened;
+        QVERIFY(reopened.open(SpotStore::dataDirectory()));
+        QVERIFY(!reopened.details(6));
+        QCOMPARE(reopened.details(5), withSize(5));
+    }
+
     // What a poster wrote is stored within bounds; a size of 0 counts as none.
     void hostileValuesBound()
     {
