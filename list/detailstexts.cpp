@@ -15,11 +15,11 @@ QString DetailsTexts::size(qint64 bytes)
 {
     if (bytes <= 0)
         return {};
-    static const char *const units[] = {"B", "KB", "MB", "GB", "TB", "PB"};
+    static const char *const units[] = {"B", "KB", "MB", "GB", "TB", "PB", "EB"};
     double value = double(bytes);
     int unit = 0;
     // Four digits would need a thousands dot: from 999.5 on the next unit ("1,0 GB").
-    while (value >= 999.5 && unit < 5) {
+    while (value >= 999.5 && unit < 6) {
         value /= 1024;
         ++unit;
     }

@@ -22,7 +22,9 @@ qint64 SpotDetails::sizeFrom(QStringView text)
     for (const QChar c : digits) {
         if (c < QLatin1Char('0') || c > QLatin1Char('9'))
             return 0;
-        size = std::min(size * 10 + (c.unicode() - '0'), maxSize);
+        const int digit = c.unicode() - '0';
+        // Kept at the bound before it is multiplied: beyond it the product would overflow.
+        size = size > (maxSize - digit) / 10 ? maxSize : size * 10 + digit;
     }
     return size;
 }

@@ -9,8 +9,8 @@
 // them, and they are stored for every spot.
 struct SpotDetails
 {
-    // Larger sizes are taken for this (a petabyte): beyond any real release.
-    static constexpr qint64 maxSize = qint64(1) << 50;
+    // Larger sizes are taken for this (an exbibyte): beyond any real release.
+    static constexpr qint64 maxSize = qint64(1) << 60;
     // Texts are cut to this many characters.
     static constexpr qsizetype maxTextLength = 2048;
     // Counts are capped at this.

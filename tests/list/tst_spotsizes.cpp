@@ -36,7 +36,8 @@ private Q_SLOTS:
         QTest::newRow("no-decimal-from-ten") << 700 * mb << QStringLiteral("700 MB");
         QTest::newRow("no-thousands-dot") << 1020 * mb << QStringLiteral("1,0 GB");
         QTest::newRow("rounds-to-ten") << qint64(9.97 * 1024 * mb) << QStringLiteral("10 GB");
-        QTest::newRow("petabyte-bound") << SpotDetails::maxSize << QStringLiteral("1,0 PB");
+        QTest::newRow("petabytes") << (qint64(3) << 50) << QStringLiteral("3,0 PB");
+        QTest::newRow("bound") << SpotDetails::maxSize << QStringLiteral("1,0 EB");
     }
     // clang-format on
 
