@@ -1,9 +1,9 @@
 #include "userstore.h"
 
 #include "databasesetuperror.h"
+#include "fileaside.h"
 #include "sqltransaction.h"
 
-#include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
 #include <QJsonArray>
@@ -40,7 +40,8 @@ const std::pair<HandOff::Target, QLatin1StringView> targetWords[] = {
 };
 
 // What the user edits of a filter; what it has seen and announced is written by the count alone.
-const QString editedColumns = QStringLiteral("name,search,categories,maxagedays,leftoutspotters,notify");
+const QString editedColumns
+    = QStringLiteral("name,search,categories,maxagedays,leftoutspotters,notify,minsizemb,maxsizemb");
 const QString filterColumns = editedColumns + QLatin1String(",seenspotid,announced");
 // "name=?,search=?,…": every column of editedColumns, for an update.
 const QString editedAssignments
@@ -77,8 +78,15 @@ bool addHandOffs(QSqlQuery &query)
                               "jobid TEXT,sentat INTEGER,state TEXT,percent INTEGER,reason TEXT)"));
 }
 
+// A saved filter's bounds of the spot's size, in MB (NULL: none).
+bool addSizeBounds(QSqlQuery &query)
+{
+    return run(query, QStringLiteral("ALTER TABLE filters ADD COLUMN minsizemb INTEGER"))
+        && run(query, QStringLiteral("ALTER TABLE filters ADD COLUMN maxsizemb INTEGER"));
+}
+
 using Migration = bool (*)(QSqlQuery &);
-const Migration migrations[] = {createFirstSchema, addHandOffs};
+const Migration migrations[] = {createFirstSchema, addHandOffs, addSizeBounds};
 static_assert(std::size(migrations) == UserStore::schemaVersion, "one step per schema version");
 
 QString targetWord(HandOff::Target target)
@@ -125,7 +133,9 @@ QVariantList editedValues(const SavedFilter &filter)
             toJson(categories),
             filter.maxAgeDays,
             toJson(QJsonArray::fromStringList(filter.leftOutSpotters)),
-            filter.notify};
+            filter.notify,
+            filter.minSizeMb > 0 ? QVariant(filter.minSizeMb) : QVariant(),
+            filter.maxSizeMb > 0 ? QVariant(filter.maxSizeMb) : QVariant()};
 }
 
 // The values of filterColumns, in that order.
@@ -147,9 +157,11 @@ SavedFilter filterFrom(const QSqlQuery &query)
     for (const QJsonValue &name : fromJson(query.value(5)))
         filter.leftOutSpotters << name.toString();
     filter.notify = query.value(6).toBool();
-    if (!query.value(7).isNull())
-        filter.seenSpotId = query.value(7).toLongLong();
-    filter.announcedCount = query.value(8).toInt();
+    filter.minSizeMb = std::max<qint64>(query.value(7).toLongLong(), 0);
+    filter.maxSizeMb = std::max<qint64>(query.value(8).toLongLong(), 0);
+    if (!query.value(9).isNull())
+        filter.seenSpotId = query.value(9).toLongLong();
+    filter.announcedCount = query.value(10).toInt();
     return filter;
 }
 
@@ -181,25 +193,6 @@ std::optional<QSqlQuery> select(const QSqlDatabase &db, const QString &sql, cons
     if (!run(query, sql, values))
         return std::nullopt;
     return query;
-}
-
-// Renames the file, and the write-ahead log that may hold part of it, to a free name with the
-// suffix and the time.
-bool setAside(const QString &path, const QString &suffix, QString *newPath)
-{
-    const QString base = path + QLatin1Char('.') + suffix + QLatin1Char('-')
-        + QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
-    QString target = base;
-    for (int n = 2; QFileInfo::exists(target) || QFileInfo::exists(target + QLatin1String("-wal")); ++n)
-        target = base + QLatin1Char('-') + QString::number(n);
-    if (!QDir().rename(path, target))
-        return false;
-    for (const QLatin1StringView companion : {QLatin1StringView("-wal"), QLatin1StringView("-shm")}) {
-        if (QFileInfo::exists(path + companion))
-            QDir().rename(path + companion, target + companion);
-    }
-    *newPath = target;
-    return true;
 }
 
 } // namespace
@@ -237,7 +230,7 @@ bool UserStore::open(const QString &dataDirectory)
     }
     const bool newer = state == FileState::Newer;
     QString asidePath;
-    if (!setAside(path, newer ? QStringLiteral("nieuwere-versie") : QStringLiteral("beschadigd"), &asidePath)) {
+    if (!setFileAside(path, newer ? QStringLiteral("nieuwere-versie") : QStringLiteral("beschadigd"), &asidePath)) {
         message = tr("Het gebruikersbestand %1 kan niet worden geopend en ook niet apart worden gezet.")
                       .arg(nativePath(path))
             + QLatin1Char(' ') + noFile;
@@ -329,7 +322,7 @@ qint64 UserStore::addFilter(const SavedFilter &filter)
     const bool added = write(database(), [&](QSqlQuery &query) {
         if (!run(query,
                  QStringLiteral("INSERT INTO filters(position,%1) VALUES "
-                                "((SELECT coalesce(max(position)+1,0) FROM filters),?,?,?,?,?,?,?,?)")
+                                "((SELECT coalesce(max(position)+1,0) FROM filters),?,?,?,?,?,?,?,?,?,?)")
                      .arg(filterColumns),
                  filterValues(filter)))
             return false;

@@ -25,7 +25,7 @@ class UserStore
     Q_DECLARE_TR_FUNCTIONS(UserStore)
 
 public:
-    static constexpr int schemaVersion = 2;
+    static constexpr int schemaVersion = 3;
     static QString fileName(); // "gebruiker.db"
 
     UserStore();

@@ -126,7 +126,7 @@ private Q_SLOTS:
     void marks();
     void survivesReopen();
     void handOffs();
-    void firstVersionGainsHandOffs();
+    void migratesFirstVersion();
     void unusableFileIsSetAside_data();
     void unusableFileIsSetAside();
     void setAsideFilesNeverReplaced();
@@ -172,8 +172,8 @@ void TestUserStore::handOffs()
     QCOMPARE(store.handOffs(), (QList<HandOff>{again, failed}));
 }
 
-// A file of the first schema version keeps its filters and marks and gains the hand-offs.
-void TestUserStore::firstVersionGainsHandOffs()
+// A file of the first version gains the hand-offs and the filters' size bounds, and keeps what it held.
+void TestUserStore::migratesFirstVersion()
 {
     QVERIFY(QDir().mkpath(dataDir()));
     execute({QStringLiteral("CREATE TABLE filters(id INTEGER PRIMARY KEY AUTOINCREMENT,position INTEGER NOT NULL,"
@@ -192,6 +192,14 @@ void TestUserStore::firstVersionGainsHandOffs()
     QVERIFY(store.handOffs().isEmpty());
     QVERIFY(store.recordHandOff({marked("<a@x>", 0).spot, HandOff::Target::NzbGet, QStringLiteral("1"), 1, {}}));
     QCOMPARE(store.handOffs().size(), 1);
+    QList<SavedFilter> filters = store.filters();
+    QCOMPARE(filters.first().maxSizeMb, 0);
+    filters.first().minSizeMb = 10;
+    filters.first().maxSizeMb = 20;
+    QVERIFY(store.updateFilter(filters.first()));
+    UserStore reopened;
+    QVERIFY(reopened.open(dataDir()));
+    QCOMPARE(reopened.filters(), filters);
 }
 
 // clang-format off
@@ -202,7 +210,7 @@ void TestUserStore::filterRoundTrip_data()
     QTest::newRow("empty") << SavedFilter();
     QTest::newRow("everything") << SavedFilter{0, QStringLiteral("Films"), QStringLiteral("1080p -cam"),
                                                {1, 100, 9, 903}, 14, {QStringLiteral("Piet"), QString()},
-                                               true, 123456789012};
+                                               true, 123456789012, 0, 700, 4500};
     QTest::newRow("utf8-and-quotes") << SavedFilter{0, QStringLiteral("Zoë's \"beste\" 日本; DROP TABLE filters"),
                                                     QStringLiteral("'%_\\"), {}, 0,
                                                     {QStringLiteral("Ünïcode \"x\""), QStringLiteral("a,b")},
@@ -225,6 +233,7 @@ void TestUserStore::filterRoundTrip()
     changed.categories << 2;
     changed.leftOutSpotters.clear();
     changed.notify = !changed.notify;
+    changed.minSizeMb = 1;
     changed.seenSpotId.reset();
     changed.announcedCount = 9;
     QVERIFY(store.updateFilter(changed));
@@ -363,6 +372,7 @@ void TestUserStore::survivesReopen()
     QVERIFY(Contents(store) == before);
 }
 
+// A file of the first version keeps its filters and takes the size bounds.
 // clang-format off
 void TestUserStore::unusableFileIsSetAside_data()
 {
