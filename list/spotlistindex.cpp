@@ -60,6 +60,7 @@ qsizetype capacityBytes(const std::vector<T> &values)
 
 void SpotListIndex::Table::clear()
 {
+    order.settle(); // it reads the titles
     *this = Table(titlePairs);
 }
 
@@ -116,7 +117,7 @@ SpotListIndex::Update SpotListIndex::update(sqlite3 *connection, const std::atom
         result = updateTable(connection, "erospots", erotic, cancel);
     if (result == Update::Done) {
         for (Table *table : {&spots, &erotic})
-            table->order.makeTitleOrder(table->titles);
+            table->order.startTitleOrder(table->titles);
     }
     if (result == Update::Done && handedOverFrom && connection != handedOverFrom)
         readSinceHandOver = true;
@@ -162,6 +163,7 @@ std::optional<SpotListIndex::Fingerprint> SpotListIndex::fingerprint(sqlite3 *co
 SpotListIndex::Update SpotListIndex::updateTable(sqlite3 *connection, const char *name, Table &table,
                                                  const std::atomic<bool> *cancel)
 {
+    table.order.settle(); // it reads the titles, which change now
     SqliteStatement added(
         connection, sql("SELECT id,cat,subcat,spotdate,title,spotter,tag FROM ", name, " WHERE id>? ORDER BY id"));
     SqliteStatement count(connection, sql("SELECT count(*) FROM ", name));
@@ -305,6 +307,7 @@ SpotListIndex::Update SpotListIndex::dropMissingRows(sqlite3 *connection, const 
 
 void SpotListIndex::Table::squeeze()
 {
+    order.settle(); // it reads the titles
     for (std::vector<int> *values : {&ids, &subcats})
         values->shrink_to_fit();
     cats.shrink_to_fit();
