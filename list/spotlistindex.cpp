@@ -163,7 +163,6 @@ std::optional<SpotListIndex::Fingerprint> SpotListIndex::fingerprint(sqlite3 *co
 SpotListIndex::Update SpotListIndex::updateTable(sqlite3 *connection, const char *name, Table &table,
                                                  const std::atomic<bool> *cancel)
 {
-    table.order.settle(); // it reads the titles, which change now
     SqliteStatement added(
         connection, sql("SELECT id,cat,subcat,spotdate,title,spotter,tag FROM ", name, " WHERE id>? ORDER BY id"));
     SqliteStatement count(connection, sql("SELECT count(*) FROM ", name));
@@ -204,6 +203,8 @@ bool SpotListIndex::appendRows(SqliteStatement &query, Table &table, const std::
     qsizetype read = 0;
     std::string key;
     while ((step = query.step()) == SqliteStatement::Result::Row) {
+        if (read == 0)
+            table.order.settle(); // it reads the titles, which change now
         appendSparingly(table.ids, int(query.integer(0)));
         const qint64 cat = query.integer(1);
         appendSparingly(table.cats, quint8(cat >= 0 && cat < unlistedCategory ? cat : unlistedCategory));
