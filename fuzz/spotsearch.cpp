@@ -12,8 +12,7 @@
 namespace {
 
 // Among the candidates: the items whose number modulo 8 is a set bit of chosen.
-void checkSameMatches(const SearchTexts &indexed, const SearchTexts &compared, const SpotSearch &search,
-                      quint8 chosen)
+void checkSameMatches(const SearchTexts &indexed, const SearchTexts &compared, const SpotSearch &search, quint8 chosen)
 {
     std::vector<quint64> candidates(size_t(indexed.size() / 64 + 1));
     for (qsizetype item = 0; item < indexed.size(); ++item)
