@@ -437,6 +437,11 @@ std::vector<quint32> SpotOrder::byTitle(const SearchTexts &titles, std::vector<q
         return sorted;
     }
     makeTitleOrder(titles);
+    if (rows.size() == held) { // every row: the order as it is
+        appendInOrder(
+            titleRows, titleGroupStarts, order, [](quint32) { return true; }, sorted);
+        return sorted;
+    }
     std::vector<quint64> chosen((held + 63) / 64);
     for (const quint32 row : rows)
         setBit(chosen, row);
