@@ -322,7 +322,6 @@ double filterOpenMs(Session &s, bool searchAlone)
                     s.model->setSavedFilter(saved.search, saved.saved);
             });
         slowest = std::max(slowest, ms);
-        fprintf(stderr, "TMP %s %.1f\n", saved.search.constData(), ms);
     }
     return slowest;
 }
