@@ -11,6 +11,10 @@
 #include <thread>
 #include <utility>
 
+#ifdef Q_OS_LINUX
+#include <sys/resource.h>
+#endif
+
 namespace {
 
 // Rows from which the title order is made on two threads.
@@ -479,7 +483,14 @@ void SpotOrder::startTitleOrder(const SearchTexts &titles)
     if (titleRows.size() == size_t(titles.size()))
         return;
     pending = std::make_unique<Pending>();
-    pending->worker = std::thread([this, &titles, made = &pending->made] { *made = orderedTitles(titles); });
+    pending->worker = std::thread([this, &titles, made = &pending->made] {
+#ifdef Q_OS_LINUX
+        // Behind the list's own work (showing the rows, counting the filters), which is waited
+        // for now; the order only by a later sort. A thread's nice value is its own on Linux.
+        setpriority(PRIO_PROCESS, 0, 10);
+#endif
+        *made = orderedTitles(titles);
+    });
 }
 
 void SpotOrder::settle()
