@@ -45,10 +45,9 @@ struct SpotColumns
 // the distinct spotters. The title order is made by startTitleOrder() on a thread of its own,
 // or else on first use for a list that is not small; rows appended to the table since are
 // merged into it then (or it is made anew, for many), and rows removed are dropped from it
-// through retain(). A
-// list by title is then one pass over the order (a small list is sorted by itself); by date,
-// an insertion sort where the rows come about in date order, else a radix sort; by category
-// (the short name shown) and by spotter, a counting sort of the list.
+// through retain(). A list by title is then one pass over the order (a small list is sorted by
+// itself); by date, an insertion sort where the rows come about in date order, else a radix
+// sort; by category (the short name shown) and by spotter, a counting sort of the list.
 //
 // Not thread-safe: one thread at a time, as the index it belongs to; only the title order that
 // startTitleOrder() makes runs beside it, and reads nothing but the titles and the order.
