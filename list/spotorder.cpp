@@ -479,8 +479,8 @@ SpotOrder &SpotOrder::operator=(SpotOrder &&) noexcept = default;
 
 void SpotOrder::startTitleOrder(const SearchTexts &titles)
 {
-    settle();
-    if (titleRows.size() == size_t(titles.size()))
+    // The titles stay as they are while an order is made: that one holds them all.
+    if (pending || titleRows.size() == size_t(titles.size()))
         return;
     pending = std::make_unique<Pending>();
     pending->worker = std::thread([this, &titles, made = &pending->made] {
