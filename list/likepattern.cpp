@@ -49,17 +49,29 @@ qsizetype findLiteral(const char *text, qsizetype size, qsizetype from, const QB
 #ifdef __SSE2__
     const __m128i firsts = _mm_set1_epi8(first);
     const __m128i lasts = _mm_set1_epi8(last);
-    for (; at + length - 1 + 16 <= size; at += 16) {
-        const __m128i starting = _mm_loadu_si128(reinterpret_cast<const __m128i *>(text + at));
-        const __m128i ending = _mm_loadu_si128(reinterpret_cast<const __m128i *>(text + at + length - 1));
+    // Where the literal starts among the sixteen places from start, leaving out those before
+    // notBefore; -1 where it starts at none.
+    const auto findFrom = [&](qsizetype start, qsizetype notBefore) -> qsizetype {
+        const __m128i starting = _mm_loadu_si128(reinterpret_cast<const __m128i *>(text + start));
+        const __m128i ending = _mm_loadu_si128(reinterpret_cast<const __m128i *>(text + start + length - 1));
         unsigned candidates = unsigned(
             _mm_movemask_epi8(_mm_and_si128(_mm_cmpeq_epi8(starting, firsts), _mm_cmpeq_epi8(ending, lasts))));
-        while (candidates) {
-            const qsizetype hit = at + __builtin_ctz(candidates);
+        candidates &= ~0u << (notBefore - start);
+        for (; candidates; candidates &= candidates - 1) {
+            const qsizetype hit = start + __builtin_ctz(candidates);
             if (startsWith(text + hit + 1, literal.constData() + 1, length - 2))
                 return hit;
-            candidates &= candidates - 1;
         }
+        return -1;
+    };
+    const qsizetype places = size - length + 1; // where the literal can start
+    if (places >= 16) {
+        for (; at + 16 <= places; at += 16) {
+            if (const qsizetype hit = findFrom(at, at); hit >= 0)
+                return hit;
+        }
+        // The last places, in sixteen that end where the text does.
+        return at < places ? findFrom(places - 16, at) : -1;
     }
 #endif
     for (; at + length <= size; ++at) {

@@ -28,6 +28,11 @@ bool appendFoldedAscii(std::vector<char> &text, QByteArrayView value)
 // Items from which the pairs' candidates are compared on two threads.
 constexpr qsizetype parallelFrom = 200'000;
 
+bool isSet(const std::vector<quint64> &bits, quint32 item)
+{
+    return bits[item >> 6] >> (item & 63) & 1;
+}
+
 void setBit(std::vector<quint64> &bits, quint32 item)
 {
     bits[item >> 6] |= quint64(1) << (item & 63);
@@ -115,20 +120,18 @@ bool SearchTexts::compare(qsizetype item, const SpotSearch &search) const
     return search.matches(shown.data(), shown.size(), flag & OwnBytes ? shown.data() + shown.size() + 1 : nullptr);
 }
 
-bool SearchTexts::findByPairs(const SpotSearch &search, std::vector<quint64> &hits) const
+bool SearchTexts::findByPairs(const SpotSearch &search, const std::vector<quint64> &candidates,
+                              std::vector<quint64> &hits) const
 {
     const std::vector<quint16> &pairs = search.requiredPairs();
     if (!indexesPairs || pairs.empty() || search.mayMatchAnyMask(false))
         return false;
+    const bool decided = search.pairsDecide();
     const auto part = [&](qsizetype firstBlock, qsizetype endBlock, std::vector<quint32> &matched) {
-        std::vector<quint32> candidates;
-        pairRows.rowsHoldingAll(pairs, firstBlock, endBlock, candidates);
-        if (search.pairsDecide()) {
-            matched = std::move(candidates);
-            return;
-        }
-        for (const quint32 item : candidates) {
-            if (compare(item, search))
+        std::vector<quint32> holding;
+        pairRows.rowsHoldingAll(pairs, firstBlock, endBlock, holding);
+        for (const quint32 item : holding) {
+            if (isSet(candidates, item) && (decided || compare(item, search)))
                 matched.push_back(item);
         }
     };
@@ -149,7 +152,7 @@ bool SearchTexts::findByPairs(const SpotSearch &search, std::vector<quint64> &hi
     // SQLite's LIKE reads own bytes differently where the search has "_" or other than ASCII.
     if (search.mayMatchAnyMask(true)) {
         for (qsizetype item = 0; item < size(); ++item) {
-            if ((flags[size_t(item)] & OwnBytes) && compare(item, search))
+            if ((flags[size_t(item)] & OwnBytes) && isSet(candidates, quint32(item)) && compare(item, search))
                 setBit(hits, quint32(item));
         }
     }

@@ -34,11 +34,12 @@ public:
         }
         return compare(item, search);
     }
-    // Sets the bit of every item that matches search in hits (a bit per item, hits large
-    // enough) and returns true, reading only the items that hold the search's pairs (and the
-    // items with own bytes where SQLite's LIKE may find them); false, with nothing set, where
-    // the pairs cannot tell: without an index of pairs, or for a search without pairs.
-    bool findByPairs(const SpotSearch &search, std::vector<quint64> &hits) const;
+    // Sets the bit of every item of candidates (a bit per item) that matches search in hits
+    // (as large) and returns true, reading only the candidates that hold the search's pairs
+    // (and those with own bytes where SQLite's LIKE may find them); false, with nothing set,
+    // where the pairs cannot tell: without an index of pairs, or for a search without pairs.
+    bool findByPairs(const SpotSearch &search, const std::vector<quint64> &candidates,
+                     std::vector<quint64> &hits) const;
     // The item's shown text in UTF-8, ASCII folded; empty for a NULL.
     QByteArrayView shownText(qsizetype item) const;
     // The same text as a string that ends at a NUL byte, at shownOffset(item) from shownBase():

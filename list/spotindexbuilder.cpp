@@ -68,7 +68,10 @@ void SpotIndexBuilder::build(const QString &fileName, std::unique_ptr<SpotListIn
         // One read transaction per pass: both tables as of one moment.
         update = execute(connection, "BEGIN") ? index->update(connection, &cancel) : SpotListIndex::Update::Failed;
         execute(connection, "COMMIT");
-        if (update != SpotListIndex::Update::Done || index->rowsRead() <= fewRows)
+        // Another pass only for many rows stored meanwhile: a pass that finds none still counts
+        // the table.
+        if (update != SpotListIndex::Update::Done || index->rowsRead() <= fewRows
+            || index->idsBehind(connection) <= fewRows)
             break;
     }
     sqlite3_close(connection);

@@ -38,9 +38,10 @@ public:
 
     // Reads the rows added above the highest ids held, then drops the rows that are gone;
     // nothing at all when the connection has written nothing and no other has committed since
-    // the last update through it. Brings the order of the titles along (SpotOrder): for
-    // millions of new rows that adds about a second. A table that is not there counts as empty, as the list
-    // shows it. Runs on any thread that owns the connection.
+    // the last update through it. Starts bringing the order of the titles along on a thread of
+    // its own (SpotOrder::startTitleOrder(): about a second for millions of new rows), which a
+    // sort by title, the next update() and squeeze() wait for. A table that is not there counts
+    // as empty, as the list shows it. Runs on any thread that owns the connection.
     Update update(sqlite3 *connection, const std::atomic<bool> *cancel = nullptr);
     // Rows read by the last update().
     qsizetype rowsRead() const { return lastRowsRead; }

@@ -139,7 +139,7 @@ RowBits termRows(const Columns &columns, const SearchQuery::Term &term, const Ro
         = [&](size_t row) { return spotterFound[columns.spotterOf[row]] || tagFound[columns.tagOf[row]]; };
 
     RowBits rows(candidates.size());
-    if (term.field == Field::Any && !columns.titles.findByPairs(search, rows)) {
+    if (term.field == Field::Any && !columns.titles.findByPairs(search, candidates, rows)) {
         markRows(candidates, rows, columns.rows,
                  [&](size_t row) { return otherMatches(row) || columns.titles.matches(qsizetype(row), search); });
     } else if (byOthers) {

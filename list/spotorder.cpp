@@ -11,6 +11,10 @@
 #include <thread>
 #include <utility>
 
+#ifdef Q_OS_LINUX
+#include <sys/resource.h>
+#endif
+
 namespace {
 
 // Rows from which the title order is made on two threads.
@@ -437,6 +441,11 @@ std::vector<quint32> SpotOrder::byTitle(const SearchTexts &titles, std::vector<q
         return sorted;
     }
     makeTitleOrder(titles);
+    if (rows.size() == held) { // every row: the order as it is
+        appendInOrder(
+            titleRows, titleGroupStarts, order, [](quint32) { return true; }, sorted);
+        return sorted;
+    }
     std::vector<quint64> chosen((held + 63) / 64);
     for (const quint32 row : rows)
         setBit(chosen, row);
@@ -445,15 +454,77 @@ std::vector<quint32> SpotOrder::byTitle(const SearchTexts &titles, std::vector<q
     return sorted;
 }
 
+struct SpotOrder::TitleOrder
+{
+    std::vector<quint32> rows;
+    std::vector<quint64> groupStarts;
+};
+
+struct SpotOrder::Pending
+{
+    TitleOrder made;
+    std::thread worker;
+
+    ~Pending()
+    {
+        if (worker.joinable())
+            worker.join();
+    }
+};
+
+SpotOrder::SpotOrder() = default;
+SpotOrder::~SpotOrder() = default;
+SpotOrder::SpotOrder(SpotOrder &&) noexcept = default;
+SpotOrder &SpotOrder::operator=(SpotOrder &&) noexcept = default;
+
+void SpotOrder::startTitleOrder(const SearchTexts &titles)
+{
+    // The titles stay as they are while an order is made: that one holds them all.
+    if (pending || titleRows.size() == size_t(titles.size()))
+        return;
+    pending = std::make_unique<Pending>();
+    pending->worker = std::thread([this, &titles, made = &pending->made] {
+#ifdef Q_OS_LINUX
+        // Behind the list's own work (showing the rows, counting the filters), which is waited
+        // for now; the order only by a later sort. A thread's nice value is its own on Linux.
+        setpriority(PRIO_PROCESS, 0, 10);
+#endif
+        *made = orderedTitles(titles);
+    });
+}
+
+void SpotOrder::settle()
+{
+    if (!pending)
+        return;
+    pending->worker.join();
+    titleRows = std::move(pending->made.rows);
+    titleGroupStarts = std::move(pending->made.groupStarts);
+    pending.reset();
+}
+
 void SpotOrder::makeTitleOrder(const SearchTexts &titles)
+{
+    settle();
+    if (titleRows.size() == size_t(titles.size()))
+        return;
+    TitleOrder made = orderedTitles(titles);
+    titleRows = std::move(made.rows);
+    titleGroupStarts = std::move(made.groupStarts);
+}
+
+SpotOrder::TitleOrder SpotOrder::orderedTitles(const SearchTexts &titles) const
 {
     const size_t held = size_t(titles.size());
     const size_t covered = titleRows.size();
-    if (covered == held)
-        return;
     if (covered > 0 && (held - covered) * mergeUpToShare <= covered)
-        return mergeNewTitles(titles);
+        return mergedNewTitles(titles);
+    return allTitlesOrdered(titles);
+}
 
+SpotOrder::TitleOrder SpotOrder::allTitlesOrdered(const SearchTexts &titles) const
+{
+    const size_t held = size_t(titles.size());
     std::vector<TitleEntry> entries = titleEntries(titles, 0, quint32(held));
     // The two threads take the keys below and from a middle one of a sample: alike keys, and
     // so alike titles, stay on one side.
@@ -479,21 +550,19 @@ void SpotOrder::makeTitleOrder(const SearchTexts &titles)
     if (helper.joinable())
         helper.join();
 
-    titleRows.resize(held);
-    titleRows.shrink_to_fit();
-    titleGroupStarts.assign((held + 63) / 64, 0);
-    titleGroupStarts.shrink_to_fit();
+    TitleOrder made{std::vector<quint32>(held), std::vector<quint64>((held + 63) / 64)};
     for (size_t i = 0; i < held; ++i) {
-        titleRows[i] = entries[i].row;
+        made.rows[i] = entries[i].row;
         if (starts[i])
-            setBit(titleGroupStarts, i);
+            setBit(made.groupStarts, i);
     }
+    return made;
 }
 
 // The new rows, sorted among themselves, each go before the first held title not before
 // theirs: they are newer than every row held. Their places are looked up by two threads for
 // many.
-void SpotOrder::mergeNewTitles(const SearchTexts &titles)
+SpotOrder::TitleOrder SpotOrder::mergedNewTitles(const SearchTexts &titles) const
 {
     const size_t held = size_t(titles.size());
     const size_t covered = titleRows.size();
@@ -557,8 +626,7 @@ void SpotOrder::mergeNewTitles(const SearchTexts &titles)
         next = places[i];
     }
     appendHeld(next, covered);
-    titleRows = std::move(merged);
-    titleGroupStarts = std::move(starts);
+    return {std::move(merged), std::move(starts)};
 }
 
 std::vector<quint32> SpotOrder::bySpotter(const SpotColumns &columns, const std::vector<quint32> &rows,
@@ -584,6 +652,7 @@ std::vector<quint32> SpotOrder::bySpotter(const SpotColumns &columns, const std:
 
 void SpotOrder::retain(const std::vector<bool> &keep)
 {
+    settle();
     if (titleRows.empty())
         return;
     std::vector<quint32> renumbered(titleRows.size());

@@ -5,6 +5,7 @@
 #include <QByteArrayView>
 #include <QtGlobal>
 
+#include <memory>
 #include <vector>
 
 // The columns the spot list can be sorted by, in the order the list shows them.
@@ -41,32 +42,51 @@ struct SpotColumns
 
 // Sorts rows of one table of the index by a column, keeping what it learns for the next time:
 // the rows in title order (4 bytes a row and a bit, made on two threads), and the order of
-// the distinct spotters. The title order is made by makeTitleOrder(), or else on first use
-// for a list that is not small; rows appended to the table since are merged into it then
-// (or it is made anew, for many), and rows removed are dropped from it through retain(). A
-// list by title is then one pass over the order (a small list is sorted by itself); by date,
-// an insertion sort where the rows come about in date order, else a radix sort; by category
-// (the short name shown) and by spotter, a counting sort of the list.
+// the distinct spotters. The title order is made by startTitleOrder() on a thread of its own,
+// or else on first use for a list that is not small; rows appended to the table since are
+// merged into it then (or it is made anew, for many), and rows removed are dropped from it
+// through retain(). A list by title is then one pass over the order (a small list is sorted by
+// itself); by date, an insertion sort where the rows come about in date order, else a radix
+// sort; by category (the short name shown) and by spotter, a counting sort of the list.
 //
-// Not thread-safe: one thread at a time, as the index it belongs to.
+// Not thread-safe: one thread at a time, as the index it belongs to; only the title order that
+// startTitleOrder() makes runs beside it, and reads nothing but the titles and the order.
 class SpotOrder
 {
 public:
+    SpotOrder();
+    ~SpotOrder();
+    // Only while no title order is being made (settle()).
+    SpotOrder(SpotOrder &&) noexcept;
+    SpotOrder &operator=(SpotOrder &&) noexcept;
+
     // rows: newest first (descending). The same rows in the order of column; rows that sort
     // alike stay newest first, in either direction.
     std::vector<quint32> sorted(const SpotColumns &columns, std::vector<quint32> rows, SortColumn column,
                                 Qt::SortOrder order);
 
-    // Makes the title order, or brings it up to the rows appended since: a second or more for
-    // millions of rows the first time, so that a sort by title does not wait for it.
-    void makeTitleOrder(const SearchTexts &titles);
+    // Starts making the title order, or bringing it up to the rows appended since, on a thread
+    // of its own: a second or more for millions of rows the first time, about a tenth of one for
+    // a range, which the list need not wait for. The titles must stay as they are until
+    // settle(); sorting by title and retain() wait for it themselves.
+    void startTitleOrder(const SearchTexts &titles);
+    // Waits for the title order started, if any, and takes it.
+    void settle();
     // The table kept the rows whose keep[] is true, in order (keep: a flag per row held).
     void retain(const std::vector<bool> &keep);
+    // Without a title order still being made.
     qsizetype memoryBytes() const;
 
 private:
+    struct TitleOrder;
+    struct Pending;
+
+    // The title order brought up to the titles, made here.
+    void makeTitleOrder(const SearchTexts &titles);
+    TitleOrder orderedTitles(const SearchTexts &titles) const;
+    TitleOrder allTitlesOrdered(const SearchTexts &titles) const;
+    TitleOrder mergedNewTitles(const SearchTexts &titles) const;
     std::vector<quint32> byTitle(const SearchTexts &titles, std::vector<quint32> rows, Qt::SortOrder order);
-    void mergeNewTitles(const SearchTexts &titles);
     std::vector<quint32> bySpotter(const SpotColumns &columns, const std::vector<quint32> &rows, Qt::SortOrder order);
 
     // Every row held, in ascending title order, alike titles newest first; a set bit in
@@ -76,4 +96,5 @@ private:
     // The place of each distinct spotter in spotter order, alike ones in the same place.
     std::vector<quint32> spotterRanks;
     quint32 spotterRankCount = 0;
+    std::unique_ptr<Pending> pending;
 };

@@ -20,6 +20,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <unordered_map>
 
 namespace {
 
@@ -623,6 +624,9 @@ void SpotsModel::showSelection()
         beginInsertRows(QModelIndex(), 0, counted - old - 1);
         take();
         endInsertRows();
+    } else if (counted > old && selection && size_t(counted) == ids.size() && size_t(old) == selectedIds.size()
+               && insertAmongRows(ids)) {
+        // shown at their places
     } else if (counted != old) {
         beginResetModel();
         take();
@@ -633,4 +637,45 @@ void SpotsModel::showSelection()
         if (rows > 0)
             Q_EMIT dataChanged(index(0, 0), index(rows - 1, ColumnCount - 1));
     }
+}
+
+bool SpotsModel::insertAmongRows(std::vector<int> &sorted)
+{
+    // Rows added alone leave the rows shown in their order among them.
+    std::vector<int> added;
+    added.reserve(sorted.size() - selectedIds.size());
+    size_t shown = 0;
+    for (const int id : sorted) {
+        if (shown < selectedIds.size() && selectedIds[shown] == id)
+            ++shown;
+        else
+            added.push_back(id);
+    }
+    if (shown != selectedIds.size())
+        return false;
+    beginInsertRows(QModelIndex(), rows, rows + int(added.size()) - 1);
+    selectedIds.insert(selectedIds.end(), added.begin(), added.end());
+    rows = int(selectedIds.size());
+    window = {};
+    endInsertRows();
+
+    Q_EMIT layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
+    const QModelIndexList before = persistentIndexList();
+    std::unordered_map<int, int> placeOf; // the id of each persistent index's row: its place
+    for (const QModelIndex &index : before)
+        placeOf.emplace(selectedIds[size_t(index.row())], 0);
+    for (size_t place = 0; place < sorted.size(); ++place) {
+        const auto found = placeOf.find(sorted[place]);
+        if (found != placeOf.end())
+            found->second = int(place);
+    }
+    QModelIndexList after;
+    after.reserve(before.size());
+    for (const QModelIndex &index : before)
+        after.append(this->index(placeOf.at(selectedIds[size_t(index.row())]), index.column()));
+    selectedIds = std::move(sorted);
+    window = {};
+    changePersistentIndexList(before, after);
+    Q_EMIT layoutChanged({}, QAbstractItemModel::VerticalSortHint);
+    return true;
 }

@@ -95,8 +95,8 @@ public Q_SLOTS:
     // order of a list sorted by size, and a saved filter's size bounds, take the new sizes at
     // the next change of the list.
     void onDetailsStored();
-    // Re-reads the current filter; more rows are announced as inserted at the top (a sorted
-    // list, whose new rows may be anywhere, is reset). Changes
+    // Re-reads the current filter; more rows are announced as inserted at the top, or in a
+    // sorted list at their places (rowsInserted() at the end, then layoutChanged()). Changes
     // that are read on the builder's thread are announced once they are read.
     void onNewSpots();
 
@@ -131,6 +131,11 @@ private:
     void showNewRows();
     // The filter's rows as they are now: the difference inserted at the top, or all reset.
     void showSelection();
+    // A sorted list's new rows inserted at their places (sorted: the rows as they are now): put
+    // after the rows shown, then moved in one layout change that the persistent indexes (the
+    // view's current row and selection) follow; false, with nothing changed, when rows shown
+    // are gone or moved.
+    bool insertAmongRows(std::vector<int> &sorted);
     // Counts the rows of the current filter where the first window was shown without a count.
     void countDeferredRows();
     // Brings a Ready index up with the database, unless it waits for a commit.

@@ -6,6 +6,7 @@
 #include "testmain.h"
 
 #include <QAbstractItemModelTester>
+#include <QItemSelectionModel>
 #include <QBrush>
 #include <QRegularExpression>
 #include <QScopeGuard>
@@ -180,6 +181,7 @@ private Q_SLOTS:
 
     void newSpotsInsertAtTheTopFewerReset_data();
     void newSpotsInsertAtTheTopFewerReset();
+    void newSpotsJoinASortedListAtTheirPlaces();
     void rowsPastTheRealEndShowNothing();
     void missingEroticTableShowsNothingUntilItIsBack_data();
     void missingEroticTableShowsNothingUntilItIsBack();
@@ -586,6 +588,46 @@ void TestSpotsModel::newSpotsInsertAtTheTopFewerReset()
     source->addedSpots = 0;
     Q_EMIT source->newSpots();
     QCOMPARE(inserts.size(), 1);
+    QCOMPARE(resets.size(), 1);
+    QCOMPARE(model.rowCount(), before);
+}
+
+// A range in a sorted list: its rows go to their places without a reset, and the view's
+// current row, its selection and any other persistent index stay with their spots.
+void TestSpotsModel::newSpotsJoinASortedListAtTheirPlaces()
+{
+    SpotsModel model(source.get(), nullptr);
+    QVERIFY(indexed(model));
+    QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
+    model.setFilter({}, 0, 0);
+    model.sort(SpotsModel::TitleColumn, Qt::AscendingOrder);
+    const int before = model.rowCount();
+    QVERIFY(before > 100);
+    QItemSelectionModel selection(&model);
+    selection.setCurrentIndex(model.index(before - 5, SpotsModel::TitleColumn), QItemSelectionModel::Select);
+    const QPersistentModelIndex top = model.index(before - 20, 0);
+    const auto idOf = [](const QModelIndex &index) { return index.data(SpotsModel::SpotIdRole).toInt(); };
+    const int currentId = idOf(selection.currentIndex());
+    const int topId = idOf(top);
+    const int lastOld = lastId(SpotTable::Spots);
+    QSignalSpy resets(&model, &QAbstractItemModel::modelReset);
+
+    QVERIFY(storeFreshSpots());
+    Q_EMIT source->newSpots();
+    QCOMPARE(resets.size(), 0);
+    QCOMPARE(model.rowCount(), before + 35);
+    QCOMPARE(idOf(selection.currentIndex()), currentId);
+    QVERIFY(selection.isSelected(selection.currentIndex()));
+    QCOMPARE(idOf(top), topId);
+    QCOMPARE(top.row(), before - 20 + 35); // the fresh titles sort before it
+    SpotsModel sortedAfresh(source.get(), nullptr);
+    QVERIFY(indexed(sortedAfresh));
+    sortedAfresh.setFilter({}, 0, 0);
+    sortedAfresh.sort(SpotsModel::TitleColumn, Qt::AscendingOrder);
+    QCOMPARE(shownIds(model), shownIds(sortedAfresh));
+
+    QVERIFY(deleteSpotsAfter(lastOld));
+    Q_EMIT source->newSpots();
     QCOMPARE(resets.size(), 1);
     QCOMPARE(model.rowCount(), before);
 }
