@@ -1,9 +1,12 @@
+#include "categoryscheme.h"
 #include "databasesetuperror.h"
 #include "mainwindow.h"
 #include "secretstore.h"
+#include "settings.h"
 #include "singleapplication.h"
 
 #include <QLibraryInfo>
+#include <QMap>
 #include <QTranslator>
 
 // Qt's own texts in Dutch, from the first directory that holds the whole catalogue: beside the
@@ -21,6 +24,17 @@ static void loadQtCatalogue(QTranslator &translator)
         if (translator.load(QStringLiteral("qt_nl.qm"), directory, QStringLiteral(""), QStringLiteral("")))
             return;
     }
+}
+
+// The downloader's categories of an older version: the names of the main categories.
+static void carryOverCategorySwitch()
+{
+    QMap<int, QString> mainCategoryNames;
+    for (const CategoryScheme::Entry &entry : CategoryScheme::entries()) {
+        if (!CategoryScheme::categoryName(entry.code).isEmpty())
+            mainCategoryNames.insert(entry.code, CategoryScheme::categoryName(entry.code));
+    }
+    Settings::carryOverCategorySwitch(mainCategoryNames);
 }
 
 int main(int argc, char *argv[])
@@ -41,6 +55,7 @@ int main(int argc, char *argv[])
     // Before the first connection: the secrets are read once, from the desktop's secret store
     // when it answers (it may ask the user to unlock it first).
     SecretStore::instance().open();
+    carryOverCategorySwitch();
 
     try {
         MainWindow window;

@@ -208,6 +208,25 @@ void setNzbHandOff(const NzbHandOff &handOff)
     SecretStore::instance().write(Secret::SabnzbdKey, handOff.sabnzbdKey);
 }
 
+void carryOverCategorySwitch(const QMap<int, QString> &mainCategoryNames)
+{
+    const QLatin1StringView oldSwitch("nzbgetcategory");
+    QSettings settings;
+    if (!settings.contains(oldSwitch))
+        return;
+    const QString destination = settings.value(Key::nzbDestination).toString();
+    const bool namesSent = destination == QLatin1StringView("sabnzbd")
+        || (destination == QLatin1StringView("nzbget") && settings.value(oldSwitch).toBool());
+    settings.remove(oldSwitch);
+    settings.beginGroup(Key::nzbCategoryGroup);
+    const bool hasTable = !settings.childKeys().isEmpty();
+    settings.endGroup();
+    if (!namesSent || hasTable)
+        return;
+    for (auto name = mainCategoryNames.cbegin(); name != mainCategoryNames.cend(); ++name)
+        settings.setValue(QString(Key::nzbCategoryGroup) + u'/' + QString::number(name.key()), *name);
+}
+
 QString nzbSaveFolder()
 {
     return QSettings().value(Key::nzbSaveFolder).toString();

@@ -117,6 +117,11 @@ struct NzbHandOff
 };
 NzbHandOff nzbHandOff();
 void setNzbHandOff(const NzbHandOff &handOff);
+// Before the table of categories one switch, "nzbgetcategory", gave NZBGet the name of the
+// spot's main category when it was on, and SABnzbd that name always. Once, where a file still
+// has the switch and no table: a user whose downloader got the names gets a table of these
+// names (main category -> name); the switch goes either way.
+void carryOverCategorySwitch(const QMap<int, QString> &mainCategoryNames);
 // The folder the save dialog showed last.
 QString nzbSaveFolder();
 void setNzbSaveFolder(const QString &folder);

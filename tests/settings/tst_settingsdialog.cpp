@@ -78,6 +78,46 @@ private Q_SLOTS:
         });
     }
 
+    // clang-format off
+    void oldCategorySwitchIsCarriedOver_data()
+    {
+        QTest::addColumn<QVariant>("oldSwitch"); // invalid: not in the file
+        QTest::addColumn<QString>("destination");
+        QTest::addColumn<QString>("tableBefore"); // "nzbcategorie/1" before; empty: none
+        QTest::addColumn<QString>("tableAfter"); // "nzbcategorie/1" after
+
+        QTest::newRow("nzbget-switch-on") << QVariant(true) << "nzbget" << "" << "Beeld";
+        QTest::newRow("nzbget-switch-off") << QVariant(false) << "nzbget" << "" << "";
+        QTest::newRow("sabnzbd-always-got-names") << QVariant(false) << "sabnzbd" << "" << "Beeld";
+        QTest::newRow("saved-to-a-file") << QVariant(true) << "opslaan" << "" << "";
+        QTest::newRow("table-already-there") << QVariant(true) << "nzbget" << "Films" << "Films";
+        QTest::newRow("no-switch-no-carry-over") << QVariant() << "sabnzbd" << "" << "";
+    }
+    // clang-format on
+
+    void oldCategorySwitchIsCarriedOver()
+    {
+        QFETCH(QVariant, oldSwitch);
+        QFETCH(QString, destination);
+        QFETCH(QString, tableBefore);
+        QFETCH(QString, tableAfter);
+        {
+            QSettings settings;
+            if (oldSwitch.isValid())
+                settings.setValue(QStringLiteral("nzbgetcategory"), oldSwitch);
+            settings.setValue(Settings::Key::nzbDestination, destination);
+            if (!tableBefore.isEmpty())
+                settings.setValue(QStringLiteral("nzbcategorie/1"), tableBefore);
+        }
+        const QMap<int, QString> names{{1, QStringLiteral("Beeld")}, {2, QStringLiteral("Geluid")}};
+        Settings::carryOverCategorySwitch(names);
+        Settings::carryOverCategorySwitch({{1, QStringLiteral("Tweede keer")}}); // once only
+        QSettings settings;
+        QVERIFY(!settings.contains(QStringLiteral("nzbgetcategory")));
+        QCOMPARE(settings.value(QStringLiteral("nzbcategorie/1")).toString(), tableAfter);
+        QCOMPARE(Settings::nzbHandOff().categoryFor(1), tableAfter);
+    }
+
     void firstRunShowsDefaults()
     {
         SettingsDialog dialog;
