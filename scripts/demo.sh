@@ -82,7 +82,7 @@ start_nzbget() {
         printf '%s\n' "${options[@]}"
     } >"$dir/nzbget.conf"
     exec {nzbget_lifeline}> >(
-        nzbget -c "$dir/nzbget.conf" -s >"$dir/output.log" 2>&1 &
+        nzbget -c "$dir/nzbget.conf" -s </dev/null >"$dir/output.log" 2>&1 &
         daemon=$!
         cat >/dev/null
         kill "$daemon" 2>/dev/null
