@@ -53,7 +53,7 @@ stop_demo() {
 # stops when this shell ends in any way, as the demo server does: a watcher that reads its
 # standard input from here stops it at the end of that input.
 start_nzbget() {
-    local dir=$demo_profile/nzbget port option
+    local dir=$demo_profile/nzbget port option ours
     mkdir -p "$dir"
     port=$(free_port)
     local options=(
@@ -74,8 +74,8 @@ start_nzbget() {
     # The template's plain options (not its example server's), with ours in place of its own.
     {
         grep -E '^[A-Za-z0-9]+=' "$template" | while IFS= read -r option; do
-            for set in "${options[@]}"; do
-                [ "${option%%=*}" = "${set%%=*}" ] && continue 2
+            for ours in "${options[@]}"; do
+                [ "${option%%=*}" = "${ours%%=*}" ] && continue 2
             done
             echo "$option"
         done
