@@ -2,6 +2,7 @@
 
 #include "categoryscheme.h"
 #include "demorandom.h"
+#include "demorelease.h"
 #include "demowords.h"
 #include "spotarticles.h"
 #include "zlibstream.h"
@@ -20,6 +21,11 @@ constexpr qint64 megabyte = 1024 * 1024;
 constexpr int maxFilesPerSpot = 100;
 constexpr int maxSegmentsPerFile = 40;
 constexpr qint64 segmentBytes = 768000;
+// Every tenth spot is a small release of 1 to 8 MB in 1 MB parts, that a downloader fetches
+// from the demo server in seconds.
+constexpr qint64 smallReleaseEvery = 10;
+constexpr qint64 smallReleaseBytes = 8 * megabyte;
+constexpr qint64 smallPartBytes = megabyte;
 // The NZBs of the largest releases are split over several segment articles.
 constexpr qint64 splitNzbFrom = 20LL * 1024 * megabyte;
 constexpr int splitNzbSegments = 7;
@@ -27,14 +33,12 @@ constexpr qsizetype xmlPieceSize = 900;
 const QByteArray nzbDomain = "nzb.demo";
 const QByteArray path = "Path: demo.tarnwick!not-for-mail\n";
 
-// What an article is made from: one stream per kind and number, the same for every run.
-enum Stream : quint32 { SpotStream = 1, CommentStream = 2, NzbStream = 3 };
+// What an article is made from: one stream per kind and number (demorelease.cpp has more).
+enum Stream : quint32 { SpotStream = 1, CommentStream = 2 };
 
 DemoRandom streamFor(quint32 seed, Stream stream, qint64 number)
 {
-    // Mixed once, so that neighbouring numbers start far apart.
-    DemoRandom mixer((quint64(seed) << 32 | stream) ^ quint64(number) * 0xd1b54a32d192ed03ULL);
-    return DemoRandom(mixer.next());
+    return demoStream(seed, stream, number);
 }
 
 QByteArray randomText(DemoRandom &random, int length)
@@ -225,6 +229,8 @@ QByteArray websiteFor(DemoRandom &random, int subcategory)
 
 qint64 partSizeFor(qint64 size)
 {
+    if (size <= smallReleaseBytes)
+        return smallPartBytes;
     return std::max<qint64>(50 * megabyte, (size + maxFilesPerSpot - 1) / maxFilesPerSpot);
 }
 
@@ -343,6 +349,8 @@ DemoCorpus::Spot DemoCorpus::spot(qint64 number) const
     spot.fromPoster = random.bounded(20) == 0 ? latin1Where(spot.poster) : spot.poster;
     spot.date = spotDate(number);
     spot.size = sizeFor(random, main);
+    if (number % smallReleaseEvery == 0)
+        spot.size = megabyte + spot.size % (smallReleaseBytes - megabyte);
     spot.description = descriptionFor(random, spot.title);
     spot.website = websiteFor(random, spot.subcategory);
     spot.newsgroup = main.newsgroup;
@@ -438,7 +446,6 @@ QByteArray DemoCorpus::commentArticle(const Comment &comment) const
 
 QByteArray DemoCorpus::nzbDocument(const Spot &spot) const
 {
-    DemoRandom random = streamFor(options.seed, NzbStream, spot.number);
     QByteArray document = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
                           "<!DOCTYPE nzb PUBLIC \"-//newzBin//DTD NZB 1.1//EN\" "
                           "\"http://www.newzbin.com/DTD/nzb/nzb-1.1.dtd\">\n"
@@ -452,11 +459,12 @@ QByteArray DemoCorpus::nzbDocument(const Spot &spot) const
             + QByteArray::number(index + 1) + '/' + QByteArray::number(count) + "] - &quot;" + file.name
             + "&quot; yEnc (1/" + QByteArray::number(file.segments) + ")\">\n<groups><group>" + spot.newsgroup
             + "</group></groups>\n<segments>\n";
-        const qint64 each = (file.bytes + file.segments - 1) / file.segments;
-        for (int segment = 1; segment <= file.segments; ++segment)
-            document += "<segment bytes=\"" + QByteArray::number(std::min(each, file.bytes - each * (segment - 1)))
-                + "\" number=\"" + QByteArray::number(segment) + "\">" + randomText(random, 16) + '$'
-                + QByteArray::number(segment) + "@news.demo.tarnwick</segment>\n";
+        for (int segment = 1; segment <= file.segments; ++segment) {
+            const DemoRelease::Range range = DemoRelease::range(file, segment);
+            document += "<segment bytes=\"" + QByteArray::number(range.end - range.begin) + "\" number=\""
+                + QByteArray::number(segment) + "\">"
+                + DemoRelease::messageId(options.seed, {spot.number, int(index), segment}) + "</segment>\n";
+        }
         document += "</segments>\n</file>\n";
     }
     return document + "</nzb>\n";
@@ -591,5 +599,8 @@ QByteArray DemoCorpus::article(const QByteArray &id) const
         const qsizetype index = made.nzbMessageIds.indexOf(id);
         return index < 0 || index != piece ? QByteArray() : nzbArticles(made).at(index);
     }
+    const std::optional<DemoRelease::SegmentName> segment = DemoRelease::segmentNamed(options.seed, id);
+    if (segment && segment->spot <= spots)
+        return DemoRelease::article(options.seed, spot(segment->spot), *segment);
     return {};
 }

@@ -12,7 +12,8 @@
 //
 //   free.pt       spots 1 ... spotCount(), oldest first, posted over the 90 days before now
 //   free.usenet   comments 1 ... commentCount(), their References naming a spot
-//   (no group)    NZB segment articles, fetched by message-id only
+//   (no group)    NZB segment articles and the releases' binary articles (DemoRelease),
+//                 fetched by message-id only
 //
 // addSpot() and addComment() post one more article, as a live group grows.
 class DemoCorpus : public ArticleGenerator
@@ -75,7 +76,8 @@ public:
     qint64 now() const;
 
     Spot spot(qint64 number) const;
-    // The spot's files: a RAR set, its recovery files and its .nfo.
+    // The spot's files: a RAR set, its recovery files and its .nfo. Releases of up to 8 MB
+    // (every tenth spot is one) come in 1 MB parts.
     static QList<File> files(const Spot &spot);
     Comment comment(qint64 number) const;
 

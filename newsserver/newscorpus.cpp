@@ -206,12 +206,15 @@ QByteArray NewsCorpus::wireArticle(const QByteArray &messageId) const
 
 QByteArray NewsCorpus::articleReply(const QByteArray &group, const QByteArray &argument, Part part) const
 {
-    const bool head = part == Part::Head;
-    const QByteArray status = head ? "221 " : "220 ";
-    const QByteArray what = head ? " head\r\n" : " article\r\n";
+    const QByteArray status = part == Part::Head ? "221 " : part == Part::Body ? "222 " : "220 ";
+    const QByteArray what = part == Part::Head ? " head\r\n" : part == Part::Body ? " body\r\n" : " article\r\n";
     const auto reply = [&](const QByteArray &number, const QByteArray &messageId, const QByteArray &text) {
-        // The header block ends where the empty line starts; its dot-stuffing holds as it is.
-        const QByteArray data = head ? text.left(text.indexOf("\r\n\r\n") + 2) : text;
+        // The header block ends where the empty line starts; the dot-stuffing of either half
+        // holds as it is.
+        const qsizetype blankLine = text.indexOf("\r\n\r\n");
+        const QByteArray data = part == Part::Head ? text.left(blankLine + 2)
+            : part == Part::Body                   ? text.mid(blankLine + 4)
+                                                   : text;
         return status + number + " <" + messageId + '>' + what + data + ".\r\n";
     };
     if (argument.startsWith('<') && argument.endsWith('>')) {

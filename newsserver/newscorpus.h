@@ -55,7 +55,7 @@ class NewsCorpus
 public:
     enum class Form { Plain, Compressed };
     enum class Crc { Correct, Wrong };
-    enum class Part { Whole, Head }; // ARTICLE or HEAD
+    enum class Part { Whole, Head, Body }; // ARTICLE, HEAD or BODY
 
     // A group's numbers as GROUP reports them; without this they span what was added.
     void addGroup(const QByteArray &group, qint64 low, qint64 high);

@@ -29,7 +29,7 @@ class QIODevice;
 //   QCOMPARE(server.receivedCommands(), QList<QByteArray>({"GROUP free.pt", "XOVER 1-3"}));
 //
 // Commands it knows: AUTHINFO USER/PASS, GROUP, XOVER, XZVER, XHDR References,
-// XZHDR References, ARTICLE and HEAD by <message-id> or number, QUIT; anything else is
+// XZHDR References, ARTICLE, HEAD and BODY by <message-id> or number, QUIT; anything else is
 // "500 What?". Scripts select commands by a case-insensitive prefix of the command line
 // ("XOVER", "ARTICLE <", "AUTHINFO USER"); the prefix "" selects every command. They apply
 // to every connection, present and future, and combine: a later script of the same kind

@@ -113,9 +113,11 @@ QByteArray NewsSession::replyTo(const QByteArray &command)
         const auto form = verb == "XZHDR" ? NewsCorpus::Form::Compressed : NewsCorpus::Form::Plain;
         return server.corpus.referencesReply(group, argument.mid(rangeStart + 1), form, crc);
     }
-    if (verb == "ARTICLE" || verb == "HEAD")
+    if (verb == "ARTICLE" || verb == "HEAD" || verb == "BODY")
         return server.corpus.articleReply(group, argument,
-                                          verb == "HEAD" ? NewsCorpus::Part::Head : NewsCorpus::Part::Whole);
+                                          verb == "HEAD"       ? NewsCorpus::Part::Head
+                                              : verb == "BODY" ? NewsCorpus::Part::Body
+                                                               : NewsCorpus::Part::Whole);
     return QByteArray(NewsStatus::unknownCommand) + "\r\n";
 }
 

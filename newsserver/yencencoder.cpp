@@ -65,15 +65,21 @@ QByteArray encode(QByteArrayView data, Trailer trailer, QByteArrayView name)
 
 QByteArray encodePart(QByteArrayView file, qsizetype begin, qsizetype end, int part, int total, QByteArrayView name)
 {
-    const QByteArrayView data = file.sliced(begin, end - begin);
+    return encodePart(file.sliced(begin, end - begin), begin, file.size(), part == total ? crcOf(file) : 0, part, total,
+                      name);
+}
+
+QByteArray encodePart(QByteArrayView data, qint64 begin, qint64 fileSize, quint32 fileCrc, int part, int total,
+                      QByteArrayView name)
+{
     QByteArray text = "=ybegin part=" + QByteArray::number(part) + " total=" + QByteArray::number(total)
-        + " line=128 size=" + QByteArray::number(file.size()) + " name=" + name.toByteArray()
-        + "\n=ypart begin=" + QByteArray::number(begin + 1) + " end=" + QByteArray::number(end) + '\n';
+        + " line=128 size=" + QByteArray::number(fileSize) + " name=" + name.toByteArray()
+        + "\n=ypart begin=" + QByteArray::number(begin + 1) + " end=" + QByteArray::number(begin + data.size()) + '\n';
     appendLines(text, data, Form::Text);
     text += "=yend size=" + QByteArray::number(data.size()) + " part=" + QByteArray::number(part)
         + " pcrc32=" + hex8(crcOf(data));
     if (part == total)
-        text += " crc32=" + hex8(crcOf(file));
+        text += " crc32=" + hex8(fileCrc);
     return text + '\n';
 }
 

@@ -21,6 +21,10 @@ QByteArray encode(QByteArrayView data, Trailer trailer = Trailer::Correct, QByte
 // last part. LF after every line, not dot-stuffed: an article body as NewsServer::addArticle
 // and a news feed take it.
 QByteArray encodePart(QByteArrayView file, qsizetype begin, qsizetype end, int part, int total, QByteArrayView name);
+// The same from the part's bytes alone: data is the file's bytes from begin (0-based) on, and
+// fileCrc the crc32 of the whole file, written on the last part only.
+QByteArray encodePart(QByteArrayView data, qint64 begin, qint64 fileSize, quint32 fileCrc, int part, int total,
+                      QByteArrayView name);
 
 // Everything after the status line of a compressed reply whose plain form is plainLines
 // (complete CR LF lines, without the "." line): the raw-deflated lines in yEnc, and ".\r\n".

@@ -12,15 +12,17 @@ trap 'rm -f "$log"' EXIT
 
 fail() { echo "FAIL: $*"; cat "$log"; exit 1; }
 
-running() { pgrep -f "^$build/(app/tarnwick|demo/tarnwick-demo)( |$)" || true; }
+running() {
+    pgrep -f "^($build/(app/tarnwick|demo/tarnwick-demo)|nzbget -c $profile/nzbget/nzbget.conf)( |$)" || true
+}
 
 # Starts the script in a process group of its own, as a terminal would (with SIGINT heeded:
 # a shell starts background jobs with it ignored), and waits until the program has finished
-# its first download from the demo server.
+# its first download from the demo server. Arguments go to scripts/run.
 start() {
     rm -rf "$profile"
     python3 -c 'import os, signal, sys; signal.signal(signal.SIGINT, signal.SIG_DFL); os.setsid(); os.execv(sys.argv[1], sys.argv[1:])' \
-        "$top/scripts/run" >"$log" 2>&1 &
+        "$top/scripts/run" "$@" >"$log" 2>&1 &
     script=$!
     for _ in $(seq 600); do
         grep -qs '^lastcommentsheader=' "$profile/config/Tarnwick/Tarnwick.conf" && break
@@ -59,3 +61,15 @@ start
 kill -INT -- "-$script"
 ends
 echo "PASS: Ctrl-C stopped both"
+
+# With NZBGet: it answers on the address the profile hands spots to, and stops with the rest.
+if command -v nzbget >/dev/null; then
+    start --nzbget
+    url=$(sed -n 's/^nzbgeturl=//p' "$profile/config/Tarnwick/Tarnwick.conf")
+    [ -n "$url" ] || fail "no NZBGet in the profile's settings"
+    python3 -c 'import sys, urllib.request; urllib.request.urlopen(sys.argv[1] + "/jsonrpc/version", timeout=10)' \
+        "$url" || fail "NZBGet does not answer at $url"
+    kill -KILL "$program"
+    ends
+    echo "PASS: with NZBGet, the program killed, NZBGet and the server stopped"
+fi

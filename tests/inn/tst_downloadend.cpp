@@ -15,6 +15,7 @@
 #include "tarnwick.h"
 #include "testcertificate.h"
 #include "testmain.h"
+#include "windowhandoff.h"
 
 #include <QDirIterator>
 #include <QElapsedTimer>
@@ -22,11 +23,9 @@
 #include <QJsonArray>
 #include <QJsonObject>
 #include <QLabel>
-#include <QPushButton>
 #include <QRandomGenerator>
 #include <QSettings>
 #include <QSignalSpy>
-#include <QTabWidget>
 #include <QTableView>
 #include <QTreeWidget>
 
@@ -203,34 +202,7 @@ void TestDownloadEnd::openWindow()
 
 QLabel *TestDownloadEnd::handOff(const DemoCorpus::Spot &spot)
 {
-    auto *list = window->findChild<QTableView *>(QStringLiteral("tableView"));
-    QModelIndex row;
-    for (int at = 0; at < list->model()->rowCount() && !row.isValid(); ++at) {
-        const QModelIndex index = list->model()->index(at, SpotsModel::TitleColumn);
-        if (index.data(SpotsModel::MessageIdRole).toByteArray() == spot.key)
-            row = index;
-    }
-    if (!row.isValid())
-        return nullptr;
-    Q_EMIT list->clicked(row); // opens the spot's tab, unless it is open
-    auto *tabs = window->findChild<QTabWidget *>(QStringLiteral("tabWidget"));
-    QWidget *page = nullptr;
-    for (int tab = 1; tab < tabs->count(); ++tab) {
-        if (tabs->tabText(tab) == row.data().toString())
-            page = tabs->widget(tab);
-    }
-    if (!page)
-        return nullptr;
-    QPushButton *download = nullptr;
-    for (QPushButton *button : page->findChildren<QPushButton *>()) {
-        if (button->text() == QStringLiteral("Downloaden"))
-            download = button;
-    }
-    // Enabled once the spot article is read and names its NZB.
-    if (!download || !QTest::qWaitFor([&] { return download->isEnabled(); }, downloadTimeoutMs))
-        return nullptr;
-    download->click();
-    return page->findChild<QLabel *>(QStringLiteral("downloadState"));
+    return handOffFromWindow(*window, spot.key, downloadTimeoutMs);
 }
 
 QString TestDownloadEnd::downloadsItemText(const DemoCorpus::Spot &spot) const
