@@ -22,6 +22,8 @@ FilterDialog::FilterDialog(const SavedFilter &filter, const QString &searchHelp,
     , search(new QLineEdit(filter.search, this))
     , categories(new QTreeWidget(this))
     , maxAge(new QSpinBox(this))
+    , minSize(new QSpinBox(this))
+    , maxSize(new QSpinBox(this))
     , leftOut(new QPlainTextEdit(filter.leftOutSpotters.join(QLatin1Char('\n')), this))
     , notify(new QCheckBox(tr("Melden wanneer er nieuwe spots in dit filter zijn"), this))
 {
@@ -33,6 +35,13 @@ FilterDialog::FilterDialog(const SavedFilter &filter, const QString &searchHelp,
     maxAge->setSpecialValueText(tr("geen"));
     maxAge->setSuffix(tr(" dagen"));
     maxAge->setValue(filter.maxAgeDays);
+    for (const auto &[box, megabytes] : {std::pair{minSize, filter.minSizeMb}, {maxSize, filter.maxSizeMb}}) {
+        box->setRange(0, 100000000);
+        box->setSpecialValueText(tr("geen"));
+        box->setSuffix(tr(" MB"));
+        box->setValue(int(std::min<qint64>(megabytes, box->maximum())));
+        box->setToolTip(tr("Spots waarvan de grootte nog niet bekend is, vallen buiten een grens"));
+    }
     leftOut->setToolTip(tr("Eén spotter per regel"));
     notify->setChecked(filter.notify);
 
@@ -41,6 +50,8 @@ FilterDialog::FilterDialog(const SavedFilter &filter, const QString &searchHelp,
     form->addRow(tr("Zoektekst:"), search);
     form->addRow(tr("Categorieën (geen: alle):"), categories);
     form->addRow(tr("Maximale leeftijd:"), maxAge);
+    form->addRow(tr("Minimale grootte:"), minSize);
+    form->addRow(tr("Maximale grootte:"), maxSize);
     form->addRow(tr("Spotters weglaten:"), leftOut);
     form->addRow(notify);
     auto *buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
@@ -79,6 +90,8 @@ SavedFilter FilterDialog::filter() const
     for (QTreeWidgetItemIterator it(categories, QTreeWidgetItemIterator::Checked); *it; ++it)
         result.categories << (*it)->data(0, Qt::UserRole).toInt();
     result.maxAgeDays = maxAge->value();
+    result.minSizeMb = minSize->value();
+    result.maxSizeMb = maxSize->value();
     result.leftOutSpotters.clear();
     for (const QString &line : leftOut->toPlainText().split(QLatin1Char('\n'))) {
         if (!line.trimmed().isEmpty())
@@ -97,6 +110,10 @@ void FilterDialog::accept()
     }
     const auto erotic
         = std::count_if(chosen.categories.begin(), chosen.categories.end(), CategoryScheme::isEroticTreeCode);
+    if (chosen.minSizeMb > 0 && chosen.maxSizeMb > 0 && chosen.minSizeMb > chosen.maxSizeMb) {
+        MessageBoxes::information(this, tr("Filter"), tr("De minimale grootte is groter dan de maximale."));
+        return;
+    }
     if (erotic > 0 && erotic < chosen.categories.size()) {
         MessageBoxes::information(this, tr("Filter"), tr("Erotiek en andere categorieën kunnen niet in één filter."));
         return;

@@ -11,7 +11,7 @@ class QSpinBox;
 class QTreeWidget;
 
 // Edits one saved filter: its name, search text, categories and sub-categories, maximum age,
-// spotters to leave out and whether new spots in it are announced ("Melden"). Accepting
+// bounds of the size (MB), spotters to leave out and whether new spots in it are announced ("Melden"). Accepting
 // needs a name, and categories all erotic or none: erotic spots are kept apart.
 class FilterDialog : public QDialog
 {
@@ -34,6 +34,8 @@ private:
     QLineEdit *search;
     QTreeWidget *categories;
     QSpinBox *maxAge;
+    QSpinBox *minSize;
+    QSpinBox *maxSize;
     QPlainTextEdit *leftOut;
     QCheckBox *notify;
 };

@@ -65,7 +65,9 @@ SpotFilter FilterWatch::spotFilter(const SavedFilter &filter) const
     chosen.search = filter.search.toUtf8();
     const qint64 notBefore
         = filter.maxAgeDays > 0 ? QDateTime::currentSecsSinceEpoch() - filter.maxAgeDays * secondsPerDay : 0;
-    chosen.saved = SpotFilter::Saved{filter.categories, notBefore, filter.leftOutSpotters};
+    constexpr qint64 bytesPerMb = 1024 * 1024;
+    chosen.saved = SpotFilter::Saved{filter.categories, notBefore, filter.leftOutSpotters,
+                                     filter.minSizeMb * bytesPerMb, filter.maxSizeMb * bytesPerMb};
     chosen.hiddenSpotters = model->currentFilter().hiddenSpotters;
     return chosen;
 }

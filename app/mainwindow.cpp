@@ -3,6 +3,7 @@
 
 #include "categoryscheme.h"
 #include "databasesetuperror.h"
+#include "detailstexts.h"
 #include "filterdialog.h"
 #include "filterwatch.h"
 #include "hiddenspottersdialog.h"
@@ -20,6 +21,7 @@
 #include <QCloseEvent>
 #include <QFont>
 #include <QHeaderView>
+#include <QLabel>
 #include <QMenu>
 #include <QProgressBar>
 #include <QTimer>
@@ -56,12 +58,17 @@ MainWindow::MainWindow(QWidget *parent)
     ui->statusBar->addPermanentWidget(headerProgress);
     connect(controller, &Tarnwick::headerProgress, this, &MainWindow::onHeaderProgress);
     connect(controller, &Tarnwick::headerDownloadStopped, headerProgress, &QWidget::hide);
+    detailsStatus = new QLabel(this);
+    detailsStatus->setObjectName(QStringLiteral("detailsStatus"));
+    detailsStatus->hide();
+    ui->statusBar->addPermanentWidget(detailsStatus);
 
     model = new SpotsModel(controller, this);
     ui->tableView->setModel(model);
     QHeaderView *header = ui->tableView->horizontalHeader();
     header->resizeSection(SpotsModel::DateColumn, 120);
     header->resizeSection(SpotsModel::CategoryColumn, 50);
+    header->resizeSection(SpotsModel::SizeColumn, 80);
     header->setSectionResizeMode(SpotsModel::TitleColumn, QHeaderView::Stretch);
     header->setStretchLastSection(false);
     // Newest first until a header is clicked; a third click goes back to it.
@@ -510,6 +517,14 @@ void MainWindow::onHeaderProgress(int percent)
 {
     headerProgress->setValue(percent);
     headerProgress->show();
+}
+
+void MainWindow::onDetailsProgress(qint64 done, qint64 total)
+{
+    const QString text = DetailsTexts::progress(done, total);
+    detailsStatus->setText(text);
+    detailsStatus->setVisible(!text.isEmpty());
+    model->onDetailsStored();
 }
 
 void MainWindow::onError(int, const QString &msg)

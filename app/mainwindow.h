@@ -13,6 +13,7 @@
 class FilterWatch;
 class QModelIndex;
 class QPoint;
+class QLabel;
 class QProgressBar;
 class QTreeWidgetItem;
 class SpotView;
@@ -34,6 +35,12 @@ public:
     // Throws DatabaseSetupError, after showing it, when the databases cannot be opened.
     explicit MainWindow(QWidget *parent = nullptr);
     ~MainWindow() override;
+
+public Q_SLOTS:
+    // For the details download's detailsProgress(done, total), after each batch it stored:
+    // "Spotdetails 12.000 van 200.000" at the right of the status bar, gone once done reaches
+    // total; the list's rows show the sizes stored so far.
+    void onDetailsProgress(qint64 done, qint64 total);
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -93,6 +100,7 @@ private:
     // The search text of the list shown, empty for a category.
     QString shownSearch;
     QProgressBar *headerProgress = nullptr;
+    QLabel *detailsStatus = nullptr;
     // The open spot tabs by the spot's message-id.
     QMap<QByteArray, SpotView *> spotTabs;
 };

@@ -75,6 +75,8 @@ void addSpotListFigures(std::vector<Figure> &figures, int millions)
                        [=] { return spotSortFigure(millions, SpotSortFigure::TitleAgainMs); }, 1});
     figures.push_back(
         {"model_sort_date_ms" + size, "ms", [=] { return spotSortFigure(millions, SpotSortFigure::DateMs); }, 1});
+    figures.push_back(
+        {"model_sort_size_ms" + size, "ms", [=] { return spotSortFigure(millions, SpotSortFigure::SizeMs); }, 1});
     figures.push_back({"model_new_range_shown_ms" + size, "ms",
                        [=] { return spotIndexFigure(millions, SpotIndexFigure::NewRangeShownMilliseconds); }, 1});
     figures.push_back({"model_new_range_busy_ms" + size, "ms",

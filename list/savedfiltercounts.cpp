@@ -39,6 +39,17 @@ void SavedFilterCounts::restart()
         QTimer::singleShot(0, this, &SavedFilterCounts::countNext);
 }
 
+int SavedFilterCounts::countOf(const SpotListIndex &index, const SpotFilter &filter, int seenId) const
+{
+    const std::optional<SpotFilter::Saved> &saved = filter.saved;
+    if (!saved || (saved->minSize <= 0 && saved->maxSize <= 0))
+        return index.countAbove(filter, seenId);
+    // The sizes of the new rows alone are read.
+    return int(model->sizes()
+                   .within(index.idsAbove(filter, seenId), filter.readsEroticTable(), saved->minSize, saved->maxSize)
+                   .size());
+}
+
 void SavedFilterCounts::countNext()
 {
     scheduled = false;
@@ -47,7 +58,7 @@ void SavedFilterCounts::countNext()
     if (!index || next >= entries.size())
         return;
     const Entry &entry = entries.at(next++);
-    const int counted = entry.seenId ? index->countAbove(entry.filter, int(*entry.seenId)) : 0;
+    const int counted = entry.seenId ? countOf(*index, entry.filter, int(*entry.seenId)) : 0;
     if (counts.value(entry.id, -1) != counted) {
         counts.insert(entry.id, counted);
         changed = true;

@@ -8,6 +8,7 @@
 
 #include <optional>
 
+class SpotListIndex;
 class SpotsModel;
 
 // The new spots of the saved filters: for each, how many rows its filter selects above the
@@ -47,6 +48,8 @@ Q_SIGNALS:
 private:
     void restart();
     void countNext();
+    // A saved filter's size bounds are checked against the details file (SpotSizes).
+    int countOf(const SpotListIndex &index, const SpotFilter &filter, int seenId) const;
 
     const SpotsModel *model;
     QList<Entry> entries;

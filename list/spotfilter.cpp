@@ -14,7 +14,8 @@ SpotFilter::SpotFilter(const QByteArray &search, int category, int subcategory)
 
 bool SpotFilter::Saved::operator==(const Saved &other) const
 {
-    return categories == other.categories && notBefore == other.notBefore && leftOutSpotters == other.leftOutSpotters;
+    return categories == other.categories && notBefore == other.notBefore && leftOutSpotters == other.leftOutSpotters
+        && minSize == other.minSize && maxSize == other.maxSize;
 }
 
 SpotFilter::Kind SpotFilter::kind() const

@@ -20,6 +20,9 @@ struct SpotFilter
         QList<int> categories; // tree codes of categories and sub-categories; empty: every one
         qint64 notBefore = 0; // spots dated before this moment (seconds since 1970) are left out
         QStringList leftOutSpotters;
+        // Bytes; 0: no bound. A spot whose size is not known passes no bound (SpotSizes::within).
+        qint64 minSize = 0;
+        qint64 maxSize = 0;
         bool operator==(const Saved &other) const;
     };
 

@@ -62,6 +62,8 @@ public:
     // How many rows the filter selects among those of its table with an id above after (a
     // saved filter's new spots); its search looks at those rows alone.
     int countAbove(const SpotFilter &filter, int after) const;
+    // Those rows' ids, newest first.
+    std::vector<int> idsAbove(const SpotFilter &filter, int after) const;
     // The highest id held of the filter's table; 0 when it holds none.
     int newestId(const SpotFilter &filter) const;
     // The ids that select() gave for filter (newest first) in the order of column (SpotOrder),
@@ -121,6 +123,7 @@ private:
     // and age, let through.
     static RowBits allowedRows(const Table &table, const SpotFilter &filter, size_t first);
     static std::vector<int> idsOf(const RowBits &rows, const std::vector<int> &ids);
+    RowBits rowsAbove(const SpotFilter &filter, int after) const;
     const Table &tableOf(const SpotFilter &filter) const { return filter.readsEroticTable() ? erotic : spots; }
 
     Update updateTable(sqlite3 *connection, const char *name, Table &table, const std::atomic<bool> *cancel);

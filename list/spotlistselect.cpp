@@ -164,14 +164,27 @@ std::vector<int> SpotListIndex::select(const SpotFilter &filter, int baselineSpo
     });
 }
 
-int SpotListIndex::countAbove(const SpotFilter &filter, int after) const
+SpotListIndex::RowBits SpotListIndex::rowsAbove(const SpotFilter &filter, int after) const
 {
-    if (filter.kind() == SpotFilter::Kind::Marked)
-        return 0;
     const Table &table = tableOf(filter);
     RowBits rows = allowedRows(table, filter,
                                size_t(std::upper_bound(table.ids.begin(), table.ids.end(), after) - table.ids.begin()));
     search(table, SearchQuery(filter.search), rows);
+    return rows;
+}
+
+std::vector<int> SpotListIndex::idsAbove(const SpotFilter &filter, int after) const
+{
+    if (filter.kind() == SpotFilter::Kind::Marked)
+        return {};
+    return idsOf(rowsAbove(filter, after), tableOf(filter).ids);
+}
+
+int SpotListIndex::countAbove(const SpotFilter &filter, int after) const
+{
+    if (filter.kind() == SpotFilter::Kind::Marked)
+        return 0;
+    const RowBits rows = rowsAbove(filter, after);
     int count = 0;
     for (const quint64 word : rows)
         count += __builtin_popcountll(word);

@@ -1,6 +1,8 @@
 #include "spotsmodel.h"
 
 #include "categoryscheme.h"
+#include "detailstexts.h"
+#include "spotdetailsstore.h"
 #include "spotsource.h"
 #include "spottext.h"
 
@@ -10,6 +12,7 @@
 #include <QPixmap>
 #include <QDateTime>
 #include <QDebug>
+#include <QFileInfo>
 #include <QSqlQuery>
 
 #include <sqlite3.h>
@@ -97,6 +100,7 @@ SpotsModel::SpotsModel(SpotSource *controller, QObject *parent)
     , database(controller->spotsDatabase())
     , baselines{maxId(database, QStringLiteral("spots")), maxId(database, QStringLiteral("erospots"))}
     , keeper(database, nullptr)
+    , spotSizes(QFileInfo(database.databaseName()).absolutePath() + QLatin1Char('/') + SpotDetailsStore::fileName())
 {
     connect(controller, &SpotSource::newSpots, this, &SpotsModel::onNewSpots);
     connect(&keeper, &SpotIndexKeeper::counted, this, &SpotsModel::countDeferredRows);
@@ -153,7 +157,7 @@ void SpotsModel::onIndexReady()
     windowQuery.reset();
     windowSql.clear();
     // The index sorts titles and spotters otherwise than the statements did.
-    if (!reset && sortChoice && rows > 0)
+    if (!reset && (sortChoice || sizeOrder) && rows > 0)
         Q_EMIT dataChanged(index(0, 0), index(rows - 1, ColumnCount - 1));
     Q_EMIT indexed();
     Q_EMIT indexUpdated();
@@ -177,7 +181,16 @@ std::optional<SpotQuery::Selection> SpotsModel::currentSelection() const
 {
     if (!keeper.index() || filter.kind() == SpotFilter::Kind::Marked)
         return std::nullopt;
-    return query().select(*keeper.index(), {controller->newSpotCount(), controller->newEroticSpotCount()});
+    SpotQuery::Selection chosen
+        = query().select(*keeper.index(), {controller->newSpotCount(), controller->newEroticSpotCount()});
+    const bool erotic = filter.readsEroticTable();
+    if (filter.saved && (filter.saved->minSize > 0 || filter.saved->maxSize > 0)) {
+        chosen.ids = spotSizes.within(chosen.ids, erotic, filter.saved->minSize, filter.saved->maxSize);
+        chosen.count = int(chosen.ids.size());
+    }
+    if (sizeOrder)
+        chosen.ids = spotSizes.sorted(std::move(chosen.ids), erotic, *sizeOrder);
+    return chosen;
 }
 
 void SpotsModel::setRetryInterval(int milliseconds)
@@ -192,7 +205,9 @@ bool SpotsModel::isIndexed() const
 
 qsizetype SpotsModel::indexMemoryBytes() const
 {
-    return keeper.index() ? keeper.memoryBytes() + qsizetype(selectedIds.capacity() * sizeof(int)) : 0;
+    return keeper.index()
+        ? keeper.memoryBytes() + qsizetype(selectedIds.capacity() * sizeof(int)) + spotSizes.memoryBytes()
+        : 0;
 }
 
 int SpotsModel::rowCount(const QModelIndex &parent) const
@@ -218,6 +233,8 @@ QVariant SpotsModel::headerData(int section, Qt::Orientation orientation, int ro
         return tr("Titel");
     case SpotterColumn:
         return tr("Spotter");
+    case SizeColumn:
+        return tr("Grootte");
     }
     return {};
 }
@@ -242,6 +259,10 @@ QVariant SpotsModel::data(const QModelIndex &index, int role) const
         if (row.id > (erotic ? baselines.eroticId : baselines.spotId))
             return QBrush(newSpotColour);
         return {};
+    case Qt::TextAlignmentRole:
+        if (index.column() == SizeColumn)
+            return int(Qt::AlignRight | Qt::AlignVCenter);
+        return {};
     case Qt::DecorationRole:
         if (index.column() == TitleColumn && markedIds.contains(row.spot.messageId))
             return markIcon();
@@ -265,6 +286,8 @@ QVariant SpotsModel::displayValue(const ListRow &row, int column) const
         return row.spot.title;
     case SpotterColumn:
         return row.spot.spotter;
+    case SizeColumn:
+        return DetailsTexts::size(row.size);
     }
     return {};
 }
@@ -308,7 +331,31 @@ bool SpotsModel::load(int position, int &rowCount, Window &loaded) const
     loaded.last = loaded.first - 1;
     if (filter.kind() == SpotFilter::Kind::Marked)
         return loadMarks(position, rowCount, loaded);
-    return isIndexed() ? loadByIds(position, loaded) : loadByOffset(position, rowCount, loaded);
+    const bool found = isIndexed() ? loadByIds(position, loaded) : loadByOffset(position, rowCount, loaded);
+    readSizes(loaded);
+    return found;
+}
+
+void SpotsModel::readSizes(Window &loaded) const
+{
+    std::vector<int> ids;
+    ids.reserve(size_t(loaded.rows.size()));
+    for (const ListRow &row : std::as_const(loaded.rows)) {
+        if (row.id > 0)
+            ids.push_back(row.id);
+    }
+    const QHash<int, qint64> sizes = spotSizes.sizesOf(ids, filter.readsEroticTable());
+    for (ListRow &row : loaded.rows)
+        row.size = sizes.value(row.id);
+}
+
+void SpotsModel::onDetailsStored()
+{
+    spotSizes.forget();
+    if (window.first == -1 || window.rows.isEmpty())
+        return;
+    readSizes(window);
+    Q_EMIT dataChanged(index(window.first, SizeColumn), index(window.last, SizeColumn), {Qt::DisplayRole});
 }
 
 bool SpotsModel::loadByOffset(int position, int &rowCount, Window &loaded) const
@@ -427,12 +474,18 @@ void SpotsModel::setMarkedIds(const QSet<QByteArray> &messageIds)
 void SpotsModel::sort(int column, Qt::SortOrder order)
 {
     std::optional<SpotQuery::Sort> chosen;
-    if (column >= 0 && column < ColumnCount)
+    std::optional<Qt::SortOrder> bySize;
+    if (column == SizeColumn)
+        bySize = order;
+    else if (column >= 0 && column < ColumnCount)
         chosen = SpotQuery::Sort{SortColumn(column), order};
-    if (chosen.has_value() == sortChoice.has_value()
+    if (chosen.has_value() == sortChoice.has_value() && bySize == sizeOrder
         && (!chosen || (chosen->column == sortChoice->column && chosen->order == sortChoice->order)))
         return;
     sortChoice = chosen;
+    sizeOrder = bySize;
+    if (!sizeOrder)
+        spotSizes.forget();
     sortMarks();
     const SpotFilter shown = filter;
     filter = {};
@@ -552,7 +605,7 @@ void SpotsModel::showSelection()
             selectedIds = std::move(ids);
     };
     // New rows are at the top, newest first; in a sorted list they are anywhere.
-    if (counted > old && !sortChoice) {
+    if (counted > old && !sortChoice && !sizeOrder) {
         beginInsertRows(QModelIndex(), 0, counted - old - 1);
         take();
         endInsertRows();

@@ -4,6 +4,7 @@
 #include "spotfilter.h"
 #include "spotindexkeeper.h"
 #include "spotquery.h"
+#include "spotsizes.h"
 #include "sqlitestatement.h"
 
 #include <QAbstractTableModel>
@@ -35,7 +36,8 @@ class SpotsModel : public QAbstractTableModel
     Q_OBJECT
 
 public:
-    enum Column { DateColumn, CategoryColumn, TitleColumn, SpotterColumn, ColumnCount };
+    // SizeColumn ("Grootte") is empty until the details download has the spot's size.
+    enum Column { DateColumn, CategoryColumn, TitleColumn, SpotterColumn, SizeColumn, ColumnCount };
     // data() of any column with this role: the spot's id, minus the id for an erospot; 0 on
     // the watch list, whose rows may have expired from the tables.
     static constexpr int SpotIdRole = Qt::UserRole;
@@ -65,19 +67,29 @@ public:
     // The filter as shown.
     const SpotFilter &currentFilter() const { return filter; }
 
-    // Sorts every list by the column (SortColumn order), until sorted again; a column below 0:
-    // newest first, as at the start.
+    // Sorts every list by the column (SortColumn order; by size as SpotSizes::sorted()), until
+    // sorted again; a column below 0: newest first, as at the start. The statements that read
+    // the rows before the index is there sort by size as newest first, and the watch list
+    // keeps its order for a sort by size.
     void sort(int column, Qt::SortOrder order = Qt::AscendingOrder) override;
 
-    // Whether the index is in use; bytes of memory it and the chosen ids take.
+    // Whether the index is in use; bytes of memory it, the chosen ids and the order by size
+    // (while sorted by it) take.
     bool isIndexed() const;
     qsizetype indexMemoryBytes() const;
+    // The sizes of the details file, as the list reads them.
+    const SpotSizes &sizes() const { return spotSizes; }
     // Whose state tells where the index is.
     const SpotIndexKeeper &indexKeeper() const { return keeper; }
     // How long after a failed read of the index it is read again; shortened by tests.
     void setRetryInterval(int milliseconds);
 
 public Q_SLOTS:
+    // Reads the sizes of the rows in the window again, from the details file beside spots.db:
+    // connected to the details download's progress (also after the details were cleared). The
+    // order of a list sorted by size, and a saved filter's size bounds, take the new sizes at
+    // the next change of the list.
+    void onDetailsStored();
     // Re-reads the current filter; more rows are announced as inserted at the top (a sorted
     // list, whose new rows may be anywhere, is reset). Changes
     // that are read on the builder's thread are announced once they are read.
@@ -96,6 +108,7 @@ private:
     {
         int id = 0; // 0: a mark of the watch list
         SpotRow spot; // without a message-id: the row is no longer in the database
+        qint64 size = 0; // 0: not known
     };
 
     struct Window
@@ -127,6 +140,7 @@ private:
     bool loadByIds(int position, Window &window) const;
     bool loadMarks(int position, int &rowCount, Window &window) const;
     static ListRow readRow(const SqliteStatement &row, bool erotic);
+    void readSizes(Window &window) const;
     // Shows filter from the first row.
     void changeFilter(const SpotFilter &chosen);
     // The marks in the order of the sort chosen; as given without one.
@@ -139,10 +153,12 @@ private:
     SpotQuery::Baselines baselines;
     SpotFilter filter;
     std::optional<SpotQuery::Sort> sortChoice;
+    std::optional<Qt::SortOrder> sizeOrder; // sorted by SizeColumn (sortChoice is then empty)
     QList<MarkedSpot> givenMarks;
     QList<MarkedSpot> marks; // as shown
     QSet<QByteArray> markedIds;
     SpotIndexKeeper keeper;
+    SpotSizes spotSizes;
     std::vector<int> selectedIds;
     mutable bool countDeferred = false;
 

@@ -69,6 +69,17 @@ bool notifications()
     return QSettings().value(Key::notifications, true).toBool();
 }
 
+bool detailsFetch()
+{
+    return QSettings().value(Key::detailsFetch, true).toBool();
+}
+
+int detailsConnections()
+{
+    const int connections = QSettings().value(Key::detailsConnections, 1).toInt();
+    return connections >= 1 && connections <= detailsConnectionsMax ? connections : 1;
+}
+
 qint64 lastHeader()
 {
     return QSettings().value(Key::lastHeader).toLongLong();

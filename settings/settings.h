@@ -37,6 +37,10 @@ inline constexpr QLatin1StringView sabnzbdUrl{"sabnzbdurl"};
 inline constexpr QLatin1StringView sabnzbdKey{"sabnzbdkey"};
 // Whether new spots in the filters marked "Melden" are announced on the desktop.
 inline constexpr QLatin1StringView notifications{"notifications"};
+// Whether the details of new spots (their size) are fetched in the background, and over how
+// many connections to the server.
+inline constexpr QLatin1StringView detailsFetch{"detailsfetch"};
+inline constexpr QLatin1StringView detailsConnections{"detailsconnections"};
 } // namespace Key
 
 // The values that are kept secret (see SecretStore): not in the settings file when the
@@ -71,6 +75,11 @@ bool showImages();
 bool showErotica();
 // On unless the user turned it off.
 bool notifications();
+// On unless the user turned it off.
+bool detailsFetch();
+// 1 to 4 (detailsConnectionsMax); 1 when absent or out of range.
+inline constexpr int detailsConnectionsMax = 4;
+int detailsConnections();
 
 qint64 lastHeader();
 void setLastHeader(qint64 articleNumber);

@@ -59,6 +59,8 @@ void SettingsDialog::fill(const SettingsForm &form)
         ui->xzverBox->setChecked(true);
     ui->eroCheck->setChecked(form.ero);
     ui->notificationsCheck->setChecked(form.notifications);
+    ui->detailsCheck->setChecked(form.detailsFetch);
+    ui->detailsConnectionsBox->setValue(form.detailsConnections);
 }
 
 SettingsForm SettingsDialog::form() const
@@ -76,6 +78,8 @@ SettingsForm SettingsDialog::form() const
     form.xzver = ui->xzverBox->isChecked();
     form.ero = ui->eroCheck->isChecked();
     form.notifications = ui->notificationsCheck->isChecked();
+    form.detailsFetch = ui->detailsCheck->isChecked();
+    form.detailsConnections = ui->detailsConnectionsBox->value();
     return form;
 }
 

@@ -24,6 +24,8 @@ std::optional<SettingsForm> SettingsForm::fromSettings()
     form.xzver = settings.value(Settings::Key::xzver).toBool();
     form.ero = settings.value(Settings::Key::ero).toBool();
     form.notifications = Settings::notifications();
+    form.detailsFetch = Settings::detailsFetch();
+    form.detailsConnections = Settings::detailsConnections();
     return form;
 }
 
@@ -64,6 +66,8 @@ void SettingsForm::store() const
     settings.setValue(Settings::Key::xzver, xzver);
     settings.setValue(Settings::Key::ero, ero);
     settings.setValue(Settings::Key::notifications, notifications);
+    settings.setValue(Settings::Key::detailsFetch, detailsFetch);
+    settings.setValue(Settings::Key::detailsConnections, detailsConnections);
     settings.sync();
     SecretStore::instance().write(Settings::Secret::NewsServerPassword, password);
 }

@@ -36,6 +36,8 @@ public:
     bool xzver = false;
     bool ero = false;
     bool notifications = true;
+    bool detailsFetch = true;
+    int detailsConnections = 1; // 1 to Settings::detailsConnectionsMax
 
     // The stored settings, or nullopt when the program is not configured yet.
     static std::optional<SettingsForm> fromSettings();

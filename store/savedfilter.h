@@ -23,11 +23,16 @@ struct SavedFilter
     std::optional<qint64> seenSpotId;
     // Its count of new spots as last announced on the desktop; 0 once it is opened.
     int announcedCount = 0;
+    // Bounds of the spot's size in MB (1024 * 1024 bytes); 0: none. A spot whose size is not
+    // known passes no bound.
+    qint64 minSizeMb = 0;
+    qint64 maxSizeMb = 0;
 
     friend bool operator==(const SavedFilter &a, const SavedFilter &b)
     {
         return a.id == b.id && a.name == b.name && a.search == b.search && a.categories == b.categories
-            && a.maxAgeDays == b.maxAgeDays && a.leftOutSpotters == b.leftOutSpotters && a.notify == b.notify
-            && a.seenSpotId == b.seenSpotId && a.announcedCount == b.announcedCount;
+            && a.maxAgeDays == b.maxAgeDays && a.minSizeMb == b.minSizeMb && a.maxSizeMb == b.maxSizeMb
+            && a.leftOutSpotters == b.leftOutSpotters && a.notify == b.notify && a.seenSpotId == b.seenSpotId
+            && a.announcedCount == b.announcedCount;
     }
 };

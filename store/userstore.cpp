@@ -1,9 +1,9 @@
 #include "userstore.h"
 
 #include "databasesetuperror.h"
+#include "fileaside.h"
 #include "sqltransaction.h"
 
-#include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
 #include <QJsonArray>
@@ -25,11 +25,20 @@ const QStringList schema = {
     QStringLiteral("CREATE TABLE hiddenspotters(name TEXT PRIMARY KEY)"),
     QStringLiteral("CREATE TABLE marks(msgid BLOB PRIMARY KEY,cat INTEGER,subcat INTEGER,spotdate INTEGER,"
                    "title TEXT,spotter TEXT,erotic INTEGER,markedat INTEGER)"),
-    QStringLiteral("PRAGMA user_version=%1").arg(UserStore::schemaVersion),
+    QStringLiteral("PRAGMA user_version=1"),
+};
+
+// The steps from one schema version to the next: step n brings version n to n + 1. A new
+// file is made at version 1 and takes every step.
+const QList<QStringList> migrations = {
+    // 1 -> 2: a saved filter's bounds of the spot's size, in MB (NULL: none).
+    {QStringLiteral("ALTER TABLE filters ADD COLUMN minsizemb INTEGER"),
+     QStringLiteral("ALTER TABLE filters ADD COLUMN maxsizemb INTEGER"), QStringLiteral("PRAGMA user_version=2")},
 };
 
 // What the user edits of a filter; what it has seen and announced is written by the count alone.
-const QString editedColumns = QStringLiteral("name,search,categories,maxagedays,leftoutspotters,notify");
+const QString editedColumns
+    = QStringLiteral("name,search,categories,maxagedays,leftoutspotters,notify,minsizemb,maxsizemb");
 const QString filterColumns = editedColumns + QLatin1String(",seenspotid,announced");
 // "name=?,search=?,…": every column of editedColumns, for an update.
 const QString editedAssignments
@@ -71,7 +80,9 @@ QVariantList editedValues(const SavedFilter &filter)
             toJson(categories),
             filter.maxAgeDays,
             toJson(QJsonArray::fromStringList(filter.leftOutSpotters)),
-            filter.notify};
+            filter.notify,
+            filter.minSizeMb > 0 ? QVariant(filter.minSizeMb) : QVariant(),
+            filter.maxSizeMb > 0 ? QVariant(filter.maxSizeMb) : QVariant()};
 }
 
 // The values of filterColumns, in that order.
@@ -93,9 +104,11 @@ SavedFilter filterFrom(const QSqlQuery &query)
     for (const QJsonValue &name : fromJson(query.value(5)))
         filter.leftOutSpotters << name.toString();
     filter.notify = query.value(6).toBool();
-    if (!query.value(7).isNull())
-        filter.seenSpotId = query.value(7).toLongLong();
-    filter.announcedCount = query.value(8).toInt();
+    filter.minSizeMb = std::max<qint64>(query.value(7).toLongLong(), 0);
+    filter.maxSizeMb = std::max<qint64>(query.value(8).toLongLong(), 0);
+    if (!query.value(9).isNull())
+        filter.seenSpotId = query.value(9).toLongLong();
+    filter.announcedCount = query.value(10).toInt();
     return filter;
 }
 
@@ -127,25 +140,6 @@ std::optional<QSqlQuery> select(const QSqlDatabase &db, const QString &sql, cons
     if (!run(query, sql, values))
         return std::nullopt;
     return query;
-}
-
-// Renames the file, and the write-ahead log that may hold part of it, to a free name with the
-// suffix and the time.
-bool setAside(const QString &path, const QString &suffix, QString *newPath)
-{
-    const QString base = path + QLatin1Char('.') + suffix + QLatin1Char('-')
-        + QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
-    QString target = base;
-    for (int n = 2; QFileInfo::exists(target) || QFileInfo::exists(target + QLatin1String("-wal")); ++n)
-        target = base + QLatin1Char('-') + QString::number(n);
-    if (!QDir().rename(path, target))
-        return false;
-    for (const QLatin1StringView companion : {QLatin1StringView("-wal"), QLatin1StringView("-shm")}) {
-        if (QFileInfo::exists(path + companion))
-            QDir().rename(path + companion, target + companion);
-    }
-    *newPath = target;
-    return true;
 }
 
 } // namespace
@@ -183,7 +177,7 @@ bool UserStore::open(const QString &dataDirectory)
     }
     const bool newer = state == FileState::Newer;
     QString asidePath;
-    if (!setAside(path, newer ? QStringLiteral("nieuwere-versie") : QStringLiteral("beschadigd"), &asidePath)) {
+    if (!setFileAside(path, newer ? QStringLiteral("nieuwere-versie") : QStringLiteral("beschadigd"), &asidePath)) {
         message = tr("Het gebruikersbestand %1 kan niet worden geopend en ook niet apart worden gezet.")
                       .arg(nativePath(path))
             + QLatin1Char(' ') + noFile;
@@ -228,15 +222,28 @@ UserStore::FileState UserStore::prepareSchema()
         return FileState::Newer;
     if (version == schemaVersion)
         return FileState::Ready;
-    // Version 0 is a new, empty file; one with tables in it belongs to another program.
-    if (!run(query, QStringLiteral("SELECT count(*) FROM sqlite_master")) || !query.next()
-        || query.value(0).toInt() != 0)
-        return FileState::Damaged;
+    const auto runAll = [](const QStringList &statements) {
+        return [&statements](QSqlQuery &statement) {
+            return std::all_of(statements.cbegin(), statements.cend(),
+                               [&](const QString &sql) { return run(statement, sql); });
+        };
+    };
+    if (version == 0) {
+        // Version 0 is a new, empty file; one with tables in it belongs to another program.
+        if (!run(query, QStringLiteral("SELECT count(*) FROM sqlite_master")) || !query.next()
+            || query.value(0).toInt() != 0)
+            return FileState::Damaged;
+        query.finish();
+        if (!write(database(), runAll(schema)))
+            return FileState::Damaged;
+    }
     query.finish();
-    const bool created = write(database(), [](QSqlQuery &statement) {
-        return std::all_of(schema.cbegin(), schema.cend(), [&](const QString &sql) { return run(statement, sql); });
-    });
-    return created ? FileState::Ready : FileState::Damaged;
+    // Each step in a transaction of its own: a file stays at the last version it reached.
+    for (int step = std::max(version, 1); step < schemaVersion; ++step) {
+        if (!write(database(), runAll(migrations.at(step - 1))))
+            return FileState::Damaged;
+    }
+    return FileState::Ready;
 }
 
 bool UserStore::isOpen() const
@@ -270,7 +277,7 @@ qint64 UserStore::addFilter(const SavedFilter &filter)
     const bool added = write(database(), [&](QSqlQuery &query) {
         if (!run(query,
                  QStringLiteral("INSERT INTO filters(position,%1) VALUES "
-                                "((SELECT coalesce(max(position)+1,0) FROM filters),?,?,?,?,?,?,?,?)")
+                                "((SELECT coalesce(max(position)+1,0) FROM filters),?,?,?,?,?,?,?,?,?,?)")
                      .arg(filterColumns),
                  filterValues(filter)))
             return false;

@@ -24,7 +24,7 @@ class UserStore
     Q_DECLARE_TR_FUNCTIONS(UserStore)
 
 public:
-    static constexpr int schemaVersion = 1;
+    static constexpr int schemaVersion = 2;
     static QString fileName(); // "gebruiker.db"
 
     UserStore();

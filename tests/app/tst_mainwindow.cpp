@@ -12,6 +12,7 @@
 #include <QAction>
 #include <QPointer>
 #include <QLineEdit>
+#include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSignalSpy>
@@ -249,6 +250,21 @@ private Q_SLOTS:
         QCOMPARE(bar->value(), 40);
         Q_EMIT controllerOf(window)->headerDownloadStopped();
         QVERIFY(!bar->isVisible());
+    }
+
+    void theDetailsProgressShowsUntilDone()
+    {
+        configure(false);
+        MainWindow window;
+        window.show();
+        auto *label = window.statusBar()->findChild<QLabel *>(QStringLiteral("detailsStatus"));
+        QVERIFY(label);
+        QVERIFY(!label->isVisible());
+        window.onDetailsProgress(12000, 200000);
+        QVERIFY(label->isVisible());
+        QCOMPARE(label->text(), QStringLiteral("Spotdetails 12.000 van 200.000"));
+        window.onDetailsProgress(200000, 200000);
+        QVERIFY(!label->isVisible());
     }
 
     void theCategoryTreeCarriesEveryCode()

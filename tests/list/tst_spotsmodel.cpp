@@ -302,12 +302,12 @@ void TestSpotsModel::headers()
 {
     SpotsModel model(source.get(), nullptr);
     QVERIFY(indexed(model));
-    QCOMPARE(model.columnCount(), 4);
+    QCOMPARE(model.columnCount(), 5);
     const QStringList expected{QStringLiteral("Datum"), QStringLiteral("Cat"), QStringLiteral("Titel"),
-                               QStringLiteral("Spotter")};
-    for (int section = 0; section < 4; ++section)
+                               QStringLiteral("Spotter"), QStringLiteral("Grootte")};
+    for (int section = 0; section < 5; ++section)
         QCOMPARE(model.headerData(section, Qt::Horizontal).toString(), expected.at(section));
-    QVERIFY(!model.headerData(4, Qt::Horizontal).isValid());
+    QVERIFY(!model.headerData(5, Qt::Horizontal).isValid());
     QVERIFY(!model.headerData(0, Qt::Vertical).isValid());
     QVERIFY(!model.headerData(0, Qt::Horizontal, Qt::ToolTipRole).isValid());
 }

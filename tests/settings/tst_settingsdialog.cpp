@@ -7,6 +7,7 @@
 #include <QComboBox>
 #include <QFile>
 #include <QLineEdit>
+#include <QSpinBox>
 #include <QPushButton>
 #include <QSettings>
 #include <QTemporaryDir>
@@ -92,6 +93,10 @@ private Q_SLOTS:
         QVERIFY(!field<QCheckBox>(dialog, "imagesCheck")->isChecked());
         QVERIFY(field<QCheckBox>(dialog, "notificationsCheck")->isChecked());
         QVERIFY(Settings::notifications());
+        QVERIFY(field<QCheckBox>(dialog, "detailsCheck")->isChecked());
+        QCOMPARE(field<QSpinBox>(dialog, "detailsConnectionsBox")->value(), 1);
+        QVERIFY(Settings::detailsFetch());
+        QCOMPARE(Settings::detailsConnections(), 1);
         QCOMPARE(field<QLineEdit>(dialog, "passEdit")->echoMode(), QLineEdit::Password);
     }
 
@@ -112,6 +117,8 @@ private Q_SLOTS:
         QCOMPARE(settings.value(QStringLiteral("xzver")).toBool(), false);
         QCOMPARE(settings.value(QStringLiteral("ero")).toBool(), true);
         QCOMPARE(settings.value(QStringLiteral("notifications")).toBool(), true);
+        QCOMPARE(settings.value(QStringLiteral("detailsfetch")).toBool(), true);
+        QCOMPARE(settings.value(QStringLiteral("detailsconnections")).toInt(), 1);
         QCOMPARE(settings.value(QStringLiteral("lastheader")).toLongLong(), 0);
         QVERIFY(Settings::isConfigured());
     }
@@ -273,6 +280,9 @@ private Q_SLOTS:
             click(dialog, "eroCheck");
             click(dialog, "xzverBox");
             click(dialog, "notificationsCheck");
+            field<QSpinBox>(dialog, "detailsConnectionsBox")->setValue(3);
+            click(dialog, "detailsCheck");
+            QVERIFY(!field<QSpinBox>(dialog, "detailsConnectionsBox")->isEnabled());
             setCombo(dialog, "maxDays", QStringLiteral("365"));
             setCombo(dialog, "maxSpots", QStringLiteral("1234"));
             dialog.accept();
@@ -292,6 +302,10 @@ private Q_SLOTS:
         QVERIFY(!field<QCheckBox>(dialog, "imagesCheck")->isChecked());
         QVERIFY(!field<QCheckBox>(dialog, "notificationsCheck")->isChecked());
         QVERIFY(!Settings::notifications());
+        QVERIFY(!field<QCheckBox>(dialog, "detailsCheck")->isChecked());
+        QCOMPARE(field<QSpinBox>(dialog, "detailsConnectionsBox")->value(), 3);
+        QVERIFY(!Settings::detailsFetch());
+        QCOMPARE(Settings::detailsConnections(), 3);
         QVERIFY(shown.isEmpty());
 
         const Settings::Connection connection = Settings::connection();

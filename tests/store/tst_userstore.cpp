@@ -125,6 +125,7 @@ private Q_SLOTS:
     void hiddenSpotters();
     void marks();
     void survivesReopen();
+    void migratesFirstVersion();
     void unusableFileIsSetAside_data();
     void unusableFileIsSetAside();
     void setAsideFilesNeverReplaced();
@@ -146,7 +147,7 @@ void TestUserStore::filterRoundTrip_data()
     QTest::newRow("empty") << SavedFilter();
     QTest::newRow("everything") << SavedFilter{0, QStringLiteral("Films"), QStringLiteral("1080p -cam"),
                                                {1, 100, 9, 903}, 14, {QStringLiteral("Piet"), QString()},
-                                               true, 123456789012};
+                                               true, 123456789012, 0, 700, 4500};
     QTest::newRow("utf8-and-quotes") << SavedFilter{0, QStringLiteral("Zoë's \"beste\" 日本; DROP TABLE filters"),
                                                     QStringLiteral("'%_\\"), {}, 0,
                                                     {QStringLiteral("Ünïcode \"x\""), QStringLiteral("a,b")},
@@ -169,6 +170,7 @@ void TestUserStore::filterRoundTrip()
     changed.categories << 2;
     changed.leftOutSpotters.clear();
     changed.notify = !changed.notify;
+    changed.minSizeMb = 1;
     changed.seenSpotId.reset();
     changed.announcedCount = 9;
     QVERIFY(store.updateFilter(changed));
@@ -307,6 +309,34 @@ void TestUserStore::survivesReopen()
     QVERIFY(Contents(store) == before);
 }
 
+// A file of the first version keeps its filters and takes the size bounds.
+void TestUserStore::migratesFirstVersion()
+{
+    QVERIFY(QDir().mkpath(dataDir()));
+    execute({QStringLiteral("CREATE TABLE filters(id INTEGER PRIMARY KEY AUTOINCREMENT,position INTEGER NOT NULL,"
+                            "name TEXT,search TEXT,categories TEXT,maxagedays INTEGER,leftoutspotters TEXT,"
+                            "notify INTEGER,seenspotid INTEGER,announced INTEGER NOT NULL DEFAULT 0)"),
+             QStringLiteral("CREATE TABLE hiddenspotters(name TEXT PRIMARY KEY)"),
+             QStringLiteral("CREATE TABLE marks(msgid BLOB PRIMARY KEY,cat INTEGER,subcat INTEGER,spotdate INTEGER,"
+                            "title TEXT,spotter TEXT,erotic INTEGER,markedat INTEGER)"),
+             QStringLiteral("INSERT INTO filters(position,name,search,categories,maxagedays,leftoutspotters,notify) "
+                            "VALUES (0,'Oud','x','[1]',3,'[]',1)"),
+             QStringLiteral("PRAGMA user_version=1")});
+    UserStore store;
+    QVERIFY(store.open(dataDir()));
+    QCOMPARE(store.openMessage(), QString());
+    QList<SavedFilter> filters = store.filters();
+    QCOMPARE(filters.size(), 1);
+    QCOMPARE(filters.first().name, QStringLiteral("Oud"));
+    QCOMPARE(filters.first().maxSizeMb, 0);
+    filters.first().minSizeMb = 10;
+    filters.first().maxSizeMb = 20;
+    QVERIFY(store.updateFilter(filters.first()));
+    UserStore reopened;
+    QVERIFY(reopened.open(dataDir()));
+    QCOMPARE(reopened.filters(), filters);
+}
+
 // clang-format off
 void TestUserStore::unusableFileIsSetAside_data()
 {
@@ -317,7 +347,8 @@ void TestUserStore::unusableFileIsSetAside_data()
     QTest::newRow("zero-length") << QStringList{QString()} << QString();
     QTest::newRow("newer-version")
         << QStringList{QStringLiteral("PRAGMA journal_mode=WAL"), QStringLiteral("CREATE TABLE future(x)"),
-                       QStringLiteral("INSERT INTO future VALUES (1)"), QStringLiteral("PRAGMA user_version=2")}
+                       QStringLiteral("INSERT INTO future VALUES (1)"),
+                       QStringLiteral("PRAGMA user_version=%1").arg(UserStore::schemaVersion + 1)}
         << "nieuwere-versie";
     QTest::newRow("another-programs-database")
         << QStringList{QStringLiteral("CREATE TABLE other(x)")} << "beschadigd";

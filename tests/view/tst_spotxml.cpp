@@ -1,5 +1,6 @@
 #include "bytetext.h"
 #include "spotarticles.h"
+#include "spotdetails.h"
 #include "spotxml.h"
 #include "testmain.h"
 
@@ -181,8 +182,10 @@ private Q_SLOTS:
         QTest::newRow("empty") << QByteArray() << qint64(0);
         QTest::newRow("not-a-number") << QByteArray("12 MB") << qint64(0);
         QTest::newRow("beyond-32-bit") << QByteArray("5497558138880") << qint64(5497558138880);
-        QTest::newRow("largest") << QByteArray("9223372036854775807") << std::numeric_limits<qint64>::max();
-        QTest::newRow("beyond-64-bit") << QByteArray("9223372036854775808") << qint64(0);
+        QTest::newRow("spaces") << QByteArray(" 77 ") << qint64(77);
+        QTest::newRow("negative") << QByteArray("-5") << qint64(0);
+        QTest::newRow("above-bound") << QByteArray("9223372036854775807") << SpotDetails::maxSize;
+        QTest::newRow("beyond-64-bit") << QByteArray("92233720368547758080000") << SpotDetails::maxSize;
     }
     // clang-format on
 

@@ -1,6 +1,7 @@
 #include "spotxml.h"
 
 #include "bytetext.h"
+#include "spotdetails.h"
 #include "xmldocument.h"
 
 #include <QDebug>
@@ -46,7 +47,7 @@ std::optional<SpotFields> SpotFields::parseArticle(QByteArrayView article)
         qDebug("Fout bij het parsen van XML");
         return std::nullopt;
     }
-    fields.size = doc.single("/Spotnet/Posting/Size[1]").toLongLong();
+    fields.size = SpotDetails::sizeFrom(doc.single("/Spotnet/Posting/Size[1]"));
     fields.image = doc.single("/Spotnet/Posting/Image[1]");
     fields.website = doc.single("/Spotnet/Posting/Website[1]");
     fields.newsgroup = doc.single("/Spotnet/Posting/Newsgroup[1]");

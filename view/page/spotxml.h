@@ -16,7 +16,7 @@
 struct SpotFields
 {
     QString description;
-    qint64 size = 0; // 0 when not given or not a number
+    qint64 size = 0; // SpotDetails::sizeFrom(): 0 when not given or not a number
     QString image;
     QString website;
     QString newsgroup;
