@@ -18,7 +18,7 @@ void addSpots(SpotStore &spots, SpotTable table, int count, const QByteArray &ke
     for (int i = 1; i <= count; ++i) {
         const SpotRecord spot{table == SpotTable::Spots ? 1 : 9, 100, 1298000000 + i, QByteArray("T"), "p", QVariant(),
                               keyPrefix + QByteArray::number(i), ""};
-        QCOMPARE(spots.insertSpot(table, spot), InsertResult::Inserted);
+        QCOMPARE(spots.spots().insertSpot(table, spot), InsertResult::Inserted);
     }
 }
 
