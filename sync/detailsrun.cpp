@@ -41,8 +41,7 @@ void DetailsRun::start()
     if (client && client->pipelineDepth() < window)
         client->setPipelineDepth(window);
     openOwnConnections();
-    fill(shared);
-    checkEnd();
+    advance(shared);
 }
 
 bool DetailsRun::isBusy() const
@@ -50,23 +49,35 @@ bool DetailsRun::isBusy() const
     return !shared.inFlight.empty();
 }
 
+bool DetailsRun::expects(const Lane &lane, const QByteArray &msgid) const
+{
+    return !lane.inFlight.empty() && lane.inFlight.front().sent && lane.inFlight.front().id == msgid;
+}
+
 void DetailsRun::onHeadData(const QByteArray &msgid, const QByteArray &head)
 {
-    if (!shared.inFlight.empty() && shared.inFlight.front() == msgid)
+    if (expects(shared, msgid))
         answer(shared, &head);
 }
 
 bool DetailsRun::onArticleNotFound(const QByteArray &msgid)
 {
-    if (shared.inFlight.empty() || shared.inFlight.front() != msgid)
+    if (!expects(shared, msgid))
         return false;
     answer(shared, nullptr);
     return true;
 }
 
+void DetailsRun::countTry(const Lane &lane)
+{
+    if (lane.discard == 0 && !lane.inFlight.empty() && lane.inFlight.front().sent)
+        ++tries[lane.inFlight.front().id];
+}
+
 void DetailsRun::abandon()
 {
     // The client dropped every outstanding command: none of their answers comes.
+    countTry(shared);
     giveBackAll(shared);
     shared.inFlight.clear();
     shared.discard = 0;
@@ -79,6 +90,7 @@ void DetailsRun::stop()
     giveBackAll(shared);
     while (!ownLanes.empty())
         dropLane(ownLanes.back().get());
+    tries.clear();
 }
 
 SpotNNTP *DetailsRun::clientOf(const Lane &lane) const
@@ -110,19 +122,19 @@ void DetailsRun::openOwnConnections()
         lane->own = own;
         connect(own, &SpotNNTP::loggedIn, this, [this, lane] {
             lane->loggedIn = true;
-            fill(*lane);
-            dropIfIdle(lane);
+            advance(*lane);
         });
         connect(own, &SpotNNTP::headData, this, [this, lane](const QByteArray &msgid, const QByteArray &head) {
-            if (!lane->inFlight.empty() && lane->inFlight.front() == msgid)
+            if (expects(*lane, msgid))
                 answer(*lane, &head);
         });
         connect(own, &SpotNNTP::articleNotFound, this, [this, lane](const QByteArray &msgid) {
-            if (!lane->inFlight.empty() && lane->inFlight.front() == msgid)
+            if (expects(*lane, msgid))
                 answer(*lane, nullptr);
         });
         connect(own, &SpotNNTP::error, this, [this, lane](int code, const QString &text) {
             qDebug() << "Verbinding voor spotdetails verbroken:" << code << text;
+            countTry(*lane);
             dropLane(lane);
         });
         own->login();
@@ -172,14 +184,36 @@ void DetailsRun::fill(Lane &lane)
         }
         Pending &pending = lane.batches.back();
         const QByteArray id = SpotPage::articleIdOf(pending.batch.spots.at(pending.asked++).spotKey);
-        lane.inFlight.push_back(id);
-        connection->fetchHead(id);
+        const bool send = tries.value(id) < headTries;
+        lane.inFlight.push_back({id, send});
+        if (send)
+            connection->fetchHead(id);
     }
 }
 
 void DetailsRun::answer(Lane &lane, const QByteArray *head)
 {
-    const QByteArray id = lane.inFlight.front();
+    record(lane, head);
+    advance(lane);
+}
+
+void DetailsRun::advance(Lane &lane)
+{
+    for (;;) {
+        fill(lane);
+        if (lane.inFlight.empty() || lane.inFlight.front().sent)
+            break;
+        record(lane, nullptr);
+    }
+    if (&lane == &shared)
+        checkEnd();
+    else
+        dropIfIdle(&lane);
+}
+
+void DetailsRun::record(Lane &lane, const QByteArray *head)
+{
+    const QByteArray id = lane.inFlight.front().id;
     lane.inFlight.pop_front();
     if (lane.discard > 0) {
         --lane.discard;
@@ -195,11 +229,6 @@ void DetailsRun::answer(Lane &lane, const QByteArray *head)
         if (pending.answered == pending.batch.spots.size())
             storeFront(lane);
     }
-    fill(lane);
-    if (&lane == &shared)
-        checkEnd();
-    else
-        dropIfIdle(&lane);
 }
 
 void DetailsRun::storeFront(Lane &lane)

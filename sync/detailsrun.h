@@ -41,7 +41,9 @@ class SpotNNTP;
 // or in none, after abandon() or stop(), or when the caller let go of its client.
 //
 // A broken connection loses nothing and stores nothing twice: the batches it held are given
-// back to the store (giveBack()) with every answer they had, and asked again. The caller
+// back to the store (giveBack()) with every answer they had, and asked again. The HEAD whose
+// answer was due when a connection broke counts as a try; after headTries of them the spot is
+// left without details, unasked (until the program starts again). The caller
 // calls abandon() when its own client breaks; the run's own connections are dropped when they
 // break, their batches given back, and made anew at the next start(). stop() (the settings
 // changed, or every spot is to be deleted: call it before SpotDetailsStore::clear()) gives
@@ -53,6 +55,7 @@ class DetailsRun : public QObject
 public:
     static constexpr int batchSize = 1000;
     static constexpr int window = 100;
+    static constexpr int headTries = 3;
 
     // client is the caller's pointer to its client, read at every step. articlesWaiting says
     // whether articles wait for the caller's client: then no further HEAD goes on it.
@@ -88,12 +91,18 @@ private:
         QHash<int, SpotDetails> found;
         QList<std::pair<QByteArray, QByteArray>> heads; // article id, header block for the cache
     };
+    // A spot whose answer is due, in the order of the batch.
+    struct Asked
+    {
+        QByteArray id; // the article id
+        bool sent = true; // else a spot given up, answered in its turn without a HEAD
+    };
     // One connection and the batches it holds, oldest first.
     struct Lane
     {
         QPointer<SpotNNTP> own; // null for the caller's client
         std::deque<Pending> batches;
-        std::deque<QByteArray> inFlight; // article ids of the HEADs asked and not answered
+        std::deque<Asked> inFlight;
         qsizetype discard = 0; // the first of them belong to batches given back
         bool loggedIn = false;
     };
@@ -108,6 +117,14 @@ private:
     void fill(Lane &lane);
     // An answer to the oldest outstanding HEAD of the lane; head is null when it was not found.
     void answer(Lane &lane, const QByteArray *head);
+    // Takes the answer of the lane's oldest spot in flight.
+    void record(Lane &lane, const QByteArray *head);
+    // Asks more on the lane and answers the spots given up that come next; then ends the run
+    // when it is over, or lets an own connection go that has nothing left to ask.
+    void advance(Lane &lane);
+    // The connection of the lane broke: the HEAD whose answer was due counts a try.
+    void countTry(const Lane &lane);
+    bool expects(const Lane &lane, const QByteArray &msgid) const;
     // Stores the lane's oldest batch, all of it answered.
     void storeFront(Lane &lane);
     // Ends the run when the caller's client has nothing outstanding and no further HEAD to ask.
@@ -123,4 +140,5 @@ private:
     bool storeEmpty = false; // the store handed out its last batch in this run
     QString failure; // a batch could not be stored in this run
     SpotDetailsStore::Progress counted;
+    QHash<QByteArray, int> tries; // broken connections by article id
 };

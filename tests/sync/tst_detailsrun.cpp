@@ -43,6 +43,7 @@ private Q_SLOTS:
     void windowOfHeads_data();
     void windowOfHeads();
     void cutMidWindow();
+    void headThatAlwaysBreaks();
     void answeredSpotsAreNotAskedAgain();
     void pageArticlesGoFirst();
     void twoConnectionsShareTheWork();
@@ -174,6 +175,20 @@ void TestDetailsRun::cutMidWindow()
     // The first batch (spots 2500 to 1501) was stored before the cut and is not asked again.
     QCOMPARE(heads.count("HEAD <spot2000@free.pt>"), 1);
     QCOMPARE(heads.count("HEAD <spot1000@free.pt>"), 2);
+}
+
+void TestDetailsRun::headThatAlwaysBreaks()
+{
+    session->server.closeDuringReply("HEAD <spot50@free.pt>", 1);
+    serve(100);
+    QVERIFY(waitForDetails());
+    QCOMPARE(session->commands("HEAD <spot50@free.pt>").size(), DetailsRun::headTries);
+    const Observer details(SpotDetailsStore::fileName());
+    QCOMPARE(
+        details.count(QStringLiteral("SELECT count(*) FROM details WHERE CAST(msgid AS TEXT)='spot50' AND NOT found")),
+        1);
+    QCOMPARE(details.count(QStringLiteral("SELECT count(*) FROM details")), 100);
+    QCOMPARE(session->noticesStartingWith(QStringLiteral("Fout: ")).size(), DetailsRun::headTries);
 }
 
 void TestDetailsRun::answeredSpotsAreNotAskedAgain()
