@@ -65,7 +65,7 @@ std::optional<QByteArray> CacheFile::readRow(const QByteArray &key, qsizetype si
     return ZlibStream::inflateZlib(query.value(0).toByteArray(), sizeLimit);
 }
 
-bool CacheFile::storeHeads(const QList<std::pair<QByteArray, QByteArray>> &heads)
+bool CacheFile::storeHeads(const QList<std::pair<QByteArray, QByteArray>> &compressedHeads)
 {
     SqlTransaction transaction(database());
     QSqlQuery query(database());
@@ -73,9 +73,7 @@ bool CacheFile::storeHeads(const QList<std::pair<QByteArray, QByteArray>> &heads
         || !query.prepare(QStringLiteral("REPLACE INTO cache(id,dateadded,data) VALUES (?,?,?)")))
         return false;
     const qint64 now = QDateTime::currentSecsSinceEpoch();
-    for (const auto &[id, head] : heads) {
-        // The fastest level: a run stores every spot's header, and they are small.
-        const QByteArray compressed = ZlibStream::deflateZlib(head, 1);
+    for (const auto &[id, compressed] : compressedHeads) {
         if (compressed.isEmpty())
             continue;
         query.addBindValue(headKey(id));

@@ -31,11 +31,12 @@ public:
     // Never a header block of storeHeads().
     std::optional<QByteArray> cachedArticle(const QByteArray &id,
                                             qsizetype sizeLimit = ZlibStream::defaultOutputLimit) const;
-    // Keeps the header blocks of spot articles (id and block, as the spot page reads it), in
-    // one transaction, under keys of their own: a header block is never taken for the whole
-    // article (cachedArticle()), nor does it replace one or is replaced by one. A block kept
-    // before under the same id is replaced. False when the write failed.
-    bool storeHeads(const QList<std::pair<QByteArray, QByteArray>> &heads);
+    // Keeps the header blocks of spot articles (the article id, and the block as the spot page
+    // reads it in a zlib stream: ZlibStream::deflateZlibEach()), in one transaction, under keys
+    // of their own: a header block is never taken for the whole article (cachedArticle()), nor
+    // does it replace one or is replaced by one. A block kept before under the same id is
+    // replaced. False when the write failed.
+    bool storeHeads(const QList<std::pair<QByteArray, QByteArray>> &compressedHeads);
     // The header block kept by storeHeads(), or nullopt.
     std::optional<QByteArray> cachedHead(const QByteArray &id) const;
     // Drops the articles stored under an article number (the comments).

@@ -6,6 +6,7 @@
 #include <QObject>
 #include <QPointer>
 #include <QString>
+#include <QThreadPool>
 
 #include <deque>
 #include <functional>
@@ -20,8 +21,9 @@ class SpotNNTP;
 // (CacheFile::storeHeads()).
 //
 // Batches of batchSize spots are taken from the store and their HEADs asked, up to window of
-// them outstanding per connection; each batch is stored in one transaction once all its
-// HEADs are answered, and progress() follows. A spot whose HEAD has no usable X-XML, or whose
+// them outstanding per connection. Once all HEADs of a batch are answered, they are read
+// (SpotHeadReader) and compressed for the cache on worker threads while the next batch
+// arrives; then the batch is stored in one transaction on this thread, and progress() follows. A spot whose HEAD has no usable X-XML, or whose
 // article is gone (430), is stored without details and not asked again.
 //
 // Connections: the caller's client (between the ranges of its cycles), and with the setting
@@ -32,8 +34,8 @@ class SpotNNTP;
 // the HEADs on the caller's client itself; their answers are handed in through onHeadData()
 // and onArticleNotFound(). Each start() ends in exactly one of:
 //   finished()      nothing is left to ask on the caller's client (also at once when the
-//                   setting is off or every spot has details); the run's own connections
-//                   may still store the batches they hold, with progress();
+//                   setting is off or every spot has details); batches still being read and
+//                   those of the run's own connections are stored later, with progress();
 //   paused()        articles wait (articlesWaiting): no HEAD is outstanding on the caller's
 //                   client any more, and the caller serves them first and starts the run again
 //                   later; the batch it was in keeps its answers until then;
@@ -47,7 +49,8 @@ class SpotNNTP;
 // calls abandon() when its own client breaks; the run's own connections are dropped when they
 // break, their batches given back, and made anew at the next start(). stop() (the settings
 // changed, or every spot is to be deleted: call it before SpotDetailsStore::clear()) gives
-// back every batch, closes the run's own connections and ends the run without a signal.
+// back every batch, closes the run's own connections and ends the run without a signal;
+// batches being read when it is called are given back, not stored.
 class DetailsRun : public QObject
 {
     Q_OBJECT
@@ -82,14 +85,27 @@ Q_SIGNALS:
     void failed(const QString &reason);
 
 private:
+    // A HEAD that came: the spot, its article id and its header block.
+    struct Answer
+    {
+        int spotId = 0;
+        QByteArray id;
+        QByteArray head;
+    };
     // A batch on a connection: asked up to `asked`, answered up to `answered` (in order).
     struct Pending
     {
         SpotDetailsStore::Batch batch;
         int asked = 0;
         int answered = 0;
+        QList<Answer> answers;
+    };
+    // What the HEADs of a batch gave: details by spot id, and the compressed header blocks
+    // of those spots for the cache by article id.
+    struct Read
+    {
         QHash<int, SpotDetails> found;
-        QList<std::pair<QByteArray, QByteArray>> heads; // article id, header block for the cache
+        QList<std::pair<QByteArray, QByteArray>> heads;
     };
     // A spot whose answer is due, in the order of the batch.
     struct Asked
@@ -125,8 +141,11 @@ private:
     // The connection of the lane broke: the HEAD whose answer was due counts a try.
     void countTry(const Lane &lane);
     bool expects(const Lane &lane, const QByteArray &msgid) const;
-    // Stores the lane's oldest batch, all of it answered.
-    void storeFront(Lane &lane);
+    // Hands the lane's oldest batch, all of it answered, to a worker thread to read.
+    void readFront(Lane &lane);
+    // On a worker thread.
+    static Read readAnswers(const QList<Answer> &answers);
+    void storeRead(const SpotDetailsStore::Batch &batch, const Read &read, quint64 readGeneration);
     // Ends the run when the caller's client has nothing outstanding and no further HEAD to ask.
     void checkEnd();
 
@@ -141,4 +160,6 @@ private:
     QString failure; // a batch could not be stored in this run
     SpotDetailsStore::Progress counted;
     QHash<QByteArray, int> tries; // broken connections by article id
+    quint64 generation = 0; // counted up by stop(): batches read before are not stored
+    QThreadPool readers; // last: its threads are waited for before the rest goes
 };
