@@ -31,8 +31,8 @@ public:
     // Never a header block of storeHeads().
     std::optional<QByteArray> cachedArticle(const QByteArray &id,
                                             qsizetype sizeLimit = ZlibStream::defaultOutputLimit) const;
-    // Keeps the header blocks of spot articles (the article id, and the block as the spot page
-    // reads it in a zlib stream: ZlibStream::deflateZlibEach()), in one transaction, under keys
+    // Keeps header blocks of spot articles (the article id, and the block, as much of the
+    // header as the spot page reads, in a zlib stream: ZlibStream::deflateZlibEach()), in one transaction, under keys
     // of their own: a header block is never taken for the whole article (cachedArticle()), nor
     // does it replace one or is replaced by one. A block kept before under the same id is
     // replaced. False when the write failed.

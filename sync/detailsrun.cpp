@@ -5,6 +5,7 @@
 #include "spotheadreader.h"
 #include "spotnntp.h"
 #include "spotpage.h"
+#include "spotxml.h"
 #include "zlibstream.h"
 
 #include <QDebug>
@@ -250,7 +251,7 @@ DetailsRun::Read DetailsRun::readAnswers(const QList<Answer> &answers)
         if (const std::optional<SpotDetails> details = SpotHeadReader::read(answer.head)) {
             read.found.insert(answer.spotId, *details);
             read.heads.append({answer.id, {}});
-            blocks.append(SpotHeadReader::asArticle(answer.head));
+            blocks.append(SpotFields::readPart(answer.head));
         }
     }
     // The fastest level: every spot's header goes in, and the page reads few of them.

@@ -17,8 +17,8 @@ class CacheFile;
 class SpotNNTP;
 
 // The details run: the HEAD of every spot that has no details yet, read with SpotHeadReader
-// into spotdetails.db (SpotDetailsStore) and kept in cache.db for the spot page
-// (CacheFile::storeHeads()).
+// into spotdetails.db (SpotDetailsStore); the part the spot page reads (SpotFields::readPart())
+// is kept in cache.db for it (CacheFile::storeHeads()).
 //
 // Batches of batchSize spots are taken from the store and their HEADs asked, up to window of
 // them outstanding per connection. Once all HEADs of a batch are answered, they are read

@@ -6,7 +6,14 @@ std::optional<SpotDetails> SpotHeadReader::read(QByteArrayView head)
 {
     if (head.size() > maxHeadSize)
         return std::nullopt;
-    const std::optional<SpotFields> fields = SpotFields::parseArticle(asArticle(head));
+    // SpotFields reads the headers of a whole article: up to the empty line.
+    QByteArray article = head.toByteArray();
+    while (article.endsWith("\r\n\r\n"))
+        article.chop(2);
+    if (!article.endsWith("\r\n"))
+        article += "\r\n";
+    article += "\r\n";
+    const std::optional<SpotFields> fields = SpotFields::parseArticle(article);
     if (!fields)
         return std::nullopt;
     SpotDetails details;
@@ -17,16 +24,4 @@ std::optional<SpotDetails> SpotHeadReader::read(QByteArrayView head)
     details.segments = int(std::min<qsizetype>(fields->nzbSegments.size(), SpotDetails::maxCount));
     details.files = int(std::min<qsizetype>(fields->fileNames.size(), SpotDetails::maxCount));
     return details.bounded();
-}
-
-QByteArray SpotHeadReader::asArticle(QByteArrayView head)
-{
-    // SpotFields reads the headers of a whole article: up to the empty line.
-    QByteArray article = head.toByteArray();
-    while (article.endsWith("\r\n\r\n"))
-        article.chop(2);
-    if (!article.endsWith("\r\n"))
-        article += "\r\n";
-    article += "\r\n";
-    return article;
 }

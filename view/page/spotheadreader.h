@@ -18,8 +18,4 @@ constexpr qsizetype maxHeadSize = 1 << 20;
 // lacks a description, or a block beyond maxHeadSize. The values are bounded (SpotDetails).
 std::optional<SpotDetails> read(QByteArrayView head);
 
-// The header block as the start of an article: its lines and the empty line that ends them,
-// no body. That is all a spot page and the NZB fetch read of a spot article (SpotFields).
-QByteArray asArticle(QByteArrayView head);
-
 } // namespace SpotHeadReader
