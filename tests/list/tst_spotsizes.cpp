@@ -81,7 +81,7 @@ private Q_SLOTS:
                                   QVariant(),
                                   "k" + QByteArray::number(i),
                                   ""};
-            QCOMPARE(store->insertSpot(SpotTable::Spots, spot), InsertResult::Inserted);
+            QCOMPARE(store->spots().insertSpot(SpotTable::Spots, spot), InsertResult::Inserted);
         }
         details.emplace();
         QVERIFY(details->open(SpotStore::dataDirectory()));
@@ -163,7 +163,7 @@ private Q_SLOTS:
             for (int i = 1; i <= count; ++i) {
                 const SpotRecord spot{9, 900, 1298000000, QByteArray("T"), "p", QVariant(), "e" + QByteArray::number(i),
                                       ""};
-                QCOMPARE(store->insertSpot(erotic ? SpotTable::EroticSpots : SpotTable::Spots, spot),
+                QCOMPARE(store->spots().insertSpot(erotic ? SpotTable::EroticSpots : SpotTable::Spots, spot),
                          InsertResult::Inserted);
             }
             QVERIFY(transaction.commit());
