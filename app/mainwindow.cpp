@@ -69,6 +69,8 @@ MainWindow::MainWindow(QWidget *parent)
 
     model = new SpotsModel(controller, this);
     ui->tableView->setModel(model);
+    // The model reads the sizes anew at each batch of details.
+    connect(controller, &Tarnwick::detailsProgress, this, &MainWindow::onDetailsProgress);
     QHeaderView *header = ui->tableView->horizontalHeader();
     header->resizeSection(SpotsModel::DateColumn, 120);
     header->resizeSection(SpotsModel::CategoryColumn, 50);

@@ -1,6 +1,7 @@
 // The download against Debian's INN: a private instance on loopback, fed 200,000 spots of the
 // demo corpus. INN alone (a plain client reading the overview ranges or the spots' headers,
-// its commands written ahead), the same lines stored without a network, and the program.
+// its commands written ahead), the same lines stored without a network, and the program's
+// header download and details run.
 #include "articlefeed.h"
 #include "benchsupport.h"
 #include "democorpus.h"
@@ -14,14 +15,18 @@
 #include "tarnwick.h"
 #include "testcertificate.h"
 
+#include <QElapsedTimer>
 #include <QEventLoop>
+#include <QFile>
 #include <QHostAddress>
 #include <QSettings>
 #include <QSqlQuery>
+#include <QTemporaryDir>
 #include <QTcpSocket>
 #include <QThread>
 
 #include <cmath>
+#include <limits>
 #include <memory>
 #include <optional>
 #include <thread>
@@ -212,19 +217,24 @@ double storeSeconds()
         3);
 }
 
+// The settings of a program that downloads from INN.
+void configure(quint16 port, bool details)
+{
+    QSettings settings;
+    settings.setValue(Settings::Key::server, QStringLiteral("127.0.0.1"));
+    settings.setValue(Settings::Key::port, port);
+    settings.setValue(Settings::Key::maxSpots, 1'000'000);
+    settings.setValue(Settings::Key::xzver, false); // INN has none
+    settings.setValue(Settings::Key::detailsFetch, details);
+}
+
 // From connecting to the notice that the header download is complete.
 double programSeconds(quint16 port)
 {
     return Bench::bestSeconds(
         [port] {
             const Bench::FreshProfile profile;
-            {
-                QSettings settings;
-                settings.setValue(Settings::Key::server, QStringLiteral("127.0.0.1"));
-                settings.setValue(Settings::Key::port, port);
-                settings.setValue(Settings::Key::maxSpots, 1'000'000);
-                settings.setValue(Settings::Key::xzver, false); // INN has none
-            }
+            configure(port, false);
             Tarnwick controller;
             QEventLoop loop;
             QObject::connect(&controller, &Tarnwick::notice, &loop, [&](int, const QString &text) {
@@ -241,6 +251,52 @@ double programSeconds(quint16 port)
         3);
 }
 
+// The spots.db of the program's header download from INN, kept for the details runs.
+QString downloadedSpots(quint16 port, const QTemporaryDir &keep)
+{
+    const QString copy = keep.filePath(QStringLiteral("spots.db"));
+    const Bench::FreshProfile profile;
+    configure(port, false);
+    {
+        Tarnwick controller;
+        QEventLoop loop;
+        QObject::connect(&controller, &Tarnwick::spotsUpToDate, &loop, &QEventLoop::quit);
+        controller.connectToServer();
+        Bench::runLoop(loop, "the download from INN did not end", 600'000);
+    }
+    Bench::require(QFile::copy(profile.spotsFile(), copy), "cannot keep the downloaded spots");
+    return copy;
+}
+
+// From connecting, with every header downloaded, to the details of every spot stored.
+double detailsSeconds(quint16 port)
+{
+    const QTemporaryDir keep;
+    const QString spots = downloadedSpots(port, keep);
+    double best = std::numeric_limits<double>::max();
+    for (int run = 0; run < Bench::sized(3, 1); ++run) {
+        const Bench::FreshProfile profile(spots);
+        configure(port, true);
+        Settings::setLastHeader(spotCount());
+        Tarnwick controller;
+        QEventLoop loop;
+        QObject::connect(&controller, &Tarnwick::detailsProgress, &loop, [&](qint64 done, qint64 total) {
+            Bench::require(total == spotCount(), "the details run does not see every spot");
+            if (done == total)
+                loop.quit();
+        });
+        QObject::connect(&controller, &Tarnwick::error, &loop, [](int, const QString &text) {
+            Bench::require(false, qPrintable(QLatin1String("details run failed: ") + text));
+        });
+        QElapsedTimer timer;
+        timer.start();
+        controller.connectToServer();
+        Bench::runLoop(loop, "the details run from INN did not end", 600'000);
+        best = std::min(best, double(timer.nsecsElapsed()) / 1e9);
+    }
+    return best;
+}
+
 // Each measurement runs once per process; the ratio reuses them.
 template<typename Measure>
 double once(std::optional<double> &memory, Measure measure)
@@ -252,7 +308,7 @@ double once(std::optional<double> &memory, Measure measure)
     return *memory;
 }
 
-std::optional<double> xover, store, program, head;
+std::optional<double> xover, store, program, head, details;
 
 double xoverOnce()
 {
@@ -270,6 +326,16 @@ double programOnce()
     return once(program, [](const InnCorpus &inn) { return programSeconds(inn.readerPort()); });
 }
 
+double headOnce()
+{
+    return once(head, [](const InnCorpus &inn) { return innHeadSeconds(inn.readerPort(), inn.messageIds()); });
+}
+
+double detailsOnce()
+{
+    return once(details, [](const InnCorpus &inn) { return detailsSeconds(inn.readerPort()); });
+}
+
 } // namespace
 
 double innFigure(InnFigure figure)
@@ -284,7 +350,11 @@ double innFigure(InnFigure figure)
     case InnFigure::SyncVsLimit:
         return programOnce() / std::max(xoverOnce(), storeOnce());
     case InnFigure::HeadSeconds:
-        return once(head, [](const InnCorpus &inn) { return innHeadSeconds(inn.readerPort(), inn.messageIds()); });
+        return headOnce();
+    case InnFigure::DetailsSeconds:
+        return detailsOnce();
+    case InnFigure::DetailsVsLimit:
+        return detailsOnce() / headOnce();
     }
     return 0;
 }

@@ -114,6 +114,15 @@ double nzbHandOffMs()
 // the program's header download, from connecting to its end (Sync); INN alone, a plain client
 // reading the same overview ranges (Xover); the same lines stored by the program's code without
 // a network (Store); Sync over the larger of Xover and Store; every spot's HEAD through a plain
-// client with 100 commands ahead (Head).
-enum class InnFigure { SyncSeconds, XoverSeconds, StoreSeconds, SyncVsLimit, HeadSeconds };
+// client with 100 commands ahead (Head); the program's details run over the downloaded spots,
+// from connecting to every spot's details stored (Details); Details over Head.
+enum class InnFigure {
+    SyncSeconds,
+    XoverSeconds,
+    StoreSeconds,
+    SyncVsLimit,
+    HeadSeconds,
+    DetailsSeconds,
+    DetailsVsLimit
+};
 double innFigure(InnFigure figure);

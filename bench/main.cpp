@@ -54,6 +54,8 @@ const Figure trailingFigures[] = {
     {"store_200k_s", "s", [] { return innFigure(InnFigure::StoreSeconds); }, 2},
     {"sync_inn_vs_limit", "x", [] { return innFigure(InnFigure::SyncVsLimit); }, 2},
     {"head_inn_200k_s", "s", [] { return innFigure(InnFigure::HeadSeconds); }, 2},
+    {"details_inn_200k_s", "s", [] { return innFigure(InnFigure::DetailsSeconds); }, 2},
+    {"details_vs_limit", "x", [] { return innFigure(InnFigure::DetailsVsLimit); }, 2},
 };
 
 // The spot list figures of one store size: each through the model and (_capi) through the

@@ -71,12 +71,9 @@ std::optional<QByteArray> inflateWith(QByteArrayView data, int windowBits, qsize
     return out;
 }
 
-// One deflate call over the whole input: deflateBound() leaves room for the whole stream.
-QByteArray deflateWith(QByteArrayView data, int windowBits, int level)
+// One piece through a deflater set up for it or reset since the last one.
+QByteArray deflateInto(z_stream &stream, QByteArrayView data)
 {
-    z_stream stream{};
-    if (deflateInit2(&stream, level, Z_DEFLATED, windowBits, 8, Z_DEFAULT_STRATEGY) != Z_OK)
-        return {};
     QByteArray out(qsizetype(deflateBound(&stream, uLong(data.size()))), Qt::Uninitialized);
     stream.next_in = const_cast<Bytef *>(reinterpret_cast<const Bytef *>(data.data()));
     stream.avail_in = uInt(data.size());
@@ -84,11 +81,44 @@ QByteArray deflateWith(QByteArrayView data, int windowBits, int level)
     stream.avail_out = uInt(out.size());
     const bool finished = deflate(&stream, Z_FINISH) == Z_STREAM_END;
     out.truncate(qsizetype(stream.total_out));
-    deflateEnd(&stream);
     return finished ? out : QByteArray();
 }
 
+// One deflate call over the whole input: deflateBound() leaves room for the whole stream.
+QByteArray deflateWith(QByteArrayView data, int windowBits, int level)
+{
+    // A hash no larger than the data need, and for raw deflate the window too: setting up the
+    // full ones (a quarter of a megabyte) costs more than compressing a few kilobytes. Any
+    // inflater reads the result; a zlib header keeps naming the full window.
+    int bits = 9;
+    while (bits < 15 && (qsizetype(1) << bits) < data.size() + 262)
+        ++bits;
+    const int memLevel = std::clamp(bits - 6, 1, 8);
+    z_stream stream{};
+    if (deflateInit2(&stream, level, Z_DEFLATED, windowBits < 0 ? -bits : windowBits, memLevel, Z_DEFAULT_STRATEGY)
+        != Z_OK)
+        return {};
+    QByteArray out = deflateInto(stream, data);
+    deflateEnd(&stream);
+    return out;
+}
+
 } // namespace
+
+QList<QByteArray> deflateZlibEach(const QList<QByteArray> &pieces, int level)
+{
+    QList<QByteArray> out;
+    out.reserve(pieces.size());
+    z_stream stream{};
+    const bool ready = deflateInit2(&stream, level, Z_DEFLATED, zlibWindowBits, 8, Z_DEFAULT_STRATEGY) == Z_OK;
+    for (const QByteArray &piece : pieces) {
+        const bool fits = ready && piece.size() < maxStep && deflateReset(&stream) == Z_OK;
+        out.append(fits ? deflateInto(stream, piece) : QByteArray());
+    }
+    if (ready)
+        deflateEnd(&stream);
+    return out;
+}
 
 std::optional<QByteArray> inflateRaw(QByteArrayView data, qsizetype outputLimit)
 {

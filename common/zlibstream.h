@@ -1,6 +1,8 @@
 #pragma once
 
 #include <QByteArray>
+#include <QList>
+
 #include <optional>
 
 // Deflate streams through zlib. Data from a server must never be able to exhaust memory,
@@ -20,6 +22,10 @@ QByteArray deflateRaw(QByteArrayView data, int level = 9);
 // zlib streams (header and Adler-32 trailer), as the article cache stores them; written as
 // deflateRaw() writes, empty if zlib fails.
 QByteArray deflateZlib(QByteArrayView data, int level = 6);
+// A zlib stream of each piece, made through one deflater reset between them: for many small
+// pieces, where setting a deflater up costs more than compressing one. An empty result for a
+// piece zlib failed on.
+QList<QByteArray> deflateZlibEach(const QList<QByteArray> &pieces, int level = 6);
 std::optional<QByteArray> inflateZlib(QByteArrayView data, qsizetype outputLimit = defaultOutputLimit);
 
 } // namespace ZlibStream

@@ -9,7 +9,10 @@
 // What a spot page needs of whoever fetches articles, besides the spot tables: the comment
 // index and article requests. Every request ends in exactly one articleData() or
 // articleNotFound() with the same id, emitted to every listener; an article the cache holds
-// is answered inside the request call itself.
+// is answered inside the request call itself. A spot article may be answered with the part
+// of its header that the details download kept in the cache (its "X-XML: " lines and the
+// empty line that ends the headers, no body): all that a spot page and the NZB fetch read of
+// it. Every other article comes whole.
 class ArticleSource : public SpotSource
 {
     Q_OBJECT

@@ -2,6 +2,7 @@
 
 #include "databasesetuperror.h"
 #include "sqlfile.h"
+#include "sqltransaction.h"
 
 #include <QDateTime>
 #include <QSqlQuery>
@@ -31,8 +32,8 @@ QSqlDatabase CacheFile::database() const
 void CacheFile::storeArticle(const QByteArray &id, const QByteArray &article)
 {
     // A row that no longer inflates reads as a miss: were it kept, the article would be
-    // fetched again at every request.
-    if (cachedArticle(id))
+    // fetched again at every request. No article id holds a space (see headKey()).
+    if (id.contains(' ') || cachedArticle(id))
         return;
     const QByteArray compressed = ZlibStream::deflateZlib(article, 6);
     if (compressed.isEmpty())
@@ -47,13 +48,46 @@ void CacheFile::storeArticle(const QByteArray &id, const QByteArray &article)
 
 std::optional<QByteArray> CacheFile::cachedArticle(const QByteArray &id, qsizetype sizeLimit) const
 {
+    // An id with a space (from a spot's XML, say) could only name a header block.
+    if (id.contains(' '))
+        return std::nullopt;
+    return readRow(id, sizeLimit);
+}
+
+std::optional<QByteArray> CacheFile::readRow(const QByteArray &key, qsizetype sizeLimit) const
+{
     QSqlQuery query(database());
     query.setForwardOnly(true);
     query.prepare(QStringLiteral("SELECT data FROM cache WHERE id=?"));
-    query.addBindValue(id);
+    query.addBindValue(key);
     if (!query.exec() || !query.next())
         return std::nullopt;
     return ZlibStream::inflateZlib(query.value(0).toByteArray(), sizeLimit);
+}
+
+bool CacheFile::storeHeads(const QList<std::pair<QByteArray, QByteArray>> &compressedHeads)
+{
+    SqlTransaction transaction(database());
+    QSqlQuery query(database());
+    if (!transaction.isActive()
+        || !query.prepare(QStringLiteral("REPLACE INTO cache(id,dateadded,data) VALUES (?,?,?)")))
+        return false;
+    const qint64 now = QDateTime::currentSecsSinceEpoch();
+    for (const auto &[id, compressed] : compressedHeads) {
+        if (compressed.isEmpty())
+            continue;
+        query.addBindValue(headKey(id));
+        query.addBindValue(now);
+        query.addBindValue(compressed);
+        if (!query.exec())
+            return false;
+    }
+    return transaction.commit();
+}
+
+std::optional<QByteArray> CacheFile::cachedHead(const QByteArray &id) const
+{
+    return readRow(headKey(id), ZlibStream::defaultOutputLimit);
 }
 
 void CacheFile::dropNumberedArticles()

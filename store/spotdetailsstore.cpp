@@ -123,6 +123,10 @@ SpotDetailsStore::FileState SpotDetailsStore::openFile(const QString &filePath, 
     const FileState state = prepareSchema();
     if (state != FileState::Ready)
         return state;
+    // A cache of what the server holds: a batch lost with a power cut (its range asked goes
+    // with it) is asked again, so a commit need not wait for the disk.
+    QSqlQuery durability(database());
+    run(durability, QStringLiteral("PRAGMA synchronous=NORMAL"));
     // Without spots.db nothing is asked; attaching would make an empty one.
     QSqlQuery query(database());
     if (QFileInfo::exists(spotsPath) && !run(query, QStringLiteral("ATTACH DATABASE ? AS spotdb"), {spotsPath}))

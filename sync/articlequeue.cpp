@@ -23,7 +23,10 @@ bool ArticleQueue::isEmpty() const
 
 bool ArticleQueue::answerFromCache(const QByteArray &id)
 {
-    const std::optional<QByteArray> cached = cache.cachedArticle(id);
+    // A spot's header block from the details download serves as its article (ArticleSource).
+    std::optional<QByteArray> cached = cache.cachedArticle(id);
+    if (!cached)
+        cached = cache.cachedHead(id);
     if (cached)
         Q_EMIT articleData(id, *cached);
     return cached.has_value();

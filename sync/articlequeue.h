@@ -14,7 +14,8 @@ class SpotNNTP;
 // The articles that spot pages ask for, fetched one at a time: by message-id, or (a bare
 // number) a comment article by number in the comment group, which it selects first.
 //
-// answerFromCache() answers a request from cache.db inside the call. add() queues a request
+// answerFromCache() answers a request from cache.db inside the call (a spot article also with
+// the header part the details run kept, see ArticleSource). add() queues a request
 // (urgent ones in front) and serve() sends the first one to the client when it is ready:
 // the caller serves the queue while idle and between the ranges of its runs. Each article
 // sent ends in exactly one articleData() (stored in the cache first) or articleNotFound(),

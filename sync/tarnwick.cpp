@@ -14,7 +14,11 @@ Tarnwick::Tarnwick(QObject *parent)
     , articles(store.cache(), client, commentGroup)
     , headers(store.spots(), client, [this] { return !articles.isEmpty(); })
     , comments(store.commentIndex(), client, [this] { return !articles.isEmpty(); })
+    , details(detailsStore, store.cache(), client, [this] { return !articles.isEmpty(); })
 {
+    // A details file that cannot be used at all leaves the details run nothing to ask.
+    detailsStore.open(SpotStore::dataDirectory());
+
     refreshTimer.setSingleShot(true);
     refreshTimer.setInterval(refreshIntervalMs);
     connect(&refreshTimer, &QTimer::timeout, this, &Tarnwick::onRefreshTimer);
@@ -46,7 +50,12 @@ Tarnwick::Tarnwick(QObject *parent)
     connect(&comments, &CommentRun::progress, this, &Tarnwick::progress);
     connect(&comments, &CommentRun::paused, this, &Tarnwick::onLoggedIn);
     connect(&comments, &CommentRun::failed, this, &Tarnwick::cycleFailed);
-    connect(&comments, &CommentRun::finished, &refreshTimer, qOverload<>(&QTimer::start));
+    connect(&comments, &CommentRun::finished, &details, &DetailsRun::start);
+
+    connect(&details, &DetailsRun::progress, this, &Tarnwick::detailsProgress);
+    connect(&details, &DetailsRun::paused, this, &Tarnwick::onLoggedIn);
+    connect(&details, &DetailsRun::failed, this, &Tarnwick::cycleFailed);
+    connect(&details, &DetailsRun::finished, &refreshTimer, qOverload<>(&QTimer::start));
 }
 
 Tarnwick::~Tarnwick()
@@ -107,8 +116,10 @@ bool Tarnwick::deleteAllSpots()
 {
     if (headerRangeOpen())
         return false;
-    // A comment range in progress would write numbers of the old store back.
+    // A comment range in progress would write numbers of the old store back; the details
+    // run would store details under ids that are about to name other spots.
     comments.abandon();
+    details.stop();
     // The spots that asked for these are gone; an article the server never delivers would
     // otherwise keep the download from ever running again.
     articles.dropAll();
@@ -116,6 +127,8 @@ bool Tarnwick::deleteAllSpots()
     // duplicate test skips it) instead of never again what is already gone.
     Settings::resetDownloadPositions();
     store.deleteAll();
+    detailsStore.clear();
+    Q_EMIT detailsProgress(0, 0);
     runStart = 0;
     spotsAdded = 0;
     eroticSpotsAdded = 0;
@@ -147,11 +160,14 @@ void Tarnwick::connectToServer()
     connect(client, &SpotNNTP::headerLine, this, &Tarnwick::onHeaderLine, Qt::DirectConnection);
     connect(client, &SpotNNTP::xroverLine, this, &Tarnwick::onXroverLine, Qt::DirectConnection);
     connect(client, &SpotNNTP::loggedIn, this, &Tarnwick::onLoggedIn, Qt::DirectConnection);
+    connect(client, &SpotNNTP::headData, this, &Tarnwick::onHeadData, Qt::DirectConnection);
     client->login();
 }
 
 void Tarnwick::reconnectToServer()
 {
+    // The details run takes the new settings (on or off, connections) at its next start.
+    details.stop();
     if (client)
         client->resetWithError(SpotNNTP::codeReconnectRequested, QString());
     connectToServer();
@@ -282,7 +298,7 @@ void Tarnwick::startCommentRun(qint64 min, qint64 max, bool empty)
         last = 0;
     }
     if (empty || last >= max) {
-        refreshTimer.start();
+        details.start();
         return;
     }
     ArticleRange range;
@@ -303,6 +319,8 @@ void Tarnwick::onError(int error, const QString &msg)
         headers.abandon();
     else
         comments.abandon();
+    if (reporter == client)
+        details.abandon();
 
     // The client goes first: the error box runs an event loop.
     switch (error) {
@@ -387,8 +405,15 @@ void Tarnwick::onArticleData(const QByteArray &msgid, const QByteArray &data)
     onLoggedIn();
 }
 
+void Tarnwick::onHeadData(const QByteArray &msgid, const QByteArray &head)
+{
+    details.onHeadData(msgid, head);
+}
+
 void Tarnwick::onArticleNotFound(const QByteArray &msgid)
 {
+    if (details.onArticleNotFound(msgid))
+        return;
     articles.onArticleNotFound(msgid);
     onLoggedIn();
 }

@@ -3,7 +3,9 @@
 #include "articlequeue.h"
 #include "articlesource.h"
 #include "commentrun.h"
+#include "detailsrun.h"
 #include "headerrun.h"
+#include "spotdetailsstore.h"
 #include "spotstore.h"
 
 #include <QByteArray>
@@ -17,7 +19,8 @@ class SpotNNTP;
 // The controller at the centre of the program. It owns the spot store and at most one
 // NNTP client, and runs the download cycle that keeps the store current:
 //   GROUP free.pt, the header run (HeaderRun), GROUP free.usenet, the comment run
-//   (CommentRun), then the refresh timer.
+//   (CommentRun), the details run (DetailsRun, into spotdetails.db, which it owns too),
+//   then the refresh timer.
 // Between ranges, and while idle, it fetches the articles that spot pages ask for
 // (ArticleQueue). The client's signals come to its slots, which hand them on to the job
 // that is active; the client's errors are turned into notices and reactions here.
@@ -86,6 +89,9 @@ Q_SIGNALS:
     // The spot group is downloaded up to its newest header: once per download cycle, after
     // the cycle's last newSpots(), also when there was nothing new.
     void spotsUpToDate();
+    // After each batch of details stored, and when a details run starts with spots to ask:
+    // spots answered and spots in the store; (0, 0) once every spot is deleted.
+    void detailsProgress(qint64 done, qint64 total);
 
 public Q_SLOTS:
     void onArticleData(const QByteArray &msgid, const QByteArray &data);
@@ -119,13 +125,16 @@ private:
     void startHeaderRun(qint64 min, qint64 max, bool empty);
     void startCommentRun(qint64 min, qint64 max, bool empty);
     void headerRunFinished();
+    void onHeadData(const QByteArray &msgid, const QByteArray &head);
 
     SpotStore store;
+    SpotDetailsStore detailsStore;
     // Declared before the jobs, which read it.
     QPointer<SpotNNTP> client;
     ArticleQueue articles;
     HeaderRun headers;
     CommentRun comments;
+    DetailsRun details;
     QTimer refreshTimer;
     int reconnectDelay = reconnectDelaySeconds;
 };

@@ -39,6 +39,12 @@ private Q_SLOTS:
         const QByteArray packed = ZlibStream::deflateZlib(data);
         QCOMPARE(quint8(packed.at(0)), quint8(0x78)); // a zlib header, as the cache stores it
         QCOMPARE(ZlibStream::inflateZlib(packed), std::optional<QByteArray>(data));
+        // Through one deflater, reset between the pieces.
+        const QList<QByteArray> pieces{data, "x", data};
+        const QList<QByteArray> each = ZlibStream::deflateZlibEach(pieces, 1);
+        QCOMPARE(each.size(), pieces.size());
+        for (qsizetype i = 0; i < pieces.size(); ++i)
+            QCOMPARE(ZlibStream::inflateZlib(each.at(i)), std::optional<QByteArray>(pieces.at(i)));
     }
 
     // The rows stay as laid out, one case a row.

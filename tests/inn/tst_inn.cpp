@@ -7,6 +7,7 @@
 #include "pagetext.h"
 #include "privatetruststore.h"
 #include "programprocess.h"
+#include "spotdetailsstore.h"
 #include "spotview.h"
 #include "syncsession.h"
 #include "testcertificate.h"
@@ -89,6 +90,17 @@ CommentIndex storedCommentIndex()
     return index;
 }
 
+// The sizes in the details file by spot key, of the spots with details.
+QMap<QByteArray, qint64> storedSizes()
+{
+    QMap<QByteArray, qint64> sizes;
+    for (const QVariantList &row :
+         Observer(SpotDetailsStore::fileName())
+             .rows(QStringLiteral("SELECT CAST(msgid AS BLOB), size FROM details WHERE found")))
+        sizes.insert(row.value(0).toByteArray(), row.value(1).toLongLong());
+    return sizes;
+}
+
 qint64 setting(QLatin1StringView key)
 {
     QSettings settings;
@@ -156,7 +168,8 @@ void TestInn::downloadsWhatInnServes_data()
 }
 
 // INN has no XZVER (500): the program falls back to XOVER, and ends with every spot once, the
-// comment index of the corpus and its positions at INN's high marks. Over TLS the program
+// comment index of the corpus, its positions at INN's high marks and every spot's size from its
+// HEAD, over two connections. Over TLS the program
 // trusts INN's certificate through a trust store of its own in place of the system's.
 void TestInn::downloadsWhatInnServes()
 {
@@ -167,7 +180,9 @@ void TestInn::downloadsWhatInnServes()
     profile.configure({{Settings::Key::server, serverName},
                        {Settings::Key::port, port},
                        {Settings::Key::ssl, reader == InnServer::Reader::Tls},
-                       {Settings::Key::xzver, true}});
+                       {Settings::Key::xzver, true},
+                       {Settings::Key::detailsFetch, true},
+                       {Settings::Key::detailsConnections, 2}});
     const PrivateTrustStore trustStore(inn->certificateFile());
     QVERIFY(trustStore.isValid());
     QProcess program;
@@ -179,7 +194,13 @@ void TestInn::downloadsWhatInnServes()
 
     QTRY_COMPARE_WITH_TIMEOUT(setting(Settings::Key::lastCommentsHeader), corpus.commentCount(), downloadTimeoutMs);
     qInfo("downloaded in %lld ms", timer.elapsed());
+    QTRY_COMPARE_WITH_TIMEOUT(storedSizes().size(), corpus.spotCount(), downloadTimeoutMs);
+    qInfo("details in %lld ms", timer.elapsed());
     ProgramProcess::stop(program);
+    QMap<QByteArray, qint64> sizes;
+    for (qint64 number = 1; number <= corpus.spotCount(); ++number)
+        sizes.insert(corpus.spot(number).key, corpus.spot(number).size);
+    QCOMPARE(storedSizes(), sizes);
     QCOMPARE(setting(Settings::Key::lastHeader), corpus.spotCount());
 
     QList<QByteArray> keys;

@@ -67,6 +67,8 @@ public:
         settings.setValue(Settings::Key::maxSpots, 1000000);
         settings.setValue(Settings::Key::maxDays, 0);
         settings.setValue(Settings::Key::xzver, false);
+        // The details run asks a HEAD of every spot: only its own tests turn it on.
+        settings.setValue(Settings::Key::detailsFetch, false);
         for (auto change = changes.cbegin(); change != changes.cend(); ++change)
             settings.setValue(change.key(), change.value());
         settings.sync();

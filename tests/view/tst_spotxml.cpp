@@ -92,6 +92,21 @@ private Q_SLOTS:
     }
     // clang-format on
 
+    // A spot page reads of a spot article only what readPart() keeps of its header.
+    void readPartIsAllThatIsRead()
+    {
+        const QByteArray xml = posting("<Description>Tekst</Description><Size>5</Size>" + segment);
+        const QByteArray whole = article({xml.left(30), xml.mid(30)});
+        const QByteArray part = SpotFields::readPart(QByteArrayView(whole).first(whole.indexOf("\r\n\r\n") + 2));
+        QCOMPARE(part, "X-XML: " + xml.left(30) + "\r\nX-XML: " + xml.mid(30) + "\r\n\r\n");
+        const std::optional<SpotFields> fromPart = SpotFields::parseArticle(part);
+        const std::optional<SpotFields> fromWhole = SpotFields::parseArticle(whole);
+        QVERIFY(fromPart && fromWhole);
+        QCOMPARE(fromPart->description, fromWhole->description);
+        QCOMPARE(fromPart->size, 5);
+        QCOMPARE(fromPart->nzbSegments, fromWhole->nzbSegments);
+    }
+
     void fields()
     {
         QFETCH(QByteArray, article);

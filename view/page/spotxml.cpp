@@ -8,26 +8,43 @@
 
 namespace {
 
-// The spot's XML, spread over its "X-XML: " header lines: joined without separators, so a
-// line break that the poster's software put inside the XML disappears.
-QByteArray spotXml(QByteArrayView headers)
+constexpr QByteArrayView xmlHeader("X-XML: ");
+
+// Calls take(line) for every "X-XML: " header line, without its line end.
+template<typename Take>
+void forEachXmlLine(QByteArrayView headers, Take take)
 {
-    constexpr QByteArrayView xmlHeader("X-XML: ");
-    QByteArray xml;
     for (qsizetype from = 0; from < headers.size();) {
         qsizetype end = headers.indexOf('\n', from);
         if (end < 0)
             end = headers.size();
-        const QByteArrayView line = headers.sliced(from, end - from);
+        QByteArrayView line = headers.sliced(from, end - from);
+        if (line.endsWith('\r'))
+            line.chop(1);
         if (line.startsWith(xmlHeader))
-            xml += line.sliced(xmlHeader.size());
+            take(line);
         from = end + 1;
     }
+}
+
+// The spot's XML, spread over its "X-XML: " header lines: joined without separators, so a
+// line break that the poster's software put inside the XML disappears.
+QByteArray spotXml(QByteArrayView headers)
+{
+    QByteArray xml;
+    forEachXmlLine(headers, [&xml](QByteArrayView line) { xml += line.sliced(xmlHeader.size()); });
     xml.removeIf([](char c) { return c == '\r'; });
     return xml;
 }
 
 } // namespace
+
+QByteArray SpotFields::readPart(QByteArrayView headers)
+{
+    QByteArray part;
+    forEachXmlLine(headers, [&part](QByteArrayView line) { part.append(line).append("\r\n"); });
+    return part + "\r\n";
+}
 
 std::optional<SpotFields> SpotFields::parseArticle(QByteArrayView article)
 {

@@ -26,4 +26,7 @@ struct SpotFields
 
     // nullopt when the article is unusable: no end of headers, no XML, or no description.
     static std::optional<SpotFields> parseArticle(QByteArrayView article);
+    // All of an article that parseArticle() reads: its "X-XML: " header lines, each ending in
+    // CR LF, and the empty line that ends the headers. headers: the header lines alone.
+    static QByteArray readPart(QByteArrayView headers);
 };

@@ -13,10 +13,6 @@ struct FreeParser
 {
     void operator()(xmlParserCtxt *parser) const { xmlFreeParserCtxt(parser); }
 };
-struct FreeContext
-{
-    void operator()(xmlXPathContext *context) const { xmlXPathFreeContext(context); }
-};
 struct FreeObject
 {
     void operator()(xmlXPathObject *object) const { xmlXPathFreeObject(object); }
@@ -97,25 +93,44 @@ XmlDocument::XmlDocument(QByteArrayView bytes)
         document = std::move(doc);
 }
 
+void XmlDocument::FreeContext::operator()(_xmlXPathContext *context) const
+{
+    xmlXPathFreeContext(context);
+}
+
 XmlDocument::~XmlDocument() = default;
 
 void XmlDocument::registerNamespace(const QByteArray &prefix, const QByteArray &uri)
 {
     namespaces.append({prefix, uri});
+    if (context)
+        xmlXPathRegisterNs(context.get(), xml(namespaces.last().first.constData()),
+                           xml(namespaces.last().second.constData()));
+}
+
+_xmlXPathContext *XmlDocument::queryContext() const
+{
+    if (!context && document) {
+        context.reset(xmlXPathNewContext(document.get()));
+        for (const auto &[prefix, uri] : namespaces) {
+            if (context)
+                xmlXPathRegisterNs(context.get(), xml(prefix.constData()), xml(uri.constData()));
+        }
+    }
+    return context.get();
 }
 
 QStringList XmlDocument::values(const char *xpath) const
 {
     QStringList result;
-    if (!document)
+    xmlXPathContext *query = queryContext();
+    if (!query)
         return result;
-    const std::unique_ptr<xmlXPathContext, FreeContext> context(xmlXPathNewContext(document.get()));
-    if (!context)
-        return result;
-    for (const auto &[prefix, uri] : namespaces)
-        xmlXPathRegisterNs(context.get(), xml(prefix.constData()), xml(uri.constData()));
-
-    const std::unique_ptr<xmlXPathObject, FreeObject> found(xmlXPathEvalExpression(xml(xpath), context.get()));
+    // An earlier query may leave its context node and position behind: back to a new context's.
+    query->node = nullptr;
+    query->contextSize = -1;
+    query->proximityPosition = -1;
+    const std::unique_ptr<xmlXPathObject, FreeObject> found(xmlXPathEvalExpression(xml(xpath), query));
     if (!found || found->type != XPATH_NODESET || !found->nodesetval)
         return result;
     const xmlNodeSet *nodes = found->nodesetval;

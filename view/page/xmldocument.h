@@ -10,6 +10,7 @@
 #include <utility>
 
 struct _xmlDoc;
+struct _xmlXPathContext;
 
 // A parsed XML document that answers XPath 1.0 queries. The bytes are read one character
 // per byte (ISO 8859-1, up to the first NUL, whatever encoding the document declares), so
@@ -39,6 +40,14 @@ private:
     {
         void operator()(_xmlDoc *doc) const;
     };
+    struct FreeContext
+    {
+        void operator()(_xmlXPathContext *context) const;
+    };
+    // Made at the first query and kept: making one registers every XPath function anew.
+    _xmlXPathContext *queryContext() const;
+
     std::unique_ptr<_xmlDoc, FreeDoc> document;
+    mutable std::unique_ptr<_xmlXPathContext, FreeContext> context;
     QList<std::pair<QByteArray, QByteArray>> namespaces;
 };
