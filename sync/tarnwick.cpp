@@ -4,16 +4,14 @@
 #include "sqlfile.h"
 #include "spotnntp.h"
 
-#include <optional>
-
 const QByteArray Tarnwick::spotGroup = "free.pt";
 const QByteArray Tarnwick::commentGroup = "free.usenet";
 
 Tarnwick::Tarnwick(QObject *parent)
     : ArticleSource(parent)
     , articles(store.cache(), client, commentGroup)
-    , headers(store.spots(), client, [this] { return !articles.isEmpty(); })
-    , comments(store.commentIndex(), client, [this] { return !articles.isEmpty(); })
+    , headers(store.spots(), client, [this] { return articles.sendAlong(); })
+    , comments(store.commentIndex(), client, [this] { return articles.sendAlong(); })
 {
     refreshTimer.setSingleShot(true);
     refreshTimer.setInterval(refreshIntervalMs);
@@ -184,8 +182,9 @@ void Tarnwick::cycleFailed(const QString &reason)
 
 void Tarnwick::onLoggedIn()
 {
-    // A listener of the answer that brought us here may have let the client go.
-    if (!client)
+    // A listener of the answer that brought us here may have let the client go; answers
+    // that came between the ranges of a run leave the run going.
+    if (!client || !client->isReady())
         return;
     if (articles.isEmpty()) {
         refreshTimer.stop();
@@ -296,13 +295,11 @@ void Tarnwick::onError(int error, const QString &msg)
     // loop in which another client came and went.
     auto *reportingClient = qobject_cast<SpotNNTP *>(QObject::sender());
     const QPointer<SpotNNTP> reporter = reportingClient ? reportingClient : client.data();
-    // An article cut off with its connection is asked for again, first.
-    const std::optional<QByteArray> givenUp = articles.requeueInFlight();
+    // Articles cut off with their connection are asked for again, first.
+    const QList<QByteArray> givenUp = articles.requeueInFlight();
     const bool commentGroupRefused = articles.takeCommentGroupAsked();
-    if (headers.isBusy())
-        headers.abandon();
-    else
-        comments.abandon();
+    headers.abandon();
+    comments.abandon();
 
     // The client goes first: the error box runs an event loop.
     switch (error) {
@@ -335,9 +332,10 @@ void Tarnwick::onError(int error, const QString &msg)
         Q_EMIT notice(0, tr("Fout: %1").arg(msg));
         if (reporter) {
             reporter->scheduleLogin(reconnectDelay);
-            // Bad compressed data leaves the connection up: the login retry would find it
-            // open and do nothing, so the next cycle starts from the refresh timer.
-            if (reporter->isReady())
+            // Bad compressed data leaves the connection up (the rest of the pipeline still
+            // comes and is dropped): the login retry would find it open and do nothing, so
+            // the next cycle starts from the refresh timer.
+            if (reporter->state() != SpotNNTP::State::Disconnected)
                 refreshTimer.start();
         }
         // After the last try the reconnect goes on with the spot group.
@@ -345,8 +343,8 @@ void Tarnwick::onError(int error, const QString &msg)
             articles.commentGroupFailed();
         break;
     }
-    if (givenUp)
-        Q_EMIT articleNotFound(*givenUp);
+    for (const QByteArray &id : givenUp)
+        Q_EMIT articleNotFound(id);
 }
 
 void Tarnwick::progress(const QString &text)
