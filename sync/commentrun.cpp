@@ -31,13 +31,13 @@ void CommentRun::start(const ArticleRange &startRange)
     range = startRange;
     lastAsked = startRange;
     phase = Phase::Storing;
-    answered = false;
     pendingNumbers.clear();
     Q_EMIT notice(tr("Bezig met binnenhalen van nieuwe reactielijst"));
     if (!client)
         return; // a listener of the notice let it go
     client->fetchReferences(range.first, range.batchEnd);
     rangesAsked = 1;
+    askAhead();
 }
 
 bool CommentRun::isBusy() const
@@ -54,7 +54,7 @@ void CommentRun::abandon()
 
 void CommentRun::askAhead()
 {
-    while (phase == Phase::Storing && answered && client && rangesAsked <= rangesAhead && lastAsked.next()) {
+    while (phase == Phase::Storing && client && rangesAsked <= rangesAhead && lastAsked.next()) {
         client->fetchReferences(lastAsked.first, lastAsked.batchEnd);
         ++rangesAsked;
     }
@@ -62,15 +62,10 @@ void CommentRun::askAhead()
 
 void CommentRun::onXroverLine(qint64 nr, const QByteArray &references)
 {
-    if (nr == endOfReply) {
+    if (nr == endOfReply)
         finishRange();
-        return;
-    }
-    if (!answered) {
-        answered = true;
-        askAhead();
-    }
-    storeReference(nr, references);
+    else
+        storeReference(nr, references);
 }
 
 void CommentRun::storeReference(qint64 nr, const QByteArray &references)
@@ -140,7 +135,6 @@ bool CommentRun::storeRange()
     // The articles go behind the ranges already asked for; the others wait for a pause.
     if (client && sendArticles() && phase == Phase::Storing)
         phase = Phase::Holding;
-    answered = true;
     askAhead();
     if (rangesAsked > 0) {
         range.next();

@@ -19,9 +19,8 @@ class SpotNNTP;
 // one transaction at its end.
 //
 // start() begins a run at the range it is given: it shows notice() and asks the client for
-// the range's references itself; once the server has answered it (with a line or the end
-// of the reply: it knows the command), it also asks for up to rangesAhead ranges after it, and keeps that many asked
-// ahead. Each line is handed in through onXroverLine(), the end of a reply as number -1;
+// the range's references itself, and for up to rangesAhead ranges after it, so that the
+// server sends the next range while this one is indexed. Each line is handed in through onXroverLine(), the end of a reply as number -1;
 // the replies come in the order asked. At the end of each range it writes the index, saves
 // "lastcommentsheader" once the range is in the file, lets the queued articles ride along
 // (sendArticles) and goes on with the next range. Each start() ends in exactly one of:
@@ -94,7 +93,6 @@ private:
     ArticleRange range; // the range whose reply arrives
     ArticleRange lastAsked; // the newest range asked for
     int rangesAsked = 0; // asked for and their reply not ended, range included
-    bool answered = false; // the server answered a range of this run: it knows the command
     // Comment numbers by spot key, read since the comment index was last written.
     QMap<QString, QList<quint32>> pendingNumbers;
 };

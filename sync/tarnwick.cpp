@@ -295,9 +295,13 @@ void Tarnwick::onError(int error, const QString &msg)
     // loop in which another client came and went.
     auto *reportingClient = qobject_cast<SpotNNTP *>(QObject::sender());
     const QPointer<SpotNNTP> reporter = reportingClient ? reportingClient : client.data();
-    // Articles cut off with their connection are asked for again, first.
-    const QList<QByteArray> givenUp = articles.requeueInFlight();
+    // Articles cut off with their connection are asked for again, first. Errors that keep
+    // the connection (refused references, bad compressed data) keep the pipeline too: the
+    // articles in it are still answered, and the later ranges of the run still come.
+    const bool connectionKept = reporter && reporter->state() != SpotNNTP::State::Disconnected;
+    const QList<QByteArray> givenUp = connectionKept ? QList<QByteArray>() : articles.requeueInFlight();
     const bool commentGroupRefused = articles.takeCommentGroupAsked();
+    const bool commentsRunning = comments.isBusy();
     headers.abandon();
     comments.abandon();
 
@@ -325,17 +329,19 @@ void Tarnwick::onError(int error, const QString &msg)
         Q_EMIT notice(0, tr("Instellingen gewijzigd"));
         break;
     case SpotNNTP::codeReferencesRefused:
-        Q_EMIT notice(0, tr("Usenet provider ondersteund geen XHDR, kan geen reacties ophalen"));
-        refreshTimer.start();
+        // Once per run: the ranges asked for behind the first are refused as well.
+        if (commentsRunning) {
+            Q_EMIT notice(0, tr("Usenet provider ondersteund geen XHDR, kan geen reacties ophalen"));
+            refreshTimer.start();
+        }
         break;
     default:
         Q_EMIT notice(0, tr("Fout: %1").arg(msg));
         if (reporter) {
             reporter->scheduleLogin(reconnectDelay);
-            // Bad compressed data leaves the connection up (the rest of the pipeline still
-            // comes and is dropped): the login retry would find it open and do nothing, so
-            // the next cycle starts from the refresh timer.
-            if (reporter->state() != SpotNNTP::State::Disconnected)
+            // Bad compressed data leaves the connection up: the login retry would find it
+            // open and do nothing, so the next cycle starts from the refresh timer.
+            if (connectionKept)
                 refreshTimer.start();
         }
         // After the last try the reconnect goes on with the spot group.
