@@ -5,6 +5,7 @@
 
 #include <QDebug>
 
+#include <optional>
 #include <utility>
 
 ArticleQueue::ArticleQueue(CacheFile &cache, const QPointer<SpotNNTP> &client, const QByteArray &commentGroup,
@@ -34,7 +35,7 @@ bool ArticleQueue::answerFromCache(const QByteArray &id)
 
 void ArticleQueue::add(const QByteArray &id, bool urgent)
 {
-    if (queue.contains(id) || inFlight == id)
+    if (queue.contains(id) || inFlight.contains(id))
         return;
     if (urgent)
         queue.prepend(id);
@@ -47,21 +48,34 @@ void ArticleQueue::serve()
 {
     if (queue.isEmpty() || !client || !client->isReady())
         return;
-    const QByteArray id = queue.takeFirst();
-    // A bare number is a comment article: it needs the comment group selected first.
-    if (!id.contains('@') && client->currentGroup() != commentGroup) {
-        queue.prepend(id);
-        commentGroupAsked = true;
-        client->selectGroup(commentGroup);
+    sendWithSelectedGroup();
+    if (queue.isEmpty())
         return;
+    // Numbers are left: they need the comment group selected first.
+    commentGroupAsked = true;
+    client->selectGroup(commentGroup);
+}
+
+bool ArticleQueue::sendAlong()
+{
+    if (client)
+        sendWithSelectedGroup();
+    return !queue.isEmpty();
+}
+
+void ArticleQueue::sendWithSelectedGroup()
+{
+    const bool numbersAllowed = client->currentGroup() == commentGroup;
+    // In the queue's order: a number that needs the comment group holds up what follows it.
+    while (!queue.isEmpty() && (numbersAllowed || queue.first().contains('@'))) {
+        inFlight += queue.first();
+        client->fetchArticle(queue.takeFirst());
     }
-    inFlight = id;
-    client->fetchArticle(id);
 }
 
 void ArticleQueue::onArticleData(const QByteArray &msgid, const QByteArray &data)
 {
-    inFlight.clear();
+    inFlight.removeOne(msgid);
     failures.remove(msgid);
     cache.storeArticle(msgid, data);
     Q_EMIT articleData(msgid, data);
@@ -69,22 +83,25 @@ void ArticleQueue::onArticleData(const QByteArray &msgid, const QByteArray &data
 
 void ArticleQueue::onArticleNotFound(const QByteArray &msgid)
 {
-    inFlight.clear();
+    inFlight.removeOne(msgid);
     failures.remove(msgid);
     Q_EMIT articleNotFound(msgid);
 }
 
-std::optional<QByteArray> ArticleQueue::requeueInFlight()
+QList<QByteArray> ArticleQueue::requeueInFlight()
 {
-    if (inFlight.isEmpty())
-        return std::nullopt;
-    QByteArray id = std::exchange(inFlight, {});
-    if (++failures[id] >= articleTries) {
-        failures.remove(id);
-        return id;
+    QList<QByteArray> givenUp;
+    const QList<QByteArray> cutOff = std::exchange(inFlight, {});
+    // Back to the front, in the order they were asked for.
+    for (auto id = cutOff.crbegin(); id != cutOff.crend(); ++id) {
+        if (++failures[*id] >= articleTries) {
+            failures.remove(*id);
+            givenUp.prepend(*id);
+        } else {
+            queue.prepend(*id);
+        }
     }
-    queue.prepend(id);
-    return std::nullopt;
+    return givenUp;
 }
 
 void ArticleQueue::dropAll()

@@ -28,13 +28,18 @@ void ArticleRange::start(qint64 lastDone, qint64 min, qint64 max, int maxArticle
 
 bool ArticleRange::next()
 {
-    if (batchEnd >= groupLast)
+    if (!hasNext())
         return false;
     first = batchEnd + 1;
     batchEnd = rangeEnd(first, groupLast);
     current = 0;
     reported = -1;
     return true;
+}
+
+bool ArticleRange::hasNext() const
+{
+    return batchEnd < groupLast;
 }
 
 bool ArticleRange::contains(qint64 number) const

@@ -19,5 +19,7 @@ struct ArticleRange
     void start(qint64 lastDone, qint64 min, qint64 max, int maxArticles);
     // Advances to the range after the current one; false when the group is done.
     bool next();
+    // A range follows the current one.
+    bool hasNext() const;
     bool contains(qint64 number) const;
 };

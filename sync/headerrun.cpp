@@ -29,20 +29,28 @@ int percentDone(qint64 current, qint64 start, qint64 last)
 
 } // namespace
 
-HeaderRun::HeaderRun(SpotsFile &spots, const QPointer<SpotNNTP> &client, std::function<bool()> articlesWaiting,
+HeaderRun::HeaderRun(SpotsFile &spots, const QPointer<SpotNNTP> &client, std::function<bool()> sendArticles,
                      QObject *parent)
     : QObject(parent)
     , spots(spots)
     , client(client)
-    , articlesWaiting(std::move(articlesWaiting))
+    , sendArticles(std::move(sendArticles))
 {
 }
 
 void HeaderRun::start(const ArticleRange &startRange, qint64 base)
 {
     range = startRange;
+    lastAsked = startRange;
     progressBase = base;
+    phase = Phase::Storing;
+    rangesAsked = 0;
     beginRange(tr("Bezig met binnenhalen van nieuwe headers"));
+    if (!client)
+        return; // a listener of the notice let it go
+    client->fetchOverview(range.first, range.batchEnd);
+    rangesAsked = 1;
+    askAhead();
 }
 
 bool HeaderRun::isBusy() const
@@ -52,6 +60,24 @@ bool HeaderRun::isBusy() const
 
 void HeaderRun::abandon()
 {
+    if (phase == Phase::Idle)
+        return;
+    phase = Phase::Abandoned;
+    if (isBusy())
+        endTransaction(false);
+}
+
+void HeaderRun::askAhead()
+{
+    while (phase == Phase::Storing && client && rangesAsked <= rangesAhead && lastAsked.next()) {
+        client->fetchOverview(lastAsked.first, lastAsked.batchEnd);
+        ++rangesAsked;
+    }
+}
+
+void HeaderRun::fail()
+{
+    phase = Phase::Failing;
     if (isBusy())
         endTransaction(false);
 }
@@ -108,7 +134,7 @@ void HeaderRun::storeHeader(const QByteArray &line)
         // A table that cannot take spots, or a disk that is full or failing: going on would
         // commit a range with holes in it, and save a position past spots never stored.
         qDebug() << "Fout bij toevoegen aan database";
-        endTransaction(false);
+        fail();
         break;
     }
 }
@@ -122,7 +148,6 @@ void HeaderRun::beginRange(const QString &noticeText)
     const qint64 now = QDateTime::currentSecsSinceEpoch();
     expiryLimit = maxDays != 0 && now > maxDays * secondsPerDay ? now - maxDays * secondsPerDay : 0;
     transaction.emplace(spots.database());
-    client->fetchOverview(range.first, range.batchEnd);
 }
 
 bool HeaderRun::commitRange()
@@ -152,12 +177,23 @@ bool HeaderRun::endTransaction(bool commit)
 void HeaderRun::finishRange()
 {
     qDebug() << "S: [einde van XOVER data]";
+    if (phase == Phase::Idle || phase == Phase::Abandoned)
+        return; // dropped
+    --rangesAsked;
+    if ((phase == Phase::Storing || phase == Phase::Holding) && !storeRange())
+        phase = Phase::Failing;
+    if (phase == Phase::Failing && rangesAsked == 0) {
+        phase = Phase::Idle;
+        Q_EMIT failed(tr("headers konden niet in de database opgeslagen worden"));
+    }
+}
+
+bool HeaderRun::storeRange()
+{
     // Not stored when a write failed half-way (the range was rolled back then) or the commit
     // fails: the position stays, and the next cycle fetches this range again.
-    if (!isBusy() || !commitRange()) {
-        Q_EMIT failed(tr("headers konden niet in de database opgeslagen worden"));
-        return;
-    }
+    if (!isBusy() || !commitRange())
+        return false;
 
     // A range without any line moves nothing: the group may have holes, or expired its oldest articles.
     if (range.current != 0) {
@@ -169,22 +205,28 @@ void HeaderRun::finishRange()
             Settings::setLastHeader(range.current);
         Q_EMIT rowsChanged();
     }
-    if (!client)
-        return; // a listener of rowsChanged() let it go
-    if (articlesWaiting()) {
-        Q_EMIT paused();
-        return;
-    }
-    if (range.next()) {
+    if (!client || phase == Phase::Abandoned)
+        return true; // a listener of rowsChanged() let the client go, or broke the connection
+    // The articles go behind the ranges already asked for; the others wait for a pause.
+    if (sendArticles() && phase == Phase::Storing)
+        phase = Phase::Holding;
+    if (rangesAsked > 0) {
+        range.next();
         beginRange(tr("Bezig met ophalen van nog meer headers"));
-        return;
+        askAhead();
+        return true;
     }
-    if (!range.anyLine && Settings::lastHeader() == 0) {
+    // Paused only with ranges left: at the end of the group the run ends as usual.
+    const bool holding = phase == Phase::Holding && range.hasNext();
+    phase = Phase::Idle;
+    if (holding)
+        Q_EMIT paused();
+    else if (!range.anyLine && Settings::lastHeader() == 0)
         // Not one usable overview line in all of a group that has articles: the provider
         // offers no overview data. The position alone does not tell: it stays at 0 while a
         // reader of the file keeps the stored ranges in the log.
         Q_EMIT overviewUnsupported();
-        return;
-    }
-    Q_EMIT finished();
+    else
+        Q_EMIT finished();
+    return true;
 }

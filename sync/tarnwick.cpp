@@ -4,16 +4,14 @@
 #include "sqlfile.h"
 #include "spotnntp.h"
 
-#include <optional>
-
 const QByteArray Tarnwick::spotGroup = "free.pt";
 const QByteArray Tarnwick::commentGroup = "free.usenet";
 
 Tarnwick::Tarnwick(QObject *parent)
     : ArticleSource(parent)
     , articles(store.cache(), client, commentGroup)
-    , headers(store.spots(), client, [this] { return !articles.isEmpty(); })
-    , comments(store.commentIndex(), client, [this] { return !articles.isEmpty(); })
+    , headers(store.spots(), client, [this] { return articles.sendAlong(); })
+    , comments(store.commentIndex(), client, [this] { return articles.sendAlong(); })
     , details(detailsStore, store.cache(), client, [this] { return !articles.isEmpty(); })
 {
     // A details file that cannot be used at all leaves the details run nothing to ask.
@@ -200,8 +198,9 @@ void Tarnwick::cycleFailed(const QString &reason)
 
 void Tarnwick::onLoggedIn()
 {
-    // A listener of the answer that brought us here may have let the client go.
-    if (!client)
+    // A listener of the answer that brought us here may have let the client go; answers
+    // that came between the ranges of a run leave the run going.
+    if (!client || !client->isReady())
         return;
     if (articles.isEmpty()) {
         refreshTimer.stop();
@@ -312,13 +311,15 @@ void Tarnwick::onError(int error, const QString &msg)
     // loop in which another client came and went.
     auto *reportingClient = qobject_cast<SpotNNTP *>(QObject::sender());
     const QPointer<SpotNNTP> reporter = reportingClient ? reportingClient : client.data();
-    // An article cut off with its connection is asked for again, first.
-    const std::optional<QByteArray> givenUp = articles.requeueInFlight();
+    // Articles cut off with their connection are asked for again, first. Errors that keep
+    // the connection (refused references, bad compressed data) keep the pipeline too: the
+    // articles in it are still answered, and the later ranges of the run still come.
+    const bool connectionKept = reporter && reporter->state() != SpotNNTP::State::Disconnected;
+    const QList<QByteArray> givenUp = connectionKept ? QList<QByteArray>() : articles.requeueInFlight();
     const bool commentGroupRefused = articles.takeCommentGroupAsked();
-    if (headers.isBusy())
-        headers.abandon();
-    else
-        comments.abandon();
+    const bool commentsRunning = comments.isBusy();
+    headers.abandon();
+    comments.abandon();
     if (reporter == client)
         details.abandon();
 
@@ -346,8 +347,11 @@ void Tarnwick::onError(int error, const QString &msg)
         Q_EMIT notice(0, tr("Instellingen gewijzigd"));
         break;
     case SpotNNTP::codeReferencesRefused:
-        Q_EMIT notice(0, tr("Usenet provider ondersteund geen XHDR, kan geen reacties ophalen"));
-        refreshTimer.start();
+        // Once per run: the ranges asked for behind the first are refused as well.
+        if (commentsRunning) {
+            Q_EMIT notice(0, tr("Usenet provider ondersteund geen XHDR, kan geen reacties ophalen"));
+            refreshTimer.start();
+        }
         break;
     default:
         Q_EMIT notice(0, tr("Fout: %1").arg(msg));
@@ -355,7 +359,7 @@ void Tarnwick::onError(int error, const QString &msg)
             reporter->scheduleLogin(reconnectDelay);
             // Bad compressed data leaves the connection up: the login retry would find it
             // open and do nothing, so the next cycle starts from the refresh timer.
-            if (reporter->isReady())
+            if (connectionKept)
                 refreshTimer.start();
         }
         // After the last try the reconnect goes on with the spot group.
@@ -363,8 +367,8 @@ void Tarnwick::onError(int error, const QString &msg)
             articles.commentGroupFailed();
         break;
     }
-    if (givenUp)
-        Q_EMIT articleNotFound(*givenUp);
+    for (const QByteArray &id : givenUp)
+        Q_EMIT articleNotFound(id);
 }
 
 void Tarnwick::progress(const QString &text)

@@ -21,9 +21,10 @@ class SpotNNTP;
 //   GROUP free.pt, the header run (HeaderRun), GROUP free.usenet, the comment run
 //   (CommentRun), the details run (DetailsRun, into spotdetails.db, which it owns too),
 //   then the refresh timer.
-// Between ranges, and while idle, it fetches the articles that spot pages ask for
-// (ArticleQueue). The client's signals come to its slots, which hand them on to the job
-// that is active; the client's errors are turned into notices and reactions here.
+// Between ranges (in the pipeline, behind the ranges already asked for) and while idle, it
+// fetches the articles that spot pages ask for (ArticleQueue). The client's signals come to
+// its slots, which hand them on to the job that is active; the client's errors are turned
+// into notices and reactions here.
 // Progress goes out as notice(), failures as error(), stored spots as newSpots().
 //
 // Positions move only to what was stored: lines outside the range asked for are ignored, a

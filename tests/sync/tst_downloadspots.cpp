@@ -232,21 +232,30 @@ void TestDownloadSpots::tableThatCannotTakeSpotsKeepsThePosition_data()
 }
 
 // The range is rolled back whole and its position stays: the spots are fetched again at the
-// next cycle instead of never.
+// next cycle instead of never. The ranges asked for behind it are read and dropped: the cycle
+// fails once, after the last of them.
 void TestDownloadSpots::tableThatCannotTakeSpotsKeepsThePosition()
 {
     QFETCH(QStringList, schema);
     writeSpotsFile(schema);
-    session->server.addGroup(Tarnwick::spotGroup, 1, 3);
-    for (const qint64 number : {1, 2, 3})
+    session->server.addGroup(Tarnwick::spotGroup, 1, 120000);
+    for (const qint64 number : {1, 2, 3, 120000})
         session->server.addOverview(Tarnwick::spotGroup, number,
                                     spotLine(number, "Spot " + QByteArray::number(number), date + number,
                                              number == 2 ? eroticBlock : ordinaryBlock));
-    Tarnwick &controller = session->start();
-
+    Tarnwick &controller = session->create();
     const QString failed = QStringLiteral("Fout: headers konden niet in de database opgeslagen worden");
+    QList<qsizetype> rangesAskedAtFailure;
+    connect(&controller, &Tarnwick::notice, this, [&](int, const QString &text) {
+        if (text == failed)
+            rangesAskedAtFailure += session->commands("XOVER").size();
+    });
+    controller.connectToServer();
+
     QVERIFY(session->waitForNotice(failed, 2));
-    QCOMPARE(session->commands("XOVER"), QList<QByteArray>({"XOVER 1-3", "XOVER 1-3"}));
+    const QList<QByteArray> cycle{"XOVER 1-50001", "XOVER 50002-100002", "XOVER 100003-120000"};
+    QCOMPARE(session->commands("XOVER").mid(0, 6), cycle + cycle);
+    QCOMPARE(rangesAskedAtFailure.mid(0, 2), QList<qsizetype>({3, 6}));
     QCOMPARE(Settings::lastHeader(), 0);
     QCOMPARE(controller.newSpotCount(), 0);
     const Observer observer(QStringLiteral("spots.db"));
