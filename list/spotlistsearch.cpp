@@ -89,8 +89,8 @@ void markRows(const RowBits &candidates, RowBits &rows, size_t rowCount, Matches
     inHalves(candidates, rowCount >= parallelFrom, part);
 }
 
-// Below this many candidates (the new rows of a saved filter), each candidate's spotter and tag
-// are compared where it stands: cheaper than every distinct spotter and tag.
+// Below this many candidates (the rows a rare earlier term left), each candidate is compared
+// where it stands: cheaper than the pairs of every block and every distinct spotter and tag.
 constexpr size_t fewCandidates = 4'096;
 // From this many candidates compared one by one (a few milliseconds), two threads compare them.
 constexpr size_t parallelCandidatesFrom = 8'192;
@@ -103,9 +103,10 @@ size_t countOf(const RowBits &rows)
     return count;
 }
 
-// The rows of candidates where the term, negated or not, holds. Titles are read where they
-// hold the pattern's pairs of bytes (in the blocks from the first candidate on); spotters and
-// tags repeat, and each distinct one is compared once, unless there are few candidates.
+// The rows of candidates where the term, negated or not, holds. A few candidates are compared
+// one by one; otherwise titles are read where they hold the pattern's pairs of bytes (in the
+// blocks from the first candidate on: a range's new rows are one or two), and spotters and
+// tags, which repeat, are compared once per distinct value.
 RowBits termRows(const Columns &columns, const SearchQuery::Term &term, const RowBits &candidates)
 {
     const SpotSearch search(term.pattern);
@@ -114,10 +115,11 @@ RowBits termRows(const Columns &columns, const SearchQuery::Term &term, const Ro
     const bool bySpotter = any || term.field == Field::Spotter;
     const bool byTag = any || term.field == Field::Tag;
     RowBits rows(candidates.size());
-    const bool titlesFound = any && columns.titles.findByPairs(search, candidates, rows);
-    const bool titlesLeft = any && !titlesFound;
     const size_t candidateCount = countOf(candidates);
-    if (candidateCount < fewCandidates || (titlesLeft && candidateCount * 32 < columns.rows)) {
+    const bool few = candidateCount < fewCandidates;
+    const bool titlesFound = any && !few && columns.titles.findByPairs(search, candidates, rows);
+    const bool titlesLeft = any && !titlesFound;
+    if (few || (titlesLeft && candidateCount * 32 < columns.rows)) {
         inHalves(candidates, candidateCount >= parallelCandidatesFrom, [&](size_t fromWord, size_t toWord) {
             for (size_t w = fromWord; w < toWord; ++w) {
                 for (quint64 left = candidates[w] & ~rows[w]; left; left &= left - 1) {
