@@ -118,6 +118,13 @@ qsizetype BytePairRows::blockCount() const
     return qsizetype(blocks.size());
 }
 
+qsizetype BytePairRows::blockOf(quint32 row) const
+{
+    const auto after = std::upper_bound(blocks.begin(), blocks.end(), row,
+                                        [](quint32 wanted, const Block &block) { return wanted < block.first; });
+    return qsizetype(after - blocks.begin()) - 1;
+}
+
 void BytePairRows::rowsHoldingAll(const std::vector<Pair> &pairs, qsizetype firstBlock, qsizetype endBlock,
                                   std::vector<quint32> &found) const
 {

@@ -33,6 +33,8 @@ public:
     void retain(const std::vector<bool> &keep, const std::function<QByteArrayView(qsizetype)> &textOf);
 
     qsizetype blockCount() const;
+    // The block that holds row (below size()).
+    qsizetype blockOf(quint32 row) const;
     // Appends, in ascending order, the rows of blocks [firstBlock, endBlock) that hold every
     // one of pairs (distinct, at least one).
     void rowsHoldingAll(const std::vector<Pair> &pairs, qsizetype firstBlock, qsizetype endBlock,

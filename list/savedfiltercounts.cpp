@@ -4,16 +4,61 @@
 
 #include <QTimer>
 
-SavedFilterCounts::SavedFilterCounts(const SpotsModel *model, QObject *parent)
+namespace {
+
+bool hasSizeBounds(const SpotFilter &filter)
+{
+    return filter.saved && (filter.saved->minSize > 0 || filter.saved->maxSize > 0);
+}
+
+} // namespace
+
+SavedFilterCounts::SavedFilterCounts(SpotsModel *model, QObject *parent)
     : QObject(parent)
     , model(model)
 {
     connect(model, &SpotsModel::indexUpdated, this, &SavedFilterCounts::restart);
+    model->indexKeeper().setCatchUpFollowup([this] { return countOnBuilder(); });
+}
+
+SavedFilterCounts::~SavedFilterCounts()
+{
+    if (model)
+        model->indexKeeper().setCatchUpFollowup({});
+}
+
+SpotIndexBuilder::Followup SavedFilterCounts::countOnBuilder()
+{
+    // nullopt: counted here
+    std::vector<std::optional<Entry>> counted;
+    for (const Entry &entry : std::as_const(entries))
+        counted.push_back(hasSizeBounds(entry.filter) ? std::nullopt : std::optional<Entry>(entry));
+    auto result = std::make_shared<Precounted>();
+    result->filtersVersion = filtersVersion;
+    fromBuilder = result;
+    return [result, counted = std::move(counted)](const SpotListIndex &index) {
+        for (const std::optional<Entry> &entry : counted) {
+            if (!entry)
+                result->counts.push_back(std::nullopt);
+            else
+                result->counts.push_back(entry->seenId ? index.countAbove(entry->filter, int(*entry->seenId)) : 0);
+        }
+        result->indexVersion = index.version();
+    };
+}
+
+std::optional<int> SavedFilterCounts::precounted(const SpotListIndex &index) const
+{
+    if (!fromBuilder || fromBuilder->filtersVersion != filtersVersion || fromBuilder->indexVersion != index.version()
+        || size_t(next) >= fromBuilder->counts.size())
+        return std::nullopt;
+    return fromBuilder->counts[size_t(next)];
 }
 
 void SavedFilterCounts::setFilters(const QList<Entry> &filters)
 {
     entries = filters;
+    ++filtersVersion;
     QHash<qint64, int> kept;
     for (const Entry &entry : filters) {
         if (counts.contains(entry.id))
@@ -57,11 +102,19 @@ void SavedFilterCounts::countNext()
     // Without the index (built, or catching up), the next update of the index counts again.
     if (!index || next >= entries.size())
         return;
-    const Entry &entry = entries.at(next++);
-    const int counted = entry.seenId ? countOf(*index, entry.filter, int(*entry.seenId)) : 0;
-    if (counts.value(entry.id, -1) != counted) {
-        counts.insert(entry.id, counted);
-        changed = true;
+    // What the builder counted is taken at once; one filter is counted here per turn.
+    bool countedHere = false;
+    while (next < entries.size() && !countedHere) {
+        std::optional<int> counted = precounted(*index);
+        const Entry &entry = entries.at(next++);
+        if (!counted) {
+            counted = entry.seenId ? countOf(*index, entry.filter, int(*entry.seenId)) : 0;
+            countedHere = true;
+        }
+        if (counts.value(entry.id, -1) != *counted) {
+            counts.insert(entry.id, *counted);
+            changed = true;
+        }
     }
     if (next < entries.size()) {
         scheduled = true;

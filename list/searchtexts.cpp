@@ -4,6 +4,7 @@
 #include "sparevector.h"
 #include "spottext.h"
 
+#include <algorithm>
 #include <cstring>
 #include <thread>
 
@@ -126,6 +127,12 @@ bool SearchTexts::findByPairs(const SpotSearch &search, const std::vector<quint6
     const std::vector<quint16> &pairs = search.requiredPairs();
     if (!indexesPairs || pairs.empty() || search.mayMatchAnyMask(false))
         return false;
+    // Only the blocks from the first candidate on are read: a saved filter's new spots are
+    // the newest rows.
+    const auto firstWord = std::find_if(candidates.begin(), candidates.end(), [](quint64 word) { return word != 0; });
+    if (firstWord == candidates.end())
+        return true;
+    const quint32 firstItem = quint32(firstWord - candidates.begin()) * 64;
     const bool decided = search.pairsDecide();
     const auto part = [&](qsizetype firstBlock, qsizetype endBlock, std::vector<quint32> &matched) {
         std::vector<quint32> holding;
@@ -135,14 +142,16 @@ bool SearchTexts::findByPairs(const SpotSearch &search, const std::vector<quint6
                 matched.push_back(item);
         }
     };
+    const qsizetype firstBlock = pairRows.blockOf(firstItem);
     const qsizetype blocks = pairRows.blockCount();
     std::vector<quint32> older;
     std::vector<quint32> newer;
-    if (size() < parallelFrom) {
-        part(0, blocks, newer);
+    if (size() - firstItem < parallelFrom) {
+        part(firstBlock, blocks, newer);
     } else {
-        std::thread helper(part, 0, blocks / 2, std::ref(older));
-        part(blocks / 2, blocks, newer);
+        const qsizetype half = firstBlock + (blocks - firstBlock) / 2;
+        std::thread helper(part, firstBlock, half, std::ref(older));
+        part(half, blocks, newer);
         helper.join();
     }
     for (const std::vector<quint32> *matched : {&older, &newer}) {
@@ -151,7 +160,7 @@ bool SearchTexts::findByPairs(const SpotSearch &search, const std::vector<quint6
     }
     // SQLite's LIKE reads own bytes differently where the search has "_" or other than ASCII.
     if (search.mayMatchAnyMask(true)) {
-        for (qsizetype item = 0; item < size(); ++item) {
+        for (qsizetype item = firstItem; item < size(); ++item) {
             if ((flags[size_t(item)] & OwnBytes) && isSet(candidates, quint32(item)) && compare(item, search))
                 setBit(hits, quint32(item));
         }

@@ -15,10 +15,13 @@ bool execute(sqlite3 *connection, const char *sql)
 
 } // namespace
 
-SpotIndexBuilder::SpotIndexBuilder(const QString &fileName, QObject *parent, std::unique_ptr<SpotListIndex> from)
+SpotIndexBuilder::SpotIndexBuilder(const QString &fileName, QObject *parent, std::unique_ptr<SpotListIndex> from,
+                                   Followup followup)
     : QObject(parent)
 {
-    worker = std::thread([this, fileName, index = std::move(from)]() mutable { build(fileName, std::move(index)); });
+    worker = std::thread([this, fileName, index = std::move(from), followup = std::move(followup)]() mutable {
+        build(fileName, std::move(index), followup);
+    });
 }
 
 SpotIndexBuilder::~SpotIndexBuilder()
@@ -45,7 +48,7 @@ bool SpotIndexBuilder::readFailed()
     return failed;
 }
 
-void SpotIndexBuilder::build(const QString &fileName, std::unique_ptr<SpotListIndex> index)
+void SpotIndexBuilder::build(const QString &fileName, std::unique_ptr<SpotListIndex> index, const Followup &followup)
 {
     const bool fresh = !index;
     sqlite3 *connection = nullptr;
@@ -80,6 +83,8 @@ void SpotIndexBuilder::build(const QString &fileName, std::unique_ptr<SpotListIn
         index->squeeze();
     if (cancel)
         return;
+    if (followup && update == SpotListIndex::Update::Done)
+        followup(*index);
     {
         std::lock_guard<std::mutex> lock(resultLock);
         failed = update == SpotListIndex::Update::Failed;

@@ -6,6 +6,7 @@
 #include <QString>
 
 #include <atomic>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <thread>
@@ -22,9 +23,13 @@ public:
     // Rows that the list may read on its own thread; more are read here.
     static constexpr qsizetype fewRows = 5000;
 
+    // Work on the builder's thread with the index once it is up to date, before built().
+    using Followup = std::function<void(const SpotListIndex &)>;
+
     // Starts at once: a new index, or from brought up to date with the file (handed over:
-    // SpotListIndex::handOver()).
-    SpotIndexBuilder(const QString &fileName, QObject *parent, std::unique_ptr<SpotListIndex> from = nullptr);
+    // SpotListIndex::handOver()). followup runs when the index was read completely.
+    SpotIndexBuilder(const QString &fileName, QObject *parent, std::unique_ptr<SpotListIndex> from = nullptr,
+                     Followup followup = {});
     // Stops a build in progress and waits for its thread (one batch of rows at most).
     ~SpotIndexBuilder() override;
 
@@ -47,7 +52,7 @@ Q_SIGNALS:
     void built();
 
 private:
-    void build(const QString &fileName, std::unique_ptr<SpotListIndex> index);
+    void build(const QString &fileName, std::unique_ptr<SpotListIndex> index, const Followup &followup);
 
     std::atomic<bool> cancel{false};
     std::mutex resultLock;

@@ -122,7 +122,8 @@ void SpotIndexKeeper::catchUp()
 {
     setState(State::CatchingUp);
     spotIndex->handOver(sqliteHandle(database));
-    builder = std::make_unique<SpotIndexBuilder>(database.databaseName(), nullptr, std::move(spotIndex));
+    builder = std::make_unique<SpotIndexBuilder>(database.databaseName(), nullptr, std::move(spotIndex),
+                                                 makeFollowup ? makeFollowup() : SpotIndexBuilder::Followup());
     connect(builder.get(), &SpotIndexBuilder::built, this, &SpotIndexKeeper::onCaughtUp);
 }
 
@@ -183,6 +184,11 @@ void SpotIndexKeeper::onRetryTimer()
     case State::CatchingUp:
         break; // what it reads comes with it, and a failure there is tried again
     }
+}
+
+void SpotIndexKeeper::setCatchUpFollowup(std::function<SpotIndexBuilder::Followup()> make)
+{
+    makeFollowup = std::move(make);
 }
 
 void SpotIndexKeeper::setRetryInterval(int milliseconds)

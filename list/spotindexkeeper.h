@@ -1,5 +1,6 @@
 #pragma once
 
+#include "spotindexbuilder.h"
 #include "spotlistindex.h"
 
 #include <QObject>
@@ -7,8 +8,6 @@
 #include <QTimer>
 
 #include <memory>
-
-class SpotIndexBuilder;
 
 // Owns the spot list's SpotListIndex and keeps it up with a spots.db as the window's
 // connection sees it. A new index is read on a SpotIndexBuilder's thread; afterwards a few new
@@ -77,6 +76,10 @@ public:
     void catchUp();
     // CatchingUp: waits for the builder and takes the index back.
     void takeBack();
+    // At every catchUp(), make() gives the work that the builder does with the index once it
+    // has read the new rows, before it comes back (on the builder's thread: the work reads
+    // nothing of this thread's). One at a time; an empty function for none.
+    void setCatchUpFollowup(std::function<SpotIndexBuilder::Followup()> make);
     // How long after a failed read it is read again; shortened by tests.
     void setRetryInterval(int milliseconds);
 
@@ -105,4 +108,5 @@ private:
     std::unique_ptr<SpotIndexBuilder> builder;
     bool spotsCounted = false;
     QTimer retryTimer;
+    std::function<SpotIndexBuilder::Followup()> makeFollowup;
 };

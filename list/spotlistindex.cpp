@@ -114,9 +114,12 @@ SpotListIndex::Update SpotListIndex::update(sqlite3 *connection, const std::atom
         return Update::Done;
     }
     seenConnection = nullptr;
+    const qsizetype sizeBefore = size();
     Update result = updateTable(connection, "spots", spots, cancel);
     if (result == Update::Done)
         result = updateTable(connection, "erospots", erotic, cancel);
+    if (lastRowsRead > 0 || size() != sizeBefore)
+        rowsVersion = nextVersion();
     if (result == Update::Done) {
         for (Table *table : {&spots, &erotic})
             table->order.startTitleOrder(table->titles);
@@ -129,6 +132,12 @@ SpotListIndex::Update SpotListIndex::update(sqlite3 *connection, const std::atom
         seen = *now;
     }
     return result;
+}
+
+quint64 SpotListIndex::nextVersion()
+{
+    static std::atomic<quint64> last{0};
+    return ++last;
 }
 
 qint64 SpotListIndex::idsBehind(sqlite3 *connection) const

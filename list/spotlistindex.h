@@ -50,6 +50,9 @@ public:
     qint64 idsBehind(sqlite3 *connection) const;
     // Whether update() through this connection would find nothing to read.
     bool isCurrent(sqlite3 *connection) const;
+    // Another number whenever the rows held change, never the same for two indexes: what
+    // was counted with one version holds for as long as the index has it.
+    quint64 version() const { return rowsVersion; }
     // Rows held, of both tables.
     qsizetype size() const { return qsizetype(spots.ids.size() + erotic.ids.size()); }
     // The index goes to another connection (on another thread) and comes back to from: an
@@ -138,6 +141,8 @@ private:
     Table spots{SearchTexts::Pairs::Indexed};
     Table erotic{SearchTexts::Pairs::NotIndexed};
     qsizetype lastRowsRead = 0;
+    quint64 rowsVersion = nextVersion();
+    static quint64 nextVersion();
     struct Fingerprint
     {
         qint64 changes;

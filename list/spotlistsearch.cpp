@@ -89,10 +89,9 @@ void markRows(const RowBits &candidates, RowBits &rows, size_t rowCount, Matches
     inHalves(candidates, rowCount >= parallelFrom, part);
 }
 
-// Below one candidate in this many rows (the new rows of a saved filter), each candidate's
-// values are compared where it stands: cheaper than the pairs of every title and every
-// distinct spotter and tag.
-constexpr size_t sparseBelow = 32;
+// Below this many candidates (the rows a rare earlier term left), each candidate is compared
+// where it stands: cheaper than the pairs of every block and every distinct spotter and tag.
+constexpr size_t fewCandidates = 4'096;
 // From this many candidates compared one by one (a few milliseconds), two threads compare them.
 constexpr size_t parallelCandidatesFrom = 8'192;
 
@@ -104,46 +103,45 @@ size_t countOf(const RowBits &rows)
     return count;
 }
 
-// The rows of candidates where the term, negated or not, holds. Titles are read where they
-// hold the pattern's pairs of bytes; spotters and tags repeat, and each distinct one is
-// compared once; a few candidates are compared one by one.
+// The rows of candidates where the term, negated or not, holds. A few candidates are compared
+// one by one; otherwise titles are read where they hold the pattern's pairs of bytes (in the
+// blocks from the first candidate on: a range's new rows are one or two), and spotters and
+// tags, which repeat, are compared once per distinct value.
 RowBits termRows(const Columns &columns, const SearchQuery::Term &term, const RowBits &candidates)
 {
     const SpotSearch search(term.pattern);
     using Field = SearchQuery::Field;
+    const bool any = term.field == Field::Any;
+    const bool bySpotter = any || term.field == Field::Spotter;
+    const bool byTag = any || term.field == Field::Tag;
+    RowBits rows(candidates.size());
     const size_t candidateCount = countOf(candidates);
-    if (candidateCount * sparseBelow < columns.rows) {
-        const bool any = term.field == Field::Any;
-        RowBits rows(candidates.size());
+    const bool few = candidateCount < fewCandidates;
+    const bool titlesFound = any && !few && columns.titles.findByPairs(search, candidates, rows);
+    const bool titlesLeft = any && !titlesFound;
+    if (few || (titlesLeft && candidateCount * 32 < columns.rows)) {
         inHalves(candidates, candidateCount >= parallelCandidatesFrom, [&](size_t fromWord, size_t toWord) {
             for (size_t w = fromWord; w < toWord; ++w) {
-                for (quint64 left = candidates[w]; left; left &= left - 1) {
+                for (quint64 left = candidates[w] & ~rows[w]; left; left &= left - 1) {
                     const size_t row = w * 64 + size_t(__builtin_ctzll(left));
-                    const bool found = ((any || term.field == Field::Spotter)
-                                        && columns.spotters.matches(columns.spotterOf[row], search))
-                        || ((any || term.field == Field::Tag) && columns.tags.matches(columns.tagOf[row], search))
-                        || (any && columns.titles.matches(qsizetype(row), search));
-                    if (found != term.negated)
+                    if ((bySpotter && columns.spotters.matches(columns.spotterOf[row], search))
+                        || (byTag && columns.tags.matches(columns.tagOf[row], search))
+                        || (titlesLeft && columns.titles.matches(qsizetype(row), search)))
                         rows[w] |= quint64(1) << (row & 63);
                 }
             }
         });
-        return rows;
-    }
-    const std::vector<quint8> spotterFound
-        = matchingValues(columns.spotters, search, term.field == Field::Any || term.field == Field::Spotter);
-    const std::vector<quint8> tagFound
-        = matchingValues(columns.tags, search, term.field == Field::Any || term.field == Field::Tag);
-    const bool byOthers = anyOf(spotterFound) || anyOf(tagFound);
-    const auto otherMatches
-        = [&](size_t row) { return spotterFound[columns.spotterOf[row]] || tagFound[columns.tagOf[row]]; };
-
-    RowBits rows(candidates.size());
-    if (term.field == Field::Any && !columns.titles.findByPairs(search, candidates, rows)) {
-        markRows(candidates, rows, columns.rows,
-                 [&](size_t row) { return otherMatches(row) || columns.titles.matches(qsizetype(row), search); });
-    } else if (byOthers) {
-        markRows(candidates, rows, columns.rows, otherMatches);
+    } else {
+        const std::vector<quint8> spotterFound = matchingValues(columns.spotters, search, bySpotter);
+        const std::vector<quint8> tagFound = matchingValues(columns.tags, search, byTag);
+        const auto otherMatches
+            = [&](size_t row) { return spotterFound[columns.spotterOf[row]] || tagFound[columns.tagOf[row]]; };
+        if (titlesLeft) {
+            markRows(candidates, rows, columns.rows,
+                     [&](size_t row) { return otherMatches(row) || columns.titles.matches(qsizetype(row), search); });
+        } else if (anyOf(spotterFound) || anyOf(tagFound)) {
+            markRows(candidates, rows, columns.rows, otherMatches);
+        }
     }
     for (size_t w = 0; w < rows.size(); ++w)
         rows[w] = candidates[w] & (term.negated ? ~rows[w] : rows[w]);

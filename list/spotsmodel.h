@@ -86,6 +86,7 @@ public:
     const SpotSizes &sizes() const { return spotSizes; }
     // Whose state tells where the index is.
     const SpotIndexKeeper &indexKeeper() const { return keeper; }
+    SpotIndexKeeper &indexKeeper() { return keeper; }
     // How long after a failed read of the index it is read again; shortened by tests.
     void setRetryInterval(int milliseconds);
 

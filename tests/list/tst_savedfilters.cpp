@@ -691,6 +691,20 @@ void TestSavedFilters::countsNewSpotsOfSavedFilters()
         QCOMPARE(changes.size(), before + (range.changes ? 1 : 0));
     }
 
+    // Filters changed while the builder counts with the ones before: counted again here.
+    for (SavedFilterCounts::Entry &entry : entries) {
+        if (entry.seenId)
+            entry.seenId = *entry.seenId - 3;
+    }
+    QSignalSpy updated(&model, &SpotsModel::indexUpdated);
+    QVERIFY(insert(int(SpotIndexBuilder::fewRows) + 100, false, {}));
+    Q_EMIT source->newSpots();
+    QCOMPARE(model.indexKeeper().state(), SpotIndexKeeper::State::CatchingUp);
+    counts.setFilters(entries);
+    QTRY_VERIFY(!updated.isEmpty());
+    QTRY_VERIFY(counts.isCounted());
+    QVERIFY(countsExact());
+
     // Seen up to the newest: nothing new, in one more signal.
     for (SavedFilterCounts::Entry &entry : entries) {
         QCOMPARE(counts.newestId(entry.filter), maxId(entry.filter.readsEroticTable()));
