@@ -54,7 +54,9 @@ int percentOf(double done, double total)
 {
     if (!(total > 0))
         return 0;
-    return std::clamp(int(done * 100 / total), 0, 100);
+    // Clamped before the conversion: a hostile answer's sizes may lie anywhere, or be NaN.
+    const double percent = done * 100 / total;
+    return percent > 0 ? int(std::min(percent, 100.0)) : 0;
 }
 
 std::optional<QJsonArray> nzbgetResult(const QByteArray &answer)

@@ -59,6 +59,10 @@ void TestJobStates::read_data()
         << QStringLiteral("9=bezig:50:");
     QTest::newRow("nzbget-downloading-nothing-known") << Reader::NzbGetQueue
         << QByteArray(R"({"result": [{"NZBID": 9, "Status": "DOWNLOADING"}]})") << QStringLiteral("9=bezig:0:");
+    QTest::newRow("nzbget-hostile-sizes") << Reader::NzbGetQueue << QByteArray(R"({"result": [
+        {"NZBID": 8, "Status": "DOWNLOADING", "FileSizeLo": 1, "RemainingSizeHi": -1e300},
+        {"NZBID": 9, "Status": "DOWNLOADING", "FileSizeLo": 1, "RemainingSizeLo": 1e300}]})")
+        << QStringLiteral("8=bezig:100: 9=bezig:0:");
     QTest::newRow("nzbget-bad-ids-skipped") << Reader::NzbGetQueue << QByteArray(R"({"result": [
         {"NZBID": "3", "Status": "QUEUED"}, {"NZBID": 0, "Status": "QUEUED"}, {"NZBID": 2.5, "Status": "QUEUED"},
         {"Status": "QUEUED"}, 7]})")
