@@ -86,6 +86,10 @@ private Q_SLOTS:
             << article(ZlibStream::deflateRaw(nzb(nzbFile(quoted("b.rar"), "<group>\n  alt.first \n</group>") + nzbFile(quoted("a.rar")), "<nzb>")))
             << spotGroup << QStringList{s("z.nfo")} << s("alt.first \n") << QStringList{s("z.nfo"), s("b.rar")}
             << QStringList{badXml, QStringLiteral("\"[1/3] - &quot;b.rar&quot; yEnc (1/20)\"")};
+        QTest::newRow("no-group-files-listed-once")
+            << article(ZlibStream::deflateRaw(nzb(nzbFile(quoted("a.avi"), "")))) << QString() << QStringList{s("c.jpg")}
+            << QString() << QStringList{s("c.jpg"), s("a.avi")}
+            << QStringList{badXml, QStringLiteral("\"[1/3] - &quot;a.avi&quot; yEnc (1/20)\"")};
         QTest::newRow("xml-does-not-parse")
             << article(ZlibStream::deflateRaw("<nzb><file subject=\"a.rar\"><group>g.h</group></nzb>")) << QString() << QStringList()
             << s("g.h") << QStringList{s("a.rar")} << QStringList{badXml, QStringLiteral("\"a.rar\"")};

@@ -72,10 +72,15 @@ bool readNzb(QByteArrayView article, QString &newsgroup, QStringList &fileNames)
         qDebug("Fout bij decoderen/uitpakken NZB");
 
     const bool tagged = nzb.contains(QByteArrayView("<nzb"));
+    // The patterns start again from the spot's own names: the names the query engine read of
+    // an NZB without a group would otherwise be listed twice.
+    const QStringList spotFileNames = fileNames;
     if (nzb.contains(QByteArrayView("</nzb>")))
         readXml(nzb, newsgroup, fileNames);
-    if (newsgroup.isEmpty() && tagged)
+    if (newsgroup.isEmpty() && tagged) {
+        fileNames = spotFileNames;
         readPatterns(ByteText::toText(nzb), newsgroup, fileNames);
+    }
     if (!tagged)
         qDebug("NZB ongeldig (geen <nzb> tag)");
     return !newsgroup.isEmpty();
