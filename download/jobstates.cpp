@@ -196,9 +196,8 @@ std::optional<States> sabnzbdQueue(const QByteArray &answer)
         if (id.isEmpty())
             continue;
         if (status == QLatin1StringView("Downloading"))
-            states.insert(
-                id,
-                state(Phase::Downloading, std::clamp(int(number(slot.value(QStringLiteral("percentage")))), 0, 100)));
+            states.insert(id,
+                          state(Phase::Downloading, percentOf(number(slot.value(QStringLiteral("percentage"))), 100)));
         else if (isPostProcessing(status))
             states.insert(id, state(Phase::PostProcessing));
         else

@@ -94,9 +94,12 @@ void TestJobStates::read_data()
                   {"nzo_id": "SABnzbd_nzo_c3", "status": "Paused", "percentage": "0"},
                   {"nzo_id": "SABnzbd_nzo_d4", "status": "Downloading", "percentage": 250},
                   {"nzo_id": "SABnzbd_nzo_e5", "status": "Checking"},
+                  {"nzo_id": "SABnzbd_nzo_f6", "status": "Downloading", "percentage": "-1e300"},
+                  {"nzo_id": "SABnzbd_nzo_g7", "status": "Downloading", "percentage": 1e300},
                   {"nzo_id": "bad id;rm", "status": "Queued"}]}})")
         << QStringLiteral("SABnzbd_nzo_a1=bezig:57: SABnzbd_nzo_b2=wachtrij:0: SABnzbd_nzo_c3=wachtrij:0: "
-                          "SABnzbd_nzo_d4=bezig:100: SABnzbd_nzo_e5=nabewerking:0:");
+                          "SABnzbd_nzo_d4=bezig:100: SABnzbd_nzo_e5=nabewerking:0: SABnzbd_nzo_f6=bezig:0: "
+                          "SABnzbd_nzo_g7=bezig:100:");
     QTest::newRow("sabnzbd-queue-empty") << Reader::SabnzbdQueue
         << QByteArray(R"({"queue": {"status": "Idle", "slots": []}})") << QString();
     QTest::newRow("sabnzbd-refused-key") << Reader::SabnzbdQueue
