@@ -20,7 +20,6 @@
 #include <QFile>
 #include <QHostAddress>
 #include <QSettings>
-#include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QTcpSocket>
 #include <QThread>
@@ -179,15 +178,6 @@ double innHeadSeconds(quint16 port, const QList<QByteArray> &ids)
         3);
 }
 
-qint64 storedRows(const QSqlDatabase &db)
-{
-    QSqlQuery query(db);
-    Bench::require(query.exec(QStringLiteral("SELECT (SELECT count(*) FROM spots)+(SELECT count(*) FROM erospots)"))
-                       && query.next(),
-                   "cannot count the stored spots");
-    return query.value(0).toLongLong();
-}
-
 // INN's lines through the program's parsing, duplicate check and insert, one transaction per
 // range made durable as the program makes it, without a network.
 double storeSeconds()
@@ -212,7 +202,7 @@ double storeSeconds()
                 Bench::require(transaction.commit() && SqlFile::checkpoint(spots.database()),
                                "a range was not committed");
             }
-            Bench::require(storedRows(store.spotsDatabase()) == spotCount(), "the store lost spots");
+            Bench::require(Bench::storedRows(store.spotsDatabase()) == spotCount(), "the store lost spots");
         },
         3);
 }
@@ -246,7 +236,7 @@ double programSeconds(quint16 port)
             });
             controller.connectToServer();
             Bench::runLoop(loop, "the download from INN did not end", 600'000);
-            Bench::require(storedRows(controller.spotsDatabase()) == spotCount(), "the download lost spots");
+            Bench::require(Bench::storedRows(controller.spotsDatabase()) == spotCount(), "the download lost spots");
         },
         3);
 }

@@ -17,7 +17,6 @@
 #include <QFile>
 #include <QMap>
 #include <QSettings>
-#include <QSqlQuery>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 
@@ -89,15 +88,6 @@ QString storedSpots(int millions)
     return millions == 0 ? QString() : SpotListCorpus::useStore(millions);
 }
 
-qint64 storedRows(const QSqlDatabase &db)
-{
-    QSqlQuery query(db);
-    Bench::require(query.exec(QStringLiteral("SELECT (SELECT count(*) FROM spots)+(SELECT count(*) FROM erospots)"))
-                       && query.next(),
-                   "cannot count the stored spots");
-    return query.value(0).toLongLong();
-}
-
 // From the GROUP command to the notice that the header download is complete.
 double programSeconds(bool compressed, int storedMillions)
 {
@@ -121,7 +111,7 @@ double programSeconds(bool compressed, int storedMillions)
     }
 
     Tarnwick controller;
-    const qint64 before = storedRows(controller.spotsDatabase());
+    const qint64 before = Bench::storedRows(controller.spotsDatabase());
     Bench::require(before == storedMillions * SpotListCorpus::spotsPerMillion(),
                    "the store does not hold the spots it should");
     QElapsedTimer timer;
@@ -142,7 +132,7 @@ double programSeconds(bool compressed, int storedMillions)
     });
     controller.connectToServer();
     loop.exec();
-    Bench::require(storedRows(controller.spotsDatabase()) - before == uniqueSpots(),
+    Bench::require(Bench::storedRows(controller.spotsDatabase()) - before == uniqueSpots(),
                    "the download lost or doubled spots");
     Bench::require(server.receivedCommands().mid(0, expectedCommands.size()) == expectedCommands,
                    "the download asked for other ranges");
@@ -221,7 +211,7 @@ double limitSeconds(int storedMillions)
     qint64 before = 0;
     {
         const SpotStore schema; // the tables and indexes exactly as the program makes them
-        before = storedRows(schema.spotsDatabase());
+        before = Bench::storedRows(schema.spotsDatabase());
     }
     Bench::require(before == storedMillions * SpotListCorpus::spotsPerMillion(),
                    "the store does not hold the spots it should");
@@ -265,7 +255,7 @@ double limitSeconds(int storedMillions)
     sqlite3_close(db);
     {
         const SpotStore written;
-        Bench::require(storedRows(written.spotsDatabase()) - before == uniqueSpots(),
+        Bench::require(Bench::storedRows(written.spotsDatabase()) - before == uniqueSpots(),
                        "the limit lost or doubled spots");
     }
     return double(nanoseconds) / 1e9;

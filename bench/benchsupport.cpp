@@ -6,6 +6,7 @@
 #include <QFile>
 #include <QRandomGenerator>
 #include <QSettings>
+#include <QSqlQuery>
 #include <QStandardPaths>
 #include <QTimer>
 
@@ -81,6 +82,15 @@ FreshProfile::FreshProfile(const QString &spotsFile)
 QString FreshProfile::spotsFile() const
 {
     return QStandardPaths::writableLocation(QStandardPaths::AppDataLocation) + QLatin1String("/spots.db");
+}
+
+qint64 storedRows(const QSqlDatabase &db)
+{
+    QSqlQuery query(db);
+    Bench::require(query.exec(QStringLiteral("SELECT (SELECT count(*) FROM spots)+(SELECT count(*) FROM erospots)"))
+                       && query.next(),
+                   "cannot count the stored spots");
+    return query.value(0).toLongLong();
 }
 
 } // namespace Bench

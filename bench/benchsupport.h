@@ -7,6 +7,7 @@
 #include <QTemporaryDir>
 
 class QEventLoop;
+class QSqlDatabase;
 
 #include <algorithm>
 #include <limits>
@@ -47,6 +48,9 @@ double bestSeconds(Run run, int runs = 5)
 
 // The middle one of values taken from runs (the upper middle one of an even count).
 double median(QList<double> values);
+
+// Rows in spots and erospots together, read through that connection.
+qint64 storedRows(const QSqlDatabase &db);
 
 // The median of many runs, for work of a few milliseconds that one disturbance would spoil.
 template<typename Run>
