@@ -1,7 +1,10 @@
 #include "spotindexbuilder.h"
 
 #include "sqlitestatement.h"
+#include "threadhandover.h"
 
+#include <QCoreApplication>
+#include <QEvent>
 #include <QFile>
 
 #include <sqlite3.h>
@@ -12,6 +15,10 @@ bool execute(sqlite3 *connection, const char *sql)
 {
     return sqlite3_exec(connection, sql, nullptr, nullptr, nullptr) == SQLITE_OK;
 }
+
+// What the builder's thread tells the builder on its thread of creation.
+const QEvent::Type countedEvent = QEvent::Type(QEvent::registerEventType());
+const QEvent::Type builtEvent = QEvent::Type(QEvent::registerEventType());
 
 } // namespace
 
@@ -60,8 +67,7 @@ void SpotIndexBuilder::build(const QString &fileName, std::unique_ptr<SpotListIn
     if (opened && fresh) {
         SqliteStatement count(connection, "SELECT count(*) FROM spots");
         if (count.step() == SqliteStatement::Result::Row)
-            QMetaObject::invokeMethod(
-                this, [this] { Q_EMIT counted(); }, Qt::QueuedConnection);
+            announce(countedEvent);
     }
     if (fresh)
         index = std::make_unique<SpotListIndex>();
@@ -93,6 +99,24 @@ void SpotIndexBuilder::build(const QString &fileName, std::unique_ptr<SpotListIn
         if (update == SpotListIndex::Update::Done || (failed && !fresh))
             result = std::move(index);
     }
-    QMetaObject::invokeMethod(
-        this, [this] { Q_EMIT built(); }, Qt::QueuedConnection);
+    announce(builtEvent);
+}
+
+void SpotIndexBuilder::announce(QEvent::Type type)
+{
+    auto *event = new QEvent(type);
+    markHandedOver(event);
+    QCoreApplication::postEvent(this, event);
+}
+
+bool SpotIndexBuilder::event(QEvent *event)
+{
+    if (event->type() != countedEvent && event->type() != builtEvent)
+        return QObject::event(event);
+    markTakenOver(event);
+    if (event->type() == countedEvent)
+        Q_EMIT counted();
+    else
+        Q_EMIT built();
+    return true;
 }

@@ -2,6 +2,7 @@
 
 #include "spotlistindex.h"
 
+#include <QEvent>
 #include <QObject>
 #include <QString>
 
@@ -51,8 +52,14 @@ Q_SIGNALS:
     // Emitted on the builder's own thread of creation, once.
     void built();
 
+protected:
+    bool event(QEvent *event) override;
+
 private:
     void build(const QString &fileName, std::unique_ptr<SpotListIndex> index, const Followup &followup);
+
+    // Posts one of the two notices to the thread of creation.
+    void announce(QEvent::Type type);
 
     std::atomic<bool> cancel{false};
     std::mutex resultLock;
