@@ -126,3 +126,11 @@ enum class InnFigure {
     DetailsVsLimit
 };
 double innFigure(InnFigure figure);
+
+// A provider at a distance: the demo server (in this process) starting every reply 30 ms after
+// its command and sending at most 8 MB/s; the program downloads the headers and comments of its
+// 20,000 spots and every spot's details, from connecting until the last details are stored
+// (Seconds). The bound is what that link allows: every byte the server sent at its rate, plus
+// one round trip for every window of commands the program wrote (DetailsRun::window of them).
+enum class DistanceFigure { Seconds, BoundSeconds, VsBound };
+double distanceFigure(DistanceFigure figure);

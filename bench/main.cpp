@@ -56,6 +56,9 @@ const Figure trailingFigures[] = {
     {"head_inn_200k_s", "s", [] { return innFigure(InnFigure::HeadSeconds); }, 2},
     {"details_inn_200k_s", "s", [] { return innFigure(InnFigure::DetailsSeconds); }, 2},
     {"details_vs_limit", "x", [] { return innFigure(InnFigure::DetailsVsLimit); }, 2},
+    {"distance_20k_s", "s", [] { return distanceFigure(DistanceFigure::Seconds); }, 2},
+    {"distance_bound_s", "s", [] { return distanceFigure(DistanceFigure::BoundSeconds); }, 2},
+    {"distance_vs_bound", "x", [] { return distanceFigure(DistanceFigure::VsBound); }, 2},
 };
 
 // The spot list figures of one store size: each through the model and (_capi) through the

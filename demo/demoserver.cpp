@@ -38,6 +38,11 @@ const DemoCorpus &DemoServer::corpus() const
     return articles;
 }
 
+const NewsServer &DemoServer::newsServer() const
+{
+    return server;
+}
+
 void DemoServer::postArrival()
 {
     const qint64 now = QDateTime::currentSecsSinceEpoch();

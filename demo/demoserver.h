@@ -27,6 +27,8 @@ public:
     bool start();
     quint16 port() const;
     const DemoCorpus &corpus() const;
+    // What was asked and sent so far.
+    const NewsServer &newsServer() const;
 
     // Posts the next spot (and every other time a comment) at once, as the timer does.
     void postArrival();

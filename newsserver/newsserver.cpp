@@ -134,6 +134,11 @@ int NewsServer::connectionCount() const
     return connections;
 }
 
+qint64 NewsServer::bytesSent() const
+{
+    return sent;
+}
+
 void NewsServer::incomingConnection(qintptr socketDescriptor)
 {
     ++connections;

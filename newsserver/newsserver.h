@@ -100,6 +100,8 @@ public:
     // that did not end in CR LF is kept as received).
     QList<QByteArray> receivedCommands() const;
     int connectionCount() const;
+    // Every byte of a reply (greetings included) written to any connection.
+    qint64 bytesSent() const;
 
 Q_SIGNALS:
     void commandReceived(const QByteArray &command);
@@ -138,4 +140,5 @@ private:
     int idleTimeout = 0;
     QList<QByteArray> commands;
     int connections = 0;
+    qint64 sent = 0;
 };

@@ -181,21 +181,33 @@ void NewsSession::writeNextChunk()
             socket->disconnectFromHost();
         return;
     }
+    if (!writing) {
+        paceClock.start();
+        paced = 0;
+    }
     writing = true;
     if (server.rate > 0) {
-        // 10 ms worth of the rate, then the rest later.
+        // What the rate allows since this stretch of sending began, 10 ms ahead, less what went
+        // out: the pace holds on average however late the timer fires, and small replies
+        // share a slice.
         constexpr int tick = 10;
-        const qsizetype slice = std::max<qsizetype>(1, qsizetype(server.rate) * 1024 * tick / 1000);
-        QByteArray &first = chunks.first();
-        socket->write(first.first(std::min(slice, first.size())));
-        first.remove(0, std::min(slice, first.size()));
-        if (first.isEmpty())
-            chunks.removeFirst();
+        qint64 allowed = std::max<qint64>(1, qint64(server.rate) * 1024 * (paceClock.elapsed() + tick) / 1000 - paced);
+        while (allowed > 0 && !chunks.isEmpty()) {
+            QByteArray &first = chunks.first();
+            const qsizetype size = qsizetype(std::min<qint64>(allowed, first.size()));
+            const qint64 written = socket->write(first.first(size));
+            server.sent += written;
+            paced += written;
+            allowed -= size;
+            first.remove(0, size);
+            if (first.isEmpty())
+                chunks.removeFirst();
+        }
         socket->flush();
         QTimer::singleShot(tick, this, &NewsSession::writeNextChunk);
         return;
     }
-    socket->write(chunks.takeFirst());
+    server.sent += socket->write(chunks.takeFirst());
     socket->flush();
     if (chunks.isEmpty())
         writeNextChunk();

@@ -4,6 +4,7 @@
 
 #include <QByteArray>
 #include <QDeadlineTimer>
+#include <QElapsedTimer>
 #include <QList>
 #include <QObject>
 #include <QTimer>
@@ -52,6 +53,9 @@ private:
     QTimer latencyTimer;
     QList<QByteArray> chunks;
     bool writing = false;
+    // The pace of a capped rate: since when this stretch of sending went on, and its bytes.
+    QElapsedTimer paceClock;
+    qint64 paced = 0;
     bool ending = false; // a reply on its way ends the connection: later commands are not obeyed
     bool closeWhenSent = false;
 };

@@ -70,6 +70,7 @@ private Q_SLOTS:
     void slotRunsEventLoop();
     void oneRoundTripUnderLatency_data();
     void oneRoundTripUnderLatency();
+    void smallRepliesShareTheRate();
 
 private:
     ClientTestBed bed;
@@ -309,6 +310,29 @@ void TestSpotNNTPPipeline::oneRoundTripUnderLatency()
     else
         QVERIFY2(elapsed < requests * latency / 2, qPrintable(QString::number(elapsed)));
     QCOMPARE(c.articleNotFound.count(), 0);
+}
+
+// A server capped at 1 MiB/s sends many small pipelined replies at that rate, several in one
+// 10 ms slice (not one reply a slice), and never faster.
+void TestSpotNNTPPipeline::smallRepliesShareTheRate()
+{
+    constexpr int rateKiBps = 1024;
+    constexpr int requests = 200;
+    ClientUnderTest &c = bed.makeClient();
+    c->setPipelineDepth(requests);
+    QVERIFY(c.logIn());
+    bed.server->setRate(rateKiBps);
+    const qint64 sentBefore = bed.server->bytesSent();
+
+    QElapsedTimer timer;
+    timer.start();
+    for (int request = 0; request < requests; ++request)
+        c->fetchHead(TestCorpus::commentId);
+    QTRY_COMPARE_WITH_TIMEOUT(c->pendingCommands(), 0, 20'000);
+    const qint64 elapsed = timer.elapsed();
+    const qint64 atRateMs = (bed.server->bytesSent() - sentBefore) * 1000 / (rateKiBps * 1024);
+    QVERIFY2(elapsed >= atRateMs - 10, qPrintable(QString::number(elapsed)));
+    QVERIFY2(elapsed < requests * 10 / 2, qPrintable(QString::number(elapsed)));
 }
 
 TARNWICK_TEST_MAIN(TestSpotNNTPPipeline)

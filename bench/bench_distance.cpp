@@ -1,0 +1,81 @@
+// The whole download from a provider at a distance: the demo server in this process, slowed
+// to a round trip and a bandwidth, against the program's header, comment and details runs.
+#include "benchsupport.h"
+#include "demoserver.h"
+#include "detailsrun.h"
+#include "figures.h"
+#include "settings.h"
+#include "tarnwick.h"
+
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QSettings>
+
+#include <cmath>
+#include <optional>
+
+namespace {
+
+constexpr int latencyMs = 30;
+constexpr int rateKiBps = 8'000'000 / 1024; // 8 MB/s
+
+struct Distance
+{
+    double seconds = 0;
+    double boundSeconds = 0;
+};
+
+Distance measure()
+{
+    const Bench::FreshProfile profile;
+    DemoServer::Options options;
+    options.corpus.spots = Bench::sized<qint64>(20'000, 500);
+    options.arrivalSeconds = 0;
+    options.latencyMs = latencyMs;
+    options.rateKiBps = rateKiBps;
+    DemoServer demo(options);
+    Bench::require(demo.start(), "the demo server does not listen");
+    {
+        QSettings settings;
+        settings.setValue(Settings::Key::server, QStringLiteral("127.0.0.1"));
+        settings.setValue(Settings::Key::port, demo.port());
+        settings.setValue(Settings::Key::maxSpots, 1'000'000);
+        settings.setValue(Settings::Key::detailsFetch, true);
+    }
+    Tarnwick controller;
+    QEventLoop loop;
+    QObject::connect(&controller, &Tarnwick::detailsProgress, &loop, [&](qint64 done, qint64 total) {
+        if (total == options.corpus.spots && done == total)
+            loop.quit();
+    });
+    QObject::connect(&controller, &Tarnwick::error, &loop, [](int, const QString &text) {
+        Bench::require(false, qPrintable(QLatin1String("download failed: ") + text));
+    });
+    QElapsedTimer timer;
+    timer.start();
+    controller.connectToServer();
+    Bench::runLoop(loop, "the download from the distant server did not end", 600'000);
+    const double seconds = double(timer.nsecsElapsed()) / 1e9;
+
+    const NewsServer &server = demo.newsServer();
+    const double windows = std::ceil(double(server.receivedCommands().size()) / DetailsRun::window);
+    return {seconds, double(server.bytesSent()) / (rateKiBps * 1024.0) + windows * latencyMs / 1000.0};
+}
+
+} // namespace
+
+double distanceFigure(DistanceFigure figure)
+{
+    static std::optional<Distance> measured;
+    if (!measured)
+        measured = measure();
+    switch (figure) {
+    case DistanceFigure::Seconds:
+        return measured->seconds;
+    case DistanceFigure::BoundSeconds:
+        return measured->boundSeconds;
+    case DistanceFigure::VsBound:
+        return measured->seconds / measured->boundSeconds;
+    }
+    return 0;
+}
