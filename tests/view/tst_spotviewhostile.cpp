@@ -58,11 +58,17 @@ private Q_SLOTS:
 
     void hostileSpots_data();
     void hostileSpots();
+    void hostileSpotsFromTheirHeads_data();
+    void hostileSpotsFromTheirHeads();
     void endedRenderProcessLeavesAMessage();
 
 private:
+    // The spot's page opened from its whole article, or from the header block that the
+    // details run kept (no ARTICLE asked).
+    enum class Source { Article, Head };
     SpotView *openSpot(const QByteArray &posting, const QByteArray &commentName = "Lezer",
-                       const QByteArray &commentText = "Reactie");
+                       const QByteArray &commentText = "Reactie", Source source = Source::Article);
+    void checkHostileSpot(Source source);
 
     PictureServer pictures;
     RequestRecorder recorder;
@@ -108,15 +114,21 @@ void TestSpotViewHostile::cleanup()
 }
 
 SpotView *TestSpotViewHostile::openSpot(const QByteArray &posting, const QByteArray &commentName,
-                                        const QByteArray &commentText)
+                                        const QByteArray &commentText, Source source)
 {
+    if (source == Source::Head)
+        session->configure({{Settings::Key::detailsFetch, true}});
     session->serveSpots(1, 1, 1);
     session->server.addArticle(Tarnwick::spotGroup, 1, "spot1@free.pt",
                                SpotArticles::spot("<Spotnet><Posting>" + posting + "</Posting></Spotnet>"));
     session->server.addArticle(Tarnwick::commentGroup, 1, "c1@example",
                                SpotArticles::comment(commentName, commentText, "spot1@free.pt"));
     Tarnwick &controller = session->start();
+    QSignalSpy details(&controller, &Tarnwick::detailsProgress);
     if (!session->waitForCycle())
+        return nullptr;
+    if (source == Source::Head
+        && !QTest::qWaitFor([&] { return !details.isEmpty() && details.last().at(0) == details.last().at(1); }))
         return nullptr;
     return new SpotView(&controller, &tabs, 1, QStringLiteral("Spot 1"), &tabs);
 }
@@ -179,6 +191,35 @@ void TestSpotViewHostile::hostileSpots_data()
 
 void TestSpotViewHostile::hostileSpots()
 {
+    checkHostileSpot(Source::Article);
+}
+
+void TestSpotViewHostile::hostileSpotsFromTheirHeads_data()
+{
+    QTest::addColumn<QByteArray>("posting");
+    QTest::addColumn<QByteArray>("commentName");
+    QTest::addColumn<QByteArray>("commentText");
+    QTest::addColumn<bool>("images");
+    QTest::addColumn<QStringList>("reached");
+    const QByteArray handler = "document.title='pwned'";
+    QTest::newRow("description-names-fields-with-quotes")
+        << "<Description>{website} {newsgroup}&lt;script&gt;" + handler
+            + "&lt;/script&gt;</Description><Website>http://w.example/'onmouseover='" + handler
+            + "'</Website><Newsgroup>\"'&lt;b&gt;</Newsgroup>"
+        << QByteArray("Lezer") << QByteArray("Reactie") << true << QStringList();
+    QTest::newRow("javascript-website") << "<Description>x</Description><Website>javascript:" + handler + "</Website>"
+                                        << QByteArray("Lezer") << QByteArray("Reactie") << true << QStringList();
+}
+
+void TestSpotViewHostile::hostileSpotsFromTheirHeads()
+{
+    checkHostileSpot(Source::Head);
+    QCOMPARE(session->commands("HEAD <spot1@").size(), 1);
+    QCOMPARE(session->commands("ARTICLE <spot1@"), QList<QByteArray>());
+}
+
+void TestSpotViewHostile::checkHostileSpot(Source source)
+{
     QFETCH(QByteArray, posting);
     QFETCH(QByteArray, commentName);
     QFETCH(QByteArray, commentText);
@@ -186,7 +227,7 @@ void TestSpotViewHostile::hostileSpots()
     QFETCH(QStringList, reached);
     posting.replace("PORT", QByteArray::number(pictures.serverPort()));
     QSettings().setValue(Settings::Key::images, images);
-    SpotView *spot = openSpot(posting, commentName, commentText);
+    SpotView *spot = openSpot(posting, commentName, commentText, source);
     QVERIFY(spot);
     QWebEngineView *view = spot->webView();
     QVERIFY(!waitForText(view, QStringLiteral("Reactie van")).isEmpty());
