@@ -25,10 +25,11 @@ public:
     static constexpr qsizetype fewRows = 5000;
 
     // Work on the builder's thread with the index once it is up to date, before built().
-    using Followup = std::function<void(const SpotListIndex &)>;
+    using Followup = SpotListIndex::Followup;
 
     // Starts at once: a new index, or from brought up to date with the file (handed over:
-    // SpotListIndex::handOver()). followup runs when the index was read completely.
+    // SpotListIndex::handOver()). followup runs as SpotListIndex::update() runs it, in every
+    // pass over the tables.
     SpotIndexBuilder(const QString &fileName, QObject *parent, std::unique_ptr<SpotListIndex> from = nullptr,
                      Followup followup = {});
     // Stops a build in progress and waits for its thread (one batch of rows at most).
