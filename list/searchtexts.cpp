@@ -188,8 +188,10 @@ bool SearchTexts::findByPairs(const SpotSearch &search, const std::vector<quint6
 
 void SearchTexts::squeeze(qsizetype room)
 {
-    // The texts to come as long as those held, on average.
-    const size_t textRoom = flags.empty() ? 0 : size_t(double(text.size()) / double(flags.size()) * double(room));
+    // The texts to come as long as the newest as many, and a little more.
+    const size_t newest = std::min(flags.size(), size_t(room));
+    const size_t newestBytes = text.size() - starts[flags.size() - newest];
+    const size_t textRoom = newestBytes + newestBytes / 32;
     squeezeKeeping(text, textRoom);
     squeezeKeeping(starts, size_t(room));
     squeezeKeeping(flags, size_t(room));
