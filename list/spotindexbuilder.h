@@ -24,7 +24,7 @@ public:
     // Rows that the list may read on its own thread; more are read here.
     static constexpr qsizetype fewRows = 5000;
 
-    // Work on the builder's thread with the index once it is up to date, before built().
+    // Work with the index once it holds the new rows, on a thread of the builder's, before built().
     using Followup = SpotListIndex::Followup;
 
     // Starts at once: a new index, or from brought up to date with the file (handed over:
