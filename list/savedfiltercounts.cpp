@@ -37,6 +37,7 @@ SpotIndexBuilder::Followup SavedFilterCounts::countOnBuilder()
     result->filtersVersion = filtersVersion;
     fromBuilder = result;
     return [result, counted = std::move(counted)](const SpotListIndex &index) {
+        result->counts.clear(); // counted again when the index changed since
         for (const std::optional<Entry> &entry : counted) {
             if (!entry)
                 result->counts.push_back(std::nullopt);

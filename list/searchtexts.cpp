@@ -137,8 +137,26 @@ bool SearchTexts::findByPairs(const SpotSearch &search, const std::vector<quint6
     const auto part = [&](qsizetype firstBlock, qsizetype endBlock, std::vector<quint32> &matched) {
         std::vector<quint32> holding;
         pairRows.rowsHoldingAll(pairs, firstBlock, endBlock, holding);
-        for (const quint32 item : holding) {
-            if (isSet(candidates, item) && (decided || compare(item, search)))
+        if (decided) {
+            for (const quint32 item : holding) {
+                if (isSet(candidates, item))
+                    matched.push_back(item);
+            }
+            return;
+        }
+        // The texts compared are far apart in memory: each is asked for some items early,
+        // its place and flags earlier still.
+        constexpr size_t placeAhead = 16;
+        constexpr size_t textAhead = 8;
+        for (size_t i = 0; i < holding.size(); ++i) {
+            if (i + placeAhead < holding.size()) {
+                __builtin_prefetch(&starts[holding[i + placeAhead]]);
+                __builtin_prefetch(&flags[holding[i + placeAhead]]);
+            }
+            if (i + textAhead < holding.size())
+                __builtin_prefetch(text.data() + starts[holding[i + textAhead]]);
+            const quint32 item = holding[i];
+            if (isSet(candidates, item) && compare(item, search))
                 matched.push_back(item);
         }
     };
@@ -168,12 +186,16 @@ bool SearchTexts::findByPairs(const SpotSearch &search, const std::vector<quint6
     return true;
 }
 
-void SearchTexts::squeeze()
+void SearchTexts::squeeze(qsizetype room)
 {
-    text.shrink_to_fit();
-    starts.shrink_to_fit();
-    flags.shrink_to_fit();
-    masks.shrink_to_fit();
+    // The texts to come as long as the newest as many, and a little more.
+    const size_t newest = std::min(flags.size(), size_t(room));
+    const size_t newestBytes = text.size() - starts[flags.size() - newest];
+    const size_t textRoom = newestBytes + newestBytes / 32;
+    squeezeKeeping(text, textRoom);
+    squeezeKeeping(starts, size_t(room));
+    squeezeKeeping(flags, size_t(room));
+    squeezeKeeping(masks, indexesPairs ? 0 : size_t(room));
     pairRows.squeeze();
 }
 

@@ -48,8 +48,9 @@ public:
     const char *shownBase() const { return text.data(); }
     quint32 shownOffset(qsizetype item) const { return starts[size_t(item)]; }
 
-    // Gives back the memory that appending kept in reserve.
-    void squeeze();
+    // Gives back the memory that appending kept in reserve, but for room for that many more
+    // values.
+    void squeeze(qsizetype room);
     qsizetype memoryBytes() const;
 
 private:

@@ -14,6 +14,19 @@ void reserveSparingly(std::vector<T> &values, size_t more)
         values.reserve(needed + values.size() / 8);
 }
 
+// Gives back what growing kept in reserve beyond room more elements.
+template<typename T>
+void squeezeKeeping(std::vector<T> &values, size_t room)
+{
+    const size_t kept = values.size() + room;
+    if (values.capacity() <= kept)
+        return;
+    std::vector<T> squeezed;
+    squeezed.reserve(kept);
+    squeezed.insert(squeezed.end(), values.begin(), values.end());
+    values.swap(squeezed);
+}
+
 template<typename T, typename Value>
 void appendSparingly(std::vector<T> &values, const Value &value)
 {

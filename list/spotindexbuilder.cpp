@@ -75,7 +75,8 @@ void SpotIndexBuilder::build(const QString &fileName, std::unique_ptr<SpotListIn
     // Read again while a pass finds many new rows, so that what the taker still reads is little.
     while (opened) {
         // One read transaction per pass: both tables as of one moment.
-        update = execute(connection, "BEGIN") ? index->update(connection, &cancel) : SpotListIndex::Update::Failed;
+        update = execute(connection, "BEGIN") ? index->update(connection, &cancel, followup)
+                                              : SpotListIndex::Update::Failed;
         execute(connection, "COMMIT");
         // Another pass only for many rows stored meanwhile: a pass that finds none still counts
         // the table.
@@ -89,8 +90,6 @@ void SpotIndexBuilder::build(const QString &fileName, std::unique_ptr<SpotListIn
         index->squeeze();
     if (cancel)
         return;
-    if (followup && update == SpotListIndex::Update::Done)
-        followup(*index);
     {
         std::lock_guard<std::mutex> lock(resultLock);
         failed = update == SpotListIndex::Update::Failed;

@@ -24,11 +24,12 @@ public:
     // Rows that the list may read on its own thread; more are read here.
     static constexpr qsizetype fewRows = 5000;
 
-    // Work on the builder's thread with the index once it is up to date, before built().
-    using Followup = std::function<void(const SpotListIndex &)>;
+    // Work with the index once it holds the new rows, on a thread of the builder's, before built().
+    using Followup = SpotListIndex::Followup;
 
     // Starts at once: a new index, or from brought up to date with the file (handed over:
-    // SpotListIndex::handOver()). followup runs when the index was read completely.
+    // SpotListIndex::handOver()). followup runs as SpotListIndex::update() runs it, in every
+    // pass over the tables.
     SpotIndexBuilder(const QString &fileName, QObject *parent, std::unique_ptr<SpotListIndex> from = nullptr,
                      Followup followup = {});
     // Stops a build in progress and waits for its thread (one batch of rows at most).

@@ -77,8 +77,9 @@ public:
     // CatchingUp: waits for the builder and takes the index back.
     void takeBack();
     // At every catchUp(), make() gives the work that the builder does with the index once it
-    // has read the new rows, before it comes back (on the builder's thread: the work reads
-    // nothing of this thread's). One at a time; an empty function for none.
+    // has read the new rows, before it comes back (on a thread of the builder's, beside the
+    // count of the rows stored: the work reads nothing of this thread's; SpotListIndex::update()).
+    // One at a time; an empty function for none.
     void setCatchUpFollowup(std::function<SpotIndexBuilder::Followup()> make);
     // How long after a failed read it is read again; shortened by tests.
     void setRetryInterval(int milliseconds);

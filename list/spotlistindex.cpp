@@ -18,6 +18,10 @@ constexpr int cancelCheckEvery = 4096;
 constexpr size_t parallelFrom = 200'000;
 // Rows compared per step when looking for the rows that are gone.
 constexpr qint64 idBatch = 4096;
+// From this many rows on, a table that grows copies hundreds of megabytes.
+constexpr size_t largeTable = 1 << 20;
+// The rows of one downloaded range, at most.
+constexpr size_t rangeRows = 50'001;
 // Spot dates are held in 32 bits without sign: up to the year 2106.
 constexpr qint64 latestDate = std::numeric_limits<quint32>::max();
 
@@ -103,7 +107,8 @@ bool SpotListIndex::isCurrent(sqlite3 *connection) const
     return holdsWhatIsSeen(connection, fingerprint(connection));
 }
 
-SpotListIndex::Update SpotListIndex::update(sqlite3 *connection, const std::atomic<bool> *cancel)
+SpotListIndex::Update SpotListIndex::update(sqlite3 *connection, const std::atomic<bool> *cancel,
+                                            const Followup &followup)
 {
     lastRowsRead = 0;
     const std::optional<Fingerprint> now = fingerprint(connection);
@@ -111,15 +116,19 @@ SpotListIndex::Update SpotListIndex::update(sqlite3 *connection, const std::atom
         seenConnection = connection;
         seen = *now;
         handedOverFrom = nullptr;
+        if (followup)
+            followup(*this);
         return Update::Done;
     }
     seenConnection = nullptr;
     const qsizetype sizeBefore = size();
-    Update result = updateTable(connection, "spots", spots, cancel);
+    Update result = appendTable(connection, "spots", spots, cancel);
     if (result == Update::Done)
-        result = updateTable(connection, "erospots", erotic, cancel);
+        result = appendTable(connection, "erospots", erotic, cancel);
     if (lastRowsRead > 0 || size() != sizeBefore)
         rowsVersion = nextVersion();
+    if (result == Update::Done)
+        result = dropGoneRows(connection, followup);
     if (result == Update::Done) {
         for (Table *table : {&spots, &erotic})
             table->order.startTitleOrder(table->titles);
@@ -130,6 +139,29 @@ SpotListIndex::Update SpotListIndex::update(sqlite3 *connection, const std::atom
     if (result == Update::Done && now && sqlite3_get_autocommit(connection)) {
         seenConnection = connection;
         seen = *now;
+    }
+    return result;
+}
+
+// The followup reads the index while the tables are counted, which leaves it as it is: the
+// counts read every page of an index of the tables, and the followup need not wait for them.
+SpotListIndex::Update SpotListIndex::dropGoneRows(sqlite3 *connection, const Followup &followup)
+{
+    std::thread beside;
+    if (followup)
+        beside = std::thread(followup, std::cref(*this));
+    const std::optional<qint64> storedSpots = storedRows(connection, "spots");
+    const std::optional<qint64> storedErotic = storedRows(connection, "erospots");
+    if (beside.joinable())
+        beside.join();
+    const qsizetype sizeBefore = size();
+    Update result = storedSpots ? keepStoredRows(connection, "spots", spots, *storedSpots) : Update::Failed;
+    if (result == Update::Done)
+        result = storedErotic ? keepStoredRows(connection, "erospots", erotic, *storedErotic) : Update::Failed;
+    if (size() != sizeBefore) {
+        rowsVersion = nextVersion();
+        if (result == Update::Done && followup)
+            followup(*this);
     }
     return result;
 }
@@ -171,13 +203,12 @@ std::optional<SpotListIndex::Fingerprint> SpotListIndex::fingerprint(sqlite3 *co
     return Fingerprint{sqlite3_total_changes64(connection), *dataVersion, *schemaVersion};
 }
 
-SpotListIndex::Update SpotListIndex::updateTable(sqlite3 *connection, const char *name, Table &table,
+SpotListIndex::Update SpotListIndex::appendTable(sqlite3 *connection, const char *name, Table &table,
                                                  const std::atomic<bool> *cancel)
 {
     SqliteStatement added(
         connection, sql("SELECT id,cat,subcat,spotdate,title,spotter,tag FROM ", name, " WHERE id>? ORDER BY id"));
-    SqliteStatement count(connection, sql("SELECT count(*) FROM ", name));
-    if (!added.isPrepared() || !count.isPrepared()) {
+    if (!added.isPrepared()) {
         if (!isMissing(connection, name))
             return Update::Failed;
         table.clear(); // a table that is missing shows no rows
@@ -191,12 +222,24 @@ SpotListIndex::Update SpotListIndex::updateTable(sqlite3 *connection, const char
         if (!isMissing(connection, name))
             return Update::Failed;
         table.clear();
-        return Update::Done;
     }
+    return Update::Done;
+}
+
+std::optional<qint64> SpotListIndex::storedRows(sqlite3 *connection, const char *name)
+{
+    SqliteStatement count(connection, sql("SELECT count(*) FROM ", name));
+    if (!count.isPrepared())
+        return isMissing(connection, name) ? std::optional<qint64>(0) : std::nullopt;
     if (count.step() != SqliteStatement::Result::Row)
-        return Update::Failed;
+        return std::nullopt;
     const qint64 stored = count.integer(0);
     count.finish();
+    return stored;
+}
+
+SpotListIndex::Update SpotListIndex::keepStoredRows(sqlite3 *connection, const char *name, Table &table, qint64 stored)
+{
     if (stored == qint64(table.ids.size()))
         return Update::Done;
     if (stored == 0) {
@@ -320,13 +363,15 @@ SpotListIndex::Update SpotListIndex::dropMissingRows(sqlite3 *connection, const 
 void SpotListIndex::Table::squeeze()
 {
     order.settle(); // it reads the titles
+    // A large table keeps room for one downloaded range: growing would copy every array of it.
+    const size_t room = ids.size() >= largeTable ? rangeRows : 0;
     for (std::vector<int> *values : {&ids, &subcats})
-        values->shrink_to_fit();
-    cats.shrink_to_fit();
-    dates.shrink_to_fit();
-    spotterOf.shrink_to_fit();
-    tagOf.shrink_to_fit();
-    titles.squeeze();
+        squeezeKeeping(*values, room);
+    squeezeKeeping(cats, room);
+    squeezeKeeping(dates, room);
+    squeezeKeeping(spotterOf, room);
+    squeezeKeeping(tagOf, room);
+    titles.squeeze(qsizetype(room));
 }
 
 void SpotListIndex::squeeze()

@@ -7,6 +7,7 @@
 #include <QByteArray>
 
 #include <atomic>
+#include <functional>
 #include <optional>
 #include <string>
 #include <unordered_map>
@@ -36,13 +37,19 @@ public:
         Failed,
     };
 
+    // Work with the index once it holds the new rows; it reads nothing but the index.
+    using Followup = std::function<void(const SpotListIndex &)>;
+
     // Reads the rows added above the highest ids held, then drops the rows that are gone;
     // nothing at all when the connection has written nothing and no other has committed since
     // the last update through it. Starts bringing the order of the titles along on a thread of
     // its own (SpotOrder::startTitleOrder(): about a second for millions of new rows), which a
     // sort by title, the next update() and squeeze() wait for. A table that is not there counts
     // as empty, as the list shows it. Runs on any thread that owns the connection.
-    Update update(sqlite3 *connection, const std::atomic<bool> *cancel = nullptr);
+    // followup runs once the new rows are read, on a thread of its own while the tables are
+    // counted, again if rows gone were dropped then, and before the title order starts: when
+    // update() returns Done, its last run saw the index as it is (version()).
+    Update update(sqlite3 *connection, const std::atomic<bool> *cancel = nullptr, const Followup &followup = {});
     // Rows read by the last update().
     qsizetype rowsRead() const { return lastRowsRead; }
     // How far the newest ids of the tables are above the highest ids held: about the number
@@ -76,7 +83,8 @@ public:
     std::vector<int> sorted(const SpotFilter &filter, std::vector<int> ids, SortColumn column,
                             Qt::SortOrder order) const;
 
-    // Gives back the memory that reading kept in reserve.
+    // Gives back the memory that reading kept in reserve, but for room for a downloaded range
+    // in a large table, which would otherwise copy all its arrays to grow.
     void squeeze();
     qsizetype memoryBytes() const;
 
@@ -130,7 +138,13 @@ private:
     RowBits rowsAbove(const SpotFilter &filter, int after) const;
     const Table &tableOf(const SpotFilter &filter) const { return filter.readsEroticTable() ? erotic : spots; }
 
-    Update updateTable(sqlite3 *connection, const char *name, Table &table, const std::atomic<bool> *cancel);
+    Update appendTable(sqlite3 *connection, const char *name, Table &table, const std::atomic<bool> *cancel);
+    // The rows of the table; 0 for a table that is not there, nullopt when it cannot be read.
+    static std::optional<qint64> storedRows(sqlite3 *connection, const char *name);
+    // Drops the rows gone from both tables, with followup running beside the counts.
+    Update dropGoneRows(sqlite3 *connection, const Followup &followup);
+    // Those gone from one table, which holds stored rows.
+    Update keepStoredRows(sqlite3 *connection, const char *name, Table &table, qint64 stored);
     bool appendRows(SqliteStatement &query, Table &table, const std::atomic<bool> *cancel);
     Update dropMissingRows(sqlite3 *connection, const char *name, Table &table, qint64 stored);
     // True only when the schema was read and holds no table of that name.

@@ -25,12 +25,31 @@ struct Columns
     size_t rows;
 };
 
-// Whether each distinct spotter or tag matches; none does where the term does not look.
-std::vector<quint8> matchingValues(const SearchTexts &texts, const SpotSearch &search, bool looked)
+// Whether each distinct spotter or tag of the candidates matches (valueOf: each row's);
+// none does where the term does not look. Fewer candidates than values (a range's new rows)
+// have only their own values compared.
+std::vector<quint8> matchingValues(const SearchTexts &texts, const SpotSearch &search, bool looked,
+                                   const RowBits &candidates, size_t candidateCount,
+                                   const std::vector<quint32> &valueOf)
 {
     std::vector<quint8> matched(size_t(texts.size()));
-    for (size_t i = 0; looked && i < matched.size(); ++i)
-        matched[i] = texts.matches(qsizetype(i), search);
+    if (!looked)
+        return matched;
+    if (candidateCount >= matched.size()) {
+        for (size_t i = 0; i < matched.size(); ++i)
+            matched[i] = texts.matches(qsizetype(i), search);
+        return matched;
+    }
+    std::vector<bool> compared(matched.size());
+    for (size_t w = 0; w < candidates.size(); ++w) {
+        for (quint64 left = candidates[w]; left; left &= left - 1) {
+            const quint32 value = valueOf[w * 64 + size_t(__builtin_ctzll(left))];
+            if (!compared[value]) {
+                compared[value] = true;
+                matched[value] = texts.matches(qsizetype(value), search);
+            }
+        }
+    }
     return matched;
 }
 
@@ -132,8 +151,10 @@ RowBits termRows(const Columns &columns, const SearchQuery::Term &term, const Ro
             }
         });
     } else {
-        const std::vector<quint8> spotterFound = matchingValues(columns.spotters, search, bySpotter);
-        const std::vector<quint8> tagFound = matchingValues(columns.tags, search, byTag);
+        const std::vector<quint8> spotterFound
+            = matchingValues(columns.spotters, search, bySpotter, candidates, candidateCount, columns.spotterOf);
+        const std::vector<quint8> tagFound
+            = matchingValues(columns.tags, search, byTag, candidates, candidateCount, columns.tagOf);
         const auto otherMatches
             = [&](size_t row) { return spotterFound[columns.spotterOf[row]] || tagFound[columns.tagOf[row]]; };
         if (titlesLeft) {
