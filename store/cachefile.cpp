@@ -2,7 +2,6 @@
 
 #include "databasesetuperror.h"
 #include "sqlfile.h"
-#include "sqltransaction.h"
 
 #include <QDateTime>
 #include <QSqlQuery>
@@ -27,6 +26,11 @@ CacheFile::CacheFile(const QString &directory)
 QSqlDatabase CacheFile::database() const
 {
     return connection.database();
+}
+
+QString CacheFile::filePath() const
+{
+    return database().databaseName();
 }
 
 void CacheFile::storeArticle(const QByteArray &id, const QByteArray &article)
@@ -63,26 +67,6 @@ std::optional<QByteArray> CacheFile::readRow(const QByteArray &key, qsizetype si
     if (!query.exec() || !query.next())
         return std::nullopt;
     return ZlibStream::inflateZlib(query.value(0).toByteArray(), sizeLimit);
-}
-
-bool CacheFile::storeHeads(const QList<std::pair<QByteArray, QByteArray>> &compressedHeads)
-{
-    SqlTransaction transaction(database());
-    QSqlQuery query(database());
-    if (!transaction.isActive()
-        || !query.prepare(QStringLiteral("REPLACE INTO cache(id,dateadded,data) VALUES (?,?,?)")))
-        return false;
-    const qint64 now = QDateTime::currentSecsSinceEpoch();
-    for (const auto &[id, compressed] : compressedHeads) {
-        if (compressed.isEmpty())
-            continue;
-        query.addBindValue(headKey(id));
-        query.addBindValue(now);
-        query.addBindValue(compressed);
-        if (!query.exec())
-            return false;
-    }
-    return transaction.commit();
 }
 
 std::optional<QByteArray> CacheFile::cachedHead(const QByteArray &id) const

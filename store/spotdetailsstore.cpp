@@ -1,6 +1,7 @@
 #include "spotdetailsstore.h"
 
 #include "databasesetuperror.h"
+#include "detailswriter.h"
 #include "fileaside.h"
 #include "sqltransaction.h"
 
@@ -80,6 +81,11 @@ QString SpotDetailsStore::filePath() const
     return path;
 }
 
+QString SpotDetailsStore::spotsPath() const
+{
+    return QFileInfo(path).absolutePath() + QStringLiteral("/spots.db");
+}
+
 bool SpotDetailsStore::open(const QString &dataDirectory)
 {
     connection.reset();
@@ -88,10 +94,9 @@ bool SpotDetailsStore::open(const QString &dataDirectory)
         handedOut[t].clear();
     }
     path = dataDirectory + QLatin1Char('/') + fileName();
-    const QString spotsPath = dataDirectory + QStringLiteral("/spots.db");
     if (!QDir().mkpath(dataDirectory))
         return false;
-    FileState state = openFile(path, spotsPath);
+    FileState state = openFile(path, spotsPath());
     if (state != FileState::Ready) {
         connection.reset();
         QString asidePath;
@@ -102,7 +107,7 @@ bool SpotDetailsStore::open(const QString &dataDirectory)
             return false;
         }
         qDebug() << "Spotdetails: bestand opnieuw gemaakt, het oude is" << asidePath;
-        state = openFile(path, spotsPath);
+        state = openFile(path, spotsPath());
     }
     if (state != FileState::Ready) {
         connection.reset();
@@ -197,11 +202,27 @@ void SpotDetailsStore::loadAsked()
     QSqlQuery query(database());
     if (!run(query, QStringLiteral("SELECT tbl,low,high FROM asked")))
         return;
+    qsizetype rows = 0;
     while (query.next()) {
         const int t = query.value(0).toInt();
         if (t == 0 || t == 1)
             addRange(asked[t], query.value(1).toInt(), query.value(2).toInt());
+        ++rows;
     }
+    query.finish();
+    // Every batch wrote a row of its own: they are joined here, once per start.
+    if (rows == qsizetype(asked[0].size() + asked[1].size()))
+        return;
+    SqlTransaction transaction(database());
+    if (!transaction.isActive() || !run(query, QStringLiteral("DELETE FROM asked")))
+        return;
+    for (int t = 0; t < 2; ++t) {
+        for (const auto &[low, high] : asked[t]) {
+            if (!run(query, QStringLiteral("INSERT INTO asked(tbl,low,high) VALUES (?,?,?)"), {t, low, high}))
+                return;
+        }
+    }
+    transaction.commit();
 }
 
 void SpotDetailsStore::addRange(Ranges &ranges, int low, int high)
@@ -297,56 +318,21 @@ std::optional<SpotDetailsStore::Batch> SpotDetailsStore::takeFrom(SpotTable tabl
 
 bool SpotDetailsStore::storeBatch(const Batch &batch, const QHash<int, SpotDetails> &found)
 {
+    DetailsWriter writer;
+    const std::atomic<bool> never{false};
+    if (!isOpen() || !writer.open(path, spotsPath(), QString()) || !writer.write({{batch, found, {}}}, never)) {
+        giveBack(batch);
+        return false;
+    }
+    markStored(batch);
+    return true;
+}
+
+void SpotDetailsStore::markStored(const Batch &batch)
+{
     const int t = tableIndex(batch.table);
     removeRange(handedOut[t], batch.lowId, batch.highId);
-    if (!isOpen())
-        return false;
-    SqlTransaction transaction(database());
-    QSqlQuery query(database());
-    if (!transaction.isActive()
-        || !query.prepare(QStringLiteral("INSERT OR REPLACE INTO details(spot,msgid,found,size,image,website,"
-                                         "newsgroup,segments,files) VALUES (?,?,?,?,?,?,?,?,?)")))
-        return false;
-    for (const Request &spot : batch.spots) {
-        const auto it = found.constFind(spot.spotId);
-        const bool has = it != found.constEnd();
-        const SpotDetails details = has ? it->bounded() : SpotDetails();
-        query.addBindValue(spot.spotId);
-        query.addBindValue(spot.spotKey);
-        query.addBindValue(has);
-        query.addBindValue(details.size > 0 ? QVariant(details.size) : QVariant());
-        query.addBindValue(details.image);
-        query.addBindValue(details.website);
-        query.addBindValue(details.newsgroup);
-        query.addBindValue(details.segments);
-        query.addBindValue(details.files);
-        if (!query.exec())
-            return false;
-    }
-    Ranges now = asked[t];
-    addRange(now, batch.lowId, batch.highId);
-    if (!run(query, QStringLiteral("DELETE FROM asked WHERE tbl=?"), {t}))
-        return false;
-    for (const auto &[low, high] : now) {
-        if (!run(query, QStringLiteral("INSERT INTO asked(tbl,low,high) VALUES (?,?,?)"), {t, low, high}))
-            return false;
-    }
-    // The details of spots gone below the oldest one left (expired) or above the newest go
-    // with them: a range of keys each.
-    const QString name = QLatin1String(tableNames[t]);
-    const QStringList gone = batch.table == SpotTable::Spots
-        ? QStringList{QStringLiteral("DELETE FROM details WHERE spot>0 AND spot<(SELECT min(id) FROM spotdb.%1)"),
-                      QStringLiteral("DELETE FROM details WHERE spot>(SELECT max(id) FROM spotdb.%1)")}
-        : QStringList{QStringLiteral("DELETE FROM details WHERE spot<0 AND spot>-(SELECT min(id) FROM spotdb.%1)"),
-                      QStringLiteral("DELETE FROM details WHERE spot<-(SELECT max(id) FROM spotdb.%1)")};
-    for (const QString &sql : gone) {
-        if (!run(query, sql.arg(name)))
-            return false;
-    }
-    if (!transaction.commit())
-        return false;
-    asked[t] = now;
-    return true;
+    addRange(asked[t], batch.lowId, batch.highId);
 }
 
 void SpotDetailsStore::giveBack(const Batch &batch)

@@ -31,7 +31,10 @@
 // answered are kept in memory only, so a batch lost with the connection or the program is
 // asked again (giveBack(), or the next start).
 //
-// Every write is one transaction. Window thread only; one store per file at a time.
+// The batches are written by a DetailsWriter, on any thread with connections of its own;
+// markStored() then tells the store. Each batch adds a row of its range to the "asked" table;
+// open() joins them. Every write is one transaction. Window thread only (the writer aside);
+// one store per file at a time.
 class SpotDetailsStore
 {
 public:
@@ -69,14 +72,19 @@ public:
     bool open(const QString &dataDirectory);
     bool isOpen() const;
     QString filePath() const;
+    // spots.db beside it, which the store reads the spots of.
+    QString spotsPath() const;
 
     // Up to maxSpots spots that have no details and are not handed out, newest first: the
     // spots table before erospots. nullopt when every spot is asked or handed out.
     std::optional<Batch> takeBatch(int maxSpots);
-    // Stores what the HEADs of a batch gave, in one transaction: found holds the details by
-    // spot id; a spot of the batch missing from found has none (article gone, no X-XML) and
-    // is not asked again. False when the write failed: the batch is then handed out no longer.
+    // Stores what the HEADs of a batch gave, in one transaction, through a DetailsWriter of
+    // its own (without header blocks): found holds the details by spot id; a spot of the batch
+    // missing from found has none (article gone, no X-XML) and is not asked again. False when
+    // the write failed: the batch is then handed out no longer.
     bool storeBatch(const Batch &batch, const QHash<int, SpotDetails> &found);
+    // A DetailsWriter committed the batch: its range counts as asked.
+    void markStored(const Batch &batch);
     // The batch was not fetched (the connection went): its spots are asked again.
     void giveBack(const Batch &batch);
     Progress progress() const;

@@ -1,6 +1,7 @@
 #include "detailsrun.h"
 
 #include "cachefile.h"
+#include "detailswriter.h"
 #include "settings.h"
 #include "spotheadreader.h"
 #include "spotnntp.h"
@@ -20,6 +21,7 @@ DetailsRun::DetailsRun(SpotDetailsStore &store, CacheFile &cache, const QPointer
     , client(client)
     , articlesWaiting(std::move(articlesWaiting))
 {
+    connect(&writer, &DetailsWriteThread::written, this, &DetailsRun::onWritten);
 }
 
 DetailsRun::~DetailsRun()
@@ -37,6 +39,7 @@ void DetailsRun::start()
         Q_EMIT finished();
         return;
     }
+    writer.setFiles(store.filePath(), store.spotsPath(), cache.filePath());
     counted = store.progress();
     if (counted.done < counted.total)
         Q_EMIT progress(counted.done, counted.total);
@@ -93,6 +96,13 @@ void DetailsRun::stop()
     giveBackAll(shared);
     while (!ownLanes.empty())
         dropLane(ownLanes.back().get());
+    // A batch committed counts; the rest is asked again.
+    for (const DetailsWriteThread::Result &result : writer.stop()) {
+        if (result.stored)
+            store.markStored(result.batch);
+        else
+            store.giveBack(result.batch);
+    }
     tries.clear();
 }
 
@@ -267,10 +277,13 @@ void DetailsRun::storeRead(const SpotDetailsStore::Batch &batch, const Read &rea
         store.giveBack(batch);
         return;
     }
-    // The page can do without its copy: it asks the server then.
-    if (!cache.storeHeads(read.heads))
-        qDebug() << "Spotheaders niet in de cache opgeslagen";
-    if (!store.storeBatch(batch, read.found)) {
+    writer.write({batch, read.found, read.heads});
+}
+
+void DetailsRun::onWritten(const SpotDetailsStore::Batch &batch, bool stored)
+{
+    if (!stored) {
+        store.giveBack(batch);
         // Asked again in a later run; nothing more is asked in this one.
         failure = tr("de spotdetails konden niet worden opgeslagen");
         giveBackAll(shared);
@@ -279,6 +292,7 @@ void DetailsRun::storeRead(const SpotDetailsStore::Batch &batch, const Read &rea
         checkEnd();
         return;
     }
+    store.markStored(batch);
     counted.done = std::min(counted.done + batch.spots.size(), counted.total);
     Q_EMIT progress(counted.done, counted.total);
 }

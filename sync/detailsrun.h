@@ -1,5 +1,6 @@
 #pragma once
 
+#include "detailswritethread.h"
 #include "spotdetailsstore.h"
 
 #include <QByteArray>
@@ -18,13 +19,16 @@ class SpotNNTP;
 
 // The details run: the HEAD of every spot that has no details yet, read with SpotHeadReader
 // into spotdetails.db (SpotDetailsStore); the part the spot page reads (SpotFields::readPart())
-// is kept in cache.db for it (CacheFile::storeHeads()).
+// is kept in cache.db for it (CacheFile::cachedHead()).
 //
 // Batches of batchSize spots are taken from the store and their HEADs asked, up to window of
 // them outstanding per connection. Once all HEADs of a batch are answered, they are read
 // (SpotHeadReader) and compressed for the cache on worker threads while the next batch
-// arrives; then the batch is stored in one transaction on this thread, and progress() follows. A spot whose HEAD has no usable X-XML, or whose
-// article is gone (430), is stored without details and not asked again.
+// arrives; then the batch is written on a thread of its own (DetailsWriteThread: the batches
+// waiting by then in one transaction per file, over connections of its own, so this thread
+// never waits for the disk), and progress() follows once it is committed. A spot whose HEAD
+// has no usable X-XML, or whose article is gone (430), is stored without details and not asked
+// again.
 //
 // Connections: the caller's client (between the ranges of its cycles), and with the setting
 // "detailsconnections" above 1 that many minus one clients of the run's own, logged in with
@@ -39,7 +43,7 @@ class SpotNNTP;
 //   paused()        articles wait (articlesWaiting): no HEAD is outstanding on the caller's
 //                   client any more, and the caller serves them first and starts the run again
 //                   later; the batch it was in keeps its answers until then;
-//   failed(reason)  a batch could not be stored: it is asked again in a later run;
+//   failed(reason)  a batch could not be written: it is asked again in a later run;
 // or in none, after abandon() or stop(), or when the caller let go of its client.
 //
 // A broken connection loses nothing and stores nothing twice: the batches it held are given
@@ -50,7 +54,9 @@ class SpotNNTP;
 // break, their batches given back, and made anew at the next start(). stop() (the settings
 // changed, or every spot is to be deleted: call it before SpotDetailsStore::clear()) gives
 // back every batch, closes the run's own connections and ends the run without a signal;
-// batches being read when it is called are given back, not stored.
+// batches being read when it is called are given back, not stored. It rolls back a write in
+// progress (waiting for that, between two rows) and gives back every batch not committed, so
+// that nothing of the run is written after it returns.
 class DetailsRun : public QObject
 {
     Q_OBJECT
@@ -145,7 +151,9 @@ private:
     void readFront(Lane &lane);
     // On a worker thread.
     static Read readAnswers(const QList<Answer> &answers);
+    // Hands a batch read to the writer, unless stop() came after it was taken.
     void storeRead(const SpotDetailsStore::Batch &batch, const Read &read, quint64 readGeneration);
+    void onWritten(const SpotDetailsStore::Batch &batch, bool stored);
     // Ends the run when the caller's client has nothing outstanding and no further HEAD to ask.
     void checkEnd();
 
@@ -161,5 +169,6 @@ private:
     SpotDetailsStore::Progress counted;
     QHash<QByteArray, int> tries; // broken connections by article id
     quint64 generation = 0; // counted up by stop(): batches read before are not stored
+    DetailsWriteThread writer;
     QThreadPool readers; // last: its threads are waited for before the rest goes
 };
