@@ -28,6 +28,18 @@ QByteArray LineBuffer::takeAll()
     return rest;
 }
 
+QByteArrayView LineBuffer::pendingBytes() const
+{
+    return QByteArrayView(data).sliced(taken);
+}
+
+QByteArray LineBuffer::take(qsizetype size)
+{
+    const QByteArray part = data.sliced(taken, size);
+    taken += size;
+    return part;
+}
+
 void LineBuffer::clear()
 {
     data.resize(0);

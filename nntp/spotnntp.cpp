@@ -649,18 +649,26 @@ void SpotNNTP::replyTooLarge(const QString &what)
 void SpotNNTP::readArticleBody()
 {
     readSocket();
-    const qsizetype searched = body.size();
-    body += received.takeAll();
-    const qsizetype end = NntpReply::articleEnd(body, searched - 4);
     const bool head = currentState == State::HeadData;
-    if ((end < 0 ? body.size() : end) > (head ? maxHeadSize : maxArticleSize)) {
-        replyTooLarge(head ? tr("headers") : tr("artikel"));
-        return;
+    const qsizetype limit = head ? maxHeadSize : maxArticleSize;
+    // Pipelined replies usually lie complete in the buffer one behind the other: take just
+    // this one, rather than moving all of them into the body and the rest back, per reply.
+    qsizetype end = body.isEmpty() ? NntpReply::articleEnd(received.pendingBytes()) : -1;
+    if (end >= 0 && end <= limit) {
+        body = received.take(end);
+    } else {
+        const qsizetype searched = body.size();
+        body += received.takeAll();
+        end = NntpReply::articleEnd(body, searched - 4);
+        if ((end < 0 ? body.size() : end) > limit) {
+            replyTooLarge(head ? tr("headers") : tr("artikel"));
+            return;
+        }
+        if (end < 0)
+            return;
+        received.append(body.sliced(end)); // the next reply
+        body.truncate(end);
     }
-    if (end < 0)
-        return;
-    received.append(body.sliced(end)); // the next reply
-    body.truncate(end);
     const QByteArray id = finishCommand().argument;
     if (head)
         Q_EMIT headData(id, NntpReply::unstuffedLines(std::exchange(body, {})));
