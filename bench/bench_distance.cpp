@@ -35,22 +35,15 @@ Distance measure()
     options.rateKiBps = rateKiBps;
     DemoServer demo(options);
     Bench::require(demo.start(), "the demo server does not listen");
-    {
-        QSettings settings;
-        settings.setValue(Settings::Key::server, QStringLiteral("127.0.0.1"));
-        settings.setValue(Settings::Key::port, demo.port());
-        settings.setValue(Settings::Key::maxSpots, 1'000'000);
-        settings.setValue(Settings::Key::detailsFetch, true);
-    }
+    Bench::configureServer(demo.port());
+    QSettings().setValue(Settings::Key::detailsFetch, true);
     Tarnwick controller;
     QEventLoop loop;
     QObject::connect(&controller, &Tarnwick::detailsProgress, &loop, [&](qint64 done, qint64 total) {
         if (total == options.corpus.spots && done == total)
             loop.quit();
     });
-    QObject::connect(&controller, &Tarnwick::error, &loop, [](int, const QString &text) {
-        Bench::require(false, qPrintable(QLatin1String("download failed: ") + text));
-    });
+    Bench::failOnError(controller);
     QElapsedTimer timer;
     timer.start();
     controller.connectToServer();

@@ -60,10 +60,8 @@ double nzbHandOffMs(NzbHandOffRun run)
     Bench::require(demo.start(), "the demo server does not listen");
     QTemporaryDir folder;
     {
+        Bench::configureServer(demo.port());
         QSettings settings;
-        settings.setValue(Settings::Key::server, QStringLiteral("127.0.0.1"));
-        settings.setValue(Settings::Key::port, demo.port());
-        settings.setValue(Settings::Key::maxSpots, 1000000);
         settings.setValue(Settings::Key::nzbDestination, QStringLiteral("map"));
         settings.setValue(Settings::Key::nzbFolder, folder.path());
     }

@@ -210,10 +210,8 @@ double storeSeconds()
 // The settings of a program that downloads from INN.
 void configure(quint16 port, bool details)
 {
+    Bench::configureServer(port);
     QSettings settings;
-    settings.setValue(Settings::Key::server, QStringLiteral("127.0.0.1"));
-    settings.setValue(Settings::Key::port, port);
-    settings.setValue(Settings::Key::maxSpots, 1'000'000);
     settings.setValue(Settings::Key::xzver, false); // INN has none
     settings.setValue(Settings::Key::detailsFetch, details);
 }
@@ -231,9 +229,7 @@ double programSeconds(quint16 port)
                 if (text.startsWith(QLatin1String("Klaar met headeren")))
                     loop.quit();
             });
-            QObject::connect(&controller, &Tarnwick::error, &loop, [](int, const QString &text) {
-                Bench::require(false, qPrintable(QLatin1String("download failed: ") + text));
-            });
+            Bench::failOnError(controller);
             controller.connectToServer();
             Bench::runLoop(loop, "the download from INN did not end", 600'000);
             Bench::require(Bench::storedRows(controller.spotsDatabase()) == spotCount(), "the download lost spots");
@@ -275,9 +271,7 @@ double detailsSeconds(quint16 port)
             if (done == total)
                 loop.quit();
         });
-        QObject::connect(&controller, &Tarnwick::error, &loop, [](int, const QString &text) {
-            Bench::require(false, qPrintable(QLatin1String("details run failed: ") + text));
-        });
+        Bench::failOnError(controller);
         QElapsedTimer timer;
         timer.start();
         controller.connectToServer();

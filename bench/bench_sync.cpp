@@ -102,13 +102,8 @@ double programSeconds(bool compressed, int storedMillions)
         expectedCommands += command;
     }
     Bench::require(server.start(), "the news server did not start");
-    {
-        QSettings settings;
-        settings.setValue(Settings::Key::server, QStringLiteral("127.0.0.1"));
-        settings.setValue(Settings::Key::port, server.port());
-        settings.setValue(Settings::Key::maxSpots, 1'000'000);
-        settings.setValue(Settings::Key::xzver, compressed);
-    }
+    Bench::configureServer(server.port());
+    QSettings().setValue(Settings::Key::xzver, compressed);
 
     Tarnwick controller;
     const qint64 before = Bench::storedRows(controller.spotsDatabase());
@@ -127,9 +122,7 @@ double programSeconds(bool compressed, int storedMillions)
         nanoseconds = timer.nsecsElapsed();
         loop.quit();
     });
-    QObject::connect(&controller, &Tarnwick::error, &loop, [](int, const QString &text) {
-        Bench::require(false, qPrintable(QLatin1String("download failed: ") + text));
-    });
+    Bench::failOnError(controller);
     controller.connectToServer();
     loop.exec();
     Bench::require(Bench::storedRows(controller.spotsDatabase()) - before == uniqueSpots(),

@@ -1,5 +1,8 @@
 #include "benchsupport.h"
 
+#include "settings.h"
+#include "tarnwick.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QEventLoop>
@@ -62,6 +65,21 @@ void runLoop(QEventLoop &loop, const char *what, int timeoutMs)
     QObject::connect(&timeout, &QTimer::timeout, [what] { require(false, what); });
     timeout.start(timeoutMs);
     loop.exec();
+}
+
+void configureServer(quint16 port)
+{
+    QSettings settings;
+    settings.setValue(Settings::Key::server, QStringLiteral("127.0.0.1"));
+    settings.setValue(Settings::Key::port, port);
+    settings.setValue(Settings::Key::maxSpots, 1'000'000);
+}
+
+void failOnError(const Tarnwick &controller)
+{
+    QObject::connect(&controller, &Tarnwick::error, [](int, const QString &text) {
+        require(false, qPrintable(QLatin1String("the download failed: ") + text));
+    });
 }
 
 FreshProfile::FreshProfile(const QString &spotsFile)

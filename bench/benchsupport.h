@@ -8,6 +8,7 @@
 
 class QEventLoop;
 class QSqlDatabase;
+class Tarnwick;
 
 #include <algorithm>
 #include <limits>
@@ -74,6 +75,11 @@ void require(bool condition, const char *what);
 
 // Runs loop until it quits; one that waits longer than timeoutMs stops the bench with what.
 void runLoop(QEventLoop &loop, const char *what, int timeoutMs = 60'000);
+
+// The settings of a program set up for the news server on 127.0.0.1 at port, keeping every spot.
+void configureServer(quint16 port);
+// Stops the bench when the controller reports an error (the run would never end).
+void failOnError(const Tarnwick &controller);
 
 // A profile of its own in a temporary folder for settings and databases, optionally holding a
 // copy of an existing spots.db; the settings start empty.
