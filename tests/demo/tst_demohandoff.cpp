@@ -39,16 +39,8 @@ void TestDemoHandOff::smallDemoSpotEndsDone()
     // As scripts/run --nzbget sets it up.
     NzbGetDaemon nzbget;
     QString why;
-    QVERIFY2(nzbget.start({{"Server1.Active", "yes"},
-                           {"Server1.Host", "127.0.0.1"},
-                           {"Server1.Port", QByteArray::number(server.port())},
-                           {"Server1.Username", ""},
-                           {"Server1.Password", ""},
-                           {"Server1.Connections", "4"},
-                           {"Server1.Encryption", "no"},
-                           {"DiskSpace", "0"},
-                           {"ParCheck", "manual"},
-                           {"Unpack", "no"}},
+    QVERIFY2(nzbget.start(NzbGetDaemon::newsServer(server.port(), 4)
+                              + NzbGetDaemon::Options{{"ParCheck", "manual"}, {"Unpack", "no"}},
                           &why),
              qPrintable(why));
     QSettings settings;

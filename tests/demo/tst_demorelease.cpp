@@ -155,19 +155,11 @@ void TestDemoRelease::nzbGetDownloadsASmallReleaseWhole()
     QVERIFY(server.start());
     NzbGetDaemon nzbget;
     QString why;
-    QVERIFY2(nzbget.start({{"Server1.Active", "yes"},
-                           {"Server1.Host", "127.0.0.1"},
-                           {"Server1.Port", QByteArray::number(server.port())},
-                           {"Server1.Username", ""},
-                           {"Server1.Password", ""},
-                           {"Server1.Connections", "4"},
-                           {"Server1.Encryption", "no"},
-                           {"ArticleRetries", "0"},
-                           {"DiskSpace", "0"},
-                           {"ParCheck", "manual"},
-                           {"Unpack", "no"}},
-                          &why),
-             qPrintable(why));
+    QVERIFY2(
+        nzbget.start(NzbGetDaemon::newsServer(server.port(), 4)
+                         + NzbGetDaemon::Options{{"ArticleRetries", "0"}, {"ParCheck", "manual"}, {"Unpack", "no"}},
+                     &why),
+        qPrintable(why));
 
     const DemoCorpus::Spot spot = server.corpus().spot(smallSpot);
     QVERIFY(spot.size <= 8 * 1024 * 1024);

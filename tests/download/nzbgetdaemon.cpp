@@ -56,6 +56,18 @@ NzbGetDaemon::~NzbGetDaemon()
     }
 }
 
+NzbGetDaemon::Options NzbGetDaemon::newsServer(quint16 port, int connections)
+{
+    return {{"Server1.Active", "yes"},
+            {"Server1.Host", "127.0.0.1"},
+            {"Server1.Port", QByteArray::number(port)},
+            {"Server1.Username", ""},
+            {"Server1.Password", ""},
+            {"Server1.Connections", QByteArray::number(connections)},
+            {"Server1.Encryption", "no"},
+            {"DiskSpace", "0"}};
+}
+
 bool NzbGetDaemon::installed()
 {
     return !QStandardPaths::findExecutable(QStringLiteral("nzbget")).isEmpty() && !configTemplate().isEmpty();
@@ -131,7 +143,7 @@ bool NzbGetDaemon::writeConfig(const QString &templatePath, const QList<std::pai
     return true;
 }
 
-bool NzbGetDaemon::start(const QList<std::pair<QByteArray, QByteArray>> &options, QString *why)
+bool NzbGetDaemon::start(const Options &options, QString *why)
 {
     controlPort = freePort();
     if (!dir.isValid() || controlPort == 0) {

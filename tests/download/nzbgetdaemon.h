@@ -27,9 +27,14 @@ public:
     // The program and its configuration template are installed.
     static bool installed();
 
+    using Options = QList<std::pair<QByteArray, QByteArray>>;
+    // The options of one plain news server on 127.0.0.1 at port without a login, with no
+    // disk-space check: the start of the options of a test that downloads.
+    static Options newsServer(quint16 port, int connections);
+
     // Writes the configuration, these options set over the template's, and starts NZBGet; false
     // (with why) when it does not answer.
-    bool start(const QList<std::pair<QByteArray, QByteArray>> &options, QString *why);
+    bool start(const Options &options, QString *why);
 
     quint16 port() const { return controlPort; }
     QString url() const;

@@ -144,16 +144,8 @@ void TestDownloadEnd::initTestCase()
 
     nzbget = std::make_unique<NzbGetDaemon>();
     QString why;
-    QVERIFY2(nzbget->start({{"Server1.Active", "yes"},
-                            {"Server1.Host", "127.0.0.1"},
-                            {"Server1.Port", QByteArray::number(reader)},
-                            {"Server1.Username", ""},
-                            {"Server1.Password", ""},
-                            {"Server1.Connections", "2"},
-                            {"Server1.Encryption", "no"},
-                            {"ArticleRetries", "0"},
-                            {"ArticleInterval", "0"},
-                            {"DiskSpace", "0"}},
+    QVERIFY2(nzbget->start(NzbGetDaemon::newsServer(reader, 2)
+                               + NzbGetDaemon::Options{{"ArticleRetries", "0"}, {"ArticleInterval", "0"}},
                            &why),
              qPrintable(why));
 
