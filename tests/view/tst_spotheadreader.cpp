@@ -41,6 +41,7 @@ private Q_SLOTS:
         QTest::newRow("no-x-xml") << QByteArray("Path: p\r\nSubject: s\r\n") << false << qint64(0) << QString() << 0 << 0;
         QTest::newRow("empty") << QByteArray() << false << qint64(0) << QString() << 0 << 0;
         QTest::newRow("broken-xml") << head("<Spotnet><Posting><Description>d</Descr") << false << qint64(0) << QString() << 0 << 0;
+        QTest::newRow("nul-in-newsgroup") << head(posting(QByteArray("<Newsgroup>alt.b\0x</Newsgroup><Size>5</Size>", 44))) << false << qint64(0) << QString() << 0 << 0;
         QTest::newRow("huge-size") << head(posting("<Size>99999999999999999999999</Size>")) << true << SpotDetails::maxSize << QString() << 0 << 0;
         QTest::newRow("negative-size") << head(posting("<Size>-1024</Size>")) << true << qint64(0) << QString() << 0 << 0;
         QTest::newRow("missing-fields") << head(posting({})) << true << qint64(0) << QString() << 0 << 0;

@@ -207,6 +207,12 @@ void TestSpotViewHostile::hostileSpotsFromTheirHeads_data()
             + "&lt;/script&gt;</Description><Website>http://w.example/'onmouseover='" + handler
             + "'</Website><Newsgroup>\"'&lt;b&gt;</Newsgroup>"
         << QByteArray("Lezer") << QByteArray("Reactie") << true << QStringList();
+    QTest::newRow("line-breaks-placeholders-huge-size-long-text")
+        << "<Description>" + QByteArray(20'000, 'd')
+            + "&#13;&#10;{comment}{website}&#13;&#10;\"'&lt;b&gt;</Description>"
+            + "<Website>http://w.example/&#13;&#10;'onmouseover='" + handler
+            + "'</Website><Newsgroup>{description}&#13;&#10;</Newsgroup><Size>99999999999999999999999</Size>"
+        << QByteArray("Lezer") << QByteArray("Reactie") << true << QStringList();
     QTest::newRow("javascript-website") << "<Description>x</Description><Website>javascript:" + handler + "</Website>"
                                         << QByteArray("Lezer") << QByteArray("Reactie") << true << QStringList();
 }
