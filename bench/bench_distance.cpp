@@ -7,8 +7,6 @@
 #include "settings.h"
 #include "tarnwick.h"
 
-#include <QElapsedTimer>
-#include <QEventLoop>
 #include <QSettings>
 
 #include <cmath>
@@ -38,17 +36,8 @@ Distance measure()
     Bench::configureServer(demo.port());
     QSettings().setValue(Settings::Key::detailsFetch, true);
     Tarnwick controller;
-    QEventLoop loop;
-    QObject::connect(&controller, &Tarnwick::detailsProgress, &loop, [&](qint64 done, qint64 total) {
-        if (total == options.corpus.spots && done == total)
-            loop.quit();
-    });
-    Bench::failOnError(controller);
-    QElapsedTimer timer;
-    timer.start();
-    controller.connectToServer();
-    Bench::runLoop(loop, "the download from the distant server did not end", 600'000);
-    const double seconds = double(timer.nsecsElapsed()) / 1e9;
+    const double seconds = Bench::secondsUntilDetails(controller, options.corpus.spots,
+                                                      "the download from the distant server did not end");
 
     const NewsServer &server = demo.newsServer();
     const double windows = std::ceil(double(server.receivedCommands().size()) / DetailsRun::window);

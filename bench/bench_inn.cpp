@@ -15,7 +15,6 @@
 #include "tarnwick.h"
 #include "testcertificate.h"
 
-#include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFile>
 #include <QHostAddress>
@@ -265,18 +264,8 @@ double detailsSeconds(quint16 port)
         configure(port, true);
         Settings::setLastHeader(spotCount());
         Tarnwick controller;
-        QEventLoop loop;
-        QObject::connect(&controller, &Tarnwick::detailsProgress, &loop, [&](qint64 done, qint64 total) {
-            Bench::require(total == spotCount(), "the details run does not see every spot");
-            if (done == total)
-                loop.quit();
-        });
-        Bench::failOnError(controller);
-        QElapsedTimer timer;
-        timer.start();
-        controller.connectToServer();
-        Bench::runLoop(loop, "the details run from INN did not end", 600'000);
-        best = std::min(best, double(timer.nsecsElapsed()) / 1e9);
+        best = std::min(best,
+                        Bench::secondsUntilDetails(controller, spotCount(), "the details run from INN did not end"));
     }
     return best;
 }

@@ -82,6 +82,21 @@ void failOnError(const Tarnwick &controller)
     });
 }
 
+double secondsUntilDetails(Tarnwick &controller, qint64 spots, const char *what, int timeoutMs)
+{
+    QEventLoop loop;
+    QObject::connect(&controller, &Tarnwick::detailsProgress, &loop, [&](qint64 done, qint64 total) {
+        if (total == spots && done == total)
+            loop.quit();
+    });
+    failOnError(controller);
+    QElapsedTimer timer;
+    timer.start();
+    controller.connectToServer();
+    runLoop(loop, what, timeoutMs);
+    return double(timer.nsecsElapsed()) / 1e9;
+}
+
 FreshProfile::FreshProfile(const QString &spotsFile)
 {
     require(dir.isValid(), "no temporary folder");

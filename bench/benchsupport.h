@@ -81,6 +81,10 @@ void configureServer(quint16 port);
 // Stops the bench when the controller reports an error (the run would never end).
 void failOnError(const Tarnwick &controller);
 
+// Connects the controller and returns the seconds until the details of all spots (their number)
+// are stored; stops the bench on an error, or with what after timeoutMs.
+double secondsUntilDetails(Tarnwick &controller, qint64 spots, const char *what, int timeoutMs = 600'000);
+
 // A profile of its own in a temporary folder for settings and databases, optionally holding a
 // copy of an existing spots.db; the settings start empty.
 class FreshProfile

@@ -48,6 +48,17 @@ QList<QByteArray> overviewEntries(qint64 first, qint64 last)
     return entries << "end";
 }
 
+// Milliseconds until the client has the HEADs of requests comments, all asked at once; -1 when
+// they are not all answered within 20 s.
+qint64 headsMs(ClientUnderTest &c, int requests)
+{
+    QElapsedTimer timer;
+    timer.start();
+    for (int request = 0; request < requests; ++request)
+        c->fetchHead(TestCorpus::commentId);
+    return QTest::qWaitFor([&] { return c->pendingCommands() == 0; }, 20'000) ? timer.elapsed() : -1;
+}
+
 } // namespace
 
 // Commands issued while earlier ones are outstanding: written ahead of their replies, and
@@ -299,12 +310,8 @@ void TestSpotNNTPPipeline::oneRoundTripUnderLatency()
     QVERIFY(c.logIn());
     bed.server->setLatency(latency);
 
-    QElapsedTimer timer;
-    timer.start();
-    for (int request = 0; request < requests; ++request)
-        c->fetchHead(TestCorpus::commentId);
-    QTRY_COMPARE(c->pendingCommands(), 0);
-    const qint64 elapsed = timer.elapsed();
+    const qint64 elapsed = headsMs(c, requests);
+    QVERIFY(elapsed >= 0);
     if (depth == 1)
         QVERIFY2(elapsed >= requests * latency, qPrintable(QString::number(elapsed)));
     else
@@ -324,12 +331,8 @@ void TestSpotNNTPPipeline::smallRepliesShareTheRate()
     bed.server->setRate(rateKiBps);
     const qint64 sentBefore = bed.server->bytesSent();
 
-    QElapsedTimer timer;
-    timer.start();
-    for (int request = 0; request < requests; ++request)
-        c->fetchHead(TestCorpus::commentId);
-    QTRY_COMPARE_WITH_TIMEOUT(c->pendingCommands(), 0, 20'000);
-    const qint64 elapsed = timer.elapsed();
+    const qint64 elapsed = headsMs(c, requests);
+    QVERIFY(elapsed >= 0);
     const qint64 atRateMs = (bed.server->bytesSent() - sentBefore) * 1000 / (rateKiBps * 1024);
     QVERIFY2(elapsed >= atRateMs - 10, qPrintable(QString::number(elapsed)));
     QVERIFY2(elapsed < requests * 10 / 2, qPrintable(QString::number(elapsed)));
