@@ -45,6 +45,7 @@ private Q_SLOTS:
     void cutMidWindow();
     void headThatAlwaysBreaks();
     void answeredSpotsAreNotAskedAgain();
+    void unsendableKeysAreNeverAsked();
     void pageArticlesGoFirst();
     void twoConnectionsShareTheWork();
     void offAsksNothing();
@@ -199,6 +200,22 @@ void TestDetailsRun::answeredSpotsAreNotAskedAgain()
     QVERIFY(waitForCycles(3));
     QCOMPARE(session->commands("HEAD").size(), 300);
     verifyStored(300);
+}
+
+// Spots whose keys cannot go into a command (a space; a CR with a second command after it)
+// end without details, and nothing but whole, well-formed HEADs reaches the server.
+void TestDetailsRun::unsendableKeysAreNeverAsked()
+{
+    serve(4);
+    session->server.addOverview(Tarnwick::spotGroup, 2, spotLine(2, "Spot 2", 1600000120, "2101a01", "sp ot2"));
+    session->server.addOverview(Tarnwick::spotGroup, 3,
+                                spotLine(3, "Spot 3", 1600000180, "2101a01", "x>\rQUIT\r<spot3"));
+    QVERIFY(waitForDetails());
+    const Observer details(SpotDetailsStore::fileName());
+    QCOMPARE(details.count(QStringLiteral("SELECT count(*) FROM details")), 4);
+    QCOMPARE(details.count(QStringLiteral("SELECT count(*) FROM details WHERE found")), 2);
+    QCOMPARE(session->commands("HEAD"), QList<QByteArray>({"HEAD <spot4@free.pt>", "HEAD <spot1@free.pt>"}));
+    QCOMPARE(session->commands("QUIT"), QList<QByteArray>());
 }
 
 void TestDetailsRun::pageArticlesGoFirst()
