@@ -1,5 +1,6 @@
 #include "zlibstream.h"
 
+#include <libdeflate.h>
 #include <zlib.h>
 
 #include <algorithm>
@@ -109,14 +110,17 @@ QList<QByteArray> deflateZlibEach(const QList<QByteArray> &pieces, int level)
 {
     QList<QByteArray> out;
     out.reserve(pieces.size());
-    z_stream stream{};
-    const bool ready = deflateInit2(&stream, level, Z_DEFLATED, zlibWindowBits, 8, Z_DEFAULT_STRATEGY) == Z_OK;
+    libdeflate_compressor *compressor = libdeflate_alloc_compressor(std::clamp(level, 0, 12));
     for (const QByteArray &piece : pieces) {
-        const bool fits = ready && piece.size() < maxStep && deflateReset(&stream) == Z_OK;
-        out.append(fits ? deflateInto(stream, piece) : QByteArray());
+        QByteArray packed;
+        if (compressor) {
+            packed.resize(qsizetype(libdeflate_zlib_compress_bound(compressor, size_t(piece.size()))));
+            packed.truncate(qsizetype(libdeflate_zlib_compress(compressor, piece.constData(), size_t(piece.size()),
+                                                               packed.data(), size_t(packed.size()))));
+        }
+        out.append(packed);
     }
-    if (ready)
-        deflateEnd(&stream);
+    libdeflate_free_compressor(compressor);
     return out;
 }
 

@@ -39,7 +39,7 @@ private Q_SLOTS:
         const QByteArray packed = ZlibStream::deflateZlib(data);
         QCOMPARE(quint8(packed.at(0)), quint8(0x78)); // a zlib header, as the cache stores it
         QCOMPARE(ZlibStream::inflateZlib(packed), std::optional<QByteArray>(data));
-        // Through one deflater, reset between the pieces.
+        // Many pieces at once, each a stream of its own.
         const QList<QByteArray> pieces{data, "x", data};
         const QList<QByteArray> each = ZlibStream::deflateZlibEach(pieces, 1);
         QCOMPARE(each.size(), pieces.size());
