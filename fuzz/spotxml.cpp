@@ -1,8 +1,11 @@
 // SpotFields::parseArticle() on any article, and on any XML spread over "X-XML: " lines as
 // the fuzzer cuts it: no crash, nothing expanded beyond the escaping of single values (which
 // hold no "<", ">" or line feed), the first segment leading its single value, and the same fields
-// however the XML is cut into header lines.
+// however the XML is cut into header lines; and SpotHeadReader's one pass over the same header
+// lines giving the details that the page's reading gives.
 #include "fuzzinput.h"
+#include "pagedetails.h"
+#include "spotheadreader.h"
 #include "spotxml.h"
 
 namespace {
@@ -71,12 +74,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
 
     if (wholeArticle) {
         checkFields(SpotFields::parseArticle(bytes), bytes.size());
+        FUZZ_CHECK(SpotHeadReader::read(bytes) == pageDetails(bytes));
         return 0;
     }
     // Line breaks inside the XML would end its header line.
     bytes.removeIf([](char c) { return c == '\r' || c == '\n'; });
-    const std::optional<SpotFields> oneLine = SpotFields::parseArticle(articleOf({bytes}));
+    const QByteArray article = articleOf({bytes});
+    const std::optional<SpotFields> oneLine = SpotFields::parseArticle(article);
     checkFields(oneLine, bytes.size());
+    const QByteArray head = article.first(article.indexOf("\r\n\r\n") + 2);
+    FUZZ_CHECK(SpotHeadReader::read(head) == pageDetails(head));
     FUZZ_CHECK(sameFields(SpotFields::parseArticle(articleOf(cut(bytes, lengths))), oneLine));
     return 0;
 }

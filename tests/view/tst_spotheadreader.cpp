@@ -1,3 +1,4 @@
+#include "pagedetails.h"
 #include "spotheadreader.h"
 #include "testmain.h"
 
@@ -67,6 +68,46 @@ private Q_SLOTS:
         QCOMPARE(details->newsgroup, newsgroup);
         QCOMPARE(details->segments, segments);
         QCOMPARE(details->files, files);
+    }
+
+    // XML that the one pass must read exactly as the page's document and queries do.
+    // clang-format off
+    void sameAsThePage_data()
+    {
+        QTest::addColumn<QByteArray>("block");
+        QTest::addColumn<bool>("found");
+        QTest::addColumn<QString>("newsgroup");
+        const QByteArray d = "<Description>d</Description>";
+        QTest::newRow("two-postings-joined") << head("<Spotnet><Posting>" + d + "<Size>5</Size><Newsgroup>a</Newsgroup></Posting><Posting>" + d + "<Size>6</Size><Newsgroup>b</Newsgroup></Posting></Spotnet>") << true << QStringLiteral("a b");
+        QTest::newRow("first-of-a-kind") << head(posting("<Newsgroup>a</Newsgroup><Newsgroup>b</Newsgroup>")) << true << QStringLiteral("a");
+        QTest::newRow("markup-inside") << head(posting("<Newsgroup>alt.<b>bin</b>aries<!-- c --><?pi x?></Newsgroup>")) << true << QStringLiteral("alt.binaries");
+        QTest::newRow("cdata-and-escapes") << head(posting("<Newsgroup><![CDATA[a&b<c>]]>&amp;&#10;&#233;</Newsgroup>")) << true << QStringLiteral("a&amp;b&lt;c&gt;&amp;\u00e9");
+        QTest::newRow("latin-1-bytes") << head(posting("<Newsgroup>caf\xe9</Newsgroup>")) << true << QStringLiteral("caf\u00e9");
+        QTest::newRow("root-spelled-SpotNet") << head("<SpotNet><Posting>" + d + "<Newsgroup>a</Newsgroup></Posting></SpotNet>") << true << QStringLiteral("a");
+        QTest::newRow("default-namespace") << head("<Spotnet xmlns=\"urn:x\"><Posting>" + d + "</Posting></Spotnet>") << false << QString();
+        QTest::newRow("prefixed-root") << head("<p:Spotnet xmlns:p=\"urn:x\"><Posting>" + d + "</Posting></p:Spotnet>") << false << QString();
+        QTest::newRow("undeclared-prefix") << head("<Spotnet><p:Posting>" + d + "</p:Posting></Spotnet>") << false << QString();
+        QTest::newRow("deeper-elements-ignored") << head(posting("<X><Newsgroup>a</Newsgroup><Filename>f</Filename><NZB><Segment>s</Segment></NZB></X><NZB><X><Segment>s</Segment></X></NZB>")) << true << QString();
+        QTest::newRow("segments-of-two-nzbs") << head(posting("<NZB><Segment>a</Segment></NZB><NZB><Segment>b</Segment><Segment>c</Segment></NZB><Filename>f</Filename>")) << true << QString();
+        QTest::newRow("entity-declared") << head("<!DOCTYPE Spotnet [<!ENTITY e \"b\">]>" + posting("<Newsgroup>a</Newsgroup>")) << false << QString();
+        QTest::newRow("undeclared-entity") << head(posting("<Newsgroup>&e;</Newsgroup>")) << false << QString();
+        QTest::newRow("description-line-feeds-only") << head("<Spotnet><Posting><Description>&#10;&#10;</Description></Posting></Spotnet>") << false << QString();
+        QTest::newRow("two-empty-descriptions") << head("<Spotnet><Posting><Description/></Posting><Posting><Description/></Posting></Spotnet>") << true << QString();
+        QTest::newRow("text-after-root") << head(posting({}) + "x") << false << QString();
+        QTest::newRow("empty-line-ends-headers") << head(posting("<Newsgroup>a</Newsgroup>")) + "\r\nX-XML: <Newsgroup>b</Newsgroup>\r\n" << true << QStringLiteral("a");
+    }
+    // clang-format on
+
+    void sameAsThePage()
+    {
+        QFETCH(QByteArray, block);
+        QFETCH(bool, found);
+        QFETCH(QString, newsgroup);
+        const std::optional<SpotDetails> details = SpotHeadReader::read(block);
+        QCOMPARE(details, pageDetails(block));
+        QCOMPARE(details.has_value(), found);
+        if (details)
+            QCOMPARE(details->newsgroup, newsgroup);
     }
 
     // A poster's texts are kept up to the bound alone.

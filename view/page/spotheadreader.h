@@ -8,7 +8,9 @@
 
 // The details of a spot from the reply to HEAD <message-id>: the header block alone, lines
 // ending in CR LF, with or without the empty line that ends it, no body. The spot XML of its
-// "X-XML: " lines is read as the spot page reads it (SpotFields), so without entities or DTDs.
+// "X-XML: " lines gives what SpotFields::parseArticle() gives for them (the same parser
+// settings: no entities or DTDs), but in one pass, without building a document: it is read
+// for every spot.
 namespace SpotHeadReader {
 
 // Header blocks longer than this are not read: a spot's XML is a few kilobytes.

@@ -46,16 +46,22 @@ QByteArray SpotFields::readPart(QByteArrayView headers)
     return part + "\r\n";
 }
 
+QByteArray SpotFields::xmlOf(QByteArrayView headers)
+{
+    QByteArray xml = spotXml(headers);
+    // Some posters write the root element "SpotNet".
+    xml.replace(QByteArrayView("SpotNet>"), QByteArrayView("Spotnet>"));
+    return xml;
+}
+
 std::optional<SpotFields> SpotFields::parseArticle(QByteArrayView article)
 {
     const qsizetype headerEnd = article.indexOf(QByteArrayView("\r\n\r\n"));
     if (headerEnd < 0)
         return std::nullopt;
-    QByteArray xml = spotXml(article.first(headerEnd));
+    const QByteArray xml = xmlOf(article.first(headerEnd));
     if (xml.isEmpty())
         return std::nullopt;
-    // Some posters write the root element "SpotNet".
-    xml.replace(QByteArrayView("SpotNet>"), QByteArrayView("Spotnet>"));
     const XmlDocument doc(xml);
 
     SpotFields fields;

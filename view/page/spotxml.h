@@ -26,6 +26,10 @@ struct SpotFields
 
     // nullopt when the article is unusable: no end of headers, no XML, or no description.
     static std::optional<SpotFields> parseArticle(QByteArrayView article);
+    // The spot's XML as parseArticle() parses it: the "X-XML: " lines of the header lines
+    // joined, with the root element's other spelling "SpotNet" read as "Spotnet". Empty when
+    // there are none.
+    static QByteArray xmlOf(QByteArrayView headers);
     // All of an article that parseArticle() reads: its "X-XML: " header lines, each ending in
     // CR LF, and the empty line that ends the headers. headers: the header lines alone.
     static QByteArray readPart(QByteArrayView headers);

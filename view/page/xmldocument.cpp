@@ -1,18 +1,13 @@
 #include "xmldocument.h"
 
-#include <libxml/parser.h>
-#include <libxml/parserInternals.h>
+#include "safexmlparser.h"
+
+#include <libxml/tree.h>
 #include <libxml/xpath.h>
 #include <libxml/xpathInternals.h>
 
-#include <climits>
-
 namespace {
 
-struct FreeParser
-{
-    void operator()(xmlParserCtxt *parser) const { xmlFreeParserCtxt(parser); }
-};
 struct FreeObject
 {
     void operator()(xmlXPathObject *object) const { xmlXPathFreeObject(object); }
@@ -21,35 +16,6 @@ struct FreeString
 {
     void operator()(xmlChar *text) const { xmlFree(text); }
 };
-
-// No entity substitution, no DTD loading or default attributes, nothing printed; the
-// declared encoding is ignored because the bytes are always read as Latin-1.
-constexpr int parseOptions = XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING | XML_PARSE_IGNORE_ENC;
-
-// An entity declaration ends the parse before any reference to it can be expanded: refusing
-// every entity is simpler and safer than bounding how far references may grow.
-void refuse(void *context)
-{
-    auto *parser = static_cast<xmlParserCtxt *>(context);
-    *static_cast<bool *>(parser->_private) = true;
-    xmlStopParser(parser);
-}
-
-void refuseEntity(void *context, const xmlChar *, int, const xmlChar *, const xmlChar *, xmlChar *)
-{
-    refuse(context);
-}
-
-void refuseUnparsedEntity(void *context, const xmlChar *, const xmlChar *, const xmlChar *, const xmlChar *)
-{
-    refuse(context);
-}
-
-bool declaresEntities(const xmlDoc *doc)
-{
-    const xmlDtd *dtd = doc->intSubset;
-    return dtd && (dtd->entities || dtd->pentities);
-}
 
 const xmlChar *xml(const char *text)
 {
@@ -65,32 +31,9 @@ void XmlDocument::FreeDoc::operator()(_xmlDoc *doc) const
 
 XmlDocument::XmlDocument(QByteArrayView bytes)
 {
-    const qsizetype nul = bytes.indexOf('\0');
-    if (nul >= 0)
-        bytes.truncate(nul);
-    if (bytes.isEmpty() || bytes.size() > INT_MAX)
-        return;
-
-    xmlInitParser();
-    const std::unique_ptr<xmlParserCtxt, FreeParser> parser(xmlCreateMemoryParserCtxt(bytes.data(), int(bytes.size())));
-    if (!parser || !parser->sax)
-        return;
-    bool refused = false;
-    parser->_private = &refused;
-    parser->sax->entityDecl = refuseEntity;
-    parser->sax->unparsedEntityDecl = refuseUnparsedEntity;
-    xmlCtxtUseOptions(parser.get(), parseOptions);
-    // Not left to libxml2's process-wide defaults.
-    parser->replaceEntities = 0;
-    parser->loadsubset = 0;
-    parser->validate = 0;
-    xmlSwitchEncoding(parser.get(), XML_CHAR_ENCODING_8859_1);
-    xmlParseDocument(parser.get());
-
-    std::unique_ptr<xmlDoc, FreeDoc> doc(parser->myDoc);
-    parser->myDoc = nullptr;
-    if (doc && parser->wellFormed && !refused && !declaresEntities(doc.get()))
-        document = std::move(doc);
+    SafeXmlParser parser(bytes);
+    if (parser.parse())
+        document.reset(parser.takeDocument());
 }
 
 void XmlDocument::FreeContext::operator()(_xmlXPathContext *context) const
@@ -145,25 +88,30 @@ QStringList XmlDocument::values(const char *xpath) const
 
 QString XmlDocument::single(const char *xpath) const
 {
-    const QString joined = values(xpath).join(QLatin1Char(' '));
-    QString written;
-    written.reserve(joined.size());
+    return written(values(xpath));
+}
+
+QString XmlDocument::written(const QStringList &values)
+{
+    const QString joined = values.join(QLatin1Char(' '));
+    QString text;
+    text.reserve(joined.size());
     for (const QChar c : joined) {
         switch (c.unicode()) {
         case u'&':
-            written += QLatin1StringView("&amp;");
+            text += QLatin1StringView("&amp;");
             break;
         case u'<':
-            written += QLatin1StringView("&lt;");
+            text += QLatin1StringView("&lt;");
             break;
         case u'>':
-            written += QLatin1StringView("&gt;");
+            text += QLatin1StringView("&gt;");
             break;
         case u'\n':
             break;
         default:
-            written += c;
+            text += c;
         }
     }
-    return written;
+    return text;
 }

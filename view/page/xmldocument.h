@@ -12,11 +12,9 @@
 struct _xmlDoc;
 struct _xmlXPathContext;
 
-// A parsed XML document that answers XPath 1.0 queries. The bytes are read one character
-// per byte (ISO 8859-1, up to the first NUL, whatever encoding the document declares), so
-// text comes back as the byte-per-character rule gives it. Parsing never uses the network,
-// loads no DTD and refuses a document that declares any entity, so no entity is ever
-// expanded. A document that does not parse, or is refused, answers every query with nothing.
+// A parsed XML document that answers XPath 1.0 queries. The bytes are parsed as
+// SafeXmlParser parses them: one character per byte, no network, no DTD, no entities. A
+// document that does not parse, or is refused, answers every query with nothing.
 class XmlDocument
 {
 public:
@@ -31,9 +29,11 @@ public:
     // The string value of each node that the expression selects, in document order.
     QStringList values(const char *xpath) const;
 
-    // The values joined by one space and written as XML text ("&", "<" and ">" escaped),
-    // with every line feed removed.
+    // The values joined by one space and written as XML text (written()).
     QString single(const char *xpath) const;
+    // Values joined by one space and written as XML text ("&", "<" and ">" escaped), with
+    // every line feed removed.
+    static QString written(const QStringList &values);
 
 private:
     struct FreeDoc
