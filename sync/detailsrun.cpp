@@ -244,6 +244,7 @@ void DetailsRun::readFront(Lane &lane)
 {
     Pending pending = std::move(lane.batches.front());
     lane.batches.pop_front();
+    ++reading;
     readers.start(
         [this, batch = std::move(pending.batch), answers = std::move(pending.answers), readGeneration = generation] {
             const Read read = readAnswers(answers);
@@ -273,11 +274,16 @@ DetailsRun::Read DetailsRun::readAnswers(const QList<Answer> &answers)
 
 void DetailsRun::storeRead(const SpotDetailsStore::Batch &batch, const Read &read, quint64 readGeneration)
 {
+    --reading;
     if (readGeneration != generation) {
         store.giveBack(batch);
         return;
     }
     writer.write({batch, read.found, read.heads});
+    if (reading == 0 && storeEmpty && shared.batches.empty()
+        && std::all_of(ownLanes.begin(), ownLanes.end(),
+                       [](const std::unique_ptr<Lane> &own) { return own->batches.empty(); }))
+        writer.flush(); // the last of the run: not kept waiting for more
 }
 
 void DetailsRun::onWritten(const SpotDetailsStore::Batch &batch, bool stored)

@@ -24,9 +24,10 @@ class SpotNNTP;
 // Batches of batchSize spots are taken from the store and their HEADs asked, up to window of
 // them outstanding per connection. Once all HEADs of a batch are answered, they are read
 // (SpotHeadReader) and compressed for the cache on worker threads while the next batch
-// arrives; then the batch is written on a thread of its own (DetailsWriteThread: the batches
-// waiting by then in one transaction per file, over connections of its own, so this thread
-// never waits for the disk), and progress() follows once it is committed. A spot whose HEAD
+// arrives; then the batch is written on a thread of its own (DetailsWriteThread: grouped with
+// the batches that follow within half a second, in one transaction per file, over connections
+// of its own, so this thread never waits for the disk), and progress() follows once it is
+// committed. A spot whose HEAD
 // has no usable X-XML, or whose article is gone (430), is stored without details and not asked
 // again.
 //
@@ -169,6 +170,7 @@ private:
     SpotDetailsStore::Progress counted;
     QHash<QByteArray, int> tries; // broken connections by article id
     quint64 generation = 0; // counted up by stop(): batches read before are not stored
+    int reading = 0; // batches handed to the readers and not yet back
     DetailsWriteThread writer;
     QThreadPool readers; // last: its threads are waited for before the rest goes
 };

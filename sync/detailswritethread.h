@@ -7,13 +7,17 @@
 #include <QObject>
 #include <QString>
 #include <QThreadPool>
+#include <QTimer>
 
 #include <atomic>
 
 // The writes of the details run, away from the window's thread: items handed to write() are
-// written by a DetailsWriter on a thread of their own, in the order given. What waits when a
-// write begins goes into that write (up to maxGroupSpots spots): one transaction per file for
-// all of it, so that the disk keeps up with the server.
+// written by a DetailsWriter on a thread of their own, in the order given, in groups of up to
+// maxGroupSpots spots: one transaction per file for each group. A transaction costs about as
+// much for one batch as for ten (the header blocks' keys in cache.db come in no order, so
+// nearly every page of their index is written again at each commit), so a write waits up to
+// groupDelayMs for more items, and begins at once when maxGroupSpots spots wait, at flush(),
+// or when the last write ended with items waiting (the disk is then the slower side).
 //
 // written() fires on this object's thread once per item, in the order of write(), after its
 // transaction ended; except for the items still waiting, being written or not yet reported
@@ -23,7 +27,8 @@ class DetailsWriteThread : public QObject
     Q_OBJECT
 
 public:
-    static constexpr qsizetype maxGroupSpots = 10'000;
+    static constexpr qsizetype maxGroupSpots = 20'000;
+    static constexpr int groupDelayMs = 500;
 
     struct Result
     {
@@ -38,6 +43,8 @@ public:
     // write after this or after stop().
     void setFiles(const QString &detailsPath, const QString &spotsPath, const QString &cachePath);
     void write(DetailsWriter::Item item);
+    // Begins writing what waits now: no more items are coming soon.
+    void flush();
     // Rolls back the write in progress, if any, waiting for that (between two rows: short),
     // closes the files, and returns every item not yet reported by written(), with whether it
     // was committed.
@@ -47,12 +54,15 @@ Q_SIGNALS:
     void written(const SpotDetailsStore::Batch &batch, bool stored);
 
 private:
-    // On the writing thread.
+    // On the writing thread: groups while writes are due and items wait.
     void writeWaiting();
     void report();
 
-    QMutex lock; // guards the lists and the paths
+    QMutex lock; // guards the lists, the paths and due
     QList<DetailsWriter::Item> waiting;
+    qsizetype waitingSpots = 0;
+    bool due = false; // what waits is written without waiting for more
+    QTimer delay; // the wait for more items
     QList<Result> done;
     QString detailsPath, spotsPath, cachePath;
     bool filesChanged = false;
