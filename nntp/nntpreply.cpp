@@ -1,6 +1,7 @@
 #include "nntpreply.h"
 
 #include <algorithm>
+#include <cstring>
 
 namespace NntpReply {
 namespace {
@@ -92,13 +93,22 @@ qsizetype articleEnd(QByteArrayView data, qsizetype searchFrom)
     // The status line's own CR LF precedes an article that is nothing but the terminator.
     if (data.startsWith(".\r\n"))
         return 3;
-    const qsizetype at = data.indexOf("\r\n.\r\n", std::max<qsizetype>(0, searchFrom));
-    return at < 0 ? -1 : at + 5;
+    const qsizetype from = std::clamp<qsizetype>(searchFrom, 0, data.size());
+    if (data.size() - from < 5)
+        return -1;
+    // glibc's memmem: several times faster on a reply of a few kilobytes than a hashing search.
+    const auto *at = static_cast<const char *>(memmem(data.data() + from, size_t(data.size() - from), "\r\n.\r\n", 5));
+    return at ? at - data.data() + 5 : -1;
 }
 
 QByteArray unstuffedLines(QByteArrayView data)
 {
     data.chop(3); // ".\r\n"
+    // Most replies hold no stuffed line: one copy.
+    const bool stuffed
+        = data.startsWith("..") || (data.size() >= 3 && memmem(data.data(), size_t(data.size()), "\n..", 3));
+    if (!stuffed)
+        return data.toByteArray();
     QByteArray lines;
     lines.reserve(data.size());
     while (!data.isEmpty()) {

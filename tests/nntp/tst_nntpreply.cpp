@@ -17,6 +17,8 @@ private Q_SLOTS:
     void overviewNumber();
     void articleComplete_data();
     void articleComplete();
+    void unstuffed_data();
+    void unstuffed();
     void lineBufferAcrossReads();
 };
 
@@ -129,6 +131,24 @@ void TestNntpReply::articleComplete()
 {
     QFETCH(QByteArray, body);
     QTEST(NntpReply::articleEnd(body), "end");
+}
+
+void TestNntpReply::unstuffed_data()
+{
+    QTest::addColumn<QByteArray>("reply");
+    QTest::addColumn<QByteArray>("lines");
+    // clang-format off
+    QTest::newRow("none-stuffed")      << QByteArray("a\r\nb..\r\n.\r\n") << QByteArray("a\r\nb..\r\n");
+    QTest::newRow("stuffed-first")     << QByteArray("..a\r\nb\r\n.\r\n") << QByteArray(".a\r\nb\r\n");
+    QTest::newRow("stuffed-later")     << QByteArray("a\r\n..\r\n...b\r\n.\r\n") << QByteArray("a\r\n.\r\n..b\r\n");
+    QTest::newRow("terminator-only")   << QByteArray(".\r\n") << QByteArray("");
+    // clang-format on
+}
+
+void TestNntpReply::unstuffed()
+{
+    QFETCH(QByteArray, reply);
+    QTEST(NntpReply::unstuffedLines(reply), "lines");
 }
 
 void TestNntpReply::lineBufferAcrossReads()
