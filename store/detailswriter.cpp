@@ -36,6 +36,12 @@ sqlite3 *openExisting(const QString &path)
     // The keys come in no order (message-ids): the pages of their index stay in memory
     // instead of being read again for each batch.
     execute(connection, "PRAGMA cache_size=-32768");
+    // For the same reason each commit writes most of that index into the log again; copied
+    // into the file at every commit (a log of 1,000 pages), each page would be written twice
+    // per commit. A longer log copies each page once for several commits, and is cut back
+    // to a few megabytes once copied.
+    execute(connection, "PRAGMA wal_autocheckpoint=16384");
+    execute(connection, "PRAGMA journal_size_limit=8388608");
     return connection;
 }
 
