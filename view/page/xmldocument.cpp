@@ -6,6 +6,8 @@
 #include <libxml/xpath.h>
 #include <libxml/xpathInternals.h>
 
+#include <algorithm>
+
 namespace {
 
 struct FreeObject
@@ -94,6 +96,10 @@ QString XmlDocument::single(const char *xpath) const
 QString XmlDocument::written(const QStringList &values)
 {
     const QString joined = values.join(QLatin1Char(' '));
+    // Most values (a size, an address, a group) need nothing written.
+    const auto plain = [](QChar c) { return c != u'&' && c != u'<' && c != u'>' && c != u'\n'; };
+    if (std::all_of(joined.begin(), joined.end(), plain))
+        return joined;
     QString text;
     text.reserve(joined.size());
     for (const QChar c : joined) {
