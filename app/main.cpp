@@ -1,5 +1,6 @@
 #include "categoryscheme.h"
 #include "databasesetuperror.h"
+#include "debugoutput.h"
 #include "mainwindow.h"
 #include "secretstore.h"
 #include "settings.h"
@@ -44,6 +45,7 @@ int main(int argc, char *argv[])
     SingleApplication application(argc, argv);
     if (application.isRunning())
         return 0;
+    DebugOutput::install();
 
     QCoreApplication::setOrganizationName(QStringLiteral("Tarnwick"));
     QCoreApplication::setApplicationName(QStringLiteral("Tarnwick"));

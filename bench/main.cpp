@@ -1,4 +1,5 @@
 #include "benchsupport.h"
+#include "debugoutput.h"
 #include "figures.h"
 
 #include <QApplication>
@@ -173,6 +174,7 @@ int main(int argc, char *argv[])
         qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     QApplication app(argc, argv);
+    DebugOutput::install(); // as the program does
     QStringList wanted = app.arguments().mid(1);
     Bench::setSmoke(wanted.removeAll(QStringLiteral("--smoke")) > 0);
     const std::vector<Figure> figures = allFigures();
