@@ -1,6 +1,6 @@
 #include "zlibstream.h"
 
-#include <libdeflate.h>
+#include <isa-l/igzip_lib.h>
 #include <zlib.h>
 
 #include <algorithm>
@@ -12,6 +12,8 @@ constexpr int rawDeflateWindowBits = -MAX_WBITS;
 constexpr int zlibWindowBits = MAX_WBITS;
 // zlib counts in uInt; feed and drain it in steps that always fit.
 constexpr qsizetype maxStep = qsizetype(1) << 30;
+// Enough text to know how often each byte occurs in pieces alike.
+constexpr qsizetype codeSampleSize = 64 * 1024;
 
 // The output is exactly at the bound: the stream may still end there without another byte.
 bool endsWithoutMoreOutput(z_stream &stream, const Bytef *in, qsizetype inLeft)
@@ -106,21 +108,46 @@ QByteArray deflateWith(QByteArrayView data, int windowBits, int level)
 
 } // namespace
 
-QList<QByteArray> deflateZlibEach(const QList<QByteArray> &pieces, int level)
+QList<QByteArray> deflateZlibEach(const QList<QByteArray> &pieces)
 {
+    // Codes for the bytes of a sample of the pieces, made once: building codes for each piece
+    // of a kilobyte costs several times the compressing itself.
+    isal_huff_histogram histogram{};
+    qsizetype sampled = 0;
+    for (const QByteArray &piece : pieces) {
+        if (sampled >= codeSampleSize)
+            break;
+        const qsizetype take = std::min(piece.size(), codeSampleSize - sampled);
+        if (take > 0)
+            isal_update_histogram(reinterpret_cast<uint8_t *>(const_cast<char *>(piece.constData())), int(take),
+                                  &histogram);
+        sampled += take;
+    }
+    isal_hufftables codes;
+    const bool ready = isal_create_hufftables(&codes, &histogram) == 0;
+
     QList<QByteArray> out;
     out.reserve(pieces.size());
-    libdeflate_compressor *compressor = libdeflate_alloc_compressor(std::clamp(level, 0, 12));
     for (const QByteArray &piece : pieces) {
         QByteArray packed;
-        if (compressor) {
-            packed.resize(qsizetype(libdeflate_zlib_compress_bound(compressor, size_t(piece.size()))));
-            packed.truncate(qsizetype(libdeflate_zlib_compress(compressor, piece.constData(), size_t(piece.size()),
-                                                               packed.data(), size_t(packed.size()))));
+        if (ready && piece.size() < maxStep) {
+            // A piece that does not shrink is written as stored blocks, with their headers.
+            packed.resize(piece.size() + piece.size() / 1024 + ISAL_DEF_MAX_HDR_SIZE + 64);
+            isal_zstream stream;
+            isal_deflate_stateless_init(&stream);
+            stream.level = 0;
+            stream.hufftables = &codes;
+            stream.gzip_flag = IGZIP_ZLIB;
+            stream.end_of_stream = 1;
+            stream.next_in = reinterpret_cast<uint8_t *>(const_cast<char *>(piece.constData()));
+            stream.avail_in = uint32_t(piece.size());
+            stream.next_out = reinterpret_cast<uint8_t *>(packed.data());
+            stream.avail_out = uint32_t(packed.size());
+            const bool done = isal_deflate_stateless(&stream) == COMP_OK;
+            packed.truncate(done ? qsizetype(stream.total_out) : 0);
         }
         out.append(packed);
     }
-    libdeflate_free_compressor(compressor);
     return out;
 }
 

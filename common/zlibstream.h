@@ -22,11 +22,12 @@ QByteArray deflateRaw(QByteArrayView data, int level = 9);
 // zlib streams (header and Adler-32 trailer), as the article cache stores them; written as
 // deflateRaw() writes, empty if zlib fails.
 QByteArray deflateZlib(QByteArrayView data, int level = 6);
-// A zlib stream of each piece, at a level from 0 to 12, made by libdeflate's whole-buffer
-// compressor (one for all the pieces): on pieces of a few kilobytes several times faster than
-// a zlib deflater, whose set-up and block trees cost more than the compressing. An empty
-// result for a piece that could not be compressed.
-QList<QByteArray> deflateZlibEach(const QList<QByteArray> &pieces, int level = 6);
+// A zlib stream of each piece, for many small pieces alike (the header blocks of spots): the
+// Huffman codes are made once from a sample of the pieces and every piece is compressed with
+// them by ISA-L's fastest level, about five times as fast as zlib or libdeflate at their
+// fastest on pieces of a kilobyte, for output about 5 % larger. An empty result for a piece
+// that could not be compressed.
+QList<QByteArray> deflateZlibEach(const QList<QByteArray> &pieces);
 std::optional<QByteArray> inflateZlib(QByteArrayView data, qsizetype outputLimit = defaultOutputLimit);
 
 } // namespace ZlibStream

@@ -9,7 +9,7 @@ top=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 packages=(
     cmake ninja-build g++ pkg-config
     qt6-base-dev libqt6sql6-sqlite qt6-webengine-dev qt6-translations-l10n
-    libgl-dev libxml2-dev zlib1g-dev libdeflate-dev libssl-dev libsqlite3-dev
+    libgl-dev libxml2-dev zlib1g-dev libisal-dev libssl-dev libsqlite3-dev
     qtkeychain-qt6-dev libsecret-1-0 # passwords in the desktop's secret store (QtKeychain loads libsecret itself)
 )
 

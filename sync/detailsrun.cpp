@@ -265,8 +265,8 @@ DetailsRun::Read DetailsRun::readAnswers(const QList<Answer> &answers)
             blocks.append(SpotFields::readPart(answer.head));
         }
     }
-    // The fastest level: every spot's header goes in, and the page reads few of them.
-    const QList<QByteArray> compressed = ZlibStream::deflateZlibEach(blocks, 1);
+    // Compressed for speed more than size: every spot's header goes in, and the page reads few of them.
+    const QList<QByteArray> compressed = ZlibStream::deflateZlibEach(blocks);
     for (qsizetype i = 0; i < compressed.size(); ++i)
         read.heads[i].second = compressed.at(i);
     return read;
