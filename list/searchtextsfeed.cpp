@@ -11,8 +11,9 @@ constexpr size_t waitingBatches = 8;
 
 } // namespace
 
-SearchTextsFeed::SearchTextsFeed(SearchTexts &texts)
+SearchTextsFeed::SearchTextsFeed(SearchTexts &texts, Appending appending)
     : texts(texts)
+    , appending(appending)
 {
 }
 
@@ -40,6 +41,10 @@ void SearchTextsFeed::Batch::clear()
 
 void SearchTextsFeed::append(QByteArrayView bytes, bool isText, bool isNull)
 {
+    if (appending == Appending::AtOnce) {
+        texts.append(bytes, isText, isNull);
+        return;
+    }
     filling.bytes.insert(filling.bytes.end(), bytes.begin(), bytes.end());
     filling.ends.push_back(quint32(filling.bytes.size()));
     filling.kinds.push_back(isNull ? Batch::Null : isText ? Batch::Text : Batch::Blob);

@@ -17,7 +17,9 @@
 class SearchTextsFeed
 {
 public:
-    explicit SearchTextsFeed(SearchTexts &texts);
+    // AtOnce: every value is appended as it comes, on the caller's thread.
+    enum class Appending { OnItsThread, AtOnce };
+    explicit SearchTextsFeed(SearchTexts &texts, Appending appending = Appending::OnItsThread);
     // finish()
     ~SearchTextsFeed();
     Q_DISABLE_COPY(SearchTextsFeed)
@@ -43,6 +45,7 @@ private:
     void run();
 
     SearchTexts &texts;
+    Appending appending;
     Batch filling;
     std::mutex lock;
     std::condition_variable changed;

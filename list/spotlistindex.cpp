@@ -252,14 +252,17 @@ SpotListIndex::Update SpotListIndex::keepStoredRows(sqlite3 *connection, const c
     return dropMissingRows(connection, name, table, stored);
 }
 
-// The titles are folded and their pairs indexed on a thread of their own, beside the stepping
-// through the rows and the rest of each row.
+// The titles of rows added to those held (a range) are folded and their pairs indexed on a
+// thread of their own, beside the stepping through the rows and the rest of each row. A new
+// index reads its millions of rows on this thread alone: what the feed's thread allocates stays
+// in an allocator arena of its own, which left the program holding more memory once squeezed.
 bool SpotListIndex::appendRows(SqliteStatement &query, Table &table, const std::atomic<bool> *cancel)
 {
     SqliteStatement::Result step;
     qsizetype read = 0;
     std::string key;
-    SearchTextsFeed titles(table.titles);
+    SearchTextsFeed titles(
+        table.titles, table.ids.empty() ? SearchTextsFeed::Appending::AtOnce : SearchTextsFeed::Appending::OnItsThread);
     while ((step = query.step()) == SqliteStatement::Result::Row) {
         if (read == 0)
             table.order.settle(); // it reads the titles, which change now

@@ -1,6 +1,6 @@
 // Texts appended through a SearchTextsFeed against the same texts appended directly: over
 // several batches and a last part batch, with every kind of value, also when the feed is
-// destroyed without finish().
+// destroyed without finish(), and through a feed that appends on the caller's thread.
 #include "searchtextsfeed.h"
 #include "testmain.h"
 
@@ -47,19 +47,22 @@ private Q_SLOTS:
 void TestSearchTextsFeed::asAppendedDirectly_data()
 {
     QTest::addColumn<int>("count");
+    QTest::addColumn<bool>("beside");
     QTest::addColumn<bool>("finished");
 
     // clang-format off
-    QTest::newRow("none")                 << 0      << true;
-    QTest::newRow("fewer-than-a-batch")   << 7      << true;
-    QTest::newRow("many-batches")         << 50'001 << true;
-    QTest::newRow("destroyed-unfinished") << 20'000 << false;
+    QTest::newRow("none")                 << 0      << true  << true;
+    QTest::newRow("fewer-than-a-batch")   << 7      << true  << true;
+    QTest::newRow("many-batches")         << 50'001 << true  << true;
+    QTest::newRow("destroyed-unfinished") << 20'000 << true  << false;
+    QTest::newRow("appended-here")        << 5'000  << false << true;
     // clang-format on
 }
 
 void TestSearchTextsFeed::asAppendedDirectly()
 {
     QFETCH(int, count);
+    QFETCH(bool, beside);
     QFETCH(bool, finished);
 
     const std::vector<Value> given = values(count);
@@ -68,7 +71,8 @@ void TestSearchTextsFeed::asAppendedDirectly()
         direct.append(value.bytes, value.isText, value.isNull);
     SearchTexts fed(SearchTexts::Pairs::Indexed);
     {
-        SearchTextsFeed feed(fed);
+        SearchTextsFeed feed(fed,
+                             beside ? SearchTextsFeed::Appending::OnItsThread : SearchTextsFeed::Appending::AtOnce);
         for (const Value &value : given)
             feed.append(value.bytes, value.isText, value.isNull);
         if (finished)
