@@ -86,7 +86,8 @@ void inHalves(const RowBits &candidates, size_t firstWord, bool parallel, Part p
 constexpr int denseFrom = 16;
 
 // Sets the bit of every row of candidates that is not set yet in rows and for which
-// matches(row) holds; the older half of the words on a second thread.
+// matches(row) holds; the older half of the words on a second thread when many rows lie from
+// firstWord on (not for a range's new rows).
 template<typename Matches>
 void markRows(const RowBits &candidates, size_t firstWord, RowBits &rows, size_t rowCount, Matches matches)
 {
@@ -110,7 +111,7 @@ void markRows(const RowBits &candidates, size_t firstWord, RowBits &rows, size_t
             rows[w] |= found;
         }
     };
-    inHalves(candidates, firstWord, rowCount >= parallelFrom, part);
+    inHalves(candidates, firstWord, rowCount - std::min(rowCount, firstWord * 64) >= parallelFrom, part);
 }
 
 // Below this many candidates (the rows a rare earlier term left), each candidate is compared
