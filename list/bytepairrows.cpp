@@ -125,9 +125,21 @@ qsizetype BytePairRows::blockOf(quint32 row) const
     return qsizetype(after - blocks.begin()) - 1;
 }
 
-void BytePairRows::rowsHoldingAll(const std::vector<Pair> &pairs, qsizetype firstBlock, qsizetype endBlock,
-                                  std::vector<quint32> &found) const
+void BytePairRows::rowsHoldingAll(const std::vector<Pair> &pairs, const std::vector<quint64> &candidates,
+                                  qsizetype firstBlock, qsizetype endBlock, std::vector<quint32> &found) const
 {
+    const auto isCandidate
+        = [&](quint32 row) { return (row >> 6) < candidates.size() && (candidates[row >> 6] >> (row & 63) & 1); };
+    // The candidate bits of the 64 rows from row first on: a block that follows dropped rows
+    // starts anywhere in a word.
+    const auto candidateWord = [&](quint32 first) {
+        const size_t word = first >> 6;
+        const int shift = int(first & 63);
+        quint64 bits = word < candidates.size() ? candidates[word] >> shift : 0;
+        if (shift > 0 && word + 1 < candidates.size())
+            bits |= candidates[word + 1] << (64 - shift);
+        return bits;
+    };
     std::vector<const Block::Rows *> sets;
     for (qsizetype b = firstBlock; b < endBlock; ++b) {
         const Block &block = blocks[size_t(b)];
@@ -145,8 +157,9 @@ void BytePairRows::rowsHoldingAll(const std::vector<Pair> &pairs, qsizetype firs
         const Block::Rows &fewest = *sets.front();
         if (fewest.bits.empty()) {
             for (const quint16 offset : fewest.offsets) {
-                if (std::all_of(sets.begin() + 1, sets.end(),
-                                [&](const Block::Rows *other) { return other->holds(offset); }))
+                if (isCandidate(block.first + offset)
+                    && std::all_of(sets.begin() + 1, sets.end(),
+                                   [&](const Block::Rows *other) { return other->holds(offset); }))
                     found.push_back(block.first + offset);
             }
             continue;
@@ -154,6 +167,8 @@ void BytePairRows::rowsHoldingAll(const std::vector<Pair> &pairs, qsizetype firs
         // Every set is a bitmap: none has fewer rows than the fewest.
         for (int w = 0; w < bitmapWords; ++w) {
             quint64 word = fewest.bits[size_t(w)];
+            if (word)
+                word &= candidateWord(block.first + quint32(w * 64));
             for (size_t other = 1; word && other < sets.size(); ++other)
                 word &= sets[other]->bits[size_t(w)];
             for (; word; word &= word - 1)

@@ -36,9 +36,11 @@ public:
     // The block that holds row (below size()).
     qsizetype blockOf(quint32 row) const;
     // Appends, in ascending order, the rows of blocks [firstBlock, endBlock) that hold every
-    // one of pairs (distinct, at least one).
-    void rowsHoldingAll(const std::vector<Pair> &pairs, qsizetype firstBlock, qsizetype endBlock,
-                        std::vector<quint32> &found) const;
+    // one of pairs (distinct, at least one) and whose bit is set in candidates (a bit per row,
+    // row r in word r / 64; rows beyond it are no candidates): a saved filter's new spots are
+    // a part of the newest block or two, whose other rows are not looked at.
+    void rowsHoldingAll(const std::vector<Pair> &pairs, const std::vector<quint64> &candidates, qsizetype firstBlock,
+                        qsizetype endBlock, std::vector<quint32> &found) const;
 
     // Gives back the memory that appending kept in reserve.
     void squeeze();

@@ -135,15 +135,12 @@ bool SearchTexts::findByPairs(const SpotSearch &search, const std::vector<quint6
     const quint32 firstItem = quint32(firstWord - candidates.begin()) * 64;
     const bool decided = search.pairsDecide();
     const auto part = [&](qsizetype firstBlock, qsizetype endBlock, std::vector<quint32> &matched) {
-        std::vector<quint32> holding;
-        pairRows.rowsHoldingAll(pairs, firstBlock, endBlock, holding);
         if (decided) {
-            for (const quint32 item : holding) {
-                if (isSet(candidates, item))
-                    matched.push_back(item);
-            }
+            pairRows.rowsHoldingAll(pairs, candidates, firstBlock, endBlock, matched);
             return;
         }
+        std::vector<quint32> holding;
+        pairRows.rowsHoldingAll(pairs, candidates, firstBlock, endBlock, holding);
         // The texts compared are far apart in memory: each is asked for some items early,
         // its place and flags earlier still.
         constexpr size_t placeAhead = 16;
@@ -156,7 +153,7 @@ bool SearchTexts::findByPairs(const SpotSearch &search, const std::vector<quint6
             if (i + textAhead < holding.size())
                 __builtin_prefetch(text.data() + starts[holding[i + textAhead]]);
             const quint32 item = holding[i];
-            if (isSet(candidates, item) && compare(item, search))
+            if (compare(item, search))
                 matched.push_back(item);
         }
     };

@@ -1,6 +1,7 @@
 #include "spotlistindex.h"
 
 #include "searchquery.h"
+#include "searchtextsfeed.h"
 #include "sparevector.h"
 #include "sqlitestatement.h"
 
@@ -251,11 +252,17 @@ SpotListIndex::Update SpotListIndex::keepStoredRows(sqlite3 *connection, const c
     return dropMissingRows(connection, name, table, stored);
 }
 
+// The titles of rows added to those held (a range) are folded and their pairs indexed on a
+// thread of their own, beside the stepping through the rows and the rest of each row. A new
+// index reads its millions of rows on this thread alone: what the feed's thread allocates stays
+// in an allocator arena of its own, which left the program holding more memory once squeezed.
 bool SpotListIndex::appendRows(SqliteStatement &query, Table &table, const std::atomic<bool> *cancel)
 {
     SqliteStatement::Result step;
     qsizetype read = 0;
     std::string key;
+    SearchTextsFeed titles(
+        table.titles, table.ids.empty() ? SearchTextsFeed::Appending::AtOnce : SearchTextsFeed::Appending::OnItsThread);
     while ((step = query.step()) == SqliteStatement::Result::Row) {
         if (read == 0)
             table.order.settle(); // it reads the titles, which change now
@@ -264,13 +271,14 @@ bool SpotListIndex::appendRows(SqliteStatement &query, Table &table, const std::
         appendSparingly(table.cats, quint8(cat >= 0 && cat < unlistedCategory ? cat : unlistedCategory));
         appendSparingly(table.subcats, int(query.integer(2)));
         appendSparingly(table.dates, quint32(std::clamp<qint64>(query.integer(3), 0, latestDate)));
-        table.titles.append(query.bytes(4), query.isText(4), query.isNull(4));
+        titles.append(query.bytes(4), query.isText(4), query.isNull(4));
         appendSparingly(table.spotterOf, distinctValue(query, 5, table.spotters, table.spotterIds, key));
         appendSparingly(table.tagOf, distinctValue(query, 6, table.tags, table.tagIds, key));
         if (++read % cancelCheckEvery == 0 && cancel && cancel->load())
             break;
     }
     query.finish();
+    titles.finish();
     lastRowsRead += read;
     return step == SqliteStatement::Result::Done;
 }

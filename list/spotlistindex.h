@@ -45,7 +45,8 @@ public:
     // the last update through it. Starts bringing the order of the titles along on a thread of
     // its own (SpotOrder::startTitleOrder(): about a second for millions of new rows), which a
     // sort by title, the next update() and squeeze() wait for. A table that is not there counts
-    // as empty, as the list shows it. Runs on any thread that owns the connection.
+    // as empty, as the list shows it. Runs on any thread that owns the connection; the titles
+    // of many new rows are folded and indexed on a thread of their own meanwhile (SearchTextsFeed).
     // followup runs once the new rows are read, on a thread of its own while the tables are
     // counted, again if rows gone were dropped then, and before the title order starts: when
     // update() returns Done, its last run saw the index as it is (version()).

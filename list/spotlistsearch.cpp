@@ -29,7 +29,7 @@ struct Columns
 // none does where the term does not look. Fewer candidates than values (a range's new rows)
 // have only their own values compared.
 std::vector<quint8> matchingValues(const SearchTexts &texts, const SpotSearch &search, bool looked,
-                                   const RowBits &candidates, size_t candidateCount,
+                                   const RowBits &candidates, size_t firstWord, size_t candidateCount,
                                    const std::vector<quint32> &valueOf)
 {
     std::vector<quint8> matched(size_t(texts.size()));
@@ -41,7 +41,7 @@ std::vector<quint8> matchingValues(const SearchTexts &texts, const SpotSearch &s
         return matched;
     }
     std::vector<bool> compared(matched.size());
-    for (size_t w = 0; w < candidates.size(); ++w) {
+    for (size_t w = firstWord; w < candidates.size(); ++w) {
         for (quint64 left = candidates[w]; left; left &= left - 1) {
             const quint32 value = valueOf[w * 64 + size_t(__builtin_ctzll(left))];
             if (!compared[value]) {
@@ -58,15 +58,20 @@ bool anyOf(const std::vector<quint8> &matched)
     return std::find(matched.begin(), matched.end(), 1) != matched.end();
 }
 
+// The first word of rows from firstWord on that holds a row; rows.size() when none does.
+size_t firstHeld(const RowBits &rows, size_t firstWord)
+{
+    return size_t(std::find_if(rows.begin() + qsizetype(firstWord), rows.end(), [](quint64 word) { return word != 0; })
+                  - rows.begin());
+}
+
 // Runs part(fromWord, toWord) over the words from the first that holds a candidate, the older
 // half of them on a second thread when parallel: the candidates of a saved filter's new spots
 // or of its age are all in the newest words.
 template<typename Part>
-void inHalves(const RowBits &candidates, bool parallel, Part part)
+void inHalves(const RowBits &candidates, size_t firstWord, bool parallel, Part part)
 {
-    const size_t first
-        = size_t(std::find_if(candidates.begin(), candidates.end(), [](quint64 word) { return word != 0; })
-                 - candidates.begin());
+    const size_t first = firstHeld(candidates, firstWord);
     const size_t half = parallel ? first + (candidates.size() - first) / 2 : first;
     std::thread helper;
     if (half > first)
@@ -81,9 +86,10 @@ void inHalves(const RowBits &candidates, bool parallel, Part part)
 constexpr int denseFrom = 16;
 
 // Sets the bit of every row of candidates that is not set yet in rows and for which
-// matches(row) holds; the older half of the words on a second thread.
+// matches(row) holds; the older half of the words on a second thread when many rows lie from
+// firstWord on (not for a range's new rows).
 template<typename Matches>
-void markRows(const RowBits &candidates, RowBits &rows, size_t rowCount, Matches matches)
+void markRows(const RowBits &candidates, size_t firstWord, RowBits &rows, size_t rowCount, Matches matches)
 {
     const auto part = [&](size_t fromWord, size_t toWord) {
         for (size_t w = fromWord; w < toWord; ++w) {
@@ -105,7 +111,7 @@ void markRows(const RowBits &candidates, RowBits &rows, size_t rowCount, Matches
             rows[w] |= found;
         }
     };
-    inHalves(candidates, rowCount >= parallelFrom, part);
+    inHalves(candidates, firstWord, rowCount - std::min(rowCount, firstWord * 64) >= parallelFrom, part);
 }
 
 // Below this many candidates (the rows a rare earlier term left), each candidate is compared
@@ -114,19 +120,19 @@ constexpr size_t fewCandidates = 4'096;
 // From this many candidates compared one by one (a few milliseconds), two threads compare them.
 constexpr size_t parallelCandidatesFrom = 8'192;
 
-size_t countOf(const RowBits &rows)
+size_t countOf(const RowBits &rows, size_t firstWord)
 {
     size_t count = 0;
-    for (const quint64 word : rows)
-        count += size_t(__builtin_popcountll(word));
+    for (size_t w = firstWord; w < rows.size(); ++w)
+        count += size_t(__builtin_popcountll(rows[w]));
     return count;
 }
 
 // The rows of candidates where the term, negated or not, holds. A few candidates are compared
 // one by one; otherwise titles are read where they hold the pattern's pairs of bytes (in the
 // blocks from the first candidate on: a range's new rows are one or two), and spotters and
-// tags, which repeat, are compared once per distinct value.
-RowBits termRows(const Columns &columns, const SearchQuery::Term &term, const RowBits &candidates)
+// tags, which repeat, are compared once per distinct value. No candidate is below firstWord.
+RowBits termRows(const Columns &columns, const SearchQuery::Term &term, const RowBits &candidates, size_t firstWord)
 {
     const SpotSearch search(term.pattern);
     using Field = SearchQuery::Field;
@@ -134,12 +140,12 @@ RowBits termRows(const Columns &columns, const SearchQuery::Term &term, const Ro
     const bool bySpotter = any || term.field == Field::Spotter;
     const bool byTag = any || term.field == Field::Tag;
     RowBits rows(candidates.size());
-    const size_t candidateCount = countOf(candidates);
+    const size_t candidateCount = countOf(candidates, firstWord);
     const bool few = candidateCount < fewCandidates;
     const bool titlesFound = any && !few && columns.titles.findByPairs(search, candidates, rows);
     const bool titlesLeft = any && !titlesFound;
     if (few || (titlesLeft && candidateCount * 32 < columns.rows)) {
-        inHalves(candidates, candidateCount >= parallelCandidatesFrom, [&](size_t fromWord, size_t toWord) {
+        inHalves(candidates, firstWord, candidateCount >= parallelCandidatesFrom, [&](size_t fromWord, size_t toWord) {
             for (size_t w = fromWord; w < toWord; ++w) {
                 for (quint64 left = candidates[w] & ~rows[w]; left; left &= left - 1) {
                     const size_t row = w * 64 + size_t(__builtin_ctzll(left));
@@ -151,43 +157,45 @@ RowBits termRows(const Columns &columns, const SearchQuery::Term &term, const Ro
             }
         });
     } else {
-        const std::vector<quint8> spotterFound
-            = matchingValues(columns.spotters, search, bySpotter, candidates, candidateCount, columns.spotterOf);
+        const std::vector<quint8> spotterFound = matchingValues(columns.spotters, search, bySpotter, candidates,
+                                                                firstWord, candidateCount, columns.spotterOf);
         const std::vector<quint8> tagFound
-            = matchingValues(columns.tags, search, byTag, candidates, candidateCount, columns.tagOf);
+            = matchingValues(columns.tags, search, byTag, candidates, firstWord, candidateCount, columns.tagOf);
         const auto otherMatches
             = [&](size_t row) { return spotterFound[columns.spotterOf[row]] || tagFound[columns.tagOf[row]]; };
         if (titlesLeft) {
-            markRows(candidates, rows, columns.rows,
+            markRows(candidates, firstWord, rows, columns.rows,
                      [&](size_t row) { return otherMatches(row) || columns.titles.matches(qsizetype(row), search); });
         } else if (anyOf(spotterFound) || anyOf(tagFound)) {
-            markRows(candidates, rows, columns.rows, otherMatches);
+            markRows(candidates, firstWord, rows, columns.rows, otherMatches);
         }
     }
-    for (size_t w = 0; w < rows.size(); ++w)
+    for (size_t w = firstWord; w < rows.size(); ++w)
         rows[w] = candidates[w] & (term.negated ? ~rows[w] : rows[w]);
     return rows;
 }
 
 } // namespace
 
-// Each group narrows the rows that the next one looks at.
+// Each group narrows the rows that the next one looks at. Only the words from the first that
+// holds a row are read: a saved filter's new spots are the last few hundred of them.
 void SpotListIndex::search(const Table &table, const SearchQuery &query, RowBits &found)
 {
     const Columns columns{table.titles, table.spotters, table.tags, table.spotterOf, table.tagOf, table.ids.size()};
     for (const SearchQuery::Group &group : query.groups()) {
+        const size_t first = firstHeld(found, 0);
+        if (first == found.size())
+            break;
         RowBits inGroup(found.size());
         RowBits open = found;
         for (const SearchQuery::Term &term : group) {
             // A row that an alternative found already is not looked at again.
-            const RowBits rows = termRows(columns, term, open);
-            for (size_t w = 0; w < inGroup.size(); ++w) {
+            const RowBits rows = termRows(columns, term, open, first);
+            for (size_t w = first; w < inGroup.size(); ++w) {
                 inGroup[w] |= rows[w];
                 open[w] &= ~rows[w];
             }
         }
         found = std::move(inGroup);
-        if (std::all_of(found.begin(), found.end(), [](quint64 word) { return word == 0; }))
-            break;
     }
 }

@@ -38,6 +38,12 @@ std::vector<quint8> spottersNamed(const SearchTexts &texts, const QStringList &n
     return any ? found : std::vector<quint8>();
 }
 
+// The first row whose id is above id; ids.size() when none is.
+size_t firstRowAbove(const std::vector<int> &ids, int id)
+{
+    return size_t(std::upper_bound(ids.begin(), ids.end(), id) - ids.begin());
+}
+
 } // namespace
 
 // The ids of the rows for which shown(row) holds, newest first: the older half is looked
@@ -141,8 +147,6 @@ std::vector<int> SpotListIndex::select(const SpotFilter &filter, int baselineSpo
 {
     const SpotFilter::Kind kind = filter.kind();
     const Table &table = tableOf(filter);
-    const auto firstAbove
-        = [&](int id) { return size_t(std::upper_bound(table.ids.begin(), table.ids.end(), id) - table.ids.begin()); };
     switch (kind) {
     case SpotFilter::Kind::Marked:
         return {};
@@ -155,7 +159,8 @@ std::vector<int> SpotListIndex::select(const SpotFilter &filter, int baselineSpo
     case SpotFilter::Kind::New:
     case SpotFilter::Kind::EroticNew:
         return idsOf(
-            allowedRows(table, filter, firstAbove(kind == SpotFilter::Kind::New ? baselineSpotId : baselineEroticId)),
+            allowedRows(table, filter,
+                        firstRowAbove(table.ids, kind == SpotFilter::Kind::New ? baselineSpotId : baselineEroticId)),
             table.ids);
     case SpotFilter::Kind::All:
         if (filter.leftOutSpotters().isEmpty())
@@ -178,8 +183,7 @@ std::vector<int> SpotListIndex::select(const SpotFilter &filter, int baselineSpo
 SpotListIndex::RowBits SpotListIndex::rowsAbove(const SpotFilter &filter, int after) const
 {
     const Table &table = tableOf(filter);
-    RowBits rows = allowedRows(table, filter,
-                               size_t(std::upper_bound(table.ids.begin(), table.ids.end(), after) - table.ids.begin()));
+    RowBits rows = allowedRows(table, filter, firstRowAbove(table.ids, after));
     search(table, SearchQuery(filter.search), rows);
     return rows;
 }
@@ -197,8 +201,9 @@ int SpotListIndex::countAbove(const SpotFilter &filter, int after) const
         return 0;
     const RowBits rows = rowsAbove(filter, after);
     int count = 0;
-    for (const quint64 word : rows)
-        count += __builtin_popcountll(word);
+    // No row below the first above after is set.
+    for (size_t w = firstRowAbove(tableOf(filter).ids, after) / 64; w < rows.size(); ++w)
+        count += __builtin_popcountll(rows[w]);
     return count;
 }
 
