@@ -64,7 +64,7 @@ class DetailsRun : public QObject
 
 public:
     static constexpr int batchSize = 1000;
-    static constexpr int window = 100;
+    static constexpr int window = 400;
     static constexpr int headTries = 3;
 
     // client is the caller's pointer to its client, read at every step. articlesWaiting says
