@@ -15,6 +15,7 @@
 #include "tarnwick.h"
 #include "testcertificate.h"
 
+#include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFile>
 #include <QHostAddress>
@@ -178,32 +179,35 @@ double innHeadSeconds(quint16 port, const QList<QByteArray> &ids)
 }
 
 // INN's lines through the program's parsing, duplicate check and insert, one transaction per
-// range made durable as the program makes it, without a network.
+// range made durable as the program makes it, without a network. Making and closing the
+// files are not timed, as for the program.
 double storeSeconds()
 {
     Bench::require(overviewLines.size() == spotCount(), "the overview lines were not read from INN");
-    return Bench::bestSeconds(
-        [] {
-            const Bench::FreshProfile profile;
-            SpotStore store;
-            SpotsFile &spots = store.spots();
-            for (qsizetype first = 0; first < overviewLines.size(); first += rangeSize) {
-                SqlTransaction transaction(store.spotsDatabase());
-                for (qsizetype i = first; i < std::min<qsizetype>(first + rangeSize, overviewLines.size()); ++i) {
-                    const SpotHeader header = SpotHeader::parse(overviewLines.at(i));
-                    if (header.outcome != SpotHeader::Outcome::Spot)
-                        continue;
-                    const SpotRecord record = header.record();
-                    if (spots.checkDuplicate(header.table(), record.spotDate, record.title) == DuplicateCheck::Unique)
-                        Bench::require(spots.insertSpot(header.table(), record) == InsertResult::Inserted,
-                                       "a spot was not stored");
-                }
-                Bench::require(transaction.commit() && SqlFile::checkpoint(spots.database()),
-                               "a range was not committed");
+    double best = std::numeric_limits<double>::max();
+    for (int run = 0; run < Bench::sized(3, 1); ++run) {
+        const Bench::FreshProfile profile;
+        SpotStore store;
+        SpotsFile &spots = store.spots();
+        QElapsedTimer timer;
+        timer.start();
+        for (qsizetype first = 0; first < overviewLines.size(); first += rangeSize) {
+            SqlTransaction transaction(store.spotsDatabase());
+            for (qsizetype i = first; i < std::min<qsizetype>(first + rangeSize, overviewLines.size()); ++i) {
+                const SpotHeader header = SpotHeader::parse(overviewLines.at(i));
+                if (header.outcome != SpotHeader::Outcome::Spot)
+                    continue;
+                const SpotRecord record = header.record();
+                if (spots.checkDuplicate(header.table(), record.spotDate, record.title) == DuplicateCheck::Unique)
+                    Bench::require(spots.insertSpot(header.table(), record) == InsertResult::Inserted,
+                                   "a spot was not stored");
             }
-            Bench::require(Bench::storedRows(store.spotsDatabase()) == spotCount(), "the store lost spots");
-        },
-        3);
+            Bench::require(transaction.commit() && SqlFile::checkpoint(spots.database()), "a range was not committed");
+        }
+        best = std::min(best, double(timer.nsecsElapsed()) / 1e9);
+        Bench::require(Bench::storedRows(store.spotsDatabase()) == spotCount(), "the store lost spots");
+    }
+    return best;
 }
 
 // The settings of a program that downloads from INN.
@@ -215,25 +219,29 @@ void configure(quint16 port, bool details)
     settings.setValue(Settings::Key::detailsFetch, details);
 }
 
-// From connecting to the notice that the header download is complete.
+// From connecting to the notice that the header download is complete: making the profile
+// and the controller before, and closing them after, are not timed.
 double programSeconds(quint16 port)
 {
-    return Bench::bestSeconds(
-        [port] {
-            const Bench::FreshProfile profile;
-            configure(port, false);
-            Tarnwick controller;
-            QEventLoop loop;
-            QObject::connect(&controller, &Tarnwick::notice, &loop, [&](int, const QString &text) {
-                if (text.startsWith(QLatin1String("Klaar met headeren")))
-                    loop.quit();
-            });
-            Bench::failOnError(controller);
-            controller.connectToServer();
-            Bench::runLoop(loop, "the download from INN did not end", 600'000);
-            Bench::require(Bench::storedRows(controller.spotsDatabase()) == spotCount(), "the download lost spots");
-        },
-        3);
+    double best = std::numeric_limits<double>::max();
+    for (int run = 0; run < Bench::sized(3, 1); ++run) {
+        const Bench::FreshProfile profile;
+        configure(port, false);
+        Tarnwick controller;
+        QEventLoop loop;
+        QObject::connect(&controller, &Tarnwick::notice, &loop, [&](int, const QString &text) {
+            if (text.startsWith(QLatin1String("Klaar met headeren")))
+                loop.quit();
+        });
+        Bench::failOnError(controller);
+        QElapsedTimer timer;
+        timer.start();
+        controller.connectToServer();
+        Bench::runLoop(loop, "the download from INN did not end", 600'000);
+        best = std::min(best, double(timer.nsecsElapsed()) / 1e9);
+        Bench::require(Bench::storedRows(controller.spotsDatabase()) == spotCount(), "the download lost spots");
+    }
+    return best;
 }
 
 // The spots.db of the program's header download from INN, kept for the details runs.
