@@ -1,5 +1,6 @@
 #include "detailsrun.h"
 
+#include "backgroundthread.h"
 #include "cachefile.h"
 #include "detailswriter.h"
 #include "settings.h"
@@ -247,6 +248,7 @@ void DetailsRun::readFront(Lane &lane)
     ++reading;
     readers.start(
         [this, batch = std::move(pending.batch), answers = std::move(pending.answers), readGeneration = generation] {
+            BackgroundThread::giveWay();
             const Read read = readAnswers(answers);
             QMetaObject::invokeMethod(
                 this, [this, batch, read, readGeneration] { storeRead(batch, read, readGeneration); },

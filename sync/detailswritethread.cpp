@@ -1,5 +1,6 @@
 #include "detailswritethread.h"
 
+#include "backgroundthread.h"
 #include <QDebug>
 #include <QMutexLocker>
 
@@ -58,6 +59,7 @@ void DetailsWriteThread::flush()
 
 void DetailsWriteThread::writeWaiting()
 {
+    BackgroundThread::giveWay();
     for (;;) {
         QList<DetailsWriter::Item> items;
         bool reopen = false;
