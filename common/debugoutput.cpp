@@ -23,7 +23,7 @@ void writeKept()
         return;
     std::fwrite(kept.constData(), 1, size_t(kept.size()), stderr);
     std::fflush(stderr);
-    kept.clear();
+    kept.truncate(0); // keeps its room
 }
 
 void flush()
