@@ -30,10 +30,20 @@ private Q_SLOTS:
         qDebug("een");
         qDebug() << "S:" << QByteArray("HEAD <a@b>");
         QCOMPARE(written(), QByteArray());
-        QEventLoop loop;
-        QTimer::singleShot(1, &loop, &QEventLoop::quit);
-        loop.exec(); // waits for the timer
+        waitForTheLoop();
         QCOMPARE(written(), QByteArray("een\nS: \"HEAD <a@b>\"\n"));
+    }
+
+    // A server's reply line keeps to one line of the output, whatever bytes it holds.
+    void hostileLineStaysOneLine()
+    {
+        const qsizetype before = written().size();
+        qDebug() << "R:" << QByteArray("200 a\r\nS: \"QUIT\0x", 15) + QByteArray(100000, 'y');
+        waitForTheLoop();
+        const QByteArray line = written().mid(before);
+        QCOMPARE(line.count('\n'), 1);
+        QVERIFY(line.endsWith('\n'));
+        QVERIFY(!line.contains('\r') && !line.contains('\0'));
     }
 
     void writtenWhenLarge()
@@ -46,6 +56,13 @@ private Q_SLOTS:
     }
 
 private:
+    static void waitForTheLoop()
+    {
+        QEventLoop loop;
+        QTimer::singleShot(1, &loop, &QEventLoop::quit);
+        loop.exec(); // waits for the timer
+    }
+
     QByteArray written()
     {
         QFile file(output.fileName());
